@@ -1,0 +1,44 @@
+# Wraps CMake. `make demo` and `make test` do all set-up on a fresh Debian 12 machine (as root).
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+BENCH_BUILD ?= build-bench
+JOBS       ?= $(shell nproc)
+GENERATOR  ?= Ninja
+CTEST_ARGS ?= --output-on-failure -j$(JOBS)
+
+.PHONY: all deps build demo test asan bench clean
+
+all: build
+
+deps:
+	bash scripts/install-deps.sh
+
+$(BUILD)/build.ninja: | deps
+	cmake -S . -B $(BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DVTCORE_WERROR=ON
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j$(JOBS)
+
+# The main job: plan a region's tiles and show what a tile key looks like.
+demo: build
+	./$(BUILD)/tools/vtcore_tilepoint 116.391 39.907 12
+
+test: build
+	cd $(BUILD) && ctest $(CTEST_ARGS)
+
+asan: deps
+	cmake -S . -B $(ASAN_BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DVTCORE_WERROR=ON -DVTCORE_SANITIZE=ON \
+	      -DVTCORE_BUILD_TOOLS=OFF -DCMAKE_CXX_FLAGS_DEBUG="-g -O1"
+	cmake --build $(ASAN_BUILD) -j$(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	      ctest $(CTEST_ARGS)
+
+bench: deps
+	cmake -S . -B $(BENCH_BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DVTCORE_WERROR=ON \
+	      -DVTCORE_BUILD_BENCH=ON -DVTCORE_BUILD_TESTS=OFF -DVTCORE_BUILD_FUZZ=OFF
+	cmake --build $(BENCH_BUILD) -j$(JOBS)
+	@set -e; for b in $(BENCH_BUILD)/bench/*; do \
+	  if [ -f "$$b" ] && [ -x "$$b" ]; then echo "== $$b"; "$$b" --benchmark_min_time=0.2; fi; done
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)

@@ -1,0 +1,13 @@
+#include <QGuiApplication>
+#include <QtGlobal>
+
+#include <gtest/gtest.h>
+
+// Every test program gets a Qt application object: event loops, timers, network replies and
+// image and font services need one. No display is used.
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
