@@ -5,6 +5,7 @@ BENCH_BUILD ?= build-bench
 JOBS       ?= $(shell nproc)
 GENERATOR  ?= Ninja
 CTEST_ARGS ?= --output-on-failure -j$(JOBS)
+LAUNCHER   := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache,)
 
 .PHONY: all deps build demo test asan bench clean
 
@@ -14,7 +15,7 @@ deps:
 	bash scripts/install-deps.sh
 
 $(BUILD)/build.ninja: | deps
-	cmake -S . -B $(BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DVTCORE_WERROR=ON
+	cmake -S . -B $(BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DVTCORE_WERROR=ON $(LAUNCHER)
 
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j$(JOBS)
@@ -27,14 +28,14 @@ test: build
 	cd $(BUILD) && ctest $(CTEST_ARGS)
 
 asan: deps
-	cmake -S . -B $(ASAN_BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DVTCORE_WERROR=ON -DVTCORE_SANITIZE=ON \
+	cmake -S . -B $(ASAN_BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DVTCORE_WERROR=ON $(LAUNCHER) -DVTCORE_SANITIZE=ON \
 	      -DVTCORE_BUILD_TOOLS=OFF -DCMAKE_CXX_FLAGS_DEBUG="-g -O1"
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	      ctest $(CTEST_ARGS)
 
 bench: deps
-	cmake -S . -B $(BENCH_BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DVTCORE_WERROR=ON \
+	cmake -S . -B $(BENCH_BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DVTCORE_WERROR=ON $(LAUNCHER) \
 	      -DVTCORE_BUILD_BENCH=ON -DVTCORE_BUILD_TESTS=OFF -DVTCORE_BUILD_FUZZ=OFF
 	cmake --build $(BENCH_BUILD) -j$(JOBS)
 	@set -e; for b in $(BENCH_BUILD)/bench/*; do \

@@ -8,6 +8,7 @@ PACKAGES=(
   qtbase5-dev qtbase5-dev-tools libqt5sql5-sqlite libqt5network5 libqt5xml5
   libjsoncpp-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  ccache
 )
 
 missing=()
