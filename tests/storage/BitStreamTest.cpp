@@ -1,0 +1,201 @@
+#include "storage/BinarySerializer.h"
+#include "storage/BitStream.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+namespace {
+
+std::vector<unsigned char> Written(const CBitStream& s) {
+    return std::vector<unsigned char>(s.GetBuffer(), s.GetBuffer() + s.GetWriteByteCount());
+}
+
+TEST(BitStream, AlignedIntegerFollowsByteOrder) {
+    CBitStream little(1, 1);
+    ASSERT_TRUE(little.WriteUInt32(19811025));
+    EXPECT_EQ(Written(little), (std::vector<unsigned char>{0xD1, 0x4A, 0x2E, 0x01}));
+    CBitStream big(0, 1);
+    ASSERT_TRUE(big.WriteUInt32(19811025));
+    EXPECT_EQ(Written(big), (std::vector<unsigned char>{0x01, 0x2E, 0x4A, 0xD1}));
+    uint32_t back = 0;
+    ASSERT_TRUE(big.ReadUInt32(back));
+    EXPECT_EQ(back, 19811025u);
+}
+
+TEST(BitStream, PartialFieldsFollowBitOrder) {
+    struct Row {
+        int bitOrder;
+        unsigned char expected;
+    } rows[] = {{1, 0x0D}, {0, 0xA1}};
+    for (const Row& row : rows) {
+        CBitStream s(1, row.bitOrder);
+        ASSERT_TRUE(s.WriteUInt8(5, 3));
+        ASSERT_TRUE(s.WriteUInt8(1, 5));
+        ASSERT_EQ(s.GetWriteByteCount(), 1);
+        EXPECT_EQ(s.GetBuffer()[0], row.expected) << "bit order " << row.bitOrder;
+        uint8_t a = 0, b = 0;
+        ASSERT_TRUE(s.ReadUInt8(a, 3));
+        ASSERT_TRUE(s.ReadUInt8(b, 5));
+        EXPECT_EQ(a, 5);
+        EXPECT_EQ(b, 1);
+    }
+}
+
+TEST(BitStream, WidthAboveTheTypeFailsAndLeavesCountersAlone) {
+    CBitStream s(1, 1);
+    EXPECT_FALSE(s.WriteUInt8(1, 9));
+    EXPECT_FALSE(s.WriteUInt16(1, 17));
+    EXPECT_FALSE(s.WriteUInt32(1, 33));
+    EXPECT_FALSE(s.WriteUInt64(1, 65));
+    EXPECT_FALSE(s.WriteBool(true, 9));
+    EXPECT_EQ(s.GetWriteBitCount(), 0);
+    uint8_t v = 0;
+    EXPECT_FALSE(s.ReadUInt8(v, 9));
+    EXPECT_EQ(s.GetReadBitCount(), 0);
+}
+
+TEST(BitStream, GrowsOntoTheHeapKeepingTheBytesWritten) {
+    CBitStream s(1, 1);
+    std::vector<unsigned char> first(1499);
+    for (size_t i = 0; i < first.size(); ++i) first[i] = static_cast<unsigned char>(i * 7);
+    ASSERT_TRUE(s.WriteBytes(first.data(), static_cast<int>(first.size())));
+    const unsigned char* inlineBuffer = s.GetBuffer();
+    ASSERT_TRUE(s.WriteUInt8(0xAB));  // exactly 1500 bytes: still inline
+    EXPECT_EQ(s.GetBuffer(), inlineBuffer);
+    ASSERT_TRUE(s.WriteUInt16(0x1234));  // 1502 bytes needed
+    EXPECT_NE(s.GetBuffer(), inlineBuffer);
+    EXPECT_EQ(s.GetCapacityBits(), 2 * 1502 * 8);
+    EXPECT_EQ(s.GetCapacityBytes(), 1502 * 2);
+    EXPECT_EQ(std::memcmp(s.GetBuffer(), first.data(), first.size()), 0);
+    EXPECT_EQ(s.GetBuffer()[1499], 0xAB);
+    EXPECT_EQ(s.GetBuffer()[1500], 0x34);
+    // A second growth copies from the heap buffer.
+    std::vector<unsigned char> more(5000, 0x5A);
+    ASSERT_TRUE(s.WriteBytes(more.data(), static_cast<int>(more.size())));
+    EXPECT_EQ(std::memcmp(s.GetBuffer(), first.data(), first.size()), 0);
+    EXPECT_EQ(s.GetBuffer()[6501], 0x5A);
+}
+
+TEST(BitStream, AttachedBufferNeverGrows) {
+    unsigned char buf[4] = {};
+    CBitStream s(1, 1);
+    s.Attach(buf, 4);
+    EXPECT_FALSE(s.WriteUInt8(1));  // the whole buffer already counts as written
+    s.Reset();
+    ASSERT_TRUE(s.WriteUInt32(0xA1B2C3D4));
+    EXPECT_FALSE(s.WriteUInt8(1, 1));
+    EXPECT_FALSE(s.WriteBytes(buf, 1));
+    EXPECT_EQ(s.GetWriteBitCount(), 32);
+    EXPECT_EQ(buf[0], 0xD4);
+}
+
+TEST(BitStream, ReadingIsBoundedByCapacity) {
+    unsigned char buf[3] = {1, 2, 3};
+    CBitStream s(1, 1);
+    s.Attach(buf, 3);
+    uint32_t v = 0;
+    EXPECT_FALSE(s.ReadUInt32(v));
+    uint16_t h = 0;
+    ASSERT_TRUE(s.ReadUInt16(h));
+    EXPECT_EQ(h, 0x0201);
+    unsigned char two[2];
+    EXPECT_FALSE(s.ReadBytes(two, 2));
+    EXPECT_EQ(s.GetReadBitCount(), 16);
+    EXPECT_TRUE(s.ReadBytes(two, 0));
+    EXPECT_FALSE(s.ReadBytes(nullptr, 1));
+    EXPECT_FALSE(s.ReadBytes(two, -1));
+    s.SetReadPos(23);
+    uint8_t bit = 0;
+    EXPECT_TRUE(s.ReadUInt8(bit, 1));
+    EXPECT_FALSE(s.ReadUInt8(bit, 1));
+}
+
+TEST(BitStream, NothingAttachedFailsEveryOperation) {
+    CBitStream s(1, 1);
+    s.Attach(nullptr, 10);
+    EXPECT_FALSE(s.WriteUInt8(1));
+    uint8_t v = 0;
+    EXPECT_FALSE(s.ReadUInt8(v));
+    EXPECT_FALSE(s.EnsureCapacity(1));
+}
+
+// Mixed fields at arbitrary bit positions read back exactly, in all four order combinations.
+TEST(BitStream, RandomFieldSequencesRoundTripInEveryOrder) {
+    for (int byteOrder = 0; byteOrder < 2; ++byteOrder) {
+        for (int bitOrder = 0; bitOrder < 2; ++bitOrder) {
+            std::mt19937_64 rng(1000 + byteOrder * 2 + bitOrder);
+            struct Field {
+                int kind;
+                int bits;
+                uint64_t value;
+                std::vector<unsigned char> bytes;
+                double d;
+            };
+            std::vector<Field> fields;
+            CBinarySerializer w(byteOrder, bitOrder);
+            for (int i = 0; i < 600; ++i) {  // well past the inline 1500 bytes
+                Field f{static_cast<int>(rng() % 7), 0, rng(), {}, 0};
+                switch (f.kind) {
+                case 0: f.bits = 1 + rng() % 8; ASSERT_TRUE(w.WriteUInt8(uint8_t(f.value), f.bits)); break;
+                case 1: f.bits = 1 + rng() % 16; ASSERT_TRUE(w.WriteUInt16(uint16_t(f.value), f.bits)); break;
+                case 2: f.bits = 1 + rng() % 32; ASSERT_TRUE(w.WriteUInt32(uint32_t(f.value), f.bits)); break;
+                case 3: f.bits = 1 + rng() % 64; ASSERT_TRUE(w.WriteUInt64(f.value, f.bits)); break;
+                case 4: f.bytes.resize(rng() % 9); for (auto& b : f.bytes) b = uint8_t(rng());
+                    ASSERT_TRUE(w.WriteBytes(f.bytes.data(), int(f.bytes.size()))); break;
+                case 5: std::memcpy(&f.d, &f.value, 8); ASSERT_TRUE(w.WriteDouble(f.d)); break;
+                default: f.bits = 1 + rng() % 8; ASSERT_TRUE(w.WriteBool(f.value & 1, f.bits)); break;
+                }
+                fields.push_back(f);
+            }
+            std::vector<unsigned char> copy = Written(w);
+            CBinarySerializer r(byteOrder, bitOrder);
+            r.Attach(copy.data(), static_cast<int>(copy.size()));
+            for (size_t i = 0; i < fields.size(); ++i) {
+                const Field& f = fields[i];
+                const uint64_t mask = f.bits >= 64 ? ~0ull : ((1ull << f.bits) - 1);
+                SCOPED_TRACE(testing::Message() << "order " << byteOrder << bitOrder << " field " << i);
+                switch (f.kind) {
+                case 0: { uint8_t v; ASSERT_TRUE(r.ReadUInt8(v, f.bits)); EXPECT_EQ(v, f.value & mask); break; }
+                case 1: { uint16_t v; ASSERT_TRUE(r.ReadUInt16(v, f.bits)); EXPECT_EQ(v, f.value & mask); break; }
+                case 2: { uint32_t v; ASSERT_TRUE(r.ReadUInt32(v, f.bits)); EXPECT_EQ(v, f.value & mask); break; }
+                case 3: { uint64_t v; ASSERT_TRUE(r.ReadUInt64(v, f.bits)); EXPECT_EQ(v, f.value & mask); break; }
+                case 4: { std::vector<unsigned char> v(f.bytes.size());
+                    ASSERT_TRUE(r.ReadBytes(v.data(), int(v.size()))); EXPECT_EQ(v, f.bytes); break; }
+                case 5: { double v; ASSERT_TRUE(r.ReadDouble(v)); EXPECT_EQ(std::memcmp(&v, &f.d, 8), 0); break; }
+                default: { bool v; ASSERT_TRUE(r.ReadBool(v, f.bits)); EXPECT_EQ(v, (f.value & 1) != 0); break; }
+                }
+            }
+            EXPECT_EQ(r.GetReadBitCount(), w.GetWriteBitCount());
+        }
+    }
+}
+
+TEST(BitStream, ByteSpanningFieldsAreLaidOutByBitOrder) {
+    // 12 bits of 0xABC after 4 bits of 0x5: the layouts the two bit orders must produce.
+    CBitStream lsb(1, 1);
+    ASSERT_TRUE(lsb.WriteUInt8(0x5, 4));
+    ASSERT_TRUE(lsb.WriteUInt16(0xABC, 12));
+    EXPECT_EQ(Written(lsb), (std::vector<unsigned char>{0xC5, 0xAB}));
+    CBitStream msb(1, 0);
+    ASSERT_TRUE(msb.WriteUInt8(0x5, 4));
+    ASSERT_TRUE(msb.WriteUInt16(0xABC, 12));
+    EXPECT_EQ(Written(msb), (std::vector<unsigned char>{0x5A, 0xBC}));
+}
+
+TEST(BinarySerializer, SerializeBytesArguments) {
+    CBinarySerializer s(1, 1);
+    unsigned char b[2] = {1, 2};
+    EXPECT_FALSE(s.SerializeBytes(nullptr, 1));
+    EXPECT_FALSE(s.SerializeBytes(b, -1));
+    EXPECT_TRUE(s.SerializeBytes(b, 0));
+    ASSERT_TRUE(s.SerializeBytes(b, 2));
+    s.SetMode(CBinarySerializer::MODE_DESERIALIZE);
+    unsigned char c[2] = {};
+    ASSERT_TRUE(s.SerializeBytes(c, 2));
+    EXPECT_EQ(c[1], 2);
+}
+
+}  // namespace
