@@ -1,0 +1,301 @@
+#include "core/VtGeoNS.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <random>
+#include <vector>
+
+using namespace VtGeoNS;
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kRad = kPi / 180.0;
+constexpr double kA = 6378137.0;
+constexpr double kB = 6356752.3142;
+
+struct Ecef {
+    double x, y, z;
+};
+
+// Surface points through the reduced latitude: a different route from the library's prime-vertical
+// radius form, so agreement checks the formula rather than restating it.
+Ecef SurfaceByReducedLatitude(double lonDeg, double latDeg) {
+    const double beta = std::atan(kB / kA * std::tan(latDeg * kRad));
+    return {kA * std::cos(beta) * std::cos(lonDeg * kRad), kA * std::cos(beta) * std::sin(lonDeg * kRad),
+            kB * std::sin(beta)};
+}
+
+// Textbook geodetic to ECEF with height, for checking positions produced by the library.
+Ecef WithHeight(const CVector3D& g) {
+    const double e2 = (kA * kA - kB * kB) / (kA * kA);
+    const double s = std::sin(g.y * kRad);
+    const double n = kA / std::sqrt(1.0 - e2 * s * s);
+    return {(n + g.z) * std::cos(g.y * kRad) * std::cos(g.x * kRad), (n + g.z) * std::cos(g.y * kRad) * std::sin(g.x * kRad),
+            (n * (1.0 - e2) + g.z) * s};
+}
+
+double Dist(Ecef a, Ecef b) { return std::sqrt((a.x - b.x) * (a.x - b.x) + (a.y - b.y) * (a.y - b.y) + (a.z - b.z) * (a.z - b.z)); }
+
+// East/north metres of g in the tangent plane of the origin o.
+struct EN {
+    double e, n;
+};
+EN Local(const CVector3D& o, const CVector3D& g) {
+    const Ecef p0 = WithHeight(o), p = WithHeight(g);
+    const double dx = p.x - p0.x, dy = p.y - p0.y, dz = p.z - p0.z;
+    const double lam = o.x * kRad, phi = o.y * kRad;
+    const double e = -std::sin(lam) * dx + std::cos(lam) * dy;
+    const double n = -std::sin(phi) * std::cos(lam) * dx - std::sin(phi) * std::sin(lam) * dy + std::cos(phi) * dz;
+    return {e, n};
+}
+
+// A polyline given in metres east/north of (0, 0), as geographic points (equatorial scale factors;
+// the tests compare in the tangent plane, so the small mismatch of these factors does not matter).
+std::vector<CVector3D> FromMetres(const std::vector<EN>& m) {
+    std::vector<CVector3D> out;
+    for (const EN& p : m) out.emplace_back(p.e / 111319.4908, p.n / 110574.2727, 0.0);
+    return out;
+}
+
+double Dms(int d, int m, double s) { return (std::abs(d) + m / 60.0 + s / 3600.0) * (d < 0 ? -1 : 1); }
+
+// Area of the ellipsoidal quadrangle between two parallels and two meridians (authalic formula).
+double QuadrangleArea(double lat1, double lat2, double dLonDeg) {
+    const double e2 = (kA * kA - kB * kB) / (kA * kA);
+    const double e = std::sqrt(e2);
+    auto q = [&](double latDeg) {
+        const double s = std::sin(latDeg * kRad);
+        return s / (1.0 - e2 * s * s) + std::log((1.0 + e * s) / (1.0 - e * s)) / (2.0 * e);
+    };
+    return kB * kB * dLonDeg * kRad / 2.0 * std::fabs(q(lat2) - q(lat1));
+}
+
+}  // namespace
+
+TEST(VtGeoNS, RhumbDistanceMatchesBearingFormula) {
+    struct Row {
+        double lon1, lat1, lon2, lat2;
+    } rows[] = {
+        {1.338, 51.126, 1.851, 50.963},    // short and oblique
+        {-74.0, 40.7, -0.13, 51.5},        // transatlantic, heading north-east
+        {150.0, -33.0, -70.0, -33.5},      // crosses the antimeridian the short way
+        {10.0, -60.0, 12.0, 60.0},         // across the equator
+        {179.0, 10.0, -179.0, 11.0},       // 2 degrees of longitude apart
+    };
+    for (const Row& r : rows) {
+        const double phi1 = r.lat1 * kRad, phi2 = r.lat2 * kRad;
+        double dLam = (r.lon2 - r.lon1) * kRad;
+        if (dLam > kPi) dLam -= 2 * kPi;
+        if (dLam < -kPi) dLam += 2 * kPi;
+        const double dPsi = std::log(std::tan(kPi / 4 + phi2 / 2) / std::tan(kPi / 4 + phi1 / 2));
+        const double bearing = std::atan2(dLam, dPsi);
+        const double expected = std::fabs((phi2 - phi1) / std::cos(bearing)) * 6378137.0;
+        EXPECT_NEAR(CalculateDistanceHS(r.lon1, r.lat1, 0, r.lon2, r.lat2, 0, true), expected, expected * 1e-9)
+            << r.lon1 << "," << r.lat1;
+        // Direction does not matter.
+        EXPECT_NEAR(CalculateDistanceHS(r.lon2, r.lat2, 5, r.lon1, r.lat1, 9, true), expected, expected * 1e-9);
+    }
+}
+
+TEST(VtGeoNS, RhumbDistanceReferenceAndParallels) {
+    // Along a meridian: R dLat.
+    EXPECT_NEAR(CalculateDistanceHS(10, -10, 0, 10, 50, 0, true), 6378137.0 * 60 * kRad, 1e-6);
+    // Along a parallel: R cos(lat) dLon, also where the longitudes straddle 180.
+    EXPECT_NEAR(CalculateDistanceHS(179, 30, 0, -179, 30, 0, true), 6378137.0 * std::cos(30 * kRad) * 2 * kRad, 1e-6);
+    EXPECT_NEAR(CalculateDistanceHS(-10, -45, 0, 20, -45, 0, true), 6378137.0 * std::cos(45 * kRad) * 30 * kRad, 1e-6);
+    // Equal points, and the poles stay finite.
+    EXPECT_EQ(CalculateDistanceHS(12, 34, 0, 12, 34, 100, true), 0.0);
+    EXPECT_TRUE(std::isfinite(CalculateDistanceHS(0, 90, 0, 50, 90, 0, true)));
+    EXPECT_NEAR(CalculateDistanceHS(0, 0, 0, 0, -90, 0, true), 6378137.0 * kPi / 2, 1e-3);
+}
+
+TEST(VtGeoNS, ChordDistanceMatchesIndependentPositions) {
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> lon(-180, 180), lat(-90, 90);
+    for (int i = 0; i < 200; ++i) {
+        const double x1 = lon(rng), y1 = lat(rng), x2 = lon(rng), y2 = lat(rng);
+        const double expected = Dist(SurfaceByReducedLatitude(x1, y1), SurfaceByReducedLatitude(x2, y2));
+        EXPECT_NEAR(CalculateDistanceHS(x1, y1, 1000, x2, y2, -50, false), expected, 1e-6);
+    }
+    // Through the centre: the equatorial and the polar diameter.
+    EXPECT_NEAR(CalculateDistanceHS(0, 0, 0, 180, 0, 0, false), 2 * kA, 1e-6);
+    EXPECT_NEAR(CalculateDistanceHS(0, 90, 0, 0, -90, 0, false), 2 * kB, 1e-6);
+}
+
+TEST(VtGeoNS, ChordDistanceNearGeodesicReference) {
+    // Flinders Peak to Buninyong, geodesic 54972.271 m; the chord is shorter by about s^3 / 24R^2.
+    const double d = CalculateDistanceHS(Dms(144, 25, 29.5244), Dms(-37, 57, 3.7203), 0, Dms(143, 55, 35.3839),
+                                         Dms(-37, 39, 10.1561), 0, false);
+    EXPECT_LT(d, 54972.271);
+    EXPECT_GT(d, 54972.271 - 0.5);
+}
+
+TEST(VtGeoNS, PolylineLengthSumsSegments) {
+    const std::vector<CVector3D> pts = {{116, 39, 0}, {117, 40, 0}, {118, 39.5, 0}};
+    for (bool rhumb : {true, false}) {
+        const double expected = CalculateDistanceHS(116, 39, 0, 117, 40, 0, rhumb) +
+                                CalculateDistanceHS(117, 40, 0, 118, 39.5, 0, rhumb);
+        EXPECT_DOUBLE_EQ(CalculateDistanceHS(pts, rhumb), expected);
+        EXPECT_EQ(CalculateDistanceHS(std::vector<CVector3D>{{1, 2, 3}}, rhumb), 0.0);
+        EXPECT_EQ(CalculateDistanceHS(std::vector<CVector3D>{}, rhumb), 0.0);
+    }
+}
+
+TEST(VtGeoNS, AreaOfSmallQuadranglesWithinHalfPercent) {
+    struct Row {
+        double lon, lat, size;
+    } rows[] = {{0, 0, 0.01}, {116.3, 39.9, 0.1}, {-70, -60, 0.05}, {170, 75, 0.02}};
+    for (const Row& r : rows) {
+        const std::vector<CVector3D> ccw = {
+            {r.lon, r.lat, 0}, {r.lon + r.size, r.lat, 0}, {r.lon + r.size, r.lat + r.size, 0}, {r.lon, r.lat + r.size, 0}};
+        const std::vector<CVector3D> cw(ccw.rbegin(), ccw.rend());
+        const double expected = QuadrangleArea(r.lat, r.lat + r.size, r.size);
+        EXPECT_NEAR(CalculateArea(ccw), expected, expected * 0.005) << r.lat;
+        EXPECT_NEAR(CalculateArea(cw), CalculateArea(ccw), expected * 1e-9) << r.lat;
+    }
+}
+
+TEST(VtGeoNS, AreaOfConcaveAndDegenerateOutlines) {
+    // An L of three 1 km squares (concave), starting at the inner corner so that a fan triangle
+    // points the other way, and again starting with three points on one line.
+    const std::vector<CVector3D> l = FromMetres({{1000, 1000}, {1000, 2000}, {0, 2000}, {0, 0}, {2000, 0}, {2000, 1000}});
+    EXPECT_NEAR(CalculateArea(l), 3e6, 3e6 * 0.002);
+    const std::vector<CVector3D> line3 = FromMetres({{0, 0}, {1000, 0}, {2000, 0}, {2000, 1000}, {0, 1000}});
+    EXPECT_NEAR(CalculateArea(line3), 2e6, 2e6 * 0.002);
+    EXPECT_EQ(CalculateArea(FromMetres({{0, 0}, {1, 1}})), 0.0);
+    // Points on one ground line are nearly collinear in space (the surface curves by micrometres).
+    EXPECT_NEAR(CalculateArea(FromMetres({{0, 0}, {1, 1}, {2, 2}, {5, 5}})), 0.0, 1e-3);
+}
+
+TEST(VtGeoNS, NextPointMovesAlongAzimuthInTangentPlane) {
+    const CVector3D p(116.4, 39.9, 50.0);
+    struct Row {
+        double azimuth, east, north;  // expected unit direction
+    } rows[] = {{0, 0, 1}, {90, -1, 0}, {180, 0, -1}, {270, 1, 0}, {45, -std::sqrt(0.5), std::sqrt(0.5)}};
+    for (const Row& r : rows) {
+        const CVector3D q = CalculateNextPointGeo(p, r.azimuth, 1000.0);
+        const EN en = Local(p, q);
+        EXPECT_NEAR(en.e, 1000.0 * r.east, 1e-6) << r.azimuth;
+        EXPECT_NEAR(en.n, 1000.0 * r.north, 1e-6) << r.azimuth;
+        // A straight move in the tangent plane: exactly the distance, and the height rises.
+        EXPECT_NEAR(Dist(WithHeight(p), WithHeight(q)), 1000.0, 1e-6);
+        EXPECT_GT(q.z, p.z);
+    }
+    const CVector3D far = CalculateNextPointGeo(p, 0, 100000.0);
+    EXPECT_NEAR(Dist(WithHeight(p), WithHeight(far)), 100000.0, 1e-5);
+    EXPECT_NEAR(far.z - p.z, 100000.0 * 100000.0 / (2 * 6371000.0), 20.0);  // rises about s^2 / 2R
+}
+
+TEST(VtGeoNS, ParallelLineOfSimpleShapes) {
+    const CVector3D o(0, 0, 0);
+    struct Row {
+        const char* what;
+        std::vector<EN> line;
+        double d;
+        std::vector<EN> expected;
+    } rows[] = {
+        {"one point moves east", {{0, 0}}, 30, {{30, 0}}},
+        {"two equal points move east", {{0, 0}, {0, 0}}, -30, {{-30, 0}, {-30, 0}}},
+        {"east-bound segment: right is south", {{0, 0}, {1000, 0}}, 100, {{0, -100}, {1000, -100}}},
+        {"collinear points keep the line", {{0, 0}, {500, 0}, {1000, 0}}, 100, {{0, -100}, {500, -100}, {1000, -100}}},
+        {"left turn, right side is the mitre", {{0, 0}, {1000, 0}, {1000, 1000}}, 100, {{0, -100}, {1100, -100}, {1100, 1000}}},
+        {"left turn, left side meets inside", {{0, 0}, {1000, 0}, {1000, 1000}}, -100, {{0, 100}, {900, 100}, {900, 1000}}},
+        {"repeated points are skipped", {{0, 0}, {0, 0}, {1000, 0}, {1000, 0}, {1000, 1000}}, 100,
+         {{0, -100}, {1100, -100}, {1100, 1000}}},
+        // Turning back by 179 degrees: the mitre would lie 11 km away; the previous segment's end is used.
+        {"hairpin gives no spike", {{0, 0}, {1000, 0}, {0, 17.45}}, 100, {{0, -100}, {1000, -100}, {1.745, 117.435}}},
+    };
+    for (const Row& r : rows) {
+        std::vector<CVector3D> out;
+        ASSERT_TRUE(CalculateParrelLineGeo(out, FromMetres(r.line), r.d)) << r.what;
+        ASSERT_EQ(out.size(), r.expected.size()) << r.what;
+        for (size_t i = 0; i < out.size(); ++i) {
+            const EN en = Local(o, out[i]);
+            EXPECT_NEAR(en.e, r.expected[i].e, 0.05) << r.what << " #" << i;
+            EXPECT_NEAR(en.n, r.expected[i].n, 0.05) << r.what << " #" << i;
+            EXPECT_NEAR(out[i].z, 0.0, 0.05) << r.what << " #" << i;
+        }
+    }
+}
+
+TEST(VtGeoNS, OffsetsRejectEmptyAndNonFiniteInput) {
+    std::vector<CVector3D> out = {{1, 2, 3}};
+    EXPECT_FALSE(CalculateParrelLineGeo(out, {}, 10));
+    EXPECT_FALSE(CalculateExpandPolygonGeo(out, {}, 10));
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_FALSE(CalculateParrelLineGeo(out, {{0, 0, 0}, {nan, 1, 0}}, 10));
+    EXPECT_FALSE(CalculateExpandPolygonGeo(out, {{0, 0, 0}, {1, 1, 0}}, nan));
+    ASSERT_EQ(out.size(), 1u);  // untouched
+    EXPECT_EQ(out[0], CVector3D(1, 2, 3));
+}
+
+TEST(VtGeoNS, CorridorJoins) {
+    const CVector3D o(0, 0, 0);
+    // Interior angle of 20 degrees at (1000, 0): mitre ratio 1 / sin(10 deg) = 5.76, above the limit.
+    const double turn = 160 * kRad;
+    const EN sharp = {1000 + 1000 * std::cos(turn), 1000 * std::sin(turn)};
+    const double inner = 100 / std::sin(10 * kRad);  // distance of the true inner corner from the vertex
+    struct Row {
+        const char* what;
+        std::vector<EN> line;
+        double d;
+        std::vector<EN> expected;
+    } rows[] = {
+        {"segment becomes a rectangle", {{0, 0}, {1000, 0}}, 50, {{0, -50}, {1000, -50}, {1000, 50}, {0, 50}}},
+        {"right angle: mitres on both sides", {{0, 0}, {1000, 0}, {1000, 1000}}, 100,
+         {{0, -100}, {1100, -100}, {1100, 1000}, {900, 1000}, {900, 100}, {0, 100}}},
+        {"sharp turn: outer bevel, inner true corner", {{0, 0}, {1000, 0}, sharp}, 100,
+         {{0, -100},
+          {1000, -100},
+          {1000 + 100 * std::sin(turn), -100 * std::cos(turn)},
+          {sharp.e + 100 * std::sin(turn), sharp.n - 100 * std::cos(turn)},
+          {sharp.e - 100 * std::sin(turn), sharp.n + 100 * std::cos(turn)},
+          {1000 - inner * std::cos(10 * kRad), inner * std::sin(10 * kRad)},
+          {0, 100}}},
+        {"reversal gets a flat end", {{0, 0}, {1000, 0}, {500, 0}}, 100,
+         {{0, -100}, {1000, -100}, {1000, 100}, {500, 100}, {500, -100}, {1000, -100}, {1000, 100}, {0, 100}}},
+    };
+    for (const Row& r : rows) {
+        std::vector<CVector3D> out;
+        ASSERT_TRUE(CalculateExpandPolygonGeo(out, FromMetres(r.line), r.d)) << r.what;
+        ASSERT_EQ(out.size(), r.expected.size()) << r.what;
+        for (size_t i = 0; i < out.size(); ++i) {
+            const EN en = Local(o, out[i]);
+            EXPECT_NEAR(en.e, r.expected[i].e, 0.05) << r.what << " #" << i;
+            EXPECT_NEAR(en.n, r.expected[i].n, 0.05) << r.what << " #" << i;
+        }
+    }
+}
+
+TEST(VtGeoNS, CorridorOfRandomPolylinesHasNoSpikes) {
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<double> coord(-2000, 2000);
+    const CVector3D o(0, 0, 0);
+    for (int trial = 0; trial < 200; ++trial) {
+        std::vector<EN> line;
+        const int n = 2 + static_cast<int>(rng() % 6);
+        for (int i = 0; i < n; ++i) line.push_back({coord(rng), coord(rng)});
+        const std::vector<CVector3D> geo = FromMetres(line);
+        std::vector<CVector3D> corridor, parallel;
+        ASSERT_TRUE(CalculateExpandPolygonGeo(corridor, geo, 40));
+        ASSERT_TRUE(CalculateParrelLineGeo(parallel, geo, 40));
+        EXPECT_EQ(parallel.size(), line.size());
+        // Every outline point stays near the line: within the mitre limit of a vertex, or at the
+        // offset distance of a segment (inner corners lie on both neighbouring shifted segments).
+        for (const CVector3D& g : corridor) {
+            const EN p = Local(o, g);
+            double best = 1e300;
+            for (size_t i = 0; i + 1 < line.size(); ++i) {
+                const EN a = Local(o, geo[i]), b = Local(o, geo[i + 1]);
+                const double vx = b.e - a.e, vy = b.n - a.n, len2 = vx * vx + vy * vy;
+                const double t = len2 > 0 ? std::clamp(((p.e - a.e) * vx + (p.n - a.n) * vy) / len2, 0.0, 1.0) : 0.0;
+                best = std::min(best, std::hypot(p.e - a.e - t * vx, p.n - a.n - t * vy));
+            }
+            EXPECT_LE(best, kVtGeoMitreLimit * 40 + 0.1) << "trial " << trial;
+        }
+    }
+}
