@@ -1,0 +1,340 @@
+#include "tile/TileKey.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <random>
+
+namespace {
+
+void ExpectKey(const CTileKey& k, int level, int x, int y, E_TILE_MODEL m)
+{
+    EXPECT_EQ(k.GetLevel(), level);
+    EXPECT_EQ(k.GetTileX(), x);
+    EXPECT_EQ(k.GetTileY(), y);
+    EXPECT_EQ(k.GetTileModel(), m);
+}
+
+const E_TILE_MODEL kModel3 = static_cast<E_TILE_MODEL>(3);
+
+}  // namespace
+
+TEST(TileKey, FamiliesCompareAfterTranslation)
+{
+    struct Row {
+        CTileKey a, b;
+        bool equal;
+    };
+    const Row rows[] = {
+        {CTileKey(1, 1, 1, TILE_MODEL_MAPID), CTileKey(0, 0, 0, TILE_MODEL_MERCATOR), true},
+        {CTileKey(0, 0, 0, TILE_MODEL_GEOGRAPHIC), CTileKey(1, 1, 1, TILE_MODEL_MAPID), true},
+        {CTileKey(3, 4, 5, TILE_MODEL_MERCATOR), CTileKey(3, 4, 5, TILE_MODEL_GEOGRAPHIC), true},
+        {CTileKey(3, 4, 5, TILE_MODEL_BAIDU), CTileKey(4, 5, 6, TILE_MODEL_MAPID), true},
+        {CTileKey(3, 4, 5, TILE_MODEL_MAPID), CTileKey(3, 4, 5, TILE_MODEL_MERCATOR), false},
+        // Scheme 3 takes part in no translation.
+        {CTileKey(3, 4, 5, kModel3), CTileKey(3, 4, 5, TILE_MODEL_MAPID), true},
+        {CTileKey(3, 4, 5, TILE_MODEL_MAPID), CTileKey(3, 4, 5, kModel3), true},
+        {CTileKey(3, 4, 5, TILE_MODEL_MERCATOR), CTileKey(3, 4, 6, TILE_MODEL_MERCATOR), false},
+    };
+    for (const Row& r : rows) {
+        EXPECT_EQ(r.a == r.b, r.equal) << r.a.GetTileKeyString() << " vs " << r.b.GetTileKeyString();
+        EXPECT_EQ(r.a != r.b, !r.equal);
+        EXPECT_EQ(r.a.IsSameTile(r.b), r.equal);
+    }
+}
+
+TEST(TileKey, OrderIsLevelThenColumnThenRowAcrossFamilies)
+{
+    // Each row: a < b.
+    const std::pair<CTileKey, CTileKey> rows[] = {
+        {CTileKey(2, 9, 9, TILE_MODEL_MERCATOR), CTileKey(3, 0, 0, TILE_MODEL_MERCATOR)},
+        {CTileKey(3, 1, 9, TILE_MODEL_MERCATOR), CTileKey(3, 2, 0, TILE_MODEL_MERCATOR)},
+        {CTileKey(3, 2, 0, TILE_MODEL_MERCATOR), CTileKey(3, 2, 1, TILE_MODEL_MERCATOR)},
+        {CTileKey(3, 2, 0, TILE_MODEL_MERCATOR), CTileKey(4, 3, 2, TILE_MODEL_MAPID)},   // (3,2,1) zero-based
+        {CTileKey(4, 3, 1, TILE_MODEL_MAPID), CTileKey(3, 2, 1, TILE_MODEL_GEOGRAPHIC)}, // (3,2,0) zero-based
+        {CTileKey(0, INT_MAX, INT_MAX, TILE_MODEL_MERCATOR), CTileKey(INT_MAX, 0, 0, TILE_MODEL_MAPID)},
+    };
+    for (const auto& r : rows) {
+        const CTileKey& a = r.first;
+        const CTileKey& b = r.second;
+        SCOPED_TRACE(a.GetTileKeyString() + " < " + b.GetTileKeyString());
+        EXPECT_TRUE(a < b);
+        EXPECT_TRUE(a <= b);
+        EXPECT_FALSE(a > b);
+        EXPECT_FALSE(a >= b);
+        EXPECT_FALSE(b < a);
+        EXPECT_TRUE(b > a);
+        EXPECT_TRUE(b >= a);
+        EXPECT_FALSE(a == b);
+    }
+    const CTileKey k(5, 6, 7, TILE_MODEL_MERCATOR);
+    EXPECT_TRUE(k == k);
+    EXPECT_TRUE(k <= k);
+    EXPECT_FALSE(k < k);
+    EXPECT_FALSE(k > k);
+}
+
+TEST(TileKey, Validity)
+{
+    struct Row {
+        CTileKey k;
+        bool valid;
+    };
+    const Row rows[] = {
+        {CTileKey(TILE_MODEL_MERCATOR), false},
+        {CTileKey(), false},  // one-based with zeros
+        {CTileKey(1, 1, 1), true},
+        {CTileKey(0, 0, 0, TILE_MODEL_MERCATOR), true},
+        {CTileKey(0, 0, 0, TILE_MODEL_BAIDU), true},
+        {CTileKey(0, 0, -1, TILE_MODEL_GEOGRAPHIC), false},
+        {CTileKey(1, 1, 1, kModel3), false},
+        {CTileKey(1, 1, 1, static_cast<E_TILE_MODEL>(5)), false},
+        {CTileKey(1, 1, 1, static_cast<E_TILE_MODEL>(-1)), false},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(r.k.IsValid(), r.valid) << r.k.GetTileKeyString() << " model " << r.k.GetTileModel();
+}
+
+TEST(TileKey, ChangeTileModelConvertsOnlyAcrossFamilies)
+{
+    CTileKey k(5, 10, 20, TILE_MODEL_MAPID);
+    EXPECT_TRUE(k.ChangeTileModel(TILE_MODEL_MERCATOR));
+    ExpectKey(k, 4, 9, 19, TILE_MODEL_MERCATOR);
+    k.ChangeTileModel(TILE_MODEL_GEOGRAPHIC);
+    ExpectKey(k, 4, 9, 19, TILE_MODEL_GEOGRAPHIC);
+    k.ChangeTileModel(TILE_MODEL_MAPID);
+    ExpectKey(k, 5, 10, 20, TILE_MODEL_MAPID);
+    k.ChangeTileModel(kModel3);
+    ExpectKey(k, 5, 10, 20, kModel3);
+    k.SetTileModel(TILE_MODEL_BAIDU);
+    ExpectKey(k, 5, 10, 20, TILE_MODEL_BAIDU);
+    EXPECT_EQ(CTileKey(5, 12, 7, TILE_MODEL_MAPID).GetTileKeyString(), "5_12_7");
+}
+
+TEST(TileKey, ParentsAndChildren)
+{
+    struct Row {
+        CTileKey k;
+        CTileKey parent;
+    };
+    const Row rows[] = {
+        {CTileKey(0, 0, 0, TILE_MODEL_MERCATOR), CTileKey(-1, 0, 0, TILE_MODEL_MAPID)},
+        {CTileKey(1, 1, 1, TILE_MODEL_MERCATOR), CTileKey(0, 0, 0, TILE_MODEL_MERCATOR)},
+        {CTileKey(2, 2, 2, TILE_MODEL_MAPID), CTileKey(1, 1, 1, TILE_MODEL_MAPID)},
+        {CTileKey(3, 5, 2, TILE_MODEL_MAPID), CTileKey(2, 3, 1, TILE_MODEL_MAPID)},
+        {CTileKey(22, (1 << 22) - 1, 0, TILE_MODEL_GEOGRAPHIC), CTileKey(21, (1 << 21) - 1, 0, TILE_MODEL_GEOGRAPHIC)},
+        {CTileKey(-3, 4, 4, TILE_MODEL_BAIDU), CTileKey(-1, 0, 0, TILE_MODEL_MAPID)},
+    };
+    for (const Row& r : rows) {
+        const CTileKey p = r.k.CreateParentTileKey();
+        SCOPED_TRACE(r.k.GetTileKeyString());
+        ExpectKey(p, r.parent.GetLevel(), r.parent.GetTileX(), r.parent.GetTileY(), r.parent.GetTileModel());
+    }
+    EXPECT_FALSE(CTileKey(0, 0, 0, TILE_MODEL_MERCATOR).CreateParentTileKey().IsValid());
+
+    // Both children of every tile of a few levels return to it, in both families.
+    for (E_TILE_MODEL m : {TILE_MODEL_MAPID, TILE_MODEL_MERCATOR}) {
+        const int base = m == TILE_MODEL_MAPID ? 1 : 0;
+        for (int level = base; level < base + 4; ++level)
+            for (int x = base; x < base + (1 << (level - base)); ++x)
+                for (int y = base; y < base + (1 << (level - base)); ++y) {
+                    const CTileKey k(level, x, y, m);
+                    const CTileKey lt = k.CreateChildTileKeyLTCornor();
+                    const CTileKey rb = k.CreateChildTileKeyRBCornor();
+                    ASSERT_EQ(lt.CreateParentTileKey(), k);
+                    ASSERT_EQ(rb.CreateParentTileKey(), k);
+                    ASSERT_EQ(lt.GetParentQuardIndex(), 0);
+                    ASSERT_EQ(rb.GetParentQuardIndex(), 3);
+                    ASSERT_EQ(rb.GetTileX() - lt.GetTileX(), 1);
+                    ASSERT_EQ(lt.GetTileModel(), m);
+                }
+    }
+    ExpectKey(CTileKey(2, 3, 4, TILE_MODEL_MAPID).CreateChildTileKeyLTCornor(), 3, 5, 7, TILE_MODEL_MAPID);
+    ExpectKey(CTileKey(2, 3, 4, TILE_MODEL_MAPID).CreateChildTileKeyRBCornor(), 3, 6, 8, TILE_MODEL_MAPID);
+}
+
+TEST(TileKey, AncestorsMatchRepeatedParents)
+{
+    std::mt19937 rng(20240611);
+    for (int i = 0; i < 2000; ++i) {
+        const E_TILE_MODEL m = (i % 2) ? TILE_MODEL_MAPID : TILE_MODEL_GEOGRAPHIC;
+        const int base = m == TILE_MODEL_MAPID ? 1 : 0;
+        const int level = base + static_cast<int>(rng() % 31);
+        const int n = 1 << (level - base);
+        const CTileKey k(level, base + static_cast<int>(rng() % n), base + static_cast<int>(rng() % n), m);
+        const int target = static_cast<int>(rng() % 40) - 5;
+        CTileKey slow = k;
+        while (slow.GetLevel() > target && slow.GetLevel() >= 1)
+            slow = slow.CreateParentTileKey();
+        const CTileKey fast = k.CreateAncientTileKey(target);
+        ASSERT_EQ(fast.GetLevel(), slow.GetLevel()) << k.GetTileKeyString() << " -> " << target;
+        ASSERT_EQ(fast.GetTileX(), slow.GetTileX());
+        ASSERT_EQ(fast.GetTileY(), slow.GetTileY());
+        ASSERT_EQ(fast.GetTileModel(), m);
+    }
+    ExpectKey(CTileKey(5, 9, 9, TILE_MODEL_MERCATOR).CreateAncientTileKey(7), 5, 9, 9, TILE_MODEL_MERCATOR);
+    // A hostile level costs no time.
+    ExpectKey(CTileKey(INT_MAX, INT_MAX, 3, TILE_MODEL_MERCATOR).CreateAncientTileKey(0), 0, 0, 0, TILE_MODEL_MERCATOR);
+}
+
+TEST(TileKey, QuadrantsWithinAncestors)
+{
+    std::string s = CTileKey(2, 3, 1, TILE_MODEL_MERCATOR).GetQuardIndexString();
+    EXPECT_EQ(s, "013");
+    EXPECT_EQ(CTileKey(0, 0, 0, TILE_MODEL_MERCATOR).GetQuardIndexString(), "0");
+    EXPECT_EQ(CTileKey(1, 1, 1, TILE_MODEL_MAPID).GetQuardIndexString(), "0");
+    // One-based (3, 4, 4) is zero-based (2, 3, 3): quadrant 3 inside (1, 1, 1), itself quadrant 3.
+    EXPECT_EQ(CTileKey(3, 4, 4, TILE_MODEL_MAPID).GetQuardIndexString(), "033");
+    EXPECT_EQ(CTileKey(3, 4, 4, TILE_MODEL_MAPID).GetQuardIndexString(),
+              CTileKey(2, 3, 3, TILE_MODEL_MERCATOR).GetQuardIndexString());
+    EXPECT_EQ(CTileKey(4, 6, 9, TILE_MODEL_GEOGRAPHIC).GetQuardIndexString(), "02112");  // x 0110, y 1001
+
+    int qx = -7, qy = -7, sx = -7, sy = -7;
+    EXPECT_FALSE(CTileKey(3, 5, 6, TILE_MODEL_MERCATOR).GetAnicientQuardCoordinate(qx, qy, sx, sy, 3));
+    EXPECT_FALSE(CTileKey(0, 0, 0, TILE_MODEL_MERCATOR).GetAnicientQuardCoordinate(qx, qy, sx, sy, -2));
+    EXPECT_EQ(qx, -7);
+    EXPECT_EQ(sx, -7);
+
+    std::mt19937 rng(7);
+    for (int i = 0; i < 1000; ++i) {
+        const int level = 1 + static_cast<int>(rng() % 30);
+        const int x = static_cast<int>(rng() % (1u << level));
+        const int y = static_cast<int>(rng() % (1u << level));
+        const int ancient = static_cast<int>(rng() % level);
+        const int d = level - ancient;
+        ASSERT_TRUE(CTileKey(level, x, y, TILE_MODEL_MERCATOR).GetAnicientQuardCoordinate(qx, qy, sx, sy, ancient));
+        ASSERT_EQ(sx, 1 << d);
+        ASSERT_EQ(sy, 1 << d);
+        ASSERT_EQ(qx, x % (1 << d));
+        ASSERT_EQ(qy, y % (1 << d));
+        // The same tile in the one-based family gives the same position.
+        int qx1 = 0, qy1 = 0;
+        ASSERT_TRUE(CTileKey(level + 1, x + 1, y + 1, TILE_MODEL_MAPID)
+                        .GetAnicientQuardCoordinate(qx1, qy1, sx, sy, ancient + 1));
+        ASSERT_EQ(qx1, qx);
+        ASSERT_EQ(qy1, qy);
+    }
+}
+
+TEST(TileKey, MapIdRoundTrips)
+{
+    EXPECT_EQ(CTileKey(2, 3, 1, TILE_MODEL_MERCATOR).ToMapID(), 8);
+    CTileKey k(0, 0, 0, TILE_MODEL_MERCATOR);
+    k.FromMapID(8, 2);
+    ExpectKey(k, 2, 3, 1, TILE_MODEL_MERCATOR);
+    EXPECT_EQ(CTileKey(3, 4, 5, kModel3).ToMapID(), -1);
+    EXPECT_EQ(CTileKey(TILE_MODEL_GEOGRAPHIC).ToMapID(), -1);
+    EXPECT_EQ(CTileKey(3, 3, 2, TILE_MODEL_MAPID).ToMapID(), 7);  // 4 columns, row 2, column 3
+    CTileKey one(0, 0, 0, TILE_MODEL_MAPID);
+    one.FromMapID(8, 3);
+    ExpectKey(one, 3, 4, 2, TILE_MODEL_MAPID);  // last column of row 2
+    one.FromMapID(3, 3);
+    ExpectKey(one, 3, 3, 1, TILE_MODEL_MAPID);
+    CTileKey odd(1, 1, 1, kModel3);
+    odd.FromMapID(5, 9);
+    ExpectKey(odd, 9, 1, 1, kModel3);  // only the level
+
+    // Every tile of the first levels, both families, both directions; and the last tile of deep levels.
+    for (E_TILE_MODEL m : {TILE_MODEL_MAPID, TILE_MODEL_MERCATOR, TILE_MODEL_GEOGRAPHIC}) {
+        const int base = m == TILE_MODEL_MAPID ? 1 : 0;
+        long long expected = 0;
+        for (int level = base; level < base + 5; ++level) {
+            expected = 0;
+            const int n = 1 << (level - base);
+            for (int y = 0; y < n; ++y)
+                for (int x = 0; x < n; ++x) {
+                    const CTileKey t(level, x + base, y + base, m);
+                    ASSERT_EQ(t.ToMapID(), ++expected) << t.GetTileKeyString();
+                    CTileKey back(0, 0, 0, m);
+                    back.FromMapID(expected, level);
+                    ASSERT_EQ(back.GetTileKeyString(), t.GetTileKeyString());
+                }
+        }
+        for (int level : {22, 30}) {
+            const int last = (1 << level) - 1;
+            const CTileKey t(level + base, last + base, last + base, m);
+            const long long id = t.ToMapID();
+            ASSERT_EQ(id, (1LL << level) * (1LL << level));
+            CTileKey back(0, 0, 0, m);
+            back.FromMapID(id, level + base);
+            EXPECT_EQ(back.GetTileKeyString(), t.GetTileKeyString());
+        }
+    }
+    // IDs that do not fit 64 bits are refused rather than wrapped.
+    EXPECT_EQ(CTileKey(INT_MAX, INT_MAX, INT_MAX, TILE_MODEL_MERCATOR).ToMapID(), -1);
+    EXPECT_EQ(CTileKey(INT_MAX, INT_MAX, INT_MAX, TILE_MODEL_MAPID).ToMapID(), -1);
+}
+
+TEST(TileKey, ClampToLevelAndInverseRows)
+{
+    struct Row {
+        const char* what;
+        CTileKey in;
+        CTileKey clamped;
+        CTileKey inverse;  // of the input key
+    };
+    const Row rows[] = {
+        {"mercator", CTileKey(3, -5, 100, TILE_MODEL_MERCATOR), CTileKey(3, 0, 7, TILE_MODEL_MERCATOR),
+         CTileKey(3, -5, -93, TILE_MODEL_MERCATOR)},
+        {"geographic", CTileKey(3, 100, 100, TILE_MODEL_GEOGRAPHIC), CTileKey(3, 7, 3, TILE_MODEL_GEOGRAPHIC),
+         CTileKey(3, 100, -97, TILE_MODEL_GEOGRAPHIC)},
+        {"baidu as mercator", CTileKey(3, 8, 8, TILE_MODEL_BAIDU), CTileKey(3, 7, 7, TILE_MODEL_BAIDU),
+         CTileKey(3, 8, -1, TILE_MODEL_BAIDU)},
+        {"geographic level 1: one row", CTileKey(1, 2, 1, TILE_MODEL_GEOGRAPHIC),
+         CTileKey(1, 1, 0, TILE_MODEL_GEOGRAPHIC), CTileKey(1, 2, -1, TILE_MODEL_GEOGRAPHIC)},
+        {"level 0: one tile", CTileKey(0, 3, -3, TILE_MODEL_MERCATOR), CTileKey(0, 0, 0, TILE_MODEL_MERCATOR),
+         CTileKey(0, 3, 3, TILE_MODEL_MERCATOR)},
+        {"one-based as geographic", CTileKey(4, 0, 50, TILE_MODEL_MAPID), CTileKey(4, 1, 4, TILE_MODEL_MAPID),
+         CTileKey(4, 0, -45, TILE_MODEL_MAPID)},
+        {"scheme 3 untouched", CTileKey(3, 100, 1, kModel3), CTileKey(3, 100, 1, kModel3),
+         CTileKey(3, 100, 2, kModel3)},
+        {"deep level, last column", CTileKey(30, INT_MAX, -1, TILE_MODEL_MERCATOR),
+         CTileKey(30, (1 << 30) - 1, 0, TILE_MODEL_MERCATOR), CTileKey(30, INT_MAX, 1 << 30, TILE_MODEL_MERCATOR)},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        CTileKey c = r.in;
+        c.ClampToLevel();
+        ExpectKey(c, r.clamped.GetLevel(), r.clamped.GetTileX(), r.clamped.GetTileY(), r.clamped.GetTileModel());
+        const CTileKey inv = r.in.GetInverseYTile();
+        ExpectKey(inv, r.inverse.GetLevel(), r.inverse.GetTileX(), r.inverse.GetTileY(), r.inverse.GetTileModel());
+        // Inverting twice gives the key back.
+        ExpectKey(inv.GetInverseYTile(), r.in.GetLevel(), r.in.GetTileX(), r.in.GetTileY(), r.in.GetTileModel());
+    }
+    ExpectKey(CTileKey(3, 2, 0, TILE_MODEL_MERCATOR).GetInverseYTile(), 3, 2, 7, TILE_MODEL_MERCATOR);
+    ExpectKey(CTileKey(3, 2, 0, TILE_MODEL_GEOGRAPHIC).GetInverseYTile(), 3, 2, 3, TILE_MODEL_GEOGRAPHIC);
+}
+
+TEST(TileKey, HostileNumbersDoNotOverflow)
+{
+    const CTileKey extremes[] = {
+        CTileKey(INT_MAX, INT_MAX, INT_MAX, TILE_MODEL_MERCATOR),
+        CTileKey(INT_MIN, INT_MIN, INT_MIN, TILE_MODEL_MAPID),
+        CTileKey(INT_MAX, INT_MIN, INT_MAX, TILE_MODEL_MAPID),
+        CTileKey(INT_MIN, INT_MAX, INT_MIN, TILE_MODEL_GEOGRAPHIC),
+    };
+    // Run under UBSan: any signed overflow aborts the test program.
+    for (const CTileKey& k : extremes) {
+        CTileKey c = k;
+        c.ChangeTileModel(TILE_MODEL_MAPID);
+        c.ChangeTileModel(TILE_MODEL_BAIDU);
+        (void)(k < CTileKey(INT_MIN, INT_MAX, 0, TILE_MODEL_MAPID));
+        (void)k.CreateChildTileKeyRBCornor();
+        (void)k.CreateChildTileKeyLTCornor();
+        (void)k.CreateParentTileKey();
+        (void)k.GetRightSibling();
+        (void)k.GetLeftSibling();
+        (void)k.GetDownSibling();
+        (void)k.GetUpSibling();
+        (void)k.GetInverseYTile();
+        (void)k.ToMapID();
+        (void)k.GetParentQuardIndex();
+        c = k;
+        c.ClampToLevel();
+        c.FromMapID(LLONG_MIN, INT_MIN);
+        c.FromMapID(LLONG_MAX, INT_MAX);
+        int a = 0, b = 0, s1 = 0, s2 = 0;
+        (void)k.GetAnicientQuardCoordinate(a, b, s1, s2, INT_MIN);
+    }
+    SUCCEED();
+}
