@@ -1,0 +1,355 @@
+#include "storage/HeightFieldMat.h"
+
+#include "core/log/VtLog.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <vector>
+
+namespace {
+
+using HF = CHeightFieldMat;
+
+// A grid of the given type holding the values row by row.
+HF Grid(int w, int h, HF::E_HEIGHT_FIELD_DATA_TYPE t, const std::vector<double>& values) {
+    HF m;
+    EXPECT_TRUE(m.Create(w, h, t));
+    for (int r = 0; r < h; ++r) {
+        for (int c = 0; c < w; ++c) m.SetValueROI(c, r, c + 1, r + 1, values[static_cast<size_t>(r * w + c)]);
+    }
+    return m;
+}
+
+std::vector<double> Values(const HF& m) {
+    std::vector<double> v;
+    for (int r = 0; r < m.GetHeight(); ++r) {
+        for (int c = 0; c < m.GetWidth(); ++c) v.push_back(m.At(r, c));
+    }
+    return v;
+}
+
+bool IsEmptyResult(const HF& m) {
+    return m.IsNull() && m.GetWidth() == 0 && m.GetHeight() == 0 && m.GetFieldDataType() == HF::HFDT_FLOAT32;
+}
+
+CCache Blob(const std::vector<unsigned char>& bytes) { return CCache(bytes.data(), static_cast<int>(bytes.size()), true); }
+
+const HF::E_HEIGHT_FIELD_DATA_TYPE kTypes[] = {HF::HFDT_INT16, HF::HFDT_INT32, HF::HFDT_FLOAT32, HF::HFDT_FLOAT64};
+
+}  // namespace
+
+TEST(HeightFieldMat, BlobLayoutIsBigEndianHeaderThenElements) {
+    const HF m = Grid(2, 3, HF::HFDT_INT16, {1, -2, 3, 0x1234, -32768, 32767});
+    const CCache blob = HF::ToCache(m);
+    ASSERT_EQ(blob.GetLength(), 32);
+    const unsigned char header[20] = {0, 0, 0, 2, 0, 0, 0, 3, 0};
+    EXPECT_EQ(std::memcmp(blob.GetData(), header, 20), 0);
+    const unsigned char elements[12] = {1, 0, 0xFE, 0xFF, 3, 0, 0x34, 0x12, 0x00, 0x80, 0xFF, 0x7F};
+    EXPECT_EQ(std::memcmp(blob.GetData() + 20, elements, 12), 0);
+    const HF back = HF::FromCache(blob);
+    EXPECT_EQ(back.GetWidth(), 2);
+    EXPECT_EQ(back.GetHeight(), 3);
+    EXPECT_EQ(back.GetFieldDataType(), HF::HFDT_INT16);
+    EXPECT_EQ(Values(back), Values(m));
+}
+
+TEST(HeightFieldMat, BlobRoundTripsEveryTypeAndSize) {
+    std::mt19937 rng(3);
+    const int sizes[][2] = {{1, 1}, {2, 3}, {17, 5}, {1, 300}, {300, 1}, {256, 256}, {257, 257}};
+    for (HF::E_HEIGHT_FIELD_DATA_TYPE t : kTypes) {
+        for (const auto& s : sizes) {
+            HF m;
+            ASSERT_TRUE(m.Create(s[0], s[1], t));
+            auto* p = static_cast<unsigned char*>(m.GetDataPtr());
+            for (int k = 0; k < m.GetBufferSize(); ++k) p[k] = static_cast<unsigned char>(rng());
+            const CCache blob = HF::ToCache(m);
+            ASSERT_EQ(blob.GetLength(), 20 + m.GetDataSize());
+            const HF back = HF::FromCache(blob);
+            ASSERT_EQ(back.GetWidth(), s[0]);
+            ASSERT_EQ(back.GetHeight(), s[1]);
+            ASSERT_EQ(back.GetFieldDataType(), t);
+            ASSERT_EQ(back.GetBufferSize(), m.GetBufferSize());
+            EXPECT_EQ(std::memcmp(back.GetDataPtr(), m.GetDataPtr(), static_cast<size_t>(m.GetBufferSize())), 0)
+                << t << " " << s[0] << "x" << s[1];
+        }
+    }
+    // An empty grid keeps its size and type and has no data.
+    const HF empty = HF::FromCache(HF::ToCache(HF(0, 7, HF::HFDT_INT32)));
+    EXPECT_TRUE(empty.IsNull());
+    EXPECT_EQ(empty.GetHeight(), 7);
+    EXPECT_EQ(empty.GetFieldDataType(), HF::HFDT_INT32);
+}
+
+TEST(HeightFieldMat, DamagedBlobsFailCleanly) {
+    const std::vector<unsigned char> good = {0, 0, 0, 2, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                             1, 0, 0, 0, 2, 0, 0, 0};
+    auto cut = [&](size_t n) { return std::vector<unsigned char>(good.begin(), good.begin() + static_cast<long>(n)); };
+    auto withHeader = [](std::vector<unsigned char> h) {
+        h.resize(20, 0);
+        h.resize(64, 7);  // a few element bytes
+        return h;
+    };
+    struct Row {
+        const char* what;
+        std::vector<unsigned char> bytes;
+        E_VTLOG_LEVEL level;
+        const char* message;
+    } rows[] = {
+        {"empty", {}, VTLOG_LEVEL_WARN, "读取数据宽失败"},
+        {"width cut", cut(3), VTLOG_LEVEL_WARN, "读取数据宽失败"},
+        {"height cut", cut(6), VTLOG_LEVEL_ERROR, "读取数据高失败"},
+        {"type missing", cut(8), VTLOG_LEVEL_WARN, "读取数据类型失败"},
+        {"reserved bytes cut", cut(19), VTLOG_LEVEL_WARN, "数据偏移失败"},
+        {"one element byte short", cut(27), VTLOG_LEVEL_ERROR, "hf写入Cache数据失败"},
+        {"huge size, few bytes", withHeader({0x00, 0x00, 0x40, 0x00, 0x00, 0x00, 0x40, 0x00, 0}), VTLOG_LEVEL_ERROR,
+         "hf写入Cache数据失败"},
+        {"size beyond int", withHeader({0x7F, 0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0xFF, 0xFF, 3}), VTLOG_LEVEL_ERROR,
+         "hf写入Cache数据失败"},
+        {"negative width", withHeader({0xFF, 0xFF, 0xFF, 0xFE, 0, 0, 0, 2, 0}), VTLOG_LEVEL_ERROR, "hf写入Cache数据失败"},
+        {"unknown type", withHeader({0, 0, 0, 2, 0, 0, 0, 2, 9}), VTLOG_LEVEL_ERROR, "hf写入Cache数据失败"},
+    };
+    for (const Row& r : rows) {
+        CVtLogCapture capture;
+        const HF m = HF::FromCache(Blob(r.bytes));
+        EXPECT_TRUE(IsEmptyResult(m)) << r.what;
+        EXPECT_TRUE(capture.Contains(r.level, std::string("[CHeightFieldMat::FromCache] ") + r.message)) << r.what;
+    }
+    EXPECT_FALSE(HF::FromCache(Blob(good)).IsNull());
+    // A cache that announces bytes it does not hold.
+    EXPECT_TRUE(IsEmptyResult(HF::FromCache(CCache(nullptr, 100, true))));
+}
+
+TEST(HeightFieldMat, ScaleToMatchesHandComputedGrids) {
+    struct Row {
+        const char* what;
+        HF::E_HEIGHT_FIELD_DATA_TYPE type;
+        int w, h;
+        std::vector<double> src;
+        int newW, newH;
+        std::vector<double> expected;
+    } rows[] = {
+        {"2x2 float to 3x3", HF::HFDT_FLOAT32, 2, 2, {0, 1, 2, 3}, 3, 3, {0, 0.5, 1, 1, 1.5, 2, 2, 2.5, 3}},
+        {"2x2 int16 truncates", HF::HFDT_INT16, 2, 2, {0, 1, 2, 3}, 3, 3, {0, 0, 1, 1, 1, 2, 2, 2, 3}},
+        {"negative int16 truncates toward zero", HF::HFDT_INT16, 2, 1, {0, -3}, 3, 1, {0, -1, -3}},
+        {"one corner raised", HF::HFDT_FLOAT64, 2, 2, {0, 0, 0, 4}, 3, 3, {0, 0, 0, 0, 1, 2, 0, 2, 4}},
+        {"3x2 plane to 5x3", HF::HFDT_INT32, 3, 2, {0, 10, 20, 100, 110, 120}, 5, 3,
+         {0, 5, 10, 15, 20, 50, 55, 60, 65, 70, 100, 105, 110, 115, 120}},
+        {"3x3 down to corners", HF::HFDT_FLOAT32, 3, 3, {1, 2, 3, 4, 5, 6, 7, 8, 9}, 2, 2, {1, 3, 7, 9}},
+        {"to a single sample", HF::HFDT_FLOAT32, 2, 2, {5, 6, 7, 8}, 1, 1, {5}},
+        {"single row widened", HF::HFDT_FLOAT32, 2, 1, {0, 8}, 5, 2, {0, 2, 4, 6, 8, 0, 2, 4, 6, 8}},
+    };
+    for (const Row& r : rows) {
+        HF src = Grid(r.w, r.h, r.type, r.src);
+        const HF out = src.ScaleTo(r.newH, r.newW);
+        ASSERT_EQ(out.GetWidth(), r.newW) << r.what;
+        ASSERT_EQ(out.GetHeight(), r.newH) << r.what;
+        EXPECT_EQ(out.GetFieldDataType(), r.type);
+        const std::vector<double> got = Values(out);
+        for (size_t k = 0; k < got.size(); ++k) EXPECT_NEAR(got[k], r.expected[k], 1e-5) << r.what << " #" << k;
+    }
+    // Nothing to sample: the result is created and left at no-data.
+    HF none(3, 3, HF::HFDT_INT16);
+    const HF out = none.ScaleTo(2, 2);
+    ASSERT_FALSE(out.IsNull());
+    EXPECT_EQ(out.At(1, 1), *static_cast<const int16_t*>(out.GetNodata()));
+    EXPECT_TRUE(Grid(2, 2, HF::HFDT_FLOAT32, {1, 2, 3, 4}).ScaleTo(0, 5).IsNull());
+}
+
+TEST(HeightFieldMat, ChildGridsOfAParent) {
+    // Parent v(r, c) = 10 r + c on 4 x 4. Child (i, j) takes the quarter at column 2i and row 2j
+    // and stretches it: v = base + (x + 10 y) / 3, with base = 10 * 2j + 2i.
+    for (HF::E_HEIGHT_FIELD_DATA_TYPE t : {HF::HFDT_FLOAT32, HF::HFDT_FLOAT64, HF::HFDT_INT32}) {
+        for (int i = 0; i < 2; ++i) {
+            for (int j = 0; j < 2; ++j) {
+                std::vector<double> parent;
+                for (int r = 0; r < 4; ++r) {
+                    for (int c = 0; c < 4; ++c) parent.push_back(10 * r + c);
+                }
+                HF m = Grid(4, 4, t, parent);
+                ASSERT_TRUE(m.ToSubPyramidRegion(i, j));
+                for (int y = 0; y < 4; ++y) {
+                    for (int x = 0; x < 4; ++x) {
+                        double expected = 10 * 2 * j + 2 * i + (x + 10.0 * y) / 3.0;
+                        if (t == HF::HFDT_INT32) expected = static_cast<int>(expected + 1e-4);
+                        EXPECT_NEAR(m.At(y, x), expected, 1e-4) << t << " child " << i << j << " at " << y << "," << x;
+                    }
+                }
+            }
+        }
+    }
+    HF m = Grid(2, 2, HF::HFDT_FLOAT32, {1, 2, 3, 4});
+    EXPECT_FALSE(m.ToSubPyramidRegion(2, 0));
+    EXPECT_FALSE(m.ToSubPyramidRegion(0, -1));
+    EXPECT_EQ(Values(m), (std::vector<double>{1, 2, 3, 4}));
+    HF empty;
+    EXPECT_FALSE(empty.ToSubPyramidRegion(0, 0));
+    // A single row keeps its row; its columns halve.
+    HF row = Grid(4, 1, HF::HFDT_FLOAT32, {0, 3, 6, 9});
+    ASSERT_TRUE(row.ToSubPyramidRegion(1, 1));
+    EXPECT_EQ(Values(row), (std::vector<double>{6, 7, 8, 9}));
+}
+
+TEST(HeightFieldMat, SubRegionCopiesInsideAndRejectsOutside) {
+    HF m = Grid(4, 3, HF::HFDT_INT16, {0, 1, 2, 3, 10, 11, 12, 13, 20, 21, 22, 23});
+    const HF sub = m.SubRegion(1, 1, 3, 3);
+    EXPECT_EQ(sub.GetWidth(), 2);
+    EXPECT_EQ(Values(sub), (std::vector<double>{11, 12, 21, 22}));
+    {
+        CVtLogCapture capture;
+        const HF zero = m.SubRegion(0, 0, 0, 0);
+        EXPECT_TRUE(zero.IsNull());
+        EXPECT_EQ(zero.GetFieldDataType(), HF::HFDT_INT16);
+        EXPECT_TRUE(capture.Records().empty());
+    }
+    struct Row {
+        int r0, c0, r1, c1;
+    } bad[] = {{2, 0, 1, 5}, {0, 3, 1, 2}, {0, 0, 4, 1}, {0, 0, 1, 5}, {-1, 0, 1, 1}, {0, -1, 1, 1}};
+    for (const Row& b : bad) {
+        CVtLogCapture capture;
+        EXPECT_TRUE(IsEmptyResult(m.SubRegion(b.r0, b.c0, b.r1, b.c1)));
+        EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_WARN, "[CHeightFieldMat::SubRegion] 获取子区域HF失败 nRow0=" +
+                                                           std::to_string(b.r0) + " nCol0=" + std::to_string(b.c0)));
+    }
+}
+
+TEST(HeightFieldMat, FillAndBlitStayInsideBothGrids) {
+    const HF three = Grid(3, 3, HF::HFDT_FLOAT32, {1, 2, 3, 4, 5, 6, 7, 8, 9});
+    HF m = Grid(4, 4, HF::HFDT_FLOAT32, std::vector<double>(16, 0));
+    EXPECT_FALSE(m.FillRegion(2, 2, three));
+    EXPECT_FALSE(m.FillRegion(-1, 0, three));
+    EXPECT_FALSE(m.FillRegion(0, 0, Grid(1, 1, HF::HFDT_FLOAT64, {1})));  // another element type
+    ASSERT_TRUE(m.FillRegion(1, 1, three));
+    EXPECT_EQ(Values(m), (std::vector<double>{0, 0, 0, 0, 0, 1, 2, 3, 0, 4, 5, 6, 0, 7, 8, 9}));
+    {
+        CVtLogCapture capture;
+        EXPECT_TRUE(m.FillRegion(0, 0, HF(2, 2, HF::HFDT_FLOAT32)));
+        EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_WARN, "[CHeightFieldMat::FillRegion] 传入的HF数据错误"));
+    }
+
+    HF d = Grid(4, 4, HF::HFDT_FLOAT32, std::vector<double>(16, 0));
+    // Clipped by the destination: only 2 x 2 of the 3 x 3 block lands.
+    ASSERT_TRUE(d.BlitRegion(2, 2, three, 0, 0, 3, 3));
+    EXPECT_EQ(Values(d), (std::vector<double>{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 0, 0, 4, 5}));
+    const std::vector<double> before = Values(d);
+    struct Row {
+        const char* what;
+        int col, row, srcCol, srcRow, w, h;
+    } bad[] = {
+        {"source columns beyond", 0, 0, 2, 0, 2, 1},
+        {"source rows beyond", 0, 0, 0, 2, 1, 2},
+        {"negative source", 0, 0, -1, 0, 1, 1},
+        {"negative destination", -1, 0, 0, 0, 1, 1},
+        {"destination column past the edge", 4, 0, 0, 0, 1, 1},
+        {"zero width", 0, 0, 0, 0, 0, 1},
+    };
+    for (const Row& b : bad) {
+        EXPECT_FALSE(d.BlitRegion(b.col, b.row, three, b.srcCol, b.srcRow, b.w, b.h)) << b.what;
+        EXPECT_EQ(Values(d), before) << b.what;
+    }
+    EXPECT_TRUE(d.BlitRegion(0, 4, three, 0, 0, 1, 1));  // no row to copy
+    EXPECT_TRUE(d.BlitRegion(0, 0, three, 0, 0, 1, 0));
+    EXPECT_FALSE(d.BlitRegion(0, 0, Grid(1, 1, HF::HFDT_INT32, {1}), 0, 0, 1, 1));
+}
+
+TEST(HeightFieldMat, CullKeepsRemainingElementsInOrder) {
+    HF m = Grid(4, 3, HF::HFDT_INT32, {0, 1, 2, 3, 10, 11, 12, 13, 20, 21, 22, 23});
+    const int bufferBefore = m.GetBufferSize();
+    ASSERT_TRUE(m.Cull(1));
+    EXPECT_EQ(m.GetWidth(), 3);
+    EXPECT_EQ(m.GetHeight(), 2);
+    EXPECT_EQ(m.GetBufferSize(), bufferBefore);
+    EXPECT_EQ(Values(m), (std::vector<double>{0, 1, 2, 10, 11, 12}));
+    EXPECT_FALSE(m.Cull(3));
+    EXPECT_FALSE(m.Cull(-1));
+    // The blob carries the remaining elements only and reads back as the culled grid.
+    EXPECT_EQ(Values(HF::FromCache(HF::ToCache(m))), Values(m));
+    ASSERT_TRUE(m.Cull(2));
+    EXPECT_EQ(m.GetWidth(), 1);
+    EXPECT_EQ(m.GetHeight(), 0);
+}
+
+TEST(HeightFieldMat, AddOffsetAndSetValueFollowTheElementType) {
+    struct Row {
+        const char* what;
+        HF::E_HEIGHT_FIELD_DATA_TYPE type;
+        double start, offset, expected;
+    } rows[] = {
+        {"int16 truncates", HF::HFDT_INT16, 5, 1.7, 6},
+        {"int16 truncates toward zero", HF::HFDT_INT16, 5, -1.7, 4},
+        {"int16 wraps", HF::HFDT_INT16, 32767, 1, -32768},
+        {"int32 truncates", HF::HFDT_INT32, -5, 2.9, -3},
+        {"int32 wraps", HF::HFDT_INT32, 2147483647, 1, -2147483648.0},
+        {"float adds as float", HF::HFDT_FLOAT32, 1, 1.7, static_cast<double>(1.0f + 1.7f)},
+        {"double adds", HF::HFDT_FLOAT64, 1, 1.7, 2.7},
+    };
+    for (const Row& r : rows) {
+        HF m = Grid(2, 2, r.type, std::vector<double>(4, r.start));
+        m.AddOffset(r.offset);
+        EXPECT_EQ(Values(m), std::vector<double>(4, r.expected)) << r.what;
+    }
+
+    HF m = Grid(3, 3, HF::HFDT_INT16, std::vector<double>(9, 0));
+    m.SetValueROI(-5, 1, 2, 10, 70000.9);  // clipped to columns 0..1, rows 1..2; low 16 bits of 70000
+    EXPECT_EQ(Values(m), (std::vector<double>{0, 0, 0, 4464, 4464, 0, 4464, 4464, 0}));
+    m.SetValueROI(3, 0, 9, 9, 1);  // starts past the right edge
+    m.SetValueROI(1, 1, 1, 3, 1);  // empty column range
+    EXPECT_EQ(Values(m), (std::vector<double>{0, 0, 0, 4464, 4464, 0, 4464, 4464, 0}));
+    EXPECT_FALSE(m.Smooth(3));
+}
+
+TEST(HeightFieldMat, TextForm) {
+    EXPECT_EQ(Grid(1, 1, HF::HFDT_INT16, {-1}).ToString(), "00000001 1\r\n65535 \r\n");
+    EXPECT_EQ(Grid(2, 2, HF::HFDT_FLOAT64, {1.5, -2, 0.1, 1e7}).ToString(), "00000002 2\r\n1.5 -2 \r\n0.1 1e+07 \r\n");
+    EXPECT_EQ(HF(256, 3, HF::HFDT_INT32).ToString(), "00000256 3\r\n");
+
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("grid.txt").toStdString();
+    const HF m = Grid(3, 2, HF::HFDT_INT32, {1, 2, 3, -4, 5, 6});
+    ASSERT_TRUE(m.SaveToTextFile(path));
+    QFile file(QString::fromStdString(path));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().toStdString(), m.ToString());
+    EXPECT_FALSE(m.SaveToTextFile(dir.filePath("missing/dir/grid.txt").toStdString()));
+}
+
+TEST(HeightFieldMat, OwnershipSizesAndNodata) {
+    HF a = Grid(2, 2, HF::HFDT_FLOAT64, {1, 2, 3, 4});
+    HF b(a);
+    b.SetValueROI(0, 0, 1, 1, 9);
+    EXPECT_EQ(a.At(0, 0), 1);  // deep copy
+    HF c;
+    c = b;
+    c = c;
+    EXPECT_EQ(Values(c), (std::vector<double>{9, 2, 3, 4}));
+
+    for (HF::E_HEIGHT_FIELD_DATA_TYPE t : kTypes) {
+        HF m;
+        ASSERT_TRUE(m.Create(3, 2, t));
+        EXPECT_EQ(m.At(1, 2), -32768) << t;  // filled with no-data
+        EXPECT_EQ(std::memcmp(m.GetOffset(1, 2), m.GetNodata(), static_cast<size_t>(m.GetDataTypeByte())), 0);
+        EXPECT_EQ(m.GetOffset(2, 0), nullptr);
+        EXPECT_EQ(m.GetOffset(0, 3), nullptr);
+        EXPECT_EQ(m.At(-1, 0), -32768);
+    }
+    HF big;
+    EXPECT_FALSE(big.Create(70000, 70000, HF::HFDT_FLOAT64));  // beyond an int of bytes
+    EXPECT_TRUE(big.IsNull());
+    EXPECT_FALSE(big.Create(-1, 5, HF::HFDT_INT16));
+    EXPECT_FALSE(big.Create(2, 2, static_cast<HF::E_HEIGHT_FIELD_DATA_TYPE>(7)));
+    EXPECT_EQ(big.GetNodata(), nullptr);
+
+    HF owner(2, 1, HF::HFDT_INT16);
+    auto* data = new unsigned char[4]{1, 0, 2, 0};
+    owner.SetDataPtr(data);
+    EXPECT_EQ(Values(owner), (std::vector<double>{1, 2}));
+    int16_t out[2] = {};
+    EXPECT_TRUE(owner.CopyTo(out, 100));  // no more than the buffer
+    EXPECT_EQ(out[1], 2);
+    EXPECT_FALSE(owner.CopyTo(nullptr, 4));
+}
