@@ -3,6 +3,8 @@
 #include "catalog/MapTypeEnums.h"
 #include "core/VtCoreExport.h"
 
+#include <QList>
+#include <QPointF>
 #include <QString>
 
 #include <string>
@@ -18,6 +20,11 @@ public:
     // ---- map-ID addressing (tile/ToolsMapId.cpp) ----
 
     // ---- datum conversions (tile/ToolsDatum.cpp) ----
+    // Points (x = longitude, y = latitude) from the map type's datum to WGS84, in order; GCJ-02 and
+    // BD-09 types are converted, other types returned unchanged.
+    static QList<QPointF> shapeCorrect(QList<QPointF> pts, int mapType);
+    // The reverse: WGS84 points into the map type's datum.
+    static QList<QPointF> shapeShifting(QList<QPointF> pts, int mapType);
 
     // ---- Baidu tiles and tile-interpolated conversions (tile/ToolsBaidu.cpp) ----
 
