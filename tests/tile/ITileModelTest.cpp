@@ -1,0 +1,94 @@
+#include "tile/ITileModel.h"
+#include "tile/MercatorTileModel.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+TEST(ITileModel, SchemesWithoutModelGiveNull)
+{
+    for (int m : {0, 3, -1, 5, 1000}) {
+        const E_TILE_MODEL e = static_cast<E_TILE_MODEL>(m);
+        EXPECT_EQ(ITileModel::GetTileModel(e, true), nullptr) << m;
+        EXPECT_EQ(ITileModel::GetHeightFieldModel(e, true), nullptr) << m;
+        EXPECT_EQ(ITileModel::GetHeightFieldModel256x256(e, true), nullptr) << m;
+    }
+}
+
+TEST(ITileModel, ThreeSeparateSetsOfSharedInstances)
+{
+    for (E_TILE_MODEL m : {TILE_MODEL_MERCATOR, TILE_MODEL_GEOGRAPHIC}) {
+        CTileModel* tile = ITileModel::GetTileModel(m, true);
+        CTileModel* hf64 = ITileModel::GetHeightFieldModel(m, true);
+        CTileModel* hf256 = ITileModel::GetHeightFieldModel256x256(m, true);
+        ASSERT_NE(tile, nullptr);
+        ASSERT_NE(hf64, nullptr);
+        ASSERT_NE(hf256, nullptr);
+        EXPECT_NE(tile, hf64);
+        EXPECT_NE(tile, hf256);
+        EXPECT_NE(hf64, hf256);
+        EXPECT_EQ(tile->GetTileModel(), m);
+        EXPECT_EQ(hf64->GetTileModel(), m);
+        EXPECT_EQ(hf64->GetPixelWidth(), 64);
+        EXPECT_EQ(hf64->GetPixelHeight(), 64);
+        EXPECT_EQ(hf256->GetPixelWidth(), 256);
+        EXPECT_EQ(ITileModel::GetTileModel(m, true), tile);  // shared, not rebuilt
+    }
+    EXPECT_NE(dynamic_cast<CMercatorTileModel*>(ITileModel::GetTileModel(TILE_MODEL_MERCATOR, true)), nullptr);
+}
+
+TEST(ITileModel, EveryCallWritesItsSettingsIntoTheSharedInstance)
+{
+    CTileModel* model = ITileModel::GetTileModel(TILE_MODEL_GEOGRAPHIC, false);
+    EXPECT_FALSE(model->IsLeftTopUP());
+    EXPECT_EQ(model->GetTileY(2, 89.9), 1);
+    ITileModel::GetTileModel(TILE_MODEL_GEOGRAPHIC, true);
+    EXPECT_TRUE(model->IsLeftTopUP());  // the last caller's flag holds for everybody
+    EXPECT_EQ(model->GetTileY(2, 89.9), 0);
+
+    CTileModel* hf = ITileModel::GetHeightFieldModel(TILE_MODEL_MERCATOR, true);
+    hf->SetPixelWidth(17);
+    EXPECT_EQ(ITileModel::GetHeightFieldModel(TILE_MODEL_MERCATOR, true)->GetPixelWidth(), 64);
+    CTileModel* hf256 = ITileModel::GetHeightFieldModel256x256(TILE_MODEL_MERCATOR, true);
+    hf256->SetPixelHeight(3);
+    EXPECT_EQ(ITileModel::GetHeightFieldModel256x256(TILE_MODEL_MERCATOR, true)->GetPixelHeight(), 256);
+}
+
+TEST(ITileModel, ConcurrentFirstUseYieldsOneInstancePerSet)
+{
+    constexpr int kThreads = 16;
+    std::vector<std::thread> threads;
+    std::vector<CTileModel*> seen(kThreads * 3, nullptr);
+    std::atomic<int> wrongKeys{0};
+    std::atomic<bool> go{false};
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            while (!go.load())
+                std::this_thread::yield();
+            for (int i = 0; i < 2000; ++i) {
+                CTileModel* a = ITileModel::GetHeightFieldModel256x256(TILE_MODEL_MERCATOR, true);
+                CTileModel* b = ITileModel::GetHeightFieldModel(TILE_MODEL_GEOGRAPHIC, true);
+                CTileModel* c = ITileModel::GetTileModel(TILE_MODEL_MERCATOR, true);
+                if (i == 0) {
+                    seen[t * 3] = a;
+                    seen[t * 3 + 1] = b;
+                    seen[t * 3 + 2] = c;
+                }
+                const double lon = -179.0 + (i % 358);
+                if (a->MakeKey(8, lon, 10.0) != c->MakeKey(8, lon, 10.0))
+                    ++wrongKeys;
+            }
+        });
+    }
+    go = true;
+    for (std::thread& th : threads)
+        th.join();
+    for (int t = 1; t < kThreads; ++t) {
+        EXPECT_EQ(seen[t * 3], seen[0]);
+        EXPECT_EQ(seen[t * 3 + 1], seen[1]);
+        EXPECT_EQ(seen[t * 3 + 2], seen[2]);
+    }
+    EXPECT_EQ(wrongKeys.load(), 0);
+}
