@@ -1,0 +1,71 @@
+#include "catalog/AdCode.h"
+
+#include <gtest/gtest.h>
+
+TEST(AdCode, ParsesLevelsAndParts) {
+    struct Case {
+        const char* code;
+        int level;
+        bool municipality;
+        const char* join;
+        const char* format;
+        int integer;
+    };
+    const Case cases[] = {
+        {"110000000000", 1, true, "11", "110000", 110000},        // Beijing as a whole
+        {"110100000000", 2, false, "1101", "110100", 110100},     // a city of it is not
+        {"11", 1, true, "11", "110000", 110000},                  // padded to twelve digits
+        {"1", 0, false, "", "100000", 100000},                    // too short: nothing parsed
+        {"", 0, false, "", "100000", 100000},                     // empty: the whole country
+        {"110105", 3, false, "110105", "110105", 110105},         // a district
+        {"440000", 1, false, "44", "440000", 440000},             // a province, not a municipality
+        {"000001000000", 3, false, "000001", "000001", 1},        // the deepest non-zero part counts
+        {"440106001000", 4, false, "440106001", "440106001", 440106001},
+        {"440106001002", 5, false, "440106001002", "440106001002", -1},  // twelve digits overflow int
+        {"8100000000009999", 1, true, "81", "810000", 810000},   // digits past twelve are ignored
+        {"820000", 1, true, "82", "820000", 820000},              // Macao
+    };
+    for (const Case& c : cases) {
+        const tagAdCode code(c.code);
+        EXPECT_EQ(code.code, c.code);
+        EXPECT_EQ(code.level, c.level) << c.code;
+        EXPECT_EQ(code.IsMunicipality(), c.municipality) << c.code;
+        EXPECT_EQ(code.Join(), c.join) << c.code;
+        EXPECT_EQ(code.ToFormatString(), c.format) << c.code;
+        EXPECT_EQ(code.ToInteger(), c.integer) << c.code;
+    }
+}
+
+TEST(AdCode, PartsAreCutAtTheirWidths) {
+    const tagAdCode code("440106001002");
+    EXPECT_EQ(code.province, "44");
+    EXPECT_EQ(code.municipality, "");
+    EXPECT_EQ(code.city, "01");
+    EXPECT_EQ(code.county, "06");
+    EXPECT_EQ(code.town, "001");
+    EXPECT_EQ(code.village, "002");
+    EXPECT_EQ(tagAdCode("5001").municipality, "50");
+    EXPECT_EQ(tagAdCode("1").province, "");
+}
+
+TEST(AdCode, ClearingAndReparsing) {
+    tagAdCode code("310115000000");
+    code.ClearData();
+    EXPECT_EQ(code.level, 0);
+    EXPECT_TRUE(code.province.empty() && code.city.empty() && code.county.empty());
+    EXPECT_EQ(code.code, "310115000000");
+    EXPECT_TRUE(code.Parse());
+    EXPECT_EQ(code.level, 3);
+
+    tagAdCode moved(std::move(code));
+    EXPECT_EQ(moved.Join(), "310115");
+    moved.Clear();
+    EXPECT_TRUE(moved.code.empty());
+    EXPECT_EQ(moved.ToFormatString(), "100000");
+
+    tagAdCode reused("110000");
+    reused.code = "440300";
+    reused.Parse();  // a municipality from the earlier parse must not survive
+    EXPECT_FALSE(reused.IsMunicipality());
+    EXPECT_TRUE(reused.municipality.empty());
+}
