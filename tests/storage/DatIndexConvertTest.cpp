@@ -1,0 +1,144 @@
+#include "storage/DatIndexConvert.h"
+
+#include "tile/ITileModel.h"
+#include "tile/TileModel.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+
+const EXTENT kMercatorWorld{-180.0, -85.05112877980655, 180.0, 85.05112877980655};
+const EXTENT kChina{73.5, 18.2, 135.1, 53.6};
+
+// The slot of a key computed the long way: walk every level above it through the model.
+long long ReferenceSlot(E_TILE_MODEL model, const EXTENT& e, int level, int zeroBasedCol, int zeroBasedRow) {
+    const CTileModel* m = ITileModel::GetTileModel(model, true);
+    long long before = 0;
+    for (int l = 1; l < level; ++l) {
+        int sr, sc, rc, cc;
+        m->GetRowColInfo(sr, sc, rc, cc, e, l - 1);
+        before += static_cast<long long>(rc) * cc;
+    }
+    int sr, sc, rc, cc;
+    m->GetRowColInfo(sr, sc, rc, cc, e, level - 1);
+    if (zeroBasedCol < sc || zeroBasedCol >= sc + cc || zeroBasedRow < sr || zeroBasedRow >= sr + rc) return -1;
+    return before + static_cast<long long>(zeroBasedRow - sr) * cc + (zeroBasedCol - sc) + 1;
+}
+
+TEST(DatIndexConvert, WholeWorldMercatorCountsAndFirstSlots) {
+    CDatIndexConvert c(TILE_MODEL_MERCATOR, kMercatorWorld);
+    EXPECT_EQ(c.GetTileNumber(1), 1);
+    EXPECT_EQ(c.GetTileNumber(2), 4);
+    EXPECT_EQ(c.GetTileNumber(3), 16);
+    EXPECT_EQ(c.GetTileNumberUtilLevel(3), 21);
+    EXPECT_EQ(c.GetTileNumberUtilLevel(0), 0);
+    EXPECT_EQ(c.GetTileNumberUtilLevel(-3), 0);
+    const CTileKey firstOfLevel3(2, 0, 0, TILE_MODEL_MERCATOR);
+    EXPECT_EQ(c.ConvertToDatIndex(firstOfLevel3), 6);
+    EXPECT_TRUE(c.ConvertToTileKey(6) == firstOfLevel3);
+    EXPECT_EQ(c.ConvertToTileKey(6).GetTileModel(), TILE_MODEL_MAPID);
+    EXPECT_TRUE(c.ConvertToTileKey(0) == CTileKey(0, 0, 0, TILE_MODEL_MAPID));
+    EXPECT_EQ(c.ConvertToTileKey(0).GetLevel(), 0);
+    EXPECT_EQ(c.ConvertToTileKey(-7).GetTileX(), 0);
+}
+
+// Every slot of the first levels maps to a key and back, in index order (levels, rows, columns).
+TEST(DatIndexConvert, EverySlotRoundTripsInIndexOrder) {
+    struct Row {
+        E_TILE_MODEL model;
+        EXTENT extent;
+        int levels;
+    } rows[] = {
+        {TILE_MODEL_MERCATOR, kMercatorWorld, 6},
+        {TILE_MODEL_GEOGRAPHIC, EXTENT{-180, -90, 180, 90}, 6},
+        {TILE_MODEL_MERCATOR, kChina, 9},
+        {TILE_MODEL_GEOGRAPHIC, kChina, 9},
+        {TILE_MODEL_MERCATOR, EXTENT{116.3, 39.9, 116.3, 39.9}, 12},  // a point: one tile per level
+    };
+    for (const Row& row : rows) {
+        CDatIndexConvert c(row.model, row.extent);
+        const long long total = c.GetTileNumberUtilLevel(row.levels);
+        CTileKey previous;
+        for (long long slot = 1; slot <= total; ++slot) {
+            const CTileKey key = c.ConvertToTileKey(slot);
+            ASSERT_EQ(c.ConvertToDatIndex(key), slot) << "model " << row.model << " slot " << slot;
+            ASSERT_EQ(c.ConvertToDatIndex(key.GetLevel(), key.ToMapID()), slot);
+            ASSERT_TRUE(c.Contain(key));
+            if (slot > 1) {
+                // Level, then row, then column ascending.
+                const bool later = key.GetLevel() > previous.GetLevel() ||
+                                   (key.GetLevel() == previous.GetLevel() &&
+                                    (key.GetTileY() > previous.GetTileY() ||
+                                     (key.GetTileY() == previous.GetTileY() && key.GetTileX() > previous.GetTileX())));
+                ASSERT_TRUE(later) << slot;
+            }
+            previous = key;
+        }
+        EXPECT_EQ(c.ConvertToTileKey(total + 1).GetLevel(), row.levels + 1);
+    }
+}
+
+// The cached level ranges give the same slots as walking the model for random keys of deep levels.
+TEST(DatIndexConvert, CachedRangesAgreeWithTheModel) {
+    std::mt19937 rng(7);
+    for (E_TILE_MODEL model : {TILE_MODEL_MERCATOR, TILE_MODEL_GEOGRAPHIC}) {
+        CDatIndexConvert c(model, kChina);
+        const CTileModel* m = ITileModel::GetTileModel(model, true);
+        for (int i = 0; i < 3000; ++i) {
+            const int level = 1 + static_cast<int>(rng() % 18);
+            int sr, sc, rc, cc;
+            m->GetRowColInfo(sr, sc, rc, cc, kChina, level - 1);
+            // Keys around the range, some outside by one.
+            const int col = sc - 1 + static_cast<int>(rng() % (static_cast<unsigned>(cc) + 2));
+            const int row = sr - 1 + static_cast<int>(rng() % (static_cast<unsigned>(rc) + 2));
+            const CTileKey key(level - 1, col, row, model);
+            ASSERT_EQ(c.ConvertToDatIndex(key), ReferenceSlot(model, kChina, level, col, row))
+                << "level " << level << " col " << col << " row " << row;
+        }
+    }
+}
+
+TEST(DatIndexConvert, KeysOutsideTheExtentOrSchemeHaveNoSlot) {
+    CDatIndexConvert c(TILE_MODEL_MERCATOR, kChina);
+    EXPECT_EQ(c.ConvertToDatIndex(CTileKey(5, 0, 0, TILE_MODEL_MERCATOR)), -1);  // Pacific, not China
+    EXPECT_EQ(c.ConvertToDatIndex(CTileKey()), -1);                               // invalid key
+    EXPECT_EQ(c.ConvertToDatIndex(CTileKey(TILE_MODEL_MERCATOR)), -1);
+    EXPECT_FALSE(c.Contain(CTileKey(5, 0, 0, TILE_MODEL_MERCATOR)));
+
+    CDatIndexConvert noScheme(TILE_MODEL_MAPID, kChina);
+    EXPECT_EQ(noScheme.GetTileNumberUtilLevel(5), 0);
+    EXPECT_EQ(noScheme.ConvertToDatIndex(CTileKey(3, 6, 3, TILE_MODEL_MERCATOR)), -1);
+    CTileKey a, b;
+    EXPECT_FALSE(noScheme.GetTileBound(a, b, 3));
+
+    const EXTENT inverted{135.1, 18.2, 73.5, 53.6};
+    CDatIndexConvert empty(TILE_MODEL_MERCATOR, inverted);
+    EXPECT_EQ(empty.GetTileNumber(8), 0);  // never negative
+}
+
+TEST(DatIndexConvert, ChangingTheExtentMovesSlots) {
+    CDatIndexConvert c(TILE_MODEL_MERCATOR, kChina);
+    const CTileKey beijing(10, 843, 388, TILE_MODEL_MERCATOR);
+    const long long before = c.ConvertToDatIndex(beijing);
+    ASSERT_GT(before, 0);
+    c.SetExtent(EXTENT{100.0, 30.0, 130.0, 45.0});
+    const long long after = c.ConvertToDatIndex(beijing);
+    EXPECT_GT(after, 0);
+    EXPECT_NE(after, before);
+    EXPECT_EQ(after, ReferenceSlot(TILE_MODEL_MERCATOR, c.GetExtent(), 11, 843, 388));
+}
+
+TEST(DatIndexConvert, SchemeFromMapType) {
+    CDatIndexConvert c;
+    EXPECT_EQ(c.GetTileModel(), TILE_MODEL_GEOGRAPHIC);
+    c.SetTileModelViaMap(5);  // a WGS84 type
+    EXPECT_EQ(c.GetTileModel(), TILE_MODEL_GEOGRAPHIC);
+    c.SetTileModelViaMap(44);  // a Baidu type
+    EXPECT_EQ(c.GetTileModel(), TILE_MODEL_BAIDU);
+    c.SetTileModelViaMap(1);
+    EXPECT_EQ(c.GetTileModel(), TILE_MODEL_MERCATOR);
+}
+
+}  // namespace
