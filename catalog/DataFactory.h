@@ -1,6 +1,8 @@
 #pragma once
 
 #include "core/VtCoreExport.h"
+#include "storage/DownloadTask.h"
+#include "storage/TaskEnums.h"
 
 #include <QByteArray>
 #include <QList>
@@ -13,6 +15,9 @@
 #include <QStringList>
 
 // The application's SQLite databases, reached only through static operations:
+// - the task database "task.db" in the application directory: download tasks (table `task`) and
+//   the tasks of the simplified mode (table `novicetask`). It is created when missing and its
+//   schema is brought up to date when the connection "TASKDB" opens, once per process.
 // - the region database ("region.dll", else "china.dll", in the application directory), read-only:
 //   administrative areas with their outlines and the cities of the two 3D city map sources.
 // Every public operation holds `mutex` from start to end, so all callers, on any thread, share one
@@ -29,6 +34,53 @@ public:
     // connections are closed; the next operation opens the files of the new folder. An empty
     // path restores the application directory.
     static void setApplicationDir(const QString& dir);
+
+    // ---- task database. Operations return false (0, an empty text or list) when the database
+    // cannot be opened or the statement fails. Every value is bound as a parameter, so names and
+    // texts may hold any character, quotes included.
+
+    // The open (or, on failure, closed) connection "TASKDB"; opens it and upgrades the schema first.
+    static QSqlDatabase& getTaskDB();
+    // Every task in id order. A stored thread count above 1000 loads as offset tiles
+    // (bIsGoogleOffset) with the count minus 1000; see the column rules in DataFactory.cpp.
+    static QList<DownloadTask> getTaskList();
+    // Stores a new task in state 4 (TASK_STATE_ENDED, whatever task.state holds) with `count` as
+    // its tile total; `newId`, when given, receives the new row's id.
+    static bool addNewTask(DownloadTask& task, long long count, int* newId = nullptr);
+    // Not supported for the simplified mode: always false, stores nothing.
+    static bool addNoviceNewTask(DownloadTask& task, long long count, int* newId = nullptr);
+    // Rewrites the export settings of the row task.ID (not state, name, path, tile total, extents
+    // of the download, levels, map type, thread count, region, progress).
+    static bool alterTask(DownloadTask& task);
+    static bool deleteTask(int id);
+    static bool deleteNoviceTask(int id);
+    static bool updateTaskState(int id, int state);
+    static bool updateNoviceTaskState(int id, int state);
+    static bool updateupExportPath(int id, QString path);
+    static bool saveUpExportPath(int id, QString path);
+    // The region polygons as the application encodes them (see PolygonBlob_p.h for the layout).
+    static bool insertPolygonData(int id, const QByteArray& data);
+    static bool insertNovicePolygonData(int id, const QByteArray& data);
+    static bool insertIsNoviceModel(int id, bool isNovice);
+    // True when at least one task has exactly this name.
+    static bool existTask(QString name);
+    // Levels stored comma-separated in list order.
+    static bool alterTaskLevel(int id, QList<int> levels);
+    // Stored as given (add 1000 for offset tiles).
+    static bool alterTaskThread(int id, int threadCount);
+    static bool alterTaskState(int id, ENUM_TASK_STATE state);
+    static bool alterNoviceTaskState(int id, ENUM_TASK_STATE state);
+    // The state of row `id`. No row: 0, and `ok` receives whether the query ran; database not
+    // open: 0 and `ok` false; a row found leaves `ok` untouched.
+    static ENUM_TASK_STATE getTaskState(int id, bool* ok = nullptr);
+    static ENUM_TASK_STATE getNoviceTaskState(int id, bool* ok = nullptr);
+    static bool alterTileTotal(int id, long long count);
+    static bool alterNovectTileTotal(int id, long long count);
+    static bool saveProgress(int id, QString text);
+    // The progress text of row `id`, or an empty text.
+    static QString getProgress(int id);
+    static QString getProgress(QSqlDatabase& db, int id);  // on a connection of the caller's
+    static QString getNoviceProgress(int id);
 
     // ---- region database. Without a database file every query gives its empty result and
     // `ok` (where given) false; otherwise `ok` says whether the query ran.
@@ -60,10 +112,18 @@ public:
     static bool getEDSCityCenter(QString name, QPointF& center, QString& py);
     static bool getSG3CityCenter(QString name, QPointF& center, QString& py);
 
+    static QSqlDatabase taskdb;        // "TASKDB", opened on first use
+    static int m_nTaskDBVersion;       // schema version found when taskdb opened; 10 is current
     static QSqlDatabase chinadb;  // "CHINADB", opened on first use
     static QMutex mutex;          // non-recursive; guards both databases
 
 private:
+    // The task connection, opened and upgraded when needed; take `mutex` before calling.
+    static QSqlDatabase& openTaskDBLocked();
+    // Rewrites the export coordinate code of one row; takes no lock.
+    static bool alterTaskCoordType(int id, int code);
+    // Adds `column` to `table` unless the table's CREATE text already names it; failures ignored.
+    static void addOneColumn(QSqlDatabase& db, QString table, QString column, QString type);
     // The region database connection, opened when a file exists; takes no lock.
     static QSqlDatabase& getChinaDB();
     static void closeConnectionsLocked();

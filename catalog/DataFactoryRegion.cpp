@@ -1,7 +1,7 @@
 // The region database: read-only administrative areas and the 3D city tables.
 #include "catalog/DataFactory.h"
 
-#include "catalog/PolygonBlob.h"
+#include "catalog/PolygonBlob_p.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "catalog/PolygonBlob.h"
+#include "catalog/PolygonBlob_p.h"
 
 #include <QDataStream>
 #include <QIODevice>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TaskDbRaw.h"
+
 #include <QByteArray>
 #include <QDataStream>
 #include <QIODevice>
@@ -55,54 +57,30 @@ struct City3D {
 
 class Writer {
 public:
-    explicit Writer(const QString& path) : m_name(QString("regiondb-writer-%1").arg(quintptr(this))) {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", m_name);
-        db.setDatabaseName(path);
-        m_ok = db.open();
-        exec("create table cities (id integer primary key, name text, englishname text, reid integer, region blob)");
-        exec("create table cities_eds (name text, province text, centerx double, centery double, py text)");
-        exec("create table cities_sg3 (name text, province text, centerx double, centery double, py text)");
+    explicit Writer(const QString& path) : m_db(path) {
+        m_ok = m_db.isOpen() &&
+               m_db.exec("create table cities (id integer primary key, name text, englishname text, reid integer, region blob)") &&
+               m_db.exec("create table cities_eds (name text, province text, centerx double, centery double, py text)") &&
+               m_db.exec("create table cities_sg3 (name text, province text, centerx double, centery double, py text)");
     }
-    ~Writer() {
-        {
-            QSqlDatabase db = QSqlDatabase::database(m_name, false);
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(m_name);
-    }
-    Writer(const Writer&) = delete;
-    Writer& operator=(const Writer&) = delete;
 
     bool ok() const { return m_ok; }
 
     void add(const Area& a) {
-        QSqlQuery q(QSqlDatabase::database(m_name, false));
-        q.prepare("insert into cities (id, name, englishname, reid, region) values (?, ?, ?, ?, ?)");
-        q.addBindValue(a.id);
-        q.addBindValue(QString::fromUtf8(a.name));
-        q.addBindValue(QString::fromUtf8(a.englishName));
-        q.addBindValue(a.reid);
-        q.addBindValue(a.region.isNull() ? QVariant(QVariant::ByteArray) : QVariant(a.region));
-        m_ok = q.exec() && m_ok;
+        m_ok = m_db.exec("insert into cities (id, name, englishname, reid, region) values (?, ?, ?, ?, ?)",
+                         {a.id, QString::fromUtf8(a.name), QString::fromUtf8(a.englishName), a.reid,
+                          a.region.isNull() ? QVariant(QVariant::ByteArray) : QVariant(a.region)}) &&
+               m_ok;
     }
     void add(const char* table, const City3D& c) {
-        QSqlQuery q(QSqlDatabase::database(m_name, false));
-        q.prepare(QString("insert into %1 (name, province, centerx, centery, py) values (?, ?, ?, ?, ?)").arg(table));
-        q.addBindValue(QString::fromUtf8(c.name));
-        q.addBindValue(QString::fromUtf8(c.province));
-        q.addBindValue(c.centerx);
-        q.addBindValue(c.centery);
-        q.addBindValue(QString::fromUtf8(c.py));
-        m_ok = q.exec() && m_ok;
+        m_ok = m_db.exec(QString("insert into %1 (name, province, centerx, centery, py) values (?, ?, ?, ?, ?)").arg(table),
+                         {QString::fromUtf8(c.name), QString::fromUtf8(c.province), c.centerx, c.centery,
+                          QString::fromUtf8(c.py)}) &&
+               m_ok;
     }
 
 private:
-    void exec(const char* sql) {
-        QSqlQuery q(QSqlDatabase::database(m_name, false));
-        m_ok = q.exec(sql) && m_ok;
-    }
-
-    QString m_name;
+    RawDb m_db;
     bool m_ok = false;
 };
 
