@@ -1,0 +1,112 @@
+#pragma once
+
+// Helpers shared by the depository tests: tasks, raw file access and deterministic test tiles.
+
+#include "storage/DownloadTask.h"
+#include "storage/IdxFileDepository.h"
+
+#include <QTemporaryDir>
+
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace vt_depository_test {
+
+using Bytes = std::vector<unsigned char>;
+
+// A Web Mercator map type (neither WGS84 nor Baidu).
+constexpr int kMercatorMapType = 1;
+const EXTENT kMercatorWorld{-180.0, -85.05112877980655, 180.0, 85.05112877980655};
+const EXTENT kChina{73.5, 18.2, 135.1, 53.6};
+
+inline STRUCT_DOWNLOAD_TASK MakeTask(QList<int> levels, const EXTENT& extent = kMercatorWorld,
+                                     int mapType = kMercatorMapType) {
+    STRUCT_DOWNLOAD_TASK task;
+    task.level = levels;
+    task.extent = extent;
+    task.maptype = mapType;
+    task.MapItemType = 12;
+    task.DownImgeType = 3;
+    task.bIsGoogleOffset = true;
+    return task;
+}
+
+inline Bytes ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+inline void WriteFile(const std::string& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+template <typename T>
+T ReadLE(const Bytes& b, size_t offset) {
+    T v{};
+    std::memcpy(&v, b.data() + offset, sizeof v);  // the test hosts are little-endian like the format
+    return v;
+}
+
+template <typename T>
+void WriteLE(Bytes& b, size_t offset, T v) {
+    std::memcpy(b.data() + offset, &v, sizeof v);
+}
+
+// A test tile that carries its own identity and a checksum, so that a reader can tell a complete
+// tile from a torn or foreign one: [slot 8][seq 4][length 4][payload][fnv-1a 4].
+inline uint32_t Fnv(const unsigned char* p, size_t n) {
+    uint32_t h = 2166136261u;
+    for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 16777619u;
+    return h;
+}
+
+inline Bytes MakeTile(long long slot, uint32_t seq, int length) {
+    if (length < 20) length = 20;
+    Bytes t(static_cast<size_t>(length));
+    std::memcpy(t.data(), &slot, 8);
+    std::memcpy(t.data() + 8, &seq, 4);
+    std::memcpy(t.data() + 12, &length, 4);
+    uint32_t x = static_cast<uint32_t>(slot * 2654435761u) ^ (seq * 40503u);
+    for (size_t i = 16; i + 4 < t.size(); ++i) {
+        x = x * 1103515245u + 12345u;
+        t[i] = static_cast<unsigned char>(x >> 16);
+    }
+    const uint32_t sum = Fnv(t.data(), t.size() - 4);
+    std::memcpy(t.data() + t.size() - 4, &sum, 4);
+    return t;
+}
+
+// True when the bytes are a complete test tile of `slot`; its sequence number goes to seq.
+inline bool IsIntactTile(const unsigned char* p, int n, long long slot, uint32_t& seq) {
+    if (p == nullptr || n < 20) return false;
+    long long s = 0;
+    int length = 0;
+    std::memcpy(&s, p, 8);
+    std::memcpy(&seq, p + 8, 4);
+    std::memcpy(&length, p + 12, 4);
+    uint32_t sum = 0;
+    std::memcpy(&sum, p + n - 4, 4);
+    return s == slot && length == n && sum == Fnv(p, static_cast<size_t>(n) - 4) &&
+           MakeTile(slot, seq, n) == Bytes(p, p + n);
+}
+
+// A depository in a fresh temporary directory.
+struct TempDepository {
+    QTemporaryDir dir;
+    std::string idx;
+    std::string dat;
+    CIdxFileDepository dep;
+
+    TempDepository() {
+        idx = dir.path().toStdString() + "/task/tiles.idx";
+        dat = dir.path().toStdString() + "/task/tiles.dat";
+        dep.SetIndexFile(idx);
+    }
+};
+
+}  // namespace vt_depository_test

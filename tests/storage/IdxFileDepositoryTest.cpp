@@ -1,0 +1,548 @@
+#include "storage/IdxFileDepository.h"
+
+#include "DepositoryTestSupport.h"
+
+#include "core/log/VtLog.h"
+#include "storage/BinaryMemoryStream.h"
+#include "storage/IdxFileHeader.h"
+#include "storage/IdxIndex.h"
+#include "tile/ITileModel.h"
+#include "tile/TileModel.h"
+
+#include <QBuffer>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace vt_depository_test;
+
+namespace {
+
+// Levels 2 and 4 selected over the whole Mercator world: 1 + 4 + 16 + 64 slots.
+TEST(IdxFileDepository, CreatedFilesMatchTheLayoutByteForByte) {
+    TempDepository t;
+    STRUCT_DOWNLOAD_TASK task = MakeTask({4, 2});
+    ASSERT_TRUE(t.dep.Create(task, false, nullptr, BLOCK_EMPTY));
+    EXPECT_FALSE(t.dep.IsOpen());
+
+    const Bytes dat = ReadFile(t.dat);
+    ASSERT_EQ(dat.size(), 100u);
+    EXPECT_EQ(ReadLE<int32_t>(dat, 0), 19811025);
+    EXPECT_EQ(ReadLE<int32_t>(dat, 4), 204);
+    EXPECT_EQ(ReadLE<int32_t>(dat, 8), kMercatorMapType);
+    EXPECT_EQ(dat[12], 2);
+    EXPECT_EQ(dat[13], 4);  // stored in list order
+    EXPECT_EQ(dat[14], 2);
+    EXPECT_EQ(dat[15], 1);  // google offset
+    EXPECT_EQ(dat[16], 38);
+    EXPECT_EQ(ReadLE<int32_t>(dat, 61), 12);  // theme type = MapItemType
+    EXPECT_EQ(dat[67], 3);                    // mix type = DownImgeType
+    EXPECT_EQ(ReadLE<double>(dat, 68), kMercatorWorld.minx);
+    EXPECT_EQ(ReadLE<double>(dat, 92), kMercatorWorld.maxy);
+
+    const Bytes idx = ReadFile(t.idx);
+    ASSERT_EQ(idx.size(), 85u * 20u);
+    const CTileModel* model = ITileModel::GetTileModel(TILE_MODEL_MERCATOR, true);
+    long long slot = 1;
+    for (int level = 1; level <= 4; ++level) {
+        int sr, sc, rc, cc;
+        model->GetRowColInfo(sr, sc, rc, cc, kMercatorWorld, level - 1);
+        for (int row = sr; row < sr + rc; ++row) {
+            for (int col = sc; col < sc + cc; ++col, ++slot) {
+                const size_t at = static_cast<size_t>(slot - 1) * 20;
+                const long long expectedID = CTileKey(level - 1, col, row, TILE_MODEL_MERCATOR).ToMapID();
+                ASSERT_EQ(ReadLE<int64_t>(idx, at), expectedID) << "slot " << slot;
+                ASSERT_EQ(ReadLE<int64_t>(idx, at + 8), (level == 2 || level == 4) ? 0 : 6) << "slot " << slot;
+                ASSERT_EQ(ReadLE<int32_t>(idx, at + 16), 0);
+                // The same bytes decode through the slot record.
+                Bytes one(idx.begin() + static_cast<long>(at), idx.begin() + static_cast<long>(at) + 20);
+                CBinaryMemoryStream s(1, 1);
+                s.Attach(one.data(), 20);
+                CICD_IDX_INDEX rec;
+                ASSERT_TRUE(s.Deserialize(rec));
+                ASSERT_EQ(rec.m_nMapID, expectedID);
+            }
+        }
+    }
+
+    ASSERT_TRUE(t.dep.Open(false));
+    EXPECT_EQ(t.dep.GetMaxIndex(), 85);
+    EXPECT_EQ(t.dep.GetValidTileCount(), 4 + 64);
+    EXPECT_EQ(t.dep.GetFileIndexStatus(1), BLOCK_SKIPPED_LEVEL);
+    EXPECT_EQ(t.dep.GetFileIndexStatus(2), BLOCK_EMPTY);
+    EXPECT_EQ(t.dep.GetFileIndexStatus(6), BLOCK_SKIPPED_LEVEL);
+    EXPECT_EQ(t.dep.GetFileIndexStatus(22), BLOCK_EMPTY);
+    const STRUCT_DOWNLOAD_TASK info = t.dep.GetDatFileInfo();
+    EXPECT_EQ(info.version, 204);
+    EXPECT_EQ(info.name, QString("tiles"));
+    EXPECT_EQ(info.path.toStdString(), t.idx);
+    EXPECT_EQ(info.level, (QList<int>{4, 2}));
+    EXPECT_EQ(info.MapItemType, 12);
+    EXPECT_TRUE(info.bIsGoogleOffset);
+}
+
+TEST(IdxFileDepository, CreateRefusesExistingFilesUnlessOverwriting) {
+    TempDepository t;
+    ASSERT_TRUE(t.dep.Create(MakeTask({2}), false, nullptr, BLOCK_WAITING));
+    const Bytes idxBefore = ReadFile(t.idx);
+    EXPECT_FALSE(t.dep.Create(MakeTask({3}), false, nullptr, BLOCK_WAITING));
+    EXPECT_EQ(ReadFile(t.idx), idxBefore);
+    ASSERT_TRUE(t.dep.Create(MakeTask({3}), true, nullptr, BLOCK_WAITING));
+    EXPECT_EQ(ReadFile(t.idx).size(), 21u * 20u);
+    ASSERT_TRUE(t.dep.Open(false));
+    EXPECT_FALSE(t.dep.Create(MakeTask({3}), true, nullptr, BLOCK_WAITING));  // open
+    EXPECT_FALSE(t.dep.Delete());
+    t.dep.Close();
+    EXPECT_TRUE(t.dep.Delete());
+    EXPECT_FALSE(t.dep.Delete());  // nothing left to remove
+}
+
+TEST(IdxFileDepository, CreateRejectsLevelsOutsideTheIndexRange) {
+    TempDepository t;
+    EXPECT_FALSE(t.dep.Create(MakeTask({2, 24}), false, nullptr, BLOCK_WAITING));
+    EXPECT_FALSE(t.dep.Create(MakeTask({0}), false, nullptr, BLOCK_WAITING));
+}
+
+class CProgressLog : public CIdxFileDepository::CCreateProgressCallback {
+public:
+    void OnStart(long long total) override { starts.push_back(total); }
+    void OnProgress(long long done) override { progress.push_back(done); }
+    std::vector<long long> starts, progress;
+};
+
+// Level 10 of China has more than 64000 tiles, so its slots are written in several batches.
+TEST(IdxFileDepository, LargeLevelsAreFilledInBatchesWithProgress) {
+    TempDepository t;
+    CDatIndexConvert conv(TILE_MODEL_MERCATOR, kChina);
+    int level = 1;
+    while (conv.GetTileNumber(level) <= 2 * 64000) ++level;
+    CProgressLog progress;
+    ASSERT_TRUE(t.dep.Create(MakeTask({level}, kChina), false, &progress, BLOCK_WAITING));
+    const long long total = conv.GetTileNumberUtilLevel(level);
+    EXPECT_EQ(static_cast<long long>(ReadFile(t.idx).size()), total * 20);
+    ASSERT_EQ(progress.starts.size(), static_cast<size_t>(level));
+    EXPECT_EQ(progress.starts.front(), total);
+    // The deepest level reports each full batch, then the total.
+    const long long batches = conv.GetTileNumber(level) / 64000;
+    ASSERT_GE(progress.progress.size(), static_cast<size_t>(batches + 1));
+    EXPECT_EQ(progress.progress[progress.progress.size() - 2], batches * 64000);
+    EXPECT_EQ(progress.progress.back(), total);
+
+    ASSERT_TRUE(t.dep.Open(true));
+    const long long last = total;
+    long long mapID = 0, offset = 0;
+    int length = -1;
+    ASSERT_TRUE(t.dep.GetIndexInfo(mapID, offset, length, last));
+    EXPECT_EQ(offset, BLOCK_WAITING);
+    long long expectedID = 0;
+    int expectedLevel = 0;
+    t.dep.ConvertDatIndexToMapIndex(expectedID, expectedLevel, last);
+    EXPECT_EQ(mapID, expectedID);
+    EXPECT_EQ(expectedLevel, level);
+}
+
+TEST(IdxFileDepository, WritesAppendAndRepointTheSlot) {
+    TempDepository t;
+    ASSERT_TRUE(t.dep.Create(MakeTask({1, 2, 3}), false, nullptr, BLOCK_WAITING));
+    ASSERT_TRUE(t.dep.Open(false));
+    Bytes first = MakeTile(7, 1, 300);
+    Bytes second = MakeTile(7, 2, 500);
+    ASSERT_TRUE(t.dep.WriteBuffer(7, first.data(), 300, true));
+    ASSERT_TRUE(t.dep.WriteBuffer(7, second.data(), 500, true));
+    EXPECT_EQ(ReadFile(t.dat).size(), 100u + 300u + 500u);
+    EXPECT_EQ(t.dep.GetFileIndexOffset(7), 400);
+    EXPECT_EQ(t.dep.GetBufferLength(7), 500);
+    EXPECT_EQ(t.dep.GetFileIndexStatus(7), BLOCK_HAS_DATA);
+    EXPECT_TRUE(t.dep.IsFileIndexHavData(7));
+
+    E_QUERY_RESULT result = QUERY_UNKNOWN;
+    CCache tile = t.dep.ReadBuffer(result, 7);
+    EXPECT_EQ(result, QUERY_OK);
+    ASSERT_EQ(tile.GetLength(), 500);
+    EXPECT_TRUE(tile.IsOwner());
+    EXPECT_EQ(Bytes(tile.GetData(), tile.GetData() + 500), second);
+
+    Bytes small(499);
+    EXPECT_EQ(t.dep.ReadBuffer(7, small.data(), 499), -1);  // too small for the tile
+    EXPECT_EQ(t.dep.ReadBufferLimit(7, small.data(), 16), 16);
+    EXPECT_EQ(Bytes(small.begin(), small.begin() + 16), Bytes(second.begin(), second.begin() + 16));
+
+    // The map-ID and tile forms reach the same slot.
+    const CTileKey key = t.dep.GetIndexConverter().ConvertToTileKey(9);
+    Bytes third = MakeTile(9, 3, 64);
+    ASSERT_TRUE(t.dep.WriteBufferViaTile(key, third.data(), 64, false));
+    Bytes back(64);
+    EXPECT_EQ(t.dep.ReadBuffer(9, back.data(), 64), 64);
+    EXPECT_EQ(back, third);
+    EXPECT_EQ(t.dep.GetIndex(key.GetLevel(), key.ToMapID()), 9);
+    ASSERT_TRUE(t.dep.SetFileIndexStatusViaMapIndex(key.GetLevel(), key.ToMapID(), BLOCK_DAMAGED, true));
+    EXPECT_EQ(t.dep.GetFileIndexStatus(9), BLOCK_DAMAGED);
+    EXPECT_EQ(t.dep.GetBufferLength(9), 64);  // a state change keeps the length
+    result = QUERY_UNKNOWN;
+    EXPECT_FALSE(t.dep.ReadBuffer(result, 9).IsValid());
+    EXPECT_EQ(result, QUERY_NO_DATA);
+}
+
+TEST(IdxFileDepository, RejectedWritesAndReadsNameTheirReason) {
+    TempDepository t;
+    ASSERT_TRUE(t.dep.Create(MakeTask({1, 2}), false, nullptr, BLOCK_WAITING));
+    Bytes tile = MakeTile(1, 1, 40);
+    CVtLogCapture capture;
+    EXPECT_FALSE(t.dep.WriteBuffer(1, tile.data(), 40, false));
+    EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_ERROR, "缓存写入文件失败，原因是文件未打开"));
+    E_QUERY_RESULT result = QUERY_UNKNOWN;
+    EXPECT_FALSE(t.dep.ReadBuffer(result, 1).IsValid());
+    EXPECT_EQ(result, QUERY_DATA_ERROR);
+    EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_DEBUG, "CIdxFileDepository::ReadBuffer错误，未打开"));
+    EXPECT_FALSE(t.dep.SetFileIndexStatus(1, BLOCK_EMPTY, false));
+    EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_ERROR, "设置Dat索引状态失败，原因是文件未打开"));
+
+    ASSERT_TRUE(t.dep.Open(false));
+    capture.Clear();
+    EXPECT_FALSE(t.dep.WriteBuffer(0, tile.data(), 40, false));
+    EXPECT_FALSE(t.dep.WriteBuffer(t.dep.GetMaxIndex() + 1, tile.data(), 40, false));
+    EXPECT_EQ(capture.Count(VTLOG_LEVEL_ERROR, "缓存写入文件失败，原因是索引超出范围"), 2);
+    EXPECT_TRUE(t.dep.WriteBuffer(t.dep.GetMaxIndex(), tile.data(), 40, false));
+    EXPECT_FALSE(t.dep.WriteBuffer(1, nullptr, 40, false));
+    EXPECT_FALSE(t.dep.WriteBuffer(1, tile.data(), 0, false));
+    EXPECT_EQ(capture.Count(VTLOG_LEVEL_ERROR, "缓存写入文件失败，原因是缓存为空或长度为0"), 2);
+    EXPECT_FALSE(t.dep.WriteBufferViaTile(CTileKey(9, 0, 0, TILE_MODEL_MERCATOR), tile.data(), 40, false));
+
+    result = QUERY_UNKNOWN;
+    EXPECT_FALSE(t.dep.ReadBuffer(result, 0).IsValid());
+    EXPECT_EQ(result, QUERY_DATA_ERROR);
+    EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_DEBUG, "CIdxFileDepository::ReadBuffer错误，索引小于1"));
+    result = QUERY_UNKNOWN;
+    EXPECT_FALSE(t.dep.ReadBuffer(result, 2).IsValid());
+    EXPECT_EQ(result, QUERY_NO_DATA);
+    EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_DEBUG, "CIdxFileDepository::ReadBuffer，没有存数据"));
+    EXPECT_EQ(t.dep.GetFileIndexOffset(0), -1);
+    EXPECT_EQ(t.dep.GetBufferLength(0), 0);
+}
+
+TEST(IdxFileDepository, TileLengthLimitOfTheCacheRead) {
+    TempDepository t;
+    ASSERT_TRUE(t.dep.Create(MakeTask({2}), false, nullptr, BLOCK_WAITING));
+    ASSERT_TRUE(t.dep.Open(false));
+    struct Row {
+        int length;
+        E_QUERY_RESULT expected;
+    } rows[] = {{262345, QUERY_OK}, {262346, QUERY_ERROR}, {1, QUERY_OK}};
+    CVtLogCapture capture;
+    for (const Row& r : rows) {
+        Bytes tile(static_cast<size_t>(r.length), 0x5C);
+        ASSERT_TRUE(t.dep.WriteBuffer(2, tile.data(), r.length, false));
+        E_QUERY_RESULT result = QUERY_UNKNOWN;
+        const CCache cache = t.dep.ReadBuffer(result, 2);
+        EXPECT_EQ(result, r.expected) << r.length;
+        EXPECT_EQ(cache.IsValid(), r.expected == QUERY_OK) << r.length;
+    }
+    EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_DEBUG, "CIdxFileDepository::ReadBuffer错误，长度超限"));
+}
+
+TEST(IdxFileDepository, ReadOnlyDepositoryRefusesWrites) {
+    TempDepository t;
+    ASSERT_TRUE(t.dep.Create(MakeTask({2}), false, nullptr, BLOCK_WAITING));
+    ASSERT_TRUE(t.dep.Open(true));
+    Bytes tile = MakeTile(2, 1, 50);
+    CVtLogCapture capture;
+    EXPECT_FALSE(t.dep.WriteBuffer(2, tile.data(), 50, true));
+    EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_ERROR, "WriteBuffer时fwrite错误1，操作文件失败！"));
+    EXPECT_EQ(ReadFile(t.dat).size(), 100u);
+    EXPECT_EQ(t.dep.GetFileIndexStatus(2), BLOCK_WAITING);
+    EXPECT_TRUE(t.dep.Open(false));  // already open: no-op
+    t.dep.Close();
+    ASSERT_TRUE(t.dep.Open(false));
+    EXPECT_TRUE(t.dep.WriteBuffer(2, tile.data(), 50, true));
+}
+
+TEST(IdxFileDepository, ExpandLevelToGrowsTheIndexAndRewritesTheHeader) {
+    TempDepository t;
+    ASSERT_TRUE(t.dep.Create(MakeTask({2}), false, nullptr, BLOCK_EMPTY));
+    ASSERT_TRUE(t.dep.Open(false));
+    Bytes tile = MakeTile(3, 1, 80);
+    ASSERT_TRUE(t.dep.WriteBuffer(3, tile.data(), 80, true));
+
+    EXPECT_FALSE(t.dep.ExpandLevelTo(23, nullptr));
+    EXPECT_FALSE(t.dep.ExpandLevelTo(0, nullptr));
+    const Bytes before = ReadFile(t.idx);
+    EXPECT_TRUE(t.dep.ExpandLevelTo(2, nullptr));  // already selected: nothing changes
+    EXPECT_EQ(ReadFile(t.idx), before);
+
+    CProgressLog progress;
+    ASSERT_TRUE(t.dep.ExpandLevelTo(4, &progress));
+    EXPECT_EQ(t.dep.GetMaxIndex(), 85);
+    EXPECT_EQ(t.dep.GetLevelList(), (std::vector<int>{2, 4}));
+    EXPECT_EQ(ReadFile(t.idx).size(), 85u * 20u);
+    EXPECT_EQ(progress.starts, (std::vector<long long>{80, 80}));
+    for (long long s = 6; s <= 21; ++s) ASSERT_EQ(t.dep.GetFileIndexStatus(s), BLOCK_SKIPPED_LEVEL) << s;
+    for (long long s = 22; s <= 85; ++s) ASSERT_EQ(t.dep.GetFileIndexStatus(s), BLOCK_WAITING) << s;
+    EXPECT_EQ(t.dep.GetFileIndexStatus(3), BLOCK_HAS_DATA);
+
+    // A skipped level in the middle becomes selected and waiting; the list stays sorted.
+    ASSERT_TRUE(t.dep.ExpandLevelTo(3, nullptr));
+    EXPECT_EQ(t.dep.GetLevelList(), (std::vector<int>{2, 3, 4}));
+    for (long long s = 6; s <= 21; ++s) ASSERT_EQ(t.dep.GetFileIndexStatus(s), BLOCK_WAITING) << s;
+    EXPECT_EQ(t.dep.GetFileIndexStatus(1), BLOCK_SKIPPED_LEVEL);
+    EXPECT_EQ(t.dep.GetDatFileInfo().level, (QList<int>{2, 3, 4}));
+
+    t.dep.Close();
+    CIdxFileDepository reopened;
+    reopened.SetIndexFile(t.idx);
+    ASSERT_TRUE(reopened.Open(true));
+    EXPECT_EQ(reopened.GetLevelList(), (std::vector<int>{2, 3, 4}));
+    EXPECT_EQ(reopened.GetMaxIndex(), 85);
+    Bytes back(80);
+    EXPECT_EQ(reopened.ReadBuffer(3, back.data(), 80), 80);
+    EXPECT_EQ(back, tile);
+}
+
+TEST(IdxFileDepository, StatesByLevelAndByExtent) {
+    TempDepository t;
+    ASSERT_TRUE(t.dep.Create(MakeTask({3, 4}), false, nullptr, BLOCK_EMPTY));
+    ASSERT_TRUE(t.dep.Open(false));
+    Bytes tile = MakeTile(30, 1, 40);
+    ASSERT_TRUE(t.dep.WriteBuffer(30, tile.data(), 40, false));
+    EXPECT_FALSE(t.dep.SetIndexStatusViaLevel(5, BLOCK_WAITING, false));  // deeper than the index
+    ASSERT_TRUE(t.dep.SetIndexStatusViaLevel(3, BLOCK_WAITING, true));
+    for (long long s = 6; s <= 21; ++s) ASSERT_EQ(t.dep.GetFileIndexStatus(s), BLOCK_WAITING) << s;
+    EXPECT_EQ(t.dep.GetFileIndexStatus(22), BLOCK_EMPTY);
+    EXPECT_EQ(t.dep.GetBufferLength(30), 40);
+
+    // North-east quarter of the world: inside tiles are marked, the rest left alone, then the reverse.
+    const EXTENT ne{1.0, 1.0, 179.0, 84.0};
+    ASSERT_TRUE(t.dep.SetIndexStatusViaExtent(ne, BLOCK_DAMAGED, true, false));
+    CDatIndexConvert region(TILE_MODEL_MERCATOR, ne);
+    CDatIndexConvert& own = t.dep.GetIndexConverter();
+    int inside = 0;
+    for (long long s = 6; s <= 85; ++s) {
+        const CTileKey key = own.ConvertToTileKey(s);
+        const bool in = region.ConvertToDatIndex(key) > 0;
+        inside += in ? 1 : 0;
+        ASSERT_EQ(t.dep.GetFileIndexStatus(s) == BLOCK_DAMAGED, in) << s;
+    }
+    EXPECT_EQ(inside, 4 + 16);
+    ASSERT_TRUE(t.dep.SetIndexStatusViaExtent(ne, BLOCK_SKIPPED_LEVEL, false, false));
+    for (long long s = 6; s <= 85; ++s) {
+        const bool in = region.ConvertToDatIndex(own.ConvertToTileKey(s)) > 0;
+        ASSERT_EQ(t.dep.GetFileIndexStatus(s), in ? BLOCK_DAMAGED : BLOCK_SKIPPED_LEVEL) << s;
+    }
+    EXPECT_EQ(t.dep.GetFileIndexStatus(1), BLOCK_SKIPPED_LEVEL);  // level 1 is not selected
+}
+
+class CCollector : public CIdxFileDepository::IDatFileReadVisitor {
+public:
+    bool OnReadData(CIdxFileDepository*, int level, long long mapID, const unsigned char* data, int length) override {
+        seen.push_back({level, mapID});
+        bytes.emplace_back(data, data + length);
+        return stopAfter > 0 && static_cast<int>(seen.size()) >= stopAfter;
+    }
+    bool OnPreview(CIdxFileDepository*, int, long long, const unsigned char* head, int headLength) override {
+        heads.emplace_back(head, head + headLength);
+        return head[8] % 2 == 1;  // whole tiles only for odd sequence numbers
+    }
+    int stopAfter = 0;
+    std::vector<std::pair<int, long long>> seen;
+    std::vector<Bytes> bytes, heads;
+};
+
+class CStatusCollector : public CIdxFileDepository::IDatIndexStatusVisitor {
+public:
+    bool OnStatus(CIdxFileDepository*, int level, long long mapID, long long, int length, long long slot,
+                  bool haveInfo, ENUM_BLOCK_STATE state) override {
+        EXPECT_TRUE(haveInfo);
+        states[slot] = state;
+        levels[slot] = level;
+        ids[slot] = mapID;
+        lengths[slot] = length;
+        return false;
+    }
+    std::map<long long, ENUM_BLOCK_STATE> states;
+    std::map<long long, int> levels, lengths;
+    std::map<long long, long long> ids;
+};
+
+TEST(IdxFileDepository, WalksVisitSelectedLevelsInIndexOrder) {
+    TempDepository t;
+    ASSERT_TRUE(t.dep.Create(MakeTask({2, 3}), false, nullptr, BLOCK_WAITING));
+    ASSERT_TRUE(t.dep.Open(false));
+    // Tiles in slots 1 (skipped level 1), 3, 5 and 10, written out of order.
+    std::map<long long, Bytes> tiles;
+    uint32_t seq = 0;
+    for (long long s : {10, 3, 1, 5}) {
+        tiles[s] = MakeTile(s, ++seq, 100 + static_cast<int>(s));
+        ASSERT_TRUE(t.dep.WriteBuffer(s, tiles[s].data(), static_cast<int>(tiles[s].size()), false));
+    }
+    CCollector all;
+    ASSERT_TRUE(t.dep.Travel(all));
+    ASSERT_EQ(all.seen.size(), 3u);  // level 1 is not in the level list
+    CDatIndexConvert& conv = t.dep.GetIndexConverter();
+    const long long order[] = {3, 5, 10};
+    for (size_t i = 0; i < 3; ++i) {
+        const CTileKey key = conv.ConvertToTileKey(order[i]);
+        EXPECT_EQ(all.seen[i].first, key.GetLevel());
+        EXPECT_EQ(all.seen[i].second, key.ToMapID());
+        EXPECT_EQ(all.bytes[i], tiles[order[i]]);
+    }
+
+    CCollector first;
+    first.stopAfter = 1;
+    ASSERT_TRUE(t.dep.Travel(first));
+    EXPECT_EQ(first.seen.size(), 1u);
+
+    // Only the tiles inside the extent: of the written ones, the north-west quarter holds slot 10
+    // (level 3, column 0, row 1); slots 3 and 5 are level 2's eastern tiles.
+    CCollector nw;
+    ASSERT_TRUE(t.dep.Travel(EXTENT{-179.0, 1.0, -1.0, 84.0}, nw));
+    ASSERT_EQ(nw.seen.size(), 1u);
+    EXPECT_EQ(nw.bytes[0], tiles[10]);
+
+    // Previews of every tile with data; whole tiles only where the preview asks (odd seq: slots 10, 1).
+    CCollector preview;
+    ASSERT_TRUE(t.dep.TravelData(12, preview));
+    EXPECT_EQ(preview.heads.size(), 3u);
+    ASSERT_EQ(preview.seen.size(), 1u);
+    EXPECT_EQ(preview.bytes[0], tiles[10]);
+    EXPECT_FALSE(t.dep.TravelData(0, preview));
+
+    CStatusCollector status;
+    ASSERT_TRUE(t.dep.TravelStatus(status));
+    EXPECT_EQ(status.states.size(), 4u + 16u);
+    EXPECT_EQ(status.states[3], BLOCK_HAS_DATA);
+    EXPECT_EQ(status.states[4], BLOCK_WAITING);
+    EXPECT_EQ(status.lengths[10], static_cast<int>(tiles[10].size()));
+    EXPECT_EQ(status.levels[21], 3);
+    EXPECT_EQ(status.ids[21], conv.ConvertToTileKey(21).ToMapID());
+}
+
+TEST(IdxFileDepository, HeaderUpdatesPersist) {
+    TempDepository t;
+    ASSERT_TRUE(t.dep.Create(MakeTask({2}), false, nullptr, BLOCK_WAITING));
+    EXPECT_FALSE(t.dep.UpdateDATHeader());  // closed
+    ASSERT_TRUE(t.dep.Open(false));
+    t.dep.SetBatchVersion(77);
+    STRUCT_DOWNLOAD_TASK task = t.dep.GetDatFileInfo();
+    task.maptype = 5;  // a WGS84 type: the scheme becomes geographic
+    task.extent = EXTENT{0, 0, 90, 45};
+    task.bIsGoogleOffset = false;
+    ASSERT_TRUE(t.dep.UpdateDatFileInfo(task));
+    EXPECT_EQ(t.dep.GetIndexConverter().GetTileModel(), TILE_MODEL_GEOGRAPHIC);
+    EXPECT_EQ(t.dep.GetMapType(), 5);
+    t.dep.Close();
+
+    const STRUCT_DOWNLOAD_TASK info = CIdxFileDepository::ReadDatFileInfo(t.dat);
+    EXPECT_EQ(info.maptype, 5);
+    EXPECT_EQ(info.extent.maxx, 90);
+    EXPECT_FALSE(info.bIsGoogleOffset);
+    EXPECT_EQ(info.MapItemType, 12);
+    EXPECT_EQ(info.name, QString("tiles"));
+    EXPECT_EQ(info.path.toStdString(), t.dat);
+    EXPECT_EQ(info.count, 0);  // not in the header: a default task otherwise
+    ASSERT_TRUE(t.dep.Open(true));
+    EXPECT_EQ(t.dep.BatchVersion(), 77);
+}
+
+TEST(IdxFileDepository, DescriptionText) {
+    TempDepository t;
+    EXPECT_EQ(t.dep.GetDescription(),
+              "version:204\r\nmap type:0\r\nlevel : \r\ngoogle offset:[No]\r\ntheme type:0\r\nepsg:0\r\n"
+              "mix type:0\r\nextent[0,0,0,0\r\n");
+    STRUCT_DOWNLOAD_TASK task = MakeTask({3, 5}, EXTENT{73.5, 18.25, 135, 53.5});
+    ASSERT_TRUE(t.dep.Create(task, false, nullptr, BLOCK_WAITING));
+    EXPECT_EQ(t.dep.GetDescription(),
+              "version:204\r\nmap type:1\r\nlevel : 3 5 \r\ngoogle offset:[Yes]\r\ntheme type:12\r\nepsg:0\r\n"
+              "mix type:3\r\nextent[73.5,18.25,135,53.5\r\n");
+}
+
+TEST(IdxFileDepository, IndexPathIsNormalisedAndTheDataFileSitsBesideIt) {
+    struct Row {
+        const char* idx;
+        const char* normalised;
+        const char* dat;
+    } rows[] = {
+        {"/data/./tasks/../t1/a.idx", "/data/t1/a.idx", "/data/t1/a.dat"},
+        {"C:\\maps\\x\\..\\b.v2.idx", "C:/maps/b.v2.idx", "C:/maps/b.v2.dat"},
+        {"plain.idx", "plain.idx", "./plain.dat"},
+        {"/top.idx", "/top.idx", "/top.dat"},
+        {"/../up.idx", "/up.idx", "/up.dat"},
+        {"dir/noext", "dir/noext", "dir/noext.dat"},
+    };
+    for (const Row& r : rows) {
+        CIdxFileDepository dep;
+        dep.SetIndexFile(r.idx);
+        EXPECT_EQ(dep.GetIndexFile(), r.normalised) << r.idx;
+        EXPECT_EQ(dep.GetDATFile(), r.dat) << r.idx;
+    }
+    CIdxFileDepository dep;
+    dep.SetIndexAndDATFile("a/./b.idx", "elsewhere.bin");
+    EXPECT_EQ(dep.GetIndexFile(), "a/./b.idx");
+    EXPECT_EQ(dep.GetDATFile(), "elsewhere.bin");
+}
+
+TEST(IdxFileDepository, Gb18030PathsNameTheFilesInUnicode) {
+    QTemporaryDir dir;
+    const std::string utf8 = dir.path().toStdString() + "/任务/瓦片.idx";
+    CIdxFileDepository dep;
+    dep.SetIndexFile(VtGB(utf8));
+    ASSERT_TRUE(dep.Create(MakeTask({1}), false, nullptr, BLOCK_WAITING));
+    EXPECT_TRUE(QFileInfo(QString::fromUtf8(utf8.c_str())).isFile());
+    ASSERT_TRUE(dep.Open(false));
+    EXPECT_EQ(dep.GetDatFileInfo().name, QString::fromUtf8("瓦片"));
+}
+
+// Builds a small JPEG.
+Bytes Jpeg() {
+    QImage image(16, 16, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPG");
+    return Bytes(bytes.begin(), bytes.end());
+}
+
+TEST(IdxFileDepository, RepairMovesAShiftedJpegOrMarksTheSlotDamaged) {
+    TempDepository t;
+    ASSERT_TRUE(t.dep.Create(MakeTask({2}), false, nullptr, BLOCK_WAITING));
+    ASSERT_TRUE(t.dep.Open(false));
+    const Bytes jpeg = Jpeg();
+    ASSERT_GT(jpeg.size(), 4u);
+    ASSERT_EQ(jpeg[0], 0xFF);
+    // The slot points 3 bytes before the JPEG but carries the JPEG's length.
+    Bytes shifted{1, 2, 3};
+    shifted.insert(shifted.end(), jpeg.begin(), jpeg.end());
+    ASSERT_TRUE(t.dep.WriteBuffer(2, shifted.data(), static_cast<int>(shifted.size()), true));
+    t.dep.Close();
+    Bytes idx = ReadFile(t.idx);
+    WriteLE<int32_t>(idx, 2 * 20 - 4, static_cast<int32_t>(jpeg.size()));
+    WriteFile(t.idx, idx);
+    ASSERT_TRUE(t.dep.Open(false));
+
+    EXPECT_TRUE(t.dep.RepairTDT190ER(2, 3, static_cast<int>(jpeg.size())));
+    E_QUERY_RESULT result = QUERY_UNKNOWN;
+    const CCache tile = t.dep.ReadBuffer(result, 2);
+    ASSERT_EQ(result, QUERY_OK);
+    EXPECT_EQ(Bytes(tile.GetData(), tile.GetData() + tile.GetLength()), jpeg);
+    EXPECT_FALSE(QImage::fromData(tile.GetData(), tile.GetLength()).isNull());
+
+    Bytes notJpeg = MakeTile(3, 1, 200);
+    ASSERT_TRUE(t.dep.WriteBuffer(3, notJpeg.data(), 200, true));
+    EXPECT_FALSE(t.dep.RepairTDT190ER(3, 0, 200));
+    EXPECT_EQ(t.dep.GetFileIndexStatus(3), BLOCK_DAMAGED);
+    EXPECT_FALSE(t.dep.RepairTDT190ER(4, 0, 10));  // no data at all
+    EXPECT_EQ(t.dep.GetFileIndexStatus(4), BLOCK_DAMAGED);
+    EXPECT_FALSE(t.dep.RepairTDT190ER(0, 0, 10));
+}
+
+TEST(IdxFileDepository, DiskSpaceIsQueriedOnTheDataFileSystem) {
+    TempDepository t;
+    // The temporary directory has far more than 1 MiB free on any machine that can build this.
+    EXPECT_FALSE(t.dep.IsOutOfDiskSpace());
+    CIdxFileDepository nowhere;
+    nowhere.SetIndexAndDATFile("", "");
+    EXPECT_FALSE(nowhere.IsOutOfDiskSpace());  // the query fails: not reported as full
+}
+
+}  // namespace
