@@ -62,12 +62,12 @@ void CTileModel::SetLeftTopUP(bool leftTopUp)
 
 double CTileModel::TilesX(int level) const
 {
-    return level < 1 ? 1.0 : m_nLevel1TileXNumber * std::ldexp(1.0, level - 1);
+    return level < 1 ? 1.0 : m_nLevel1TileXNumber * PowerOfTwo(level - 1);
 }
 
 double CTileModel::TilesY(int level) const
 {
-    return level < 1 ? 1.0 : m_nLevel1TileYNumber * std::ldexp(1.0, level - 1);
+    return level < 1 ? 1.0 : m_nLevel1TileYNumber * PowerOfTwo(level - 1);
 }
 
 int CTileModel::GetNumberTileX(int level) const
@@ -107,14 +107,14 @@ double CTileModel::GetTileXStride(int level) const
 {
     if (level < 1)
         return Width();
-    return Width() / m_nLevel1TileXNumber * std::ldexp(1.0, -(level - 1));
+    return Width() / m_nLevel1TileXNumber * HalfPower(level - 1);
 }
 
 double CTileModel::GetTileYStride(int level) const
 {
     if (level < 1)
         return Height();
-    return Height() / m_nLevel1TileYNumber * std::ldexp(1.0, -(level - 1));
+    return Height() / m_nLevel1TileYNumber * HalfPower(level - 1);
 }
 
 double CTileModel::BorderPixelX(int level, double x) const
@@ -221,9 +221,10 @@ CExtent CTileModel::GetPixelExtent(const CTileKey& k, int level) const
         level = own.GetLevel();
     }
     const CExtent g = GetGeoExtent(k);
-    // std::round: halves away from zero.
-    return CExtent(std::round(GetPixelX(level, g.minx)), std::round(GetPixelY(level, g.maxy)),
-                   std::round(GetPixelX(level, g.maxx)), std::round(GetPixelY(level, g.miny)));
+    // std::round: halves away from zero; + 0.0 turns the -0 of an edge a hair north of row 0 into 0.
+    const auto nearest = [](double v) { return std::round(v) + 0.0; };
+    return CExtent(nearest(GetPixelX(level, g.minx)), nearest(GetPixelY(level, g.maxy)),
+                   nearest(GetPixelX(level, g.maxx)), nearest(GetPixelY(level, g.miny)));
 }
 
 CExtent CTileModel::ComputeTileExtend(const CTileKey& a, const CTileKey& b) const

@@ -40,10 +40,18 @@ inline double ClampPixel(double v, int size)
     return v > size ? static_cast<double>(size) : v;
 }
 
+// 2^e, exact; shifts for the levels that occur, ldexp beyond (a hot path: every key and extent).
+inline double PowerOfTwo(int e)
+{
+    if (e >= 0 && e < 63)
+        return static_cast<double>(1ULL << e);
+    return std::ldexp(1.0, e);
+}
+
 // 0.5^level, 1 at level <= 0.
 inline double HalfPower(int level)
 {
-    return level <= 0 ? 1.0 : std::ldexp(1.0, -level);
+    return level <= 0 ? 1.0 : (level < 63 ? 1.0 / PowerOfTwo(level) : std::ldexp(1.0, -level));
 }
 
 // Latitude (degrees) to the Mercator plane scaled to [-1, 1] over +-85.05112877980655. The poles
