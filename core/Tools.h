@@ -2,6 +2,7 @@
 
 #include "catalog/MapTypeEnums.h"
 #include "core/VtCoreExport.h"
+#include "storage/MapSheetEnums.h"
 #include "tile/Extent.h"
 
 #include <QList>
@@ -182,6 +183,10 @@ public:
     // ---- custom maps (catalog/ToolsCustomMap.cpp) ----
 
     // ---- map sheets (storage/ToolsMapSheet.cpp) ----
+    // Sheet size in degrees (longitude, latitude); (6, 4) for any scale outside 2..11.
+    static QPointF getMapSheetDistance(ENUM_MAPSHEET scale);
+    // First map zoom level that shows the scale's sheet names; 16 for a scale outside 1..11.
+    static int GetMinShowTextLevel(ENUM_MAPSHEET scale);
 
     // ---- text, files, paths, shell, images, geometry (core/ToolsFile.cpp and neighbours) ----
 

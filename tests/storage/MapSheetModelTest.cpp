@@ -1,0 +1,395 @@
+#include "storage/MapSheetModel.h"
+
+#include "core/Tools.h"
+#include "core/log/VtLog.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+
+namespace {
+
+QString Name(const CMapSheetModel& m, const CMapSheet& s, bool noHemisphere = false) {
+    QString out;
+    m.GetStringFromMapSheet(out, s, noHemisphere);
+    return out;
+}
+
+CMapSheet Parse(const CMapSheetModel& m, const char* name) {
+    CMapSheet s;
+    m.GetMapSheetFromString(s, QString::fromUtf8(name));
+    return s;
+}
+
+// Sheet counts and sizes of the series, as published (degrees).
+struct Series {
+    int n;
+    double dlon, dlat;
+    char letter;
+};
+const Series kSeries[] = {{1, 6, 4, 'A'},           {2, 3, 2, 'B'},           {4, 1.5, 1, 'C'},
+                          {12, 0.5, 1 / 3.0, 'D'},  {24, 0.25, 1 / 6.0, 'E'}, {48, 0.125, 1 / 12.0, 'F'},
+                          {96, 0.0625, 1 / 24.0, 'G'}, {192, 1 / 32.0, 1 / 48.0, 'H'}, {576, 1 / 96.0, 1 / 144.0, 'I'},
+                          {1152, 1 / 192.0, 1 / 288.0, 'J'}, {2304, 1 / 384.0, 1 / 576.0, 'K'}};
+
+// The textbook numbering: zone and band from |lon| and |lat|; inside the sheet, rows from the
+// edge away from the equator and columns from the west, mirrored for south and west. Only for
+// points well inside a sheet (the textbook leaves borders open).
+std::string TextbookName(double lon, double lat, int scale) {
+    const Series& s = kSeries[scale - 1];
+    const int zone = static_cast<int>(std::floor(lon / 6)) + 31;
+    const int band = static_cast<int>(std::floor(std::fabs(lat) / 4)) + 1;
+    std::string name = std::string(1, lat >= 0 ? 'N' : 'S') + static_cast<char>('A' + band - 1);
+    name += (zone < 10 ? "0" : "") + std::to_string(zone);
+    if (scale == 1) return name;
+    const int fromEquator = static_cast<int>(std::floor(std::fmod(std::fabs(lat), 4.0) / s.dlat));
+    const int fromMeridian = static_cast<int>(std::floor(std::fmod(std::fabs(lon), 6.0) / s.dlon)) + 1;
+    const int row = s.n - fromEquator;
+    const int col = lon >= 0 ? fromMeridian : s.n - fromMeridian + 1;
+    const int digits = scale >= 10 ? 4 : 3;
+    auto pad = [digits](int v) {
+        std::string t = std::to_string(v);
+        return std::string(static_cast<size_t>(digits) - t.size(), '0') + t;
+    };
+    return name + s.letter + pad(row) + pad(col);
+}
+
+// Shoelace area in square degrees.
+double Area(const QPolygonF& p) {
+    double a = 0;
+    for (int i = 0; i < p.size(); ++i) {
+        const QPointF& u = p[i];
+        const QPointF& v = p[(i + 1) % p.size()];
+        a += u.x() * v.y() - v.x() * u.y();
+    }
+    return std::fabs(a) / 2;
+}
+
+class CCollect : public CMapSheetModel::CMapSheetVisitor {
+public:
+    explicit CCollect(int stopAfter = -1) : m_nStopAfter(stopAfter) {}
+    bool Visit(const QString& name, const CMapSheet&) override {
+        names << name;
+        return m_nStopAfter < 0 || names.size() < m_nStopAfter;
+    }
+    QStringList names;
+
+private:
+    int m_nStopAfter;
+};
+
+}  // namespace
+
+TEST(MapSheetModel, KnownSheetsInAllFourQuarters) {
+    CMapSheetModel m;
+    struct Row {
+        double lon, lat;
+        ENUM_MAPSHEET scale;
+        const char* name;
+    } rows[] = {
+        {116.4, 39.9, MAPSHEET_1M, "NJ50"},           {116.4, 39.9, MAPSHEET_500K, "NJ50B001001"},
+        {116.4, 39.9, MAPSHEET_250K, "NJ50C001002"},  {116.4, 39.9, MAPSHEET_100K, "NJ50D001005"},
+        {116.4, 39.9, MAPSHEET_50K, "NJ50E001010"},   {116.4, 39.9, MAPSHEET_25K, "NJ50F002020"},
+        {116.4, 39.9, MAPSHEET_10K, "NJ50G003039"},   {116.4, 39.9, MAPSHEET_5K, "NJ50H005077"},
+        {116.4, 39.9, MAPSHEET_2K, "NJ50I015231"},    {116.4, 39.9, MAPSHEET_1K, "NJ50J00290461"},
+        {116.4, 39.9, MAPSHEET_500, "NJ50K00580922"},
+        {-43.2, -22.9, MAPSHEET_1M, "SF23"},          {-43.2, -22.9, MAPSHEET_500K, "SF23B001002"},
+        {-43.2, -22.9, MAPSHEET_250K, "SF23C002004"}, {-73.9, 40.7, MAPSHEET_100K, "NK18D010009"},
+        {151.2, -33.9, MAPSHEET_50K, "SI56E013005"},  {-58.4, -34.6, MAPSHEET_500, "SI21K08070615"},
+        // The limits: the east and north borders belong to the last sheets inside them.
+        {180, 88, MAPSHEET_1M, "NV60"},               {-180, -88, MAPSHEET_500K, "SV01B001001"},
+        {500, -100, MAPSHEET_500K, "SV60B001002"},    {0, 0, MAPSHEET_500K, "NA31B002001"},
+    };
+    for (const Row& r : rows) {
+        const CMapSheet s = m.GetMapSheetFromPoint(r.scale, QPointF(r.lon, r.lat), false);
+        EXPECT_TRUE(s.m_bValid) << r.name;
+        EXPECT_EQ(Name(m, s).toStdString(), r.name);
+        EXPECT_EQ(Name(m, s, true).toStdString(), r.name + 1);
+    }
+}
+
+TEST(MapSheetModel, RandomPointsAgreeWithTextbookAndRoundTrip) {
+    CMapSheetModel m;
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<double> lon(-180, 180), lat(-88, 88);
+    for (int scale = 1; scale <= 11; ++scale) {
+        const Series& series = kSeries[scale - 1];
+        for (int i = 0; i < 300; ++i) {
+            const double x = lon(rng), y = lat(rng);
+            // Keep clear of sheet borders, where the textbook is silent.
+            const double fx = std::fmod(std::fabs(x), series.dlon) / series.dlon;
+            const double fy = std::fmod(std::fabs(y), series.dlat) / series.dlat;
+            if (fx < 1e-6 || fx > 1 - 1e-6 || fy < 1e-6 || fy > 1 - 1e-6) continue;
+            const CMapSheet s = m.GetMapSheetFromPoint(static_cast<ENUM_MAPSHEET>(scale), QPointF(x, y), true);
+            ASSERT_EQ(Name(m, s).toStdString(), TextbookName(x, y, scale)) << x << "," << y;
+            EXPECT_TRUE(s.m_rect.contains(QPointF(x, y))) << x << "," << y;
+            EXPECT_NEAR(s.m_rect.width(), series.dlon, 1e-12);
+            EXPECT_NEAR(s.m_rect.height(), series.dlat, 1e-12);
+            // Name and parse invert each other, with and without the hemisphere letter (the
+            // name without it reads as northern).
+            const CMapSheet back = Parse(m, Name(m, s).toUtf8().constData());
+            EXPECT_EQ(back, s) << Name(m, s).toStdString();
+            if (s.m_bNorth) {
+                EXPECT_EQ(Parse(m, Name(m, s, true).toUtf8().constData()), s);
+            }
+            // The parent is the sheet of the same point one scale down and contains the child.
+            if (scale > 1) {
+                const CMapSheet parent = m.GetParentMapSheet(s);
+                const CMapSheet direct = m.GetMapSheetFromPoint(static_cast<ENUM_MAPSHEET>(scale - 1), QPointF(x, y));
+                EXPECT_EQ(Name(m, parent), Name(m, direct)) << Name(m, s).toStdString();
+                EXPECT_TRUE(parent.m_rect.adjusted(-1e-9, -1e-9, 1e-9, 1e-9).contains(s.m_rect));
+            }
+        }
+    }
+}
+
+TEST(MapSheetModel, NameGrammar) {
+    CMapSheetModel m;
+    struct Row {
+        const char* name;
+        bool valid;
+        bool north = true;
+        double x = 0, y = 0, w = 0, h = 0;  // expected rect when valid
+    } rows[] = {
+        {"J50", true, true, 114, 36, 6, 4},
+        {"NJ50", true, true, 114, 36, 6, 4},
+        {"SJ50", true, false, 114, -40, 6, 4},
+        {"J50B001002", true, true, 117, 38, 3, 2},
+        {"SJ50B001002", true, false, 117, -40, 3, 2},
+        {"A01K23042304", true, true, -180 + 6 - 1 / 384.0, 0, 1 / 384.0, 1 / 576.0},
+        {"NN50", true, true, 114, 52, 6, 4},  // the prefix, then band N
+        {"J61", false},
+        {"J00", false},
+        {"J50B003001", false},    // row 3 of 2
+        {"J50D013001", false},    // row 13 of 12
+        {"J50K23052304", false},  // row 2305 of 2304
+        {"XJ50", false},
+        {"W50", false},           // bands end at V (88 degrees)
+        {"j50", false},           // lower case
+        {"J50J001001", false},    // J takes four digits
+        {"J50B00010001", false},  // B takes three
+        {"J50A001001", false},    // no A with numbers
+        {"J50 ", false},
+        {"J50\n", false},
+        {"", false},
+        {"N", false},
+        {"SS", false},
+        {"J５０", false},         // full-width digits
+    };
+    for (const Row& r : rows) {
+        const CMapSheet s = Parse(m, r.name);
+        EXPECT_EQ(s.m_bValid, r.valid) << r.name;
+        if (!r.valid) {
+            EXPECT_EQ(s, CMapSheet()) << r.name;  // cleared
+            continue;
+        }
+        EXPECT_EQ(s.m_bNorth, r.north) << r.name;
+        EXPECT_NEAR(s.m_rect.x(), r.x, 1e-9) << r.name;
+        EXPECT_NEAR(s.m_rect.y(), r.y, 1e-9) << r.name;
+        EXPECT_NEAR(s.m_rect.width(), r.w, 1e-12) << r.name;
+        EXPECT_NEAR(s.m_rect.height(), r.h, 1e-12) << r.name;
+    }
+    EXPECT_TRUE(m.IsMapSheet("nj50b001001"));
+    EXPECT_FALSE(m.IsMapSheet("xj50"));
+    QVector<CMapSheet> parsed;
+    m.GetMultiMapSheetFromStringList(parsed, {"J50", "J61", "SA01"});
+    ASSERT_EQ(parsed.size(), 3);
+    EXPECT_TRUE(parsed[0].m_bValid);
+    EXPECT_FALSE(parsed[1].m_bValid);
+    EXPECT_FALSE(parsed[2].m_bNorth);
+    EXPECT_EQ(Name(m, CMapSheet()), QString());
+}
+
+TEST(MapSheetModel, Parents) {
+    CMapSheetModel m;
+    struct Row {
+        const char* child;
+        const char* parent;  // "" for none
+    } rows[] = {
+        {"J50C002003", "NJ50B001002"},
+        {"J50B001001", "NJ50"},
+        {"SJ50D012012", "SJ50C004004"},       // 1:100,000 to 1:250,000 divides by 3
+        {"J50I576576", "NJ50H192192"},        // 1:2,000 to 1:5,000 divides by 3
+        {"J50K00010002", "NJ50J00010001"},
+        {"J50", ""},
+        {"J61", ""},
+    };
+    for (const Row& r : rows) {
+        const CMapSheet parent = m.GetParentMapSheet(Parse(m, r.child));
+        EXPECT_EQ(Name(m, parent).toStdString(), r.parent) << r.child;
+        if (parent.m_bValid) {
+            EXPECT_EQ(parent, Parse(m, r.parent)) << r.child;  // rect too
+        }
+    }
+}
+
+TEST(MapSheetModel, LevelsScalesAndSizes) {
+    CMapSheetModel m;
+    const int expected[] = {2, 1, 1, 1, 1, 1, 2, 3, 3, 4, 5, 6, 7, 8, 9, 9, 10, 11, 11, 11, 11, 11, 11, 11, 2};
+    for (int level = 0; level <= 24; ++level) EXPECT_EQ(m.GetMapSheetFromLevel(level), expected[level]) << level;
+    EXPECT_EQ(m.GetMapSheetFromLevel(-3), MAPSHEET_500K);
+
+    for (int scale = 0; scale <= 13; ++scale) {
+        const auto e = static_cast<ENUM_MAPSHEET>(scale);
+        const QPointF d = Tools::getMapSheetDistance(e);
+        const bool listed = scale >= 2 && scale <= 11;
+        EXPECT_DOUBLE_EQ(d.x(), listed ? kSeries[scale - 1].dlon : 6.0) << scale;
+        EXPECT_DOUBLE_EQ(d.y(), listed ? kSeries[scale - 1].dlat : 4.0) << scale;
+        const int showFrom[] = {16, 4, 5, 6, 8, 9, 10, 11, 12, 13, 14, 15, 16, 16};
+        EXPECT_EQ(Tools::GetMinShowTextLevel(e), showFrom[scale]) << scale;
+        double dlon = -1, dlat = -1;
+        CVtLogCapture capture;
+        m.GetDelta(dlon, dlat, e);
+        const bool known = scale >= 1 && scale <= 11;
+        EXPECT_DOUBLE_EQ(dlon, known ? kSeries[scale - 1].dlon : 0.0);
+        EXPECT_DOUBLE_EQ(dlat, known ? kSeries[scale - 1].dlat : 0.0);
+        EXPECT_EQ(capture.Contains(VTLOG_LEVEL_WARN, "枚举错误，拒绝计算图幅行列号"), !known) << scale;
+    }
+    CVtLogCapture capture;
+    EXPECT_FALSE(m.GetMapSheetFromPoint(MAPSHEET_NONE, QPointF(116, 39)).m_bValid);
+    EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_WARN, "枚举错误，拒绝计算图幅行列号"));
+}
+
+TEST(MapSheetModel, ExpandedRectanglesAndCounts) {
+    CMapSheetModel m;
+    struct Row {
+        ENUM_MAPSHEET scale;
+        QRectF r;
+        QRectF expanded;
+        int count;
+    } rows[] = {
+        {MAPSHEET_1M, QRectF(96, 20, 12, 8), QRectF(96, 20, 12, 8), 4},    // aligned: 2 x 2
+        {MAPSHEET_1M, QRectF(100, 21, 1, 1), QRectF(96, 20, 6, 4), 1},
+        {MAPSHEET_1M, QRectF(96.0000001, 20, 11.9999998, 8), QRectF(96, 20, 12, 8), 4},  // within 1 ms of lines
+        {MAPSHEET_500K, QRectF(-1, -1, 2, 2), QRectF(-3, -2, 6, 4), 4},    // across equator and meridian
+        {MAPSHEET_100K, QRectF(116.2, 39.9, 0.4, 0.1), QRectF(116, 39.666666666666664, 1, 1 / 3.0), 2},
+        {MAPSHEET_1M, QRectF(-200, -95, 500, 300), QRectF(-180, -88, 360, 176), 60 * 44},  // clamped
+        {MAPSHEET_500, QRectF(-180, -88, 360, 176), QRectF(-180, -88, 360, 176), INT_MAX},  // saturates
+    };
+    for (const Row& r : rows) {
+        const QRectF e = m.GetExpandRect(r.scale, r.r);
+        EXPECT_NEAR(e.left(), r.expanded.left(), 1e-9);
+        EXPECT_NEAR(e.top(), r.expanded.top(), 1e-9);
+        EXPECT_NEAR(e.right(), r.expanded.right(), 1e-9);
+        EXPECT_NEAR(e.bottom(), r.expanded.bottom(), 1e-9);
+        EXPECT_EQ(m.CalcMapSheetCountFromRect(r.scale, r.r), r.count);
+    }
+    for (int bad : {0, 12, 13, -4}) EXPECT_EQ(m.CalcMapSheetCountFromRect(static_cast<ENUM_MAPSHEET>(bad), QRectF(0, 0, 1, 1)), -1);
+    const QRectF clipped = m.GetExtremum(QRectF(-190, -90, 100, 200));
+    EXPECT_EQ(clipped, QRectF(QPointF(-180, -88), QPointF(-90, 88)));
+}
+
+TEST(MapSheetModel, SheetListsAndWalkRunWestToEastThenSouthToNorth) {
+    CMapSheetModel m;
+    QVector<CMapSheet> sheets;
+    sheets.append(CMapSheet());  // existing entries stay
+    m.GetMapSheetFromRect(sheets, MAPSHEET_500K, QRectF(-1, -1, 2, 2));
+    ASSERT_EQ(sheets.size(), 5);
+    const char* order[] = {"SA30B002002", "NA30B002002", "SA31B002001", "NA31B002001"};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(Name(m, sheets[i + 1]).toStdString(), order[i]);
+    EXPECT_EQ(sheets[1].m_rect, QRectF(-3, -2, 3, 2));
+
+    CCollect all;
+    m.Travel(&all, MAPSHEET_500K, QRectF(-1, -1, 2, 2));
+    EXPECT_EQ(all.names, QStringList({"A30B002002", "A30B002002", "A31B002001", "A31B002001"}));
+    CCollect firstThree(3);
+    m.Travel(&firstThree, MAPSHEET_1M, QRectF(0, 0, 30, 30));
+    EXPECT_EQ(firstThree.names, QStringList({"A31", "B31", "C31"}));
+    m.Travel(nullptr, MAPSHEET_1M, QRectF(0, 0, 30, 30));
+
+    // A list that would run to billions of entries is refused rather than exhausting memory.
+    QVector<CMapSheet> none;
+    m.GetMapSheetFromRect(none, MAPSHEET_500, QRectF(-180, -88, 360, 176));
+    EXPECT_TRUE(none.isEmpty());
+}
+
+TEST(MapSheetModel, PolygonsSelectSheetsTheyShareAreaWith) {
+    CMapSheetModel m;
+    const QPolygonF j50 = QPolygonF(QRectF(114, 36, 6, 4));
+    struct Row {
+        const char* what;
+        QPolygonF polygon;
+        const char* sheet;
+        bool meets;
+    } rows[] = {
+        {"inside", QPolygonF({{115, 37}, {116, 37}, {115, 38}}), "J50", true},
+        {"sheet inside polygon", QPolygonF(QRectF(100, 30, 30, 20)), "J50", true},
+        {"edge crossing", QPolygonF({{110, 38}, {115, 38.5}, {110, 39}}), "J50", true},
+        {"same outline", j50, "J50", true},
+        {"neighbour sharing a border", j50, "J51", false},
+        {"neighbour sharing a corner", j50, "K51", false},
+        {"disjoint", QPolygonF({{0, 0}, {1, 0}, {0, 1}}), "J50", false},
+        {"concave notch misses", QPolygonF({{110, 30}, {130, 30}, {130, 50}, {121, 50}, {121, 31}, {113, 31}, {113, 50}, {110, 50}}), "J50", false},
+        {"invalid name", QPolygonF(QRectF(100, 30, 30, 20)), "J61", false},
+        {"empty polygon", QPolygonF(), "J50", false},
+    };
+    for (const Row& r : rows) EXPECT_EQ(m.Intersected(QString(r.sheet), r.polygon), r.meets) << r.what;
+
+    // A region that is one sheet selects that sheet only; overlapping regions list a sheet once.
+    QList<CMapSheet> found;
+    m.GetMapSheetFromRange(found, MAPSHEET_1M, {j50});
+    ASSERT_EQ(found.size(), 1);
+    EXPECT_EQ(Name(m, found[0]), "NJ50");
+    // Its slanted edge crosses I51 and K50 but passes west of J51.
+    const QPolygonF triangle({{113, 35}, {121, 35}, {113, 41}});
+    const QPolygonF square = QPolygonF(QRectF(115, 37, 1, 1));
+    found.clear();
+    m.GetMapSheetFromRange(found, MAPSHEET_1M, {square, triangle});
+    QStringList names;
+    for (const CMapSheet& s : found) names << Name(m, s);
+    EXPECT_EQ(names, QStringList({"NJ50", "NI49", "NJ49", "NK49", "NI50", "NK50", "NI51"}));
+    EXPECT_EQ(m.CalcMapSheetCountFromRange(MAPSHEET_1M, {square, triangle}, true), 7);
+    EXPECT_EQ(m.CalcMapSheetCountFromRange(MAPSHEET_1M, {square, triangle}, false), 9);
+    EXPECT_EQ(m.CalcMapSheetCountFromRange(MAPSHEET_1M, {}, false), -1);
+    EXPECT_EQ(m.CalcMapSheetCountFromRange(MAPSHEET_NONE, {square}, true), -1);
+}
+
+TEST(MapSheetModel, ExternalRangeIsTheOutlineOfTheSheetsMet) {
+    CMapSheetModel m;
+    struct Row {
+        const char* what;
+        ENUM_MAPSHEET scale;
+        QPolygonF in;
+        QRectF bounds;
+        double area;  // square degrees
+    } rows[] = {
+        {"inside one sheet", MAPSHEET_1M, QPolygonF({{115, 37}, {116, 37}, {115, 38}}), QRectF(114, 36, 6, 4), 24},
+        {"across two sheets", MAPSHEET_1M, QPolygonF(QRectF(118, 37, 4, 1)), QRectF(114, 36, 12, 4), 48},
+        {"an L of three sheets", MAPSHEET_500K, QPolygonF({{114.5, 36.5}, {119.5, 36.5}, {114.5, 39}}),
+         QRectF(114, 36, 6, 4), 18},
+        {"southern and western", MAPSHEET_1M, QPolygonF(QRectF(-43, -23, 0.5, 0.5)), QRectF(-48, -24, 6, 4), 24},
+    };
+    for (const Row& r : rows) {
+        QPolygonF out;
+        out.append(QPointF(1, 2));  // appended to, not replaced
+        m.GetExternalRange(out, r.scale, r.in);
+        ASSERT_GT(out.size(), 4) << r.what;
+        EXPECT_EQ(out[0], QPointF(1, 2));
+        const QPolygonF outline = out.mid(1);
+        const QRectF b = outline.boundingRect();
+        EXPECT_NEAR(b.left(), r.bounds.left(), 1e-9) << r.what;
+        EXPECT_NEAR(b.top(), r.bounds.top(), 1e-9) << r.what;
+        EXPECT_NEAR(b.right(), r.bounds.right(), 1e-9) << r.what;
+        EXPECT_NEAR(b.bottom(), r.bounds.bottom(), 1e-9) << r.what;
+        EXPECT_NEAR(Area(outline), r.area, 1e-6) << r.what;
+    }
+    QPolygonF out;
+    m.GetExternalRange(out, MAPSHEET_NONE, QPolygonF(QRectF(0, 0, 1, 1)));
+    m.GetExternalRange(out, MAPSHEET_1M, QPolygonF());
+    EXPECT_TRUE(out.isEmpty());
+}
+
+TEST(MapSheetModel, CopiesKeepTheAttachedTileModel) {
+    CMapSheetModel m;
+    EXPECT_EQ(m.GetTileModel(), nullptr);
+    auto* fake = reinterpret_cast<CTileModel*>(0x1000);  // never dereferenced
+    m.AttachTileModel(fake);
+    CMapSheetModel copy(m);
+    EXPECT_EQ(copy.GetTileModel(), fake);
+    m.DetachTileModel();
+    EXPECT_EQ(m.GetTileModel(), nullptr);
+    copy = m;
+    EXPECT_EQ(copy.GetTileModel(), nullptr);
+}
