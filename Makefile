@@ -2,12 +2,17 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 BENCH_BUILD ?= build-bench
+TSAN_BUILD ?= build-tsan
+# ThreadSanitizer runs the programs of these targets and the tests of this CTest label
+# (empty: everything).
+TSAN_TARGETS ?= vt_core_tests vt_core_plugin_tests
+TSAN_LABEL ?= core
 JOBS       ?= $(shell nproc)
 GENERATOR  ?= Ninja
 CTEST_ARGS ?= --output-on-failure -j$(JOBS)
 LAUNCHER   := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache,)
 
-.PHONY: all deps build demo test asan bench clean
+.PHONY: all deps build demo test asan tsan bench clean
 
 all: build
 
@@ -34,6 +39,13 @@ asan: deps
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	      ctest $(CTEST_ARGS)
 
+tsan: deps
+	cmake -S . -B $(TSAN_BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DVTCORE_WERROR=ON $(LAUNCHER) -DVTCORE_TSAN=ON \
+	      -DVTCORE_BUILD_TOOLS=OFF -DVTCORE_BUILD_FUZZ=OFF -DCMAKE_CXX_FLAGS_DEBUG="-g -O1"
+	cmake --build $(TSAN_BUILD) -j$(JOBS) $(if $(TSAN_TARGETS),--target $(TSAN_TARGETS),)
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	      ctest $(CTEST_ARGS) $(if $(TSAN_LABEL),-L $(TSAN_LABEL),)
+
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DVTCORE_WERROR=ON $(LAUNCHER) \
 	      -DVTCORE_BUILD_BENCH=ON -DVTCORE_BUILD_TESTS=OFF -DVTCORE_BUILD_FUZZ=OFF
@@ -42,4 +54,4 @@ bench: deps
 	  if [ -f "$$b" ] && [ -x "$$b" ]; then echo "== $$b"; "$$b" --benchmark_min_time=0.2; fi; done
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD)

@@ -1,0 +1,278 @@
+#include "core/VtMessageQueue.h"
+#include "core/log/VtLog.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kDeadline = 30s;  // generous for a loaded machine; correct code needs milliseconds
+
+template <typename Pred>
+bool waitFor(Pred pred) {
+    const auto end = std::chrono::steady_clock::now() + kDeadline;
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+// Records what it receives as (code, state) pairs.
+class Recorder : public CVtMessageQueue::IMessageUser {
+public:
+    void OnMessageQ(CVtMessageQueue* queue, const CStateEventObject& event) override {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_events.emplace_back(event.GetEventCode(), event.GetState());
+            m_threads.push_back(std::this_thread::get_id());
+        }
+        if (hook) hook(queue, event);
+    }
+    std::vector<std::pair<int, int>> Events() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_events;
+    }
+    std::vector<std::thread::id> Threads() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_threads;
+    }
+    std::size_t Size() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_events.size();
+    }
+    std::function<void(CVtMessageQueue*, const CStateEventObject&)> hook;
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<std::pair<int, int>> m_events;
+    std::vector<std::thread::id> m_threads;
+};
+
+// Lets the queue's timer thread make a few full passes: a round trip through a second queue is
+// not a proof of absence, but a queue that still delivered would be caught most of the time.
+void letTimePass(int roundTrips = 5) {
+    CVtMessageQueue ticker;
+    Recorder r;
+    ticker.Attach(&r);
+    ticker.Start();
+    for (int i = 0; i < roundTrips; ++i) {
+        ticker.PostMessageQ(CStateEventObject(0, i));
+        ASSERT_TRUE(waitFor([&] { return r.Size() == static_cast<std::size_t>(i + 1); }));
+    }
+}
+
+}  // namespace
+
+TEST(VtMessageQueue, ManyPostersEveryEventOnceInPosterOrder) {
+    constexpr int kPosters = 12;
+    constexpr int kEach = 1500;
+    CVtMessageQueue queue;
+    Recorder recorder;
+    queue.Attach(&recorder);
+    queue.Start();
+    std::atomic<bool> go{false};
+    std::vector<std::thread> posters;
+    for (int t = 0; t < kPosters; ++t) {
+        posters.emplace_back([&, t] {
+            while (!go) std::this_thread::yield();
+            for (int i = 0; i < kEach; ++i) queue.PostMessageQ(CStateEventObject(t, i, QVariant(i)));
+        });
+    }
+    go = true;
+    for (auto& p : posters) p.join();
+    ASSERT_TRUE(waitFor([&] { return recorder.Size() == kPosters * kEach; })) << recorder.Size();
+
+    std::map<int, int> next;
+    for (const auto& e : recorder.Events()) {
+        ASSERT_GE(e.first, 0);
+        ASSERT_LT(e.first, kPosters);
+        ASSERT_EQ(e.second, next[e.first]) << "poster " << e.first;  // in order, none lost or doubled
+        ++next[e.first];
+    }
+    for (int t = 0; t < kPosters; ++t) EXPECT_EQ(next[t], kEach);
+    // Everything was delivered on the queue's one timer thread.
+    const auto threads = recorder.Threads();
+    for (const auto& id : threads) ASSERT_EQ(id, threads.front());
+    EXPECT_NE(threads.front(), std::this_thread::get_id());
+    letTimePass(3);
+    EXPECT_EQ(recorder.Size(), static_cast<std::size_t>(kPosters * kEach));
+}
+
+TEST(VtMessageQueue, EventsWaitForTheReceiverOnlyUntilDrained) {
+    {
+        // Posted before a receiver is attached, drained after: all arrive, in order.
+        CVtMessageQueue queue;
+        Recorder recorder;
+        for (int i = 0; i < 3; ++i) queue.PostMessageQ(CStateEventObject(1, i));
+        queue.Attach(&recorder);
+        queue.Start();
+        ASSERT_TRUE(waitFor([&] { return recorder.Size() == 3; }));
+        EXPECT_EQ(recorder.Events(), (std::vector<std::pair<int, int>>{{1, 0}, {1, 1}, {1, 2}}));
+    }
+    {
+        // Drained before a receiver is attached: lost.
+        CVtMessageQueue queue;
+        Recorder recorder;
+        queue.Start();
+        for (int i = 0; i < 3; ++i) queue.PostMessageQ(CStateEventObject(1, i));
+        ASSERT_TRUE(waitFor([&] { return queue.GetPendingCount() == 0; }));
+        queue.Attach(&recorder);
+        queue.PostMessageQ(CStateEventObject(2, 0));
+        ASSERT_TRUE(waitFor([&] { return recorder.Size() == 1; }));
+        EXPECT_EQ(recorder.Events().front(), std::make_pair(2, 0));
+    }
+}
+
+TEST(VtMessageQueue, OnlyStateEventsAreQueued) {
+    CVtMessageQueue queue;
+    CVtLogCapture capture;
+    queue.PostMessageQ(CEventObject(9));
+    EXPECT_EQ(queue.GetPendingCount(), 0u);
+    EXPECT_EQ(capture.Count(VTLOG_LEVEL_DUMP, "[CVtMessageQueue::PostMessageQ] EventCode=9放入队列崩溃"), 1);
+    queue.PostMessageQ(CStateEventObject(9));
+    EXPECT_EQ(queue.GetPendingCount(), 1u);
+
+    Recorder recorder;
+    queue.Attach(&recorder);
+    queue.TranslateMessageQ(CEventObject(4));
+    EXPECT_EQ(capture.Count(VTLOG_LEVEL_DUMP, "[CVtMessageQueue::TranslateMessageQ] EventCode=4阻塞通知崩溃"), 1);
+    EXPECT_EQ(recorder.Size(), 0u);
+}
+
+TEST(VtMessageQueue, ThrowingReceiverIsLoggedAndTheRestStillArrive) {
+    CVtMessageQueue queue;
+    Recorder recorder;
+    recorder.hook = [](CVtMessageQueue*, const CStateEventObject& e) {
+        if (e.GetState() % 2 == 1) throw std::runtime_error("receiver failed");
+    };
+    queue.Attach(&recorder);
+    CVtLogCapture capture;
+    for (int i = 0; i < 6; ++i) queue.PostMessageQ(CStateEventObject(77, i));
+    queue.Start();
+    ASSERT_TRUE(waitFor([&] { return recorder.Size() == 6; }));
+    EXPECT_EQ(capture.Count(VTLOG_LEVEL_DUMP, "[CVtMessageQueue::TranslateMessageQ] EventCode=77阻塞通知崩溃"), 3);
+    EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_DEBUG, "[CVtMessageQueue::OnTimer] 事件通知到User，队列内剩余6个"));
+    EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_DEBUG, "[CVtMessageQueue::OnTimer] 事件通知到User，队列内剩余1个"));
+}
+
+TEST(VtMessageQueue, ReceiverMayPostToItsOwnQueue) {
+    CVtMessageQueue queue;
+    Recorder recorder;
+    recorder.hook = [](CVtMessageQueue* q, const CStateEventObject& e) {
+        if (e.GetState() == 0) q->PostMessageQ(CStateEventObject(e.GetEventCode(), 100));
+    };
+    queue.Attach(&recorder);
+    for (int i = 0; i < 3; ++i) queue.PostMessageQ(CStateEventObject(5, i));
+    queue.Start();
+    ASSERT_TRUE(waitFor([&] { return recorder.Size() == 4; }));
+    EXPECT_EQ(recorder.Events(), (std::vector<std::pair<int, int>>{{5, 0}, {5, 1}, {5, 2}, {5, 100}}));
+}
+
+TEST(VtMessageQueue, StopEndsDeliveriesAndStartResumesThem) {
+    CVtMessageQueue queue;
+    Recorder recorder;
+    queue.Attach(&recorder);
+    EXPECT_FALSE(queue.IsStart());
+    CVtLogCapture capture;
+    queue.Start();
+    EXPECT_TRUE(queue.IsStart());
+    EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_INFO, "[CVtMessageQueue::Start] 启动消息循环，TimerID=1"));
+    queue.PostMessageQ(CStateEventObject(1, 1));
+    ASSERT_TRUE(waitFor([&] { return recorder.Size() == 1; }));
+
+    queue.Stop();
+    EXPECT_FALSE(queue.IsStart());
+    EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_INFO, "[CVtMessageQueue::Start] 停止TimerID=1的消息循环"));
+    queue.PostMessageQ(CStateEventObject(1, 2));
+    letTimePass();
+    EXPECT_EQ(recorder.Size(), 1u);
+    EXPECT_EQ(queue.GetPendingCount(), 1u);
+
+    queue.Start();  // a new timer id; the pending event goes out
+    EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_INFO, "[CVtMessageQueue::Start] 启动消息循环，TimerID=2"));
+    ASSERT_TRUE(waitFor([&] { return recorder.Size() == 2; }));
+}
+
+TEST(VtMessageQueue, StartingTwiceDeliversEachEventOnce) {
+    CVtMessageQueue queue;
+    Recorder recorder;
+    queue.Attach(&recorder);
+    queue.Start();
+    queue.Start();  // the first timer keeps ticking but is ignored
+    for (int i = 0; i < 50; ++i) queue.PostMessageQ(CStateEventObject(3, i));
+    ASSERT_TRUE(waitFor([&] { return recorder.Size() == 50; }));
+    letTimePass(3);
+    EXPECT_EQ(recorder.Size(), 50u);
+}
+
+TEST(VtMessageQueue, CleanupDropsPendingEvents) {
+    CVtMessageQueue queue;
+    Recorder recorder;
+    queue.Attach(&recorder);
+    for (int i = 0; i < 5; ++i) queue.PostMessageQ(CStateEventObject(1, i));
+    CVtLogCapture capture;
+    queue.Cleanup();
+    EXPECT_EQ(queue.GetPendingCount(), 0u);
+    EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_INFO, "[CVtMessageQueue::Start] 清空消息队列"));
+    queue.Start();
+    queue.PostMessageQ(CStateEventObject(2, 0));
+    ASSERT_TRUE(waitFor([&] { return recorder.Size() == 1; }));
+    EXPECT_EQ(recorder.Events().front().first, 2);
+}
+
+TEST(VtMessageQueue, TranslateDeliversOnTheCallersThread) {
+    CVtMessageQueue queue;
+    queue.TranslateMessageQ(CStateEventObject(1));  // no receiver: nothing happens
+    Recorder recorder;
+    queue.Attach(&recorder);
+    queue.TranslateMessageQ(CStateEventObject(1, 5));
+    ASSERT_EQ(recorder.Size(), 1u);
+    EXPECT_EQ(recorder.Threads().front(), std::this_thread::get_id());
+    EXPECT_EQ(queue.GetPendingCount(), 0u);
+    queue.Attach(nullptr);
+    queue.TranslateMessageQ(CStateEventObject(1, 6));
+    EXPECT_EQ(recorder.Size(), 1u);
+}
+
+TEST(VtMessageQueue, DestroyingARunningQueueJoinsItsThread) {
+    for (int round = 0; round < 5; ++round) {
+        Recorder recorder;
+        std::atomic<bool> destroyed{false};
+        std::atomic<int> lateCalls{0};
+        recorder.hook = [&](CVtMessageQueue*, const CStateEventObject&) {
+            if (destroyed) ++lateCalls;
+        };
+        std::atomic<bool> stopPosting{false};
+        auto queue = std::make_unique<CVtMessageQueue>();
+        queue->Attach(&recorder);
+        queue->Start();
+        std::thread poster([&] {
+            for (int i = 0; !stopPosting; ++i) {
+                queue->PostMessageQ(CStateEventObject(1, i));
+                if (i % 64 == 0) std::this_thread::yield();
+            }
+        });
+        ASSERT_TRUE(waitFor([&] { return recorder.Size() > 10; }));
+        stopPosting = true;
+        poster.join();
+        testing::internal::CaptureStdout();
+        queue.reset();
+        destroyed = true;
+        EXPECT_EQ(testing::internal::GetCapturedStdout(),
+                  "Wait Default Timer Timer Stop...\nWait Default Timer Timer Stop Over.\n");
+        EXPECT_EQ(lateCalls, 0);
+    }
+}

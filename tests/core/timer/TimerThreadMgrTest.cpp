@@ -1,0 +1,295 @@
+#include "core/timer/TimerObjectEx.h"
+#include "core/timer/TimerThreadMgr.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Generous: the machine may be loaded; a correct timer meets these in milliseconds.
+constexpr auto kDeadline = 20s;
+
+template <typename Pred>
+bool waitFor(Pred pred) {
+    const auto end = std::chrono::steady_clock::now() + kDeadline;
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+// Waits until the manager has completed n more passes, so that everything due has been called.
+bool waitPasses(CTimerThreadMgr& mgr, std::uint64_t n) {
+    const std::uint64_t target = mgr.GetPassCount() + n;
+    return waitFor([&] { return mgr.GetPassCount() >= target; });
+}
+
+struct FakeClock {
+    std::atomic<std::uint64_t> now{1000};
+    CTimerThreadMgr::Clock clock() {
+        return [this] { return now.load(); };
+    }
+};
+
+struct Counter {
+    std::atomic<int> fired{0};
+    std::atomic<unsigned int> lastId{0};
+    static void Callback(unsigned int id, void* owner) {
+        auto* self = static_cast<Counter*>(owner);
+        self->lastId = id;
+        ++self->fired;
+    }
+};
+
+struct CountingUser : CTimerObjectExUser {
+    std::atomic<int> ticks{0};
+    void OnTimer(int) override { ++ticks; }
+};
+
+}  // namespace
+
+TEST(TimerThreadMgr, PriorityCodesMapToLevels) {
+    const int rows[][2] = {
+        {0, 15}, {40, 2}, {80, 1}, {120, 0}, {160, -1}, {200, -2}, {255, -15},
+        {210, 0},  // the code every manager of this library uses
+        {-1, 0}, {1, 0}, {256, 0},
+    };
+    for (const auto& row : rows) EXPECT_EQ(CTask::PriorityLevelOf(row[0]), row[1]) << row[0];
+}
+
+TEST(TimerThreadMgr, RefusalsReturnMinusOneAndSayWhy) {
+    CTimerThreadMgr mgr("Refuser", 210);
+    Counter owner;
+    struct Row {
+        int id;
+        VtTimerCallback callback;
+        int count;
+        const char* output;
+    };
+    const Row rows[] = {
+        {1, &Counter::Callback, 0, "SetTimer nCount must > 0 or =-1\n"},
+        {1, &Counter::Callback, -2, "SetTimer nCount must > 0 or =-1\n"},
+        {1, nullptr, 1, "Refuser: :SetTimer Callback is null, can't settimer\n"},
+    };
+    for (const Row& row : rows) {
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(mgr.SetTimer(row.id, row.callback, &owner, 100, row.count, false), -1);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), row.output);
+    }
+    EXPECT_EQ(mgr.GetNodeCount(), 0u);
+
+    EXPECT_EQ(mgr.SetTimer(7, &Counter::Callback, &owner, 100000, -1, false), 7);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(mgr.SetTimer(7, &Counter::Callback, &owner, 100000, -1, false), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Refuser: assigned ID 7 hav exist, please stop first.\n");
+    Counter other;
+    EXPECT_EQ(mgr.SetTimer(7, &Counter::Callback, &other, 100000, -1, false), 7);  // another owner
+    mgr.KillTimer(7, &owner);
+    EXPECT_EQ(mgr.SetTimer(7, &Counter::Callback, &owner, 100000, -1, false), 7);  // freed, reused
+    EXPECT_EQ(mgr.GetNodeCount(), 2u);
+}
+
+TEST(TimerThreadMgr, FiresOncePeriodLessFiveMillisecondsHasPassed) {
+    FakeClock clock;
+    CTimerThreadMgr mgr("Fake", 210, clock.clock());
+    Counter owner;
+    ASSERT_EQ(mgr.SetTimer(3, &Counter::Callback, &owner, 100, 3, false), 3);
+    ASSERT_TRUE(waitPasses(mgr, 3));
+    EXPECT_EQ(owner.fired, 0);
+
+    struct Step {
+        std::uint64_t now;
+        int fired;  // firings after the manager has seen this time
+    };
+    const Step steps[] = {
+        {1094, 0},  // 6 ms left: not yet
+        {1095, 1},  // 5 ms left: due
+        {1100, 1},  // the period restarts at the firing, not at the planned time
+        {1190, 2},
+        {1285, 3},  // the third and last
+        {9000, 3},  // count exhausted
+    };
+    for (const Step& step : steps) {
+        clock.now = step.now;
+        ASSERT_TRUE(waitPasses(mgr, 3));
+        EXPECT_EQ(owner.fired, step.fired) << step.now;
+    }
+    EXPECT_EQ(owner.lastId, 3u);
+    EXPECT_EQ(mgr.GetActiveTimerCount(), 0u);
+
+    // The exhausted node is reused, not added.
+    ASSERT_EQ(mgr.SetTimer(4, &Counter::Callback, &owner, 100, 1, false), 4);
+    EXPECT_EQ(mgr.GetNodeCount(), 1u);
+}
+
+TEST(TimerThreadMgr, AtOnceFiresOnTheNextPassAndClockStepsBackAreAbsorbed) {
+    FakeClock clock;
+    CTimerThreadMgr mgr("Fake", 210, clock.clock());
+    Counter atOnce;
+    Counter back;
+    ASSERT_EQ(mgr.SetTimer(1, &Counter::Callback, &atOnce, 100, -1, true), 1);
+    ASSERT_TRUE(waitFor([&] { return atOnce.fired == 1; }));
+    ASSERT_EQ(mgr.SetTimer(2, &Counter::Callback, &back, 100, -1, false), 2);
+    clock.now = 500;  // earlier than both last firings: they move back to 500
+    ASSERT_TRUE(waitPasses(mgr, 3));
+    clock.now = 594;
+    ASSERT_TRUE(waitPasses(mgr, 3));
+    EXPECT_EQ(atOnce.fired, 1);
+    EXPECT_EQ(back.fired, 0);
+    clock.now = 595;
+    ASSERT_TRUE(waitFor([&] { return atOnce.fired == 2 && back.fired == 1; }));
+}
+
+TEST(TimerThreadMgr, CallbackMayReplaceItsOwnTimer) {
+    FakeClock clock;
+    CTimerThreadMgr mgr("Fake", 210, clock.clock());
+    struct Replacer {
+        CTimerThreadMgr* mgr;
+        std::atomic<int> first{0};
+        std::atomic<int> second{0};
+        static void First(unsigned int id, void* owner) {
+            auto* self = static_cast<Replacer*>(owner);
+            ++self->first;
+            self->mgr->KillTimer(static_cast<int>(id), owner);
+            self->mgr->SetTimer(9, &Replacer::Second, owner, 100, 1, false);  // takes the freed node
+        }
+        static void Second(unsigned int, void* owner) { ++static_cast<Replacer*>(owner)->second; }
+    } replacer{&mgr};
+    ASSERT_EQ(mgr.SetTimer(8, &Replacer::First, &replacer, 100, 2, true), 8);
+    ASSERT_TRUE(waitFor([&] { return replacer.first == 1; }));
+    EXPECT_EQ(mgr.GetNodeCount(), 1u);
+    // The new timer keeps its single firing: the old timer's bookkeeping did not touch it.
+    clock.now = 1100;
+    ASSERT_TRUE(waitFor([&] { return replacer.second == 1; }));
+    EXPECT_EQ(replacer.first, 1);
+}
+
+TEST(TimerThreadMgr, KillTimerWaitsForARunningCallback) {
+    CTimerThreadMgr mgr("Blocker", 210);
+    struct Blocker {
+        std::mutex m;
+        std::condition_variable cv;
+        bool inside = false;
+        bool release = false;
+        std::atomic<bool> killed{false};
+        std::atomic<bool> killedBeforeCallbackEnded{false};
+        std::atomic<int> calls{0};
+        static void Callback(unsigned int, void* owner) {
+            auto* self = static_cast<Blocker*>(owner);
+            ++self->calls;
+            std::unique_lock<std::mutex> lock(self->m);
+            self->inside = true;
+            self->cv.notify_all();
+            self->cv.wait(lock, [self] { return self->release; });
+            if (self->killed) self->killedBeforeCallbackEnded = true;
+        }
+    } blocker;
+    ASSERT_EQ(mgr.SetTimer(1, &Blocker::Callback, &blocker, 1, -1, true), 1);
+    {
+        std::unique_lock<std::mutex> lock(blocker.m);
+        ASSERT_TRUE(blocker.cv.wait_for(lock, kDeadline, [&] { return blocker.inside; }));
+    }
+    std::thread killer([&] {
+        mgr.KillTimer(1, &blocker);
+        blocker.killed = true;
+    });
+    std::this_thread::sleep_for(20ms);  // gives the killer time to block; the check holds either way
+    {
+        std::lock_guard<std::mutex> lock(blocker.m);
+        blocker.release = true;
+    }
+    blocker.cv.notify_all();
+    killer.join();
+    EXPECT_FALSE(blocker.killedBeforeCallbackEnded);
+    const int calls = blocker.calls;
+    ASSERT_TRUE(waitPasses(mgr, 3));
+    EXPECT_EQ(blocker.calls, calls);
+}
+
+TEST(TimerThreadMgr, KillTimerMinusOneStopsTheThreadAndSetTimerRestartsIt) {
+    CTimerThreadMgr mgr("Restart", 210);
+    Counter owner;
+    ASSERT_EQ(mgr.SetTimer(1, &Counter::Callback, &owner, 100000, -1, false), 1);
+    EXPECT_TRUE(mgr.IsRunning());
+    mgr.KillTimer(-1, &owner);
+    ASSERT_TRUE(waitFor([&] { return !mgr.IsRunning(); }));
+    mgr.KillTimer(1, &owner);  // ignored while the thread is down: the timer stays set
+    EXPECT_EQ(mgr.GetActiveTimerCount(), 1u);
+    ASSERT_EQ(mgr.SetTimer(2, &Counter::Callback, &owner, 1, 2, true), 2);
+    ASSERT_TRUE(waitFor([&] { return owner.fired == 2; }));
+}
+
+TEST(TimerThreadMgr, DestructionJoinsAndSaysSo) {
+    testing::internal::CaptureStdout();
+    {
+        CTimerThreadMgr mgr("Joiner", 210);
+        Counter owner;
+        ASSERT_EQ(mgr.SetTimer(1, &Counter::Callback, &owner, 1, -1, true), 1);
+        ASSERT_TRUE(waitFor([&] { return owner.fired > 0; }));
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Wait Joiner Timer Stop...\nWait Joiner Timer Stop Over.\n");
+}
+
+TEST(TimerObjectEx, CountedTimerFiresExactlyThatOften) {
+    CTimerObjectEx timer;
+    CountingUser user;
+    timer.SetTimerUser(&user);
+    EXPECT_EQ(timer.SetTimer(0, -1, false), 1);  // period 0: an id, no timer
+    EXPECT_EQ(timer.GetManager().GetNodeCount(), 0u);
+    EXPECT_EQ(timer.SetTimer(20, 3, false), 2);
+    ASSERT_TRUE(waitFor([&] { return user.ticks == 3; }));
+    ASSERT_TRUE(waitPasses(timer.GetManager(), 5));
+    EXPECT_EQ(user.ticks, 3);
+    EXPECT_EQ(timer.GetManager().GetActiveTimerCount(), 0u);
+    EXPECT_EQ(timer.GetManager().GetName(), "Default Timer");
+    EXPECT_EQ(timer.GetManager().GetPriorityCode(), 210);
+}
+
+TEST(TimerObjectEx, DisabledTimersAndMissingUsersGetNoTicks) {
+    struct Gate : CTimerObjectEx {
+        std::atomic<bool> enabled{false};
+        std::atomic<int> asked{0};
+        bool IsTimerEnabled(int) override {
+            ++asked;
+            return enabled;
+        }
+        ~Gate() override { GetManager().StopThread(-1); }  // no tick may reach a half-destroyed Gate
+    } gate;
+    CountingUser user;
+    gate.SetTimerUser(&user);
+    gate.SetTimer(1, -1, true);
+    ASSERT_TRUE(waitFor([&] { return gate.asked >= 3; }));
+    EXPECT_EQ(user.ticks, 0);
+    gate.enabled = true;
+    ASSERT_TRUE(waitFor([&] { return user.ticks >= 3; }));
+    gate.SetTimerUser(nullptr);
+    const int before = user.ticks;
+    ASSERT_TRUE(waitPasses(gate.GetManager(), 3));
+    EXPECT_EQ(user.ticks, before);
+}
+
+TEST(TimerObject, DefaultManagerIsTheProcessWideOne) {
+    CTimerObject object;
+    EXPECT_EQ(VtProcessTimerManager()->GetName(), "tTimerMan");
+    EXPECT_EQ(VtProcessTimerManager()->GetPriorityCode(), 210);
+    struct Ticker : CTimerObject {
+        std::atomic<int> ticks{0};
+        void OnTimer(int) override { ++ticks; }
+        ~Ticker() override { KillTimer(1); }  // the shared manager must not call a half-destroyed Ticker
+    };
+    {
+        Ticker ticker;
+        ticker.SetTimer(1, -1, true);
+        ASSERT_TRUE(waitFor([&] { return ticker.ticks >= 2; }));
+    }  // its timers leave the shared manager with it
+    EXPECT_EQ(VtProcessTimerManager()->GetActiveTimerCount(), 0u);
+}
