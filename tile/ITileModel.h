@@ -15,7 +15,7 @@ class CTileModel;
 // is locked. Scheme 0 (map-ID numbering), 3 and unknown values give null.
 class VTCORE_EXPORT ITileModel {
 public:
-    virtual ~ITileModel();
+    virtual ~ITileModel() = 0;  // abstract: only the schemes are instantiated
 
     static CTileModel* GetTileModel(E_TILE_MODEL m, bool leftTopUp = true);
     // Pixel size 64 x 64 on every call.
