@@ -38,16 +38,18 @@ double WgsTileSize(int level) { return 360.0 * MercatorTileSize(level); }
 
 int ClampToInt(long long v) { return static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX)); }
 
-// Truncation towards zero that stays defined for NaN and out-of-range values.
+// Truncation towards zero that stays defined for NaN and out-of-range values; the result keeps
+// room for the +1 and -1 of the index arithmetic.
 long long TruncToLong(double v) {
+    constexpr double kLimit = 4.0e18;
     if (std::isnan(v)) return 0;
-    if (v >= 9.2e18) return LLONG_MAX;
-    if (v <= -9.2e18) return LLONG_MIN;
+    if (v >= kLimit) return static_cast<long long>(kLimit);
+    if (v <= -kLimit) return -static_cast<long long>(kLimit);
     return static_cast<long long>(v);
 }
 int TruncToInt(double v) { return ClampToInt(TruncToLong(v)); }
 
-int ClampIndex(int v, long long count) { return static_cast<int>(std::clamp<long long>(v, 1, count)); }
+int ClampIndex(long long v, long long count) { return static_cast<int>(std::clamp<long long>(v, 1, count)); }
 
 bool IsWgs(int mapType) { return CMapTypeManager::getInstance()->isWgs84(mapType); }
 
@@ -290,10 +292,8 @@ void Tools::getExtentWGS(int col, int row, int level, double& minx, double& miny
 
 void Tools::getRowColWGS(double lon, double lat, int level, int& row, int& col) {
     const double w = WgsTileSize(level);
-    col = TruncToInt((std::clamp(lon, -180.0, 180.0) + 180.0) / w) + 1;
-    row = TruncToInt((90.0 - std::clamp(lat, -90.0, 90.0)) / w) + 1;
-    row = ClampIndex(row, RowCountWGS(level));
-    col = ClampIndex(col, ColCount(level));
+    col = ClampIndex(TruncToLong((std::clamp(lon, -180.0, 180.0) + 180.0) / w) + 1, ColCount(level));
+    row = ClampIndex(TruncToLong((90.0 - std::clamp(lat, -90.0, 90.0)) / w) + 1, RowCountWGS(level));
 }
 
 void Tools::getRowColInfo(double minx, double miny, double maxx, double maxy, int level, int& row, int& col,
@@ -313,36 +313,35 @@ void Tools::getRowColInfo(double minx, double miny, double maxx, double maxy, in
     const double t = 0.5 - std::min(0.5, maxy);
     const double r = std::min(0.5, maxx) + 0.5;
     const double s = MercatorTileSize(level);
-    col = TruncToInt(l / s) + 1;
-    row = TruncToInt(t / s) + 1;
+    const long long col0 = TruncToLong(l / s) + 1;
+    const long long row0 = TruncToLong(t / s) + 1;
     // ceil: an edge exactly on a border leaves the next tile out.
-    rowCount = TruncToInt(std::ceil((0.5 - b - (row - 1) * s) / s));
-    colCount = TruncToInt(std::ceil((r - (col - 1) * s) / s));
-    if (rowCount == 0) rowCount = 1;
-    if (colCount == 0) colCount = 1;
+    long long rows = TruncToLong(std::ceil((0.5 - b - static_cast<double>(row0 - 1) * s) / s));
+    long long cols = TruncToLong(std::ceil((r - static_cast<double>(col0 - 1) * s) / s));
+    if (rows == 0) rows = 1;
+    if (cols == 0) cols = 1;
     const long long n = ColCount(level);
-    row = ClampIndex(row, n);
-    col = ClampIndex(col, n);
-    rowCount = ClampIndex(rowCount, n);
-    colCount = ClampIndex(colCount, n);
+    row = ClampIndex(row0, n);
+    col = ClampIndex(col0, n);
+    rowCount = ClampIndex(rows, n);
+    colCount = ClampIndex(cols, n);
 }
 
 void Tools::getRowColInfoWGS(double minx, double miny, double maxx, double maxy, int level, int& row, int& col,
                              int& rowCount, int& colCount) {
     const double w = WgsTileSize(level);
-    col = TruncToInt((std::max(-180.0, minx) + 180.0) / w) + 1;
-    const int r0 = TruncToInt((90.0 - std::min(90.0, maxy)) / w);
-    row = r0 + 1;
-    rowCount = TruncToInt(std::ceil((90.0 - std::max(-90.0, miny) - r0 * w) / w));
-    colCount = TruncToInt(std::ceil((std::min(180.0, maxx) + 180.0 - (col - 1) * w) / w));
-    if (rowCount == 0) rowCount = 1;
-    if (colCount == 0) colCount = 1;
-    const long long rows = RowCountWGS(level);
-    const long long cols = ColCount(level);
-    row = ClampIndex(row, rows);
-    rowCount = ClampIndex(rowCount, rows);
-    col = ClampIndex(col, cols);
-    colCount = ClampIndex(colCount, cols);
+    const long long col0 = TruncToLong((std::max(-180.0, minx) + 180.0) / w) + 1;
+    const long long r0 = TruncToLong((90.0 - std::min(90.0, maxy)) / w);
+    long long rows = TruncToLong(std::ceil((90.0 - std::max(-90.0, miny) - static_cast<double>(r0) * w) / w));
+    long long cols = TruncToLong(std::ceil((std::min(180.0, maxx) + 180.0 - static_cast<double>(col0 - 1) * w) / w));
+    if (rows == 0) rows = 1;
+    if (cols == 0) cols = 1;
+    const long long rowLimit = RowCountWGS(level);
+    const long long colLimit = ColCount(level);
+    row = ClampIndex(r0 + 1, rowLimit);
+    rowCount = ClampIndex(rows, rowLimit);
+    col = ClampIndex(col0, colLimit);
+    colCount = ClampIndex(cols, colLimit);
 }
 
 long long Tools::getAllMapCount(int maxLevel, double minx, double miny, double maxx, double maxy, bool inDegrees,

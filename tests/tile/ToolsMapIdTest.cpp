@@ -261,6 +261,10 @@ TEST(ToolsMapId, NonFiniteExtentsStayInRange) {
             EXPECT_LE(colCount, 16);
         }
     }
+    int row = 0, col = 0;
+    Tools::getRowColWGS(nan, inf, 5, row, col);
+    EXPECT_EQ(row, 1);
+    EXPECT_EQ(col, 1);
 }
 
 TEST(ToolsMapId, RangesAgreeWithTheZeroBasedTileModels) {
