@@ -2,12 +2,22 @@
 
 #include "catalog/MapTypeEnums.h"
 #include "core/VtCoreExport.h"
+#include "core/RectDirection.h"
+#include "core/Vector3D.h"
+#include "storage/Cache.h"
+#include "storage/DownloadTask.h"
 #include "storage/MapSheetEnums.h"
 #include "tile/Extent.h"
+#include "tile/TileKey.h"
 
+#include <QByteArray>
+#include <QColor>
+#include <QImage>
 #include <QList>
 #include <QPoint>
 #include <QPointF>
+#include <QRect>
+#include <QRectF>
 #include <QString>
 
 #include <string>
@@ -189,5 +199,81 @@ public:
     static int GetMinShowTextLevel(ENUM_MAPSHEET scale);
 
     // ---- text, files, paths, shell, images, geometry (core/ToolsFile.cpp and neighbours) ----
+    // Paths, names and directories (core/ToolsFile.cpp). 8-bit paths are GB18030 text.
+    // `path` when nothing exists there, else the first free stem + "(n)." + extension, n = 2, 3, ...
+    // (stem: the path up to the file name's last "."; extension: the file name after its first ".";
+    // a file name without "." gets "(n)" appended). "" when no candidate is free.
+    static std::string GetNonRepeatFilePath(std::string path);
+    // An existing directory with `rename`: `path` becomes path + "(n)" for the first n = 2, 3, ...
+    // that does not exist, which is created. A missing directory is created with its parents.
+    // Returns whether the (possibly renamed) directory exists afterwards.
+    static bool createDirectory(QString& path, bool rename);
+    // Creates `dir` (one level) when it is not an existing directory and returns it; otherwise
+    // creates and returns dir + "(n)" for the first n = 2, 3, ... that is not an existing directory.
+    static std::string CreateFileReNameDir(const std::string& dir);
+    // Deletes the directory's visible files and subdirectories, then the directory and its empty
+    // parents. False for an empty path or when the directory remains; true when it did not exist.
+    // Symbolic links are removed, never followed.
+    static bool deleteDir(const QString& dir);
+    // A task name under `dir` that collides neither with a task directory nor with its "_标签" label
+    // directory: a trailing "(digits)" is dropped, then "(n)" added for n = 2, 3, ... as needed.
+    static QString GetExistTaskReName(const QString& dir, const QString& name);
+    // The task's depository base (path without its ".idx"/".dat" suffix, else path/name) in GB18030,
+    // followed by `suffix`; the label variant inserts "_标签" before the suffix.
+    static std::string CalculateTaskValidPath(const DownloadTask& task, const std::string& suffix);
+    static std::string CalculateTaskLabelValidPath(const DownloadTask& task, const std::string& suffix);
+    // Whether the name can name a task directory: not empty, none of / : * ? " < > | (full-width
+    // ：？“”《》 count as their ASCII forms).
+    static bool IsTaskNameValidity(const QString& name);
+    // Free space (all free bytes) on the drive / file system that holds the path, in MB; 0 on failure.
+    static double getDiskFreeSpace(QString path);
+    // Shell actions: each writes its VtLOG(1) record first; they never wait for the handler.
+    static void openFolder(QString dir);
+    static void openFolderAndSelect(QString file);
+    static void openSites(QString url);
+
+    // Numbers, colours and coordinate text (core/ToolsText.cpp).
+    // Qt's conversion; stores the value when `value` is not null.
+    static bool isDouble(const QString& s, double* value);
+    static QString doubleToString(double v, int decimals);  // fixed notation
+    // "rgb(r, g, b)" or "rgba(r, g, b, a)" with integers 0..255; other part counts give opaque red.
+    static QColor toColor(QString s);
+    // "rgba(r, g, b, a)" with an alpha above 1 read as 0..255, else as a fraction of 255.
+    static QColor fromColorF(QString s);
+    static QString toRgbaString(QColor c);   // "rgba(r, g, b, a)", alpha 0..255
+    static QString toRgbaStringF(QColor c);  // alpha as a fraction 0..1
+    // Points in pasted text: "x, y" or "x, y, z" groups (longitude, latitude in degrees, height).
+    // Longitudes are wrapped into (-180, 180], latitudes clamped to [-90, 90]. Empty when the text
+    // holds anything but digits, white space, ",", ".", "+", "-", "E" and "e". Linear in the length.
+    static std::vector<CVector3D> ParseCoordinates(const QString& text);
+
+    // Images and sizes (core/ToolsImage.cpp).
+    // False for fewer than 3 bytes; true for elevation map types; else whether the bytes end like a
+    // JPEG (FF D9) or a PNG (60 82).
+    static bool judgeImgeIsOk(QByteArray& data, int mapType);
+    static double getTifImgSize(long long tiles);  // 256 x 256 RGB tiles, MB
+    // Estimated size of the task's tiles in MB (64 x 64 x 32-bit for elevation, 256 x 256 x 24-bit
+    // otherwise).
+    static double getTaskSize(DownloadTask task);
+    // The 256 x 256 piece of a large-font image (a 512 x 512 image covering 2 x 2 tiles) for the key;
+    // transparent for levels below 4; a null image when the data cannot be decoded.
+    static QImage ConvertBFImage(const CCache& data, const CTileKey& key);
+    // The same piece for a one-based tile index at a one-based level (2^(level-1) tiles a row).
+    static QImage getBigFontImg(QImage& img, long long index, int level);
+    // An 8-bit grey-scale version of the image file, as it reads back from JPEG; null when the file
+    // cannot be read. Leaves no file behind.
+    static QImage convertToGray(QString file);
+    // The bounding rectangle of the text in a font of the family at `size` points; empty without a
+    // GUI application.
+    static QRect getFontRect(QString text, QString family, int size);
+
+    // Geometry in screen coordinates (y grows downwards) (core/ToolsGeometry.cpp).
+    // POINT_LOCATED_RECT_DIRECTION of p: 1 left, 2 right, 4 below the bottom, 8 above the top, 0 inside.
+    static POINT_LOCATED_RECT_DIRECTION getDirection(QPointF p, QRectF r);
+    // Where the line p1-p2 meets the side of r that faces p1; (-200, -200) when p1 is inside. A line
+    // parallel to that side gives non-finite coordinates.
+    static QPointF getIntersectPoint(QPointF p1, QPointF p2, QRectF r);
+    // Whether the segment p1-p2 touches or crosses the rectangle.
+    static bool lineAndRectIntersect(QPointF p1, QPointF p2, QRectF r);
 
 };

@@ -1,0 +1,7 @@
+#include "core/encoder/XEncoder.h"
+
+#include <QUuid>
+
+std::string XEncoder::generateUUID() {
+    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper().toStdString();
+}
