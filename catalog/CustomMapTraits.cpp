@@ -1,4 +1,4 @@
-#include "catalog/CustomMapTraits.h"
+#include "catalog/CustomMapTraits_p.h"
 
 #include <atomic>
 

@@ -1,4 +1,4 @@
-#include "catalog/MapTypeCatalogue.h"
+#include "catalog/MapTypeCatalogue_p.h"
 
 #include <algorithm>
 #include <iterator>

@@ -1,6 +1,6 @@
 #include "catalog/MapTypeManager.h"
 
-#include "catalog/MapTypeCatalogue.h"
+#include "catalog/MapTypeCatalogue_p.h"
 #include "core/Tools.h"
 
 #include <QTextCodec>

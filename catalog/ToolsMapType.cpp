@@ -1,8 +1,8 @@
 #include "core/Tools.h"
 
-#include "catalog/CustomMapTraits.h"
-#include "catalog/MapSettingsLocation.h"
-#include "catalog/MapTypeCatalogue.h"
+#include "catalog/CustomMapTraits_p.h"
+#include "catalog/MapSettingsLocation_p.h"
+#include "catalog/MapTypeCatalogue_p.h"
 #include "catalog/MapTypeManager.h"
 
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "catalog/MapTypeCatalogue.h"
+#include "catalog/MapTypeCatalogue_p.h"
 #include "catalog/MapTypeManager.h"
 #include "core/Tools.h"
 

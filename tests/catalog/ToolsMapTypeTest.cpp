@@ -1,5 +1,5 @@
-#include "catalog/CustomMapTraits.h"
-#include "catalog/MapSettingsLocation.h"
+#include "catalog/CustomMapTraits_p.h"
+#include "catalog/MapSettingsLocation_p.h"
 #include "catalog/MapTypeManager.h"
 #include "core/Tools.h"
 

@@ -1,4 +1,4 @@
-#include "catalog/CustomMapTraits.h"
+#include "catalog/CustomMapTraits_p.h"
 #include "core/Tools.h"
 #include "tile/BD09ToWGS84.h"
 #include "tile/PositionUtil.h"
