@@ -16,7 +16,7 @@
 // Sizes are ints; a grid whose buffer would exceed INT_MAX bytes cannot be allocated.
 class VTCORE_EXPORT CHeightFieldMat {
 public:
-    enum E_HEIGHT_FIELD_DATA_TYPE {
+    enum E_HEIGHT_FIELD_DATA_TYPE : int {  // fixed width: blobs may carry any value
         HFDT_INT16 = 0,    // signed 16-bit integer, 2 bytes
         HFDT_INT32 = 1,    // signed 32-bit integer, 4 bytes
         HFDT_FLOAT32 = 2,  // 32-bit float, 4 bytes

@@ -181,7 +181,9 @@ void WalkSheets(const MapSheetScaleRow& scale, long long west, long long south, 
 }
 
 // Polygon test in ms: an edge running through the open rect, or the rect inside the polygon
-// (odd-even). Vertices are rounded to whole ms like every outline.
+// (odd-even). Vertices are rounded to whole ms like every outline. Sheets are tested column by
+// column, so the edges that reach into the current column are kept: a sheet then costs only the
+// few edges of its column, and the inside test casts its ray north through the same edges.
 class CAreaTest {
 public:
     explicit CAreaTest(const QPolygonF& polygon) {
@@ -191,29 +193,49 @@ public:
                 m_points.clear();
                 return;
             }
-            m_points.emplace_back(OutlineToMs(p.x()), OutlineToMs(p.y()));
+            m_points.push_back({OutlineToMs(p.x()), OutlineToMs(p.y())});
         }
     }
 
-    bool Meets(const QRectF& rectDeg) const {
+    bool Meets(const QRectF& rectDeg) {
         if (m_points.empty()) return false;
         const double x0 = OutlineToMs(rectDeg.left()), x1 = OutlineToMs(rectDeg.right());
         const double y0 = OutlineToMs(rectDeg.top()), y1 = OutlineToMs(rectDeg.bottom());
-        const size_t n = m_points.size();
-        for (size_t i = 0; i < n; ++i) {
-            if (EdgeEntersRect(m_points[i], m_points[(i + 1) % n], x0, y0, x1, y1)) return true;
+        SelectColumn(x0, x1);
+        for (const Edge& e : m_column) {
+            if (EdgeEntersRect(e, x0, y0, x1, y1)) return true;
         }
         return Contains((x0 + x1) / 2, (y0 + y1) / 2);
     }
 
 private:
+    struct Point {
+        double x, y;
+    };
+    struct Edge {
+        Point a, b;
+    };
+
+    void SelectColumn(double x0, double x1) {
+        if (m_bColumnValid && x0 == m_dColumnX0 && x1 == m_dColumnX1) return;
+        m_column.clear();
+        const size_t n = m_points.size();
+        for (size_t i = 0; i < n; ++i) {
+            const Point& a = m_points[i];
+            const Point& b = m_points[(i + 1) % n];
+            if (std::max(a.x, b.x) >= x0 && std::min(a.x, b.x) <= x1) m_column.push_back({a, b});
+        }
+        m_bColumnValid = true;
+        m_dColumnX0 = x0;
+        m_dColumnX1 = x1;
+    }
+
     // Liang-Barsky clip; the clipped part runs through the inside when its midpoint does.
-    static bool EdgeEntersRect(std::pair<double, double> a, std::pair<double, double> b, double x0, double y0,
-                               double x1, double y1) {
-        const double dx = b.first - a.first, dy = b.second - a.second;
+    static bool EdgeEntersRect(const Edge& e, double x0, double y0, double x1, double y1) {
+        const double dx = e.b.x - e.a.x, dy = e.b.y - e.a.y;
         double t0 = 0.0, t1 = 1.0;
         const double p[4] = {-dx, dx, -dy, dy};
-        const double q[4] = {a.first - x0, x1 - a.first, a.second - y0, y1 - a.second};
+        const double q[4] = {e.a.x - x0, x1 - e.a.x, e.a.y - y0, y1 - e.a.y};
         for (int k = 0; k < 4; ++k) {
             if (p[k] == 0.0) {
                 if (q[k] < 0.0) return false;
@@ -225,26 +247,33 @@ private:
         }
         if (t0 > t1) return false;
         const double tm = (t0 + t1) / 2;
-        const double mx = a.first + tm * dx, my = a.second + tm * dy;
+        const double mx = e.a.x + tm * dx, my = e.a.y + tm * dy;
         return mx > x0 && mx < x1 && my > y0 && my < y1;
     }
 
+    // Odd-even test with a ray going north from (x, y); x lies inside the selected column.
     bool Contains(double x, double y) const {
         bool inside = false;
-        const size_t n = m_points.size();
-        for (size_t i = 0, j = n - 1; i < n; j = i++) {
-            const auto& a = m_points[i];
-            const auto& b = m_points[j];
-            if ((a.second > y) != (b.second > y) &&
-                x < (b.first - a.first) * (y - a.second) / (b.second - a.second) + a.first) {
+        for (const Edge& e : m_column) {
+            if ((e.a.x > x) != (e.b.x > x) && e.a.y + (x - e.a.x) * (e.b.y - e.a.y) / (e.b.x - e.a.x) > y) {
                 inside = !inside;
             }
         }
         return inside;
     }
 
-    std::vector<std::pair<double, double>> m_points;
+    std::vector<Point> m_points;
+    std::vector<Edge> m_column;  // edges reaching into the column [m_dColumnX0, m_dColumnX1]
+    bool m_bColumnValid = false;
+    double m_dColumnX0 = 0.0;
+    double m_dColumnX1 = 0.0;
 };
+
+// Identity of a sheet for de-duplication (the name with hemisphere letter, as a number).
+long long SheetKey(const CMapSheet& s) {
+    return ((((static_cast<long long>(s.m_bNorth) * 32 + (s.m_cRowLetter - 'A')) * 64 + s.m_nColumn) * 16 +
+             (s.m_cScaleLetter - 'A')) * 4096 + s.m_nRow) * 4096 + s.m_nColumnInSheet;
+}
 
 }  // namespace
 
@@ -430,18 +459,18 @@ void CMapSheetModel::GetMapSheetFromRange(QList<CMapSheet>& out, ENUM_MAPSHEET s
                                           const QList<QPolygonF>& polygons) const {
     const MapSheetScaleRow* row = FindMapSheetScale(scale);
     if (row == nullptr) return;
-    QSet<QString> seen;
+    QSet<long long> seen;
     long long added = 0;
     for (const QPolygonF& polygon : polygons) {
         long long west = 0, south = 0, east = 0, north = 0;
         if (polygon.isEmpty() || !ExpandMs(scale, polygon.boundingRect(), west, south, east, north)) continue;
         if (SheetCountOf(west, south, east, north, *row) > kMaxSheetList - added) return;
-        const CAreaTest test(polygon);
+        CAreaTest test(polygon);
         WalkSheets(*row, west, south, east, north, [&](const CMapSheet& s) {
             if (!test.Meets(s.m_rect)) return true;
-            const QString name = SheetName(s, false);
-            if (seen.contains(name)) return true;
-            seen.insert(name);
+            const long long key = SheetKey(s);
+            if (seen.contains(key)) return true;
+            seen.insert(key);
             out.append(s);
             ++added;
             return true;
@@ -456,7 +485,9 @@ bool CMapSheetModel::Intersected(const QString& name, const QPolygonF& polygon) 
 }
 
 bool CMapSheetModel::Intersected(const CMapSheet& sheet, const QPolygonF& polygon) const {
-    return sheet.m_bValid && CAreaTest(polygon).Meets(sheet.m_rect);
+    if (!sheet.m_bValid) return false;
+    CAreaTest test(polygon);
+    return test.Meets(sheet.m_rect);
 }
 
 void CMapSheetModel::Travel(CMapSheetVisitor* v, ENUM_MAPSHEET scale, QRectF r) const {
