@@ -53,5 +53,9 @@ bench: deps
 	@set -e; for b in $(BENCH_BUILD)/bench/*; do \
 	  if [ -f "$$b" ] && [ -x "$$b" ]; then echo "== $$b"; "$$b" --benchmark_min_time=0.2; fi; done
 
+# Every fuzz target for a bounded number of generated inputs (a fixed seed, so runs repeat).
+fuzz: build
+	cd $(BUILD) && ctest -R '^fuzz\.' $(CTEST_ARGS)
+
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD)

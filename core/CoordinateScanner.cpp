@@ -179,3 +179,8 @@ std::vector<std::pair<int, int>> VtScanCoordinateMatches(const QString& text) {
     }
     return matches;
 }
+
+QString VtCoordinatePatternText() {
+    const QString number = QStringLiteral("-?\\s*\\d+(?:\\.\\d+)?(?:\\s*[eE]\\s*[-+]?\\s*\\d+)?");
+    return QStringLiteral("\\s?(%1)\\s*(?:\\s?(?:%1))*\\s*,\\s*(%1)\\s*(?:,\\s*(%1))?\\s*[\\s,]").arg(number);
+}

@@ -12,3 +12,7 @@
 // linear in the text (a backtracking engine is exponential on long runs of digits and spaces).
 // \s and \d are ASCII. Returns [start, end) pairs in UTF-16 code units.
 std::vector<std::pair<int, int>> VtScanCoordinateMatches(const QString& text);
+
+// The pattern above as regular-expression text, for checking the scanner against a regex engine
+// on inputs short enough for backtracking.
+QString VtCoordinatePatternText();

@@ -13,10 +13,7 @@ namespace {
 
 // The coordinate pattern as a backtracking engine runs it; the scanner must find the same matches.
 const QRegularExpression& referencePattern() {
-    static const QRegularExpression re(QStringLiteral(
-        "\\s?(-?\\s*\\d+(?:\\.\\d+)?(?:\\s*[eE]\\s*[-+]?\\s*\\d+)?)\\s*(?:\\s?(?:-?\\s*\\d+(?:\\.\\d+)?(?:\\s*[eE]\\s*[-+]?"
-        "\\s*\\d+)?))*\\s*,\\s*(-?\\s*\\d+(?:\\.\\d+)?(?:\\s*[eE]\\s*[-+]?\\s*\\d+)?)\\s*(?:,\\s*(-?\\s*\\d+(?:\\.\\d+)?(?:\\s*"
-        "[eE]\\s*[-+]?\\s*\\d+)?))?\\s*[\\s,]"));
+    static const QRegularExpression re(VtCoordinatePatternText());
     return re;
 }
 
@@ -45,6 +42,12 @@ void expectPoints(const QString& text, const std::vector<Point>& expected) {
 }
 
 }  // namespace
+
+TEST(ToolsText, ReferencePatternIsTheStoredOne) {
+    EXPECT_EQ(VtCoordinatePatternText().toStdString(),
+              R"(\s?(-?\s*\d+(?:\.\d+)?(?:\s*[eE]\s*[-+]?\s*\d+)?)\s*(?:\s?(?:-?\s*\d+(?:\.\d+)?(?:\s*[eE]\s*[-+]?\s*\d+)?))*)"
+              R"(\s*,\s*(-?\s*\d+(?:\.\d+)?(?:\s*[eE]\s*[-+]?\s*\d+)?)\s*(?:,\s*(-?\s*\d+(?:\.\d+)?(?:\s*[eE]\s*[-+]?\s*\d+)?))?\s*[\s,])");
+}
 
 TEST(ToolsText, ScannerFindsWhatTheBacktrackingPatternFinds) {
     // Short random texts over the pattern's own alphabet, where backtracking is still cheap.

@@ -1,0 +1,121 @@
+#include "core/PropertySetObject.h"
+#include "core/log/VtLog.h"
+
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+
+#include <limits>
+#include <vector>
+
+TEST(PropertySetObject, TypeTableBothWays) {
+    struct Row {
+        const char* key;
+        QVariant value;
+        const char* json;        // the member as written
+        QMetaType::Type readAs;  // the type it reads back as
+        QVariant readValue;
+    };
+    const std::vector<Row> rows = {
+        {"b1", QVariant(true), "1", QMetaType::Int, QVariant(1)},
+        {"b0", QVariant(false), "0", QMetaType::Int, QVariant(0)},
+        {"i", QVariant(-7), "-7", QMetaType::Int, QVariant(-7)},
+        {"imax", QVariant(std::numeric_limits<int>::max()), "2147483647", QMetaType::Int,
+         QVariant(std::numeric_limits<int>::max())},
+        {"u", QVariant(4000000000u), "4000000000", QMetaType::LongLong, QVariant(qlonglong(4000000000LL))},
+        {"ll", QVariant(qlonglong(-5000000000LL)), "-5000000000", QMetaType::LongLong, QVariant(qlonglong(-5000000000LL))},
+        {"llmin", QVariant(std::numeric_limits<qlonglong>::min()), "-9223372036854775808", QMetaType::LongLong,
+         QVariant(std::numeric_limits<qlonglong>::min())},
+        {"ull", QVariant(std::numeric_limits<qulonglong>::max()), "18446744073709551615", QMetaType::ULongLong,
+         QVariant(std::numeric_limits<qulonglong>::max())},
+        {"d", QVariant(0.1), "0.10000000000000001", QMetaType::Double, QVariant(0.1)},
+        {"d1", QVariant(1.0), "1.0", QMetaType::Double, QVariant(1.0)},
+        {"s", QVariant(QString::fromUtf8("北京 \"引号\"\n")), nullptr, QMetaType::QString,
+         QVariant(QString::fromUtf8("北京 \"引号\"\n"))},
+    };
+    for (const Row& row : rows) {
+        CPropertySetObject set;
+        set.SetProperty(row.key, row.value);
+        const std::string json = set.ToJson();
+        if (row.json != nullptr) {
+            EXPECT_EQ(json, std::string("{\"") + row.key + "\":" + row.json + "}\n");
+        }
+        CPropertySetObject back;
+        ASSERT_TRUE(back.FromJson(json)) << json;
+        const QVariant v = back.GetProperty(row.key);
+        EXPECT_EQ(static_cast<QMetaType::Type>(v.type()), row.readAs) << row.key;
+        EXPECT_EQ(v, row.readValue) << row.key;
+    }
+}
+
+TEST(PropertySetObject, StringsAreGb18030Bytes) {
+    CPropertySetObject set;
+    set.SetProperty("name", QString::fromUtf8("你好"));
+    EXPECT_EQ(set.ToJson(), "{\"name\":\"\xC4\xE3\xBA\xC3\"}\n");
+    CPropertySetObject back;
+    ASSERT_TRUE(back.FromJson("{\"name\":\"\xC4\xE3\xBA\xC3\",\"bad\":\"\xFF\"}"));
+    EXPECT_EQ(back.GetProperty("name").toString(), QString::fromUtf8("你好"));
+    EXPECT_EQ(back.GetProperty("bad"), QVariant(QString()));  // not GB18030: empty, not mangled
+}
+
+TEST(PropertySetObject, UnwritableAndUnreadableMembersAreSkippedWithWarnings) {
+    CVtLogCapture capture;
+    CPropertySetObject set;
+    set.SetProperty("date", QDateTime::fromSecsSinceEpoch(0));
+    set.SetProperty("n", 3);
+    EXPECT_EQ(set.ToJson(), "{\"n\":3}\n");
+    EXPECT_EQ(capture.Count(VTLOG_LEVEL_WARN, "[PropertySetObject].ToJson date 未解出的类型"), 1);
+    EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_INFO, "[CPropertySetObject::ToJson] 转换为Json内容"));
+
+    capture.Clear();
+    CPropertySetObject read;
+    ASSERT_TRUE(read.FromJson("{\"a\":\"x\",\"b\":[1,2],\"c\":null,\"d\":{\"e\":1},\"f\":true}"));
+    EXPECT_EQ(read.GetProperty("a"), QVariant(QStringLiteral("x")));
+    EXPECT_EQ(read.GetProperty("f"), QVariant(true));
+    EXPECT_FALSE(read.GetProperty("b").isValid());
+    EXPECT_EQ(capture.Count(VTLOG_LEVEL_WARN, "未解出的类型"), 3);
+    EXPECT_EQ(capture.Count(VTLOG_LEVEL_WARN, "[PropertySetObject].LoadFromJson b 未解出的类型"), 1);
+    EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_INFO, "[CPropertySetObject::FromJson] 通过Json内容加载PropertySet"));
+}
+
+TEST(PropertySetObject, FromJsonKeepsExistingKeysAndFailsCleanly) {
+    CPropertySetObject set;
+    set.SetProperty("a", 1);
+    ASSERT_TRUE(set.FromJson("{\"a\":2,\"b\":3}"));
+    EXPECT_EQ(set.GetProperty("a"), QVariant(1));
+    EXPECT_EQ(set.GetProperty("b"), QVariant(3));
+
+    CVtLogCapture capture;
+    for (const char* bad : {"", "{", "{\"a\":}", "not json", "{\"a\":1", "[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[["}) {
+        EXPECT_FALSE(set.FromJson(bad)) << bad;
+    }
+    EXPECT_EQ(capture.Count(VTLOG_LEVEL_ERROR, "[CPropertySetObject::FromJson] 加载Json内容读取失败"), 6);
+    std::string deep(100000, '[');
+    EXPECT_FALSE(set.FromJson(deep));  // beyond the parser's nesting limit: no crash
+    EXPECT_TRUE(set.FromJson("[1,2]"));  // JSON, but no members
+    EXPECT_TRUE(set.FromJson("7"));
+    EXPECT_EQ(set.ToJson(), "{\"a\":1,\"b\":3}\n");  // unchanged throughout
+}
+
+TEST(PropertySetObject, EmptySetIsNullAndMapOperations) {
+    CPropertySetObject set;
+    EXPECT_EQ(set.ToJson(), "null\n");
+    set.SetProperty("k", 1);
+    set.SetProperty("k", 2);
+    EXPECT_EQ(set.GetProperty("k"), QVariant(2));
+    EXPECT_TRUE(set.DelProperty("k"));
+    EXPECT_FALSE(set.DelProperty("k"));
+    EXPECT_FALSE(set.GetProperty("k").isValid());
+
+    CPropertySetObject a, b;
+    a.SetProperty("x", 1);
+    a.SetProperty("y", 2);
+    b.SetProperty("y", 9);
+    b.SetProperty("z", 3);
+    a.CopyTo(b);
+    EXPECT_EQ(b.ToJson(), "{\"x\":1,\"y\":2,\"z\":3}\n");  // replaced, added, others kept
+    CPropertySetObject c(b);
+    b.Clear();
+    EXPECT_EQ(b.ToJson(), "null\n");
+    EXPECT_EQ(c.GetProperty("z"), QVariant(3));
+}

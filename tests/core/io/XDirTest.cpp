@@ -1,0 +1,145 @@
+#include "core/TextConvert.h"
+#include "core/io/XDir.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <set>
+#include <vector>
+
+using IOx::XDir;
+using IOx::XPath;
+
+namespace {
+
+std::string gb(const QString& text) { return ConvertQStringToStdString(text, "GB18030"); }
+
+bool touch(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly);
+}
+
+std::set<std::string> names(const std::vector<XPath>& entries) {
+    std::set<std::string> out;
+    for (const XPath& e : entries) out.insert(e.FileName());
+    return out;
+}
+
+// Stops at the n-th file it sees.
+class StopAfter : public XDir::DirVisitor {
+public:
+    explicit StopAfter(int n) : m_nLeft(n) {}
+    bool VisitFile(const XPath&) override { return --m_nLeft == 0; }
+    int m_nLeft;
+};
+
+}  // namespace
+
+TEST(XPath, Normalisation) {
+    struct Row {
+        const char* in;
+        const char* out;
+    };
+    const std::vector<Row> rows = {
+        {"C:\\maps\\.\\plugins\\..\\bin\\x.dll", "C:/maps/bin/x.dll"},
+        {"/a//b/", "/a/b"},
+        {"/..", "/"},
+        {"/a/../../b", "/b"},        // never above the root
+        {"../a/./b/..", "../a"},     // what a relative path cannot resolve stays
+        {"a/../..", ".."},
+        {".", ""},
+        {"", ""},
+    };
+    for (const Row& row : rows) EXPECT_EQ(XPath::Normalize(row.in), row.out) << row.in;
+    const XPath p("/opt/plugins/PluginMap.dll.bak");
+    EXPECT_EQ(p.FileName(), "PluginMap.dll.bak");
+    EXPECT_EQ(p.BaseName(), "PluginMap");
+    EXPECT_EQ(p.Parent().ToString(), "/opt/plugins");
+    EXPECT_EQ(XPath("/x").Parent().ToString(), "/");
+    EXPECT_EQ((XPath("/opt") / "..\\etc").ToString(), "/etc");
+}
+
+TEST(XDir, FilterFollowsWindowsWildcards) {
+    struct Row {
+        const char* pattern;
+        const char* name;
+        bool match;
+    };
+    const std::vector<Row> rows = {
+        {"*.*", "PluginMap.dll", true}, {"*.*", "README", true},   {"*.dll", "a.DLL", true},
+        {"*.dll", "a.dll.bak", false},  {"Plugin?.dll", "PluginA.dll", true}, {"Plugin?.dll", "Plugin.dll", false},
+        {"a.*", "a", true},             {"*", "", true},           {"a*b*c", "axxbyyc", true},
+        {"a*b*c", "axxbyy", false},
+    };
+    for (const Row& row : rows) EXPECT_EQ(XDir::MatchFilter(row.pattern, row.name), row.match) << row.pattern << " " << row.name;
+}
+
+TEST(XDir, WalkListsOneLevelWithHiddenEntriesAndFilters) {
+    QTemporaryDir tmp;
+    const QString root = tmp.filePath(QString::fromUtf8("插件 目录"));
+    ASSERT_TRUE(QDir().mkpath(root + "/sub/inner"));
+    ASSERT_TRUE(QDir().mkpath(root + "/.hiddendir"));
+    for (const char* f : {"PluginMap.dll", "Plugin.Tools.dll", "notes", ".hidden", "sub/deep.dll"}) {
+        ASSERT_TRUE(touch(root + "/" + f));
+    }
+    ASSERT_TRUE(touch(root + QString::fromUtf8("/地图 \"1\".dll")));
+    const XDir dir(gb(root));
+
+    std::vector<XPath> dirs, files, dlls;
+    IOx::DirListVisitor dirList(dirs);
+    IOx::FileListVisitor fileList(files, "*.*");
+    IOx::FileListVisitor dllList(dlls, "*.dll");
+    EXPECT_FALSE(dir.Travel(dirList));
+    EXPECT_FALSE(dir.Travel(fileList));
+    EXPECT_FALSE(dir.Travel(dllList));
+    EXPECT_EQ(names(dirs), (std::set<std::string>{"sub", ".hiddendir"}));
+    EXPECT_EQ(names(files), (std::set<std::string>{"PluginMap.dll", "Plugin.Tools.dll", "notes", ".hidden",
+                                                   gb(QString::fromUtf8("地图 \"1\".dll"))}));
+    EXPECT_EQ(names(dlls).size(), 3u);
+    for (const XPath& e : files) {
+        EXPECT_EQ(e.Parent().ToString(), XPath::Normalize(gb(root)));
+        EXPECT_TRUE(QFileInfo::exists(ConvertStdStringToQString(e.ToString(), "GB18030"))) << e.ToString();
+    }
+}
+
+TEST(XDir, VisitorStopsTheWalk) {
+    QTemporaryDir tmp;
+    for (int i = 0; i < 5; ++i) ASSERT_TRUE(touch(tmp.filePath(QString("f%1").arg(i))));
+    StopAfter stopper(2);
+    EXPECT_TRUE(XDir(gb(tmp.path())).Travel(stopper));
+    EXPECT_EQ(stopper.m_nLeft, 0);
+    StopAfter never(100);
+    EXPECT_FALSE(XDir(gb(tmp.path())).Travel(never));
+    EXPECT_EQ(never.m_nLeft, 95);
+}
+
+TEST(XDir, UnlistableDirectoryIsFalse) {
+    QTemporaryDir tmp;
+    ASSERT_TRUE(touch(tmp.filePath("file")));
+    XDir::DirVisitor visitor;
+    EXPECT_FALSE(XDir(gb(tmp.filePath("missing"))).Travel(visitor));
+    EXPECT_FALSE(XDir(gb(tmp.filePath("file"))).Travel(visitor));
+    EXPECT_FALSE(XDir(std::string()).Travel(visitor));
+    EXPECT_FALSE(XDir(std::string("\xFF\xFF")).Exists());  // not GB18030
+}
+
+TEST(XDir, RemoveDirVisitorEmptiesTreeButNotLinkTargets) {
+    QTemporaryDir tmp;
+    const QString root = tmp.filePath("root");
+    ASSERT_TRUE(QDir().mkpath(root + "/a/b/c"));
+    ASSERT_TRUE(touch(root + "/a/b/c/x"));
+    ASSERT_TRUE(touch(root + "/a/.h"));
+    ASSERT_TRUE(touch(root + "/top"));
+    ASSERT_TRUE(QDir().mkpath(tmp.filePath("outside")));
+    ASSERT_TRUE(touch(tmp.filePath("outside/keep")));
+    ASSERT_TRUE(QFile::link(tmp.filePath("outside"), root + "/link"));
+    IOx::RemoveDirVisitor remover;
+    EXPECT_FALSE(XDir(gb(root)).Travel(remover));
+    EXPECT_TRUE(QDir(root).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
+    EXPECT_TRUE(QFileInfo::exists(tmp.filePath("outside/keep")));
+}
