@@ -1,0 +1,222 @@
+#include "storage/IdxFileDepository.h"
+
+#include "DepositoryTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <map>
+#include <random>
+#include <set>
+#include <thread>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace vt_depository_test;
+
+namespace {
+
+constexpr int kWriters = 8;
+constexpr int kReaders = 3;
+constexpr int kWritesPerThread = 3000;
+constexpr long long kSharedSlots = 8;  // rewritten by every writer
+
+// Eight writers rewrite tiles while three readers read them: readers only ever see complete tiles,
+// and afterwards every slot holds exactly its last write.
+TEST(IdxFileDepositoryConcurrency, ParallelWritersAndReadersKeepEveryTileIntact) {
+    TempDepository t;
+    ASSERT_TRUE(t.dep.Create(MakeTask({1, 2, 3, 4, 5, 6}), false, nullptr, BLOCK_WAITING));
+    ASSERT_TRUE(t.dep.Open(false));
+    const long long slotTotal = t.dep.GetMaxIndex();
+    ASSERT_EQ(slotTotal, 1365);
+
+    std::atomic<bool> writing{true};
+    std::atomic<long long> torn{0};
+    std::atomic<long long> reads{0};
+    std::atomic<long long> bytesWritten{0};
+    std::atomic<int> failedWrites{0};
+    // Per writer: the last sequence number and length written to each slot it owns.
+    std::vector<std::map<long long, std::pair<uint32_t, int>>> last(kWriters);
+    std::vector<std::map<long long, std::set<uint32_t>>> sharedWrites(kWriters);
+
+    std::vector<std::thread> threads;
+    for (int w = 0; w < kWriters; ++w) {
+        threads.emplace_back([&, w] {
+            std::mt19937 rng(100 + w);
+            for (int i = 0; i < kWritesPerThread; ++i) {
+                const uint32_t seq = static_cast<uint32_t>(w) * 1000000u + static_cast<uint32_t>(i) + 1;
+                long long slot;
+                if (i % 10 == 0) {
+                    slot = 1 + static_cast<long long>(rng() % kSharedSlots);
+                } else {
+                    // Slots above the shared ones, owned by this writer alone.
+                    do {
+                        slot = kSharedSlots + 1 + static_cast<long long>(rng() % (slotTotal - kSharedSlots));
+                    } while (slot % kWriters != w);
+                }
+                const int length = 20 + static_cast<int>(rng() % 3000);
+                Bytes tile = MakeTile(slot, seq, length);
+                if (!t.dep.WriteBuffer(slot, tile.data(), length, i % 50 == 0)) {
+                    ++failedWrites;
+                    continue;
+                }
+                bytesWritten += length;
+                if (slot <= kSharedSlots) {
+                    sharedWrites[static_cast<size_t>(w)][slot].insert(seq);
+                } else {
+                    last[static_cast<size_t>(w)][slot] = {seq, length};
+                }
+            }
+        });
+    }
+    for (int r = 0; r < kReaders; ++r) {
+        threads.emplace_back([&, r] {
+            std::mt19937 rng(900 + r);
+            Bytes buf(4096);
+            while (writing) {
+                const long long slot = 1 + static_cast<long long>(rng() % slotTotal);
+                uint32_t seq = 0;
+                if (r == 0) {
+                    const int n = t.dep.ReadBuffer(slot, buf.data(), static_cast<int>(buf.size()));
+                    if (n > 0 && !IsIntactTile(buf.data(), n, slot, seq)) ++torn;
+                } else {
+                    E_QUERY_RESULT result = QUERY_UNKNOWN;
+                    const CCache c = t.dep.ReadBuffer(result, slot);
+                    if (result == QUERY_OK && !IsIntactTile(c.GetData(), c.GetLength(), slot, seq)) ++torn;
+                    if (result != QUERY_OK && result != QUERY_NO_DATA) ++torn;
+                }
+                ++reads;
+            }
+        });
+    }
+    for (int w = 0; w < kWriters; ++w) threads[static_cast<size_t>(w)].join();
+    writing = false;
+    for (size_t i = kWriters; i < threads.size(); ++i) threads[i].join();
+
+    EXPECT_EQ(failedWrites, 0);
+    EXPECT_EQ(torn, 0) << "of " << reads << " reads";
+    ASSERT_TRUE(t.dep.Close());
+    EXPECT_EQ(static_cast<long long>(ReadFile(t.dat).size()), 100 + bytesWritten.load());
+
+    CIdxFileDepository reopened;
+    reopened.SetIndexFile(t.idx);
+    ASSERT_TRUE(reopened.Open(true));
+    std::map<long long, std::pair<uint32_t, int>> expected;
+    std::map<long long, std::set<uint32_t>> shared;
+    for (int w = 0; w < kWriters; ++w) {
+        expected.insert(last[static_cast<size_t>(w)].begin(), last[static_cast<size_t>(w)].end());
+        for (const auto& s : sharedWrites[static_cast<size_t>(w)]) shared[s.first].insert(s.second.begin(), s.second.end());
+    }
+    for (long long slot = 1; slot <= slotTotal; ++slot) {
+        E_QUERY_RESULT result = QUERY_UNKNOWN;
+        const CCache c = reopened.ReadBuffer(result, slot);
+        uint32_t seq = 0;
+        if (slot <= kSharedSlots) {
+            // Written by several threads: a complete tile from one of them.
+            ASSERT_EQ(result, QUERY_OK) << slot;
+            ASSERT_TRUE(IsIntactTile(c.GetData(), c.GetLength(), slot, seq)) << slot;
+            EXPECT_EQ(shared[slot].count(seq), 1u) << slot;
+            continue;
+        }
+        const auto it = expected.find(slot);
+        if (it == expected.end()) {
+            ASSERT_EQ(result, QUERY_NO_DATA) << slot;
+            continue;
+        }
+        ASSERT_EQ(result, QUERY_OK) << slot;
+        ASSERT_TRUE(IsIntactTile(c.GetData(), c.GetLength(), slot, seq)) << slot;
+        EXPECT_EQ(seq, it->second.first) << slot;
+        EXPECT_EQ(c.GetLength(), it->second.second) << slot;
+    }
+}
+
+struct Completed {
+    long long slot;
+    uint32_t seq;
+};
+
+// Reads whole records from the pipe; false at its end.
+bool ReadRecord(int fd, Completed& r) {
+    size_t got = 0;
+    char* p = reinterpret_cast<char*>(&r);
+    while (got < sizeof r) {
+        const ssize_t n = ::read(fd, p + got, sizeof r - got);
+        if (n <= 0) return false;
+        got += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// A child process writes tiles with flush and reports each completed write; it is killed with
+// SIGKILL after a random number of writes, several times. After each kill the depository opens,
+// every slot with data holds a complete tile, and no reported write is lost.
+TEST(IdxFileDepositoryCrash, KilledWriterLeavesOnlyCompleteTiles) {
+    TempDepository t;
+    ASSERT_TRUE(t.dep.Create(MakeTask({1, 2, 3, 4, 5}), false, nullptr, BLOCK_WAITING));
+    ASSERT_TRUE(t.dep.Open(false));
+    const long long slotTotal = t.dep.GetMaxIndex();
+    t.dep.Close();
+
+    std::map<long long, uint32_t> reported;  // slot -> newest sequence number reported complete
+    std::mt19937 rng(2024);
+    for (int round = 0; round < 5; ++round) {
+        int fds[2];
+        ASSERT_EQ(::pipe(fds), 0);
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            // Child: no test framework from here on, and no clean shutdown at the end.
+            ::close(fds[0]);
+            CIdxFileDepository dep;
+            dep.SetIndexFile(t.idx);
+            if (!dep.Open(false)) ::_exit(2);
+            std::mt19937 crng(static_cast<unsigned>(round) * 7919u + 1u);
+            for (uint32_t i = 1; i < 1000000; ++i) {
+                const long long slot = 1 + static_cast<long long>(crng() % static_cast<unsigned>(slotTotal));
+                const uint32_t seq = static_cast<uint32_t>(round + 1) * 1000000u + i;
+                Bytes tile = MakeTile(slot, seq, 20 + static_cast<int>(crng() % 16000));
+                if (!dep.WriteBuffer(slot, tile.data(), static_cast<int>(tile.size()), true)) ::_exit(3);
+                const Completed r{slot, seq};
+                if (::write(fds[1], &r, sizeof r) != static_cast<ssize_t>(sizeof r)) ::_exit(4);
+            }
+            ::_exit(0);
+        }
+        ::close(fds[1]);
+        const int killAfter = 20 + static_cast<int>(rng() % 300);
+        Completed r{};
+        for (int i = 0; i < killAfter; ++i) {
+            ASSERT_TRUE(ReadRecord(fds[0], r)) << "the writer stopped early in round " << round;
+            reported[r.slot] = r.seq;
+        }
+        ::kill(pid, SIGKILL);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status)) << "round " << round;
+        while (ReadRecord(fds[0], r)) reported[r.slot] = r.seq;  // completed before the kill
+        ::close(fds[0]);
+
+        CIdxFileDepository dep;
+        dep.SetIndexFile(t.idx);
+        ASSERT_TRUE(dep.Open(false)) << "round " << round;
+        for (long long slot = 1; slot <= slotTotal; ++slot) {
+            E_QUERY_RESULT result = QUERY_UNKNOWN;
+            const CCache c = dep.ReadBuffer(result, slot);
+            const auto it = reported.find(slot);
+            if (result == QUERY_NO_DATA) {
+                ASSERT_TRUE(it == reported.end()) << "round " << round << " lost slot " << slot;
+                continue;
+            }
+            ASSERT_EQ(result, QUERY_OK) << "round " << round << " slot " << slot;
+            uint32_t seq = 0;
+            ASSERT_TRUE(IsIntactTile(c.GetData(), c.GetLength(), slot, seq)) << "round " << round << " slot " << slot;
+            if (it != reported.end()) {
+                ASSERT_GE(seq, it->second) << "round " << round << " slot " << slot;
+            }
+            reported[slot] = seq;  // the next round may only move forward from here
+        }
+    }
+}
+
+}  // namespace
