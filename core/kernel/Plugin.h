@@ -24,11 +24,7 @@ public:
 // Version of the entry-point contract; a library reporting another one is refused.
 #define VT_PLUGIN_KERNEL_VERSION 1
 
-#if defined(_WIN32)
-#  define VT_PLUGIN_ENTRY_EXPORT extern "C" __declspec(dllexport)
-#else
-#  define VT_PLUGIN_ENTRY_EXPORT extern "C" __attribute__((visibility("default")))
-#endif
+#define VT_PLUGIN_ENTRY_EXPORT extern "C" VTCORE_PLUGIN_EXPORT
 
 // Placed once in a plug-in library's source: defines the three entry points the kernel resolves.
 // ClassName must derive from IPlugin and be default-constructible.

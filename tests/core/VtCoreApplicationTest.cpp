@@ -1,0 +1,322 @@
+#include "core/VtCoreApplication.h"
+#include "core/log/VtLog.h"
+#include "core/platform/Platform.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A platform whose executable path, memory counters and trimming the test decides.
+struct FakePlatform : CVtNativePlatform {
+    std::string exe;
+    bool countersReadable = true;
+    std::uint64_t workingSet = 0;
+    int trims = 0;
+    std::string ExecutablePath() const override { return exe; }
+    bool WorkingSetBytes(std::uint64_t& bytes) const override {
+        bytes = workingSet;
+        return countersReadable;
+    }
+    bool TrimWorkingSet() override {
+        ++trims;
+        return true;
+    }
+};
+
+// Installs a fake platform and resets the application's stored directories for one test.
+class CoreApplication : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_previous = SetVtPlatform(&m_platform);
+        m_app = CVtCoreApplication::GetInstance();
+        m_app->SetProductDir("");
+    }
+    void TearDown() override {
+        m_app->SetProductDir("");
+        SetVtPlatform(m_previous);
+    }
+    std::string tempDir() const { return m_dir.path().toStdString() + "/"; }
+    void touch(const QString& path) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
+    }
+
+    FakePlatform m_platform;
+    IVtPlatform* m_previous = nullptr;
+    CVtCoreApplication* m_app = nullptr;
+    QTemporaryDir m_dir;
+};
+
+constexpr const char* kMxLastFile = "Bin/Releasex64/china.dll";
+
+}  // namespace
+
+TEST_F(CoreApplication, DirectoryTreeFollowsTheExecutablePath) {
+    struct Row {
+        const char* exe;
+        const char* executeDir;
+        const char* productDir;
+    };
+    const Row rows[] = {
+        {"C:/P/Bin/Releasex64/App.exe", "C:/P/Bin/Releasex64/", "C:/P/"},
+        {"C:\\P\\Bin\\Releasex64\\App.exe", "C:/P/Bin/Releasex64/", "C:/P/"},          // Windows separators
+        {"C:/P/Bin/./Tools/../Releasex64/App.exe", "C:/P/Bin/Releasex64/", "C:/P/"},  // dot parts resolved
+        {"/opt/vt/bin/release/vtapp", "/opt/vt/bin/release/", "/opt/vt/"},
+    };
+    for (const Row& row : rows) {
+        m_platform.exe = row.exe;
+        EXPECT_EQ(m_app->GetExecuteDir(), row.executeDir) << row.exe;
+        EXPECT_EQ(m_app->GetProductDir(), row.productDir) << row.exe;
+    }
+    m_platform.exe = "C:/P/Bin/Releasex64/App.exe";
+    EXPECT_EQ(m_app->GetDataDir(), "C:/P/Data/");
+    EXPECT_EQ(m_app->GetLogDir(), "C:/P/Data/Log/");
+    EXPECT_EQ(m_app->GetGDALDataDir(), "C:/P/Data/gdal_data/");
+    EXPECT_EQ(m_app->GetGDALLogFile(), "C:/P/Data/Log/gdal.log");
+    EXPECT_EQ(m_app->GetTestDir(), "C:/P/Test/");
+    EXPECT_EQ(m_app->GetConfigDir(), "C:/P/Config/");
+    EXPECT_EQ(m_app->GetProfileDir(), "C:/P/Config/Profiles/");
+
+    // A stored product directory wins, evaluated at every call; "" derives it again.
+    m_app->SetProductDir("D:/Q/");
+    EXPECT_EQ(m_app->GetProfileDir(), "D:/Q/Config/Profiles/");
+    m_app->SetProductDir("");
+    EXPECT_EQ(m_app->GetDataDir(), "C:/P/Data/");
+}
+
+TEST_F(CoreApplication, RealExecutableDirectoryIsThisProgramsDirectory) {
+    SetVtPlatform(m_previous);
+    EXPECT_EQ(QFileInfo(QString::fromStdString(m_app->GetExecuteDir())).canonicalFilePath(),
+              QFileInfo(QCoreApplication::applicationDirPath()).canonicalFilePath());
+    SetVtPlatform(&m_platform);
+}
+
+TEST_F(CoreApplication, CreateProductContentMakesOneLevelEach) {
+    m_app->SetProductDir(tempDir() + "prod/");
+    m_app->CreateProductContent();
+    for (const char* sub : {"", "Data", "Data/Log", "Data/gdal_data", "Config", "Config/Profiles"})
+        EXPECT_TRUE(QFileInfo(m_dir.filePath(QString("prod/") + sub)).isDir()) << sub;
+    EXPECT_FALSE(QFileInfo::exists(m_dir.filePath("prod/Test")));
+    m_app->CreateProductContent();  // all there already: nothing changes, nothing fails
+
+    // A product directory whose parent is missing is not created, and neither is anything below it.
+    m_app->SetProductDir(tempDir() + "missing/prod/");
+    m_app->CreateProductContent();
+    EXPECT_FALSE(QFileInfo::exists(m_dir.filePath("missing")));
+}
+
+TEST_F(CoreApplication, MemoryFiguresComeFromTheProcessCounters) {
+    EXPECT_GT(m_app->GetMemorySafeThreshold(), 0.0);
+    m_platform.workingSet = (3u << 20) + (512u << 10);  // 3.5 MB: whole MB only
+    EXPECT_EQ(m_app->CheckCurrentMemorySize(), 3.0);
+    EXPECT_FALSE(m_app->IsBeyondMemorySafeThreshold());
+    m_platform.workingSet = static_cast<std::uint64_t>(m_app->GetMemorySafeThreshold() + 2) << 20;
+    EXPECT_TRUE(m_app->IsBeyondMemorySafeThreshold());
+    m_platform.countersReadable = false;
+    EXPECT_EQ(m_app->CheckCurrentMemorySize(), -1.0);
+    EXPECT_FALSE(m_app->IsBeyondMemorySafeThreshold());
+
+    CVtLogCapture capture;
+    m_app->TrimMemoryChip();
+    EXPECT_EQ(m_platform.trims, 1);
+    EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_LOG, "[CVtCoreApplication::TrimMemoryChip] 清理内存碎片"));
+}
+
+TEST_F(CoreApplication, CpuIdIsTheProcessorSignatureInHex) {
+    const std::string id = m_app->GetCpuID();
+    ASSERT_EQ(id.size(), 8u);
+    EXPECT_EQ(id.find_first_not_of("0123456789ABCDEF"), std::string::npos) << id;
+    std::array<std::uint32_t, 4> regs{};
+    if (GetVtPlatform().Cpuid(1, regs)) {
+        EXPECT_EQ(std::stoul(id, nullptr, 16), regs[0]);
+    }
+}
+
+TEST_F(CoreApplication, FileFormatListsAreKeptApart) {
+    m_app->SetSupportFileFormat({}, true);
+    m_app->SetSupportFileFormat({}, false);
+    struct Row {
+        const char* pattern;
+        bool kept;  // in list A afterwards
+    };
+    const Row adds[] = {
+        {"*.tif", true},
+        {"tif", false},    // no star-dot
+        {"*", false},      // too short, no star-dot
+        {"*.tif", true},   // a second time: still one entry
+        {"*.TIFF", true},
+        {"x*.png", true},  // star-dot anywhere
+    };
+    for (const Row& row : adds) m_app->AddSupportFileFormat(row.pattern, true);
+    EXPECT_EQ(m_app->GetSupportFileFormat(true), (std::vector<std::string>{"*.tif", "*.TIFF", "x*.png"}));
+    EXPECT_TRUE(m_app->GetSupportFileFormat(false).empty());
+
+    m_app->AddSupportFileFormats({"*.img", "*.img", "*.dem"}, false);
+    struct Ask {
+        const char* name;
+        bool listA;
+        bool supported;
+    };
+    const Ask asks[] = {
+        {"TIF", true, true}, {"tif", true, true}, {"TI", true, true},  // a prefix of the extension
+        {"TIFFS", true, false}, {"", true, false},                     // longer than any; empty
+        {"img", true, false}, {"IMG", false, true},                    // only in list B
+        {"tif", false, false},
+    };
+    for (const Ask& ask : asks)
+        EXPECT_EQ(m_app->IsSupportFileFormat(ask.name, ask.listA), ask.supported) << ask.name << ask.listA;
+
+    m_app->RemoveSupportFileFormats({"*.TIFF", "*.none"}, true);
+    EXPECT_EQ(m_app->GetSupportFileFormat(true), (std::vector<std::string>{"*.tif", "x*.png"}));
+    m_app->SetSupportFileFormat({"tif", "tif"}, true);  // replaced without checks
+    EXPECT_EQ(m_app->GetSupportFileFormat(true).size(), 2u);
+    m_app->SetSupportFileFormat({}, true);
+    EXPECT_FALSE(m_app->IsSupportFileFormat("tif", true));
+    m_app->SetSupportFileFormat({}, false);
+}
+
+TEST_F(CoreApplication, CadControlIsCompleteOnlyWithEveryFile) {
+    m_app->SetProductDir(tempDir());
+    const char* files[] = {
+        "Bin/CADx64/1mxmenu.mnu", "Bin/CADx64/Compare52x64.mrx", "Bin/CADx64/ExApp52x64.mrx",
+        "Bin/CADx64/mfc100u.dll", "Bin/CADx64/msvcp100.dll", "Bin/CADx64/msvcr100.dll", "Bin/CADx64/mx.lin",
+        "Bin/CADx64/mx.pat", "Bin/CADx64/MxArx52x64.dll", "Bin/CADx64/MxBase52x64.dll",
+        "Bin/CADx64/mxbrowner.mnu", "Bin/CADx64/MxDraw-Browner_ToolBar.mxt", "Bin/CADx64/MxDraw-ToolBar-Draw.mxt",
+        "Bin/CADx64/MxDraw-ToolBar-DrawParam.mxt", "Bin/CADx64/MxDraw-ToolBar-Edit.mxt",
+        "Bin/CADx64/MxDraw-ToolBar-ET.mxt", "Bin/CADx64/MxDraw-ToolBar.mxt", "Bin/CADx64/MxDraw52x64.dll",
+        "Bin/CADx64/MxDrawX.ocx", "Bin/CADx64/MxDwg52x64.dll", "Bin/CADx64/MxEdit52x64.mrx",
+        "Bin/CADx64/MxExpressTools52x64.mrx", "Bin/CADx64/MxFile52x64.dll", "Bin/CADx64/MxGe52x64.dll",
+        "Bin/CADx64/mxiso.pat", "Bin/CADx64/MxKernel52x64.dll", "Bin/CADx64/mxmenu.mnu",
+        "Bin/CADx64/MxMrxDbg52x64.mrx", "Bin/CADx64/mxpopmenu.mnu", "Bin/CADx64/mxpopmenuent.mnu",
+        "Bin/CADx64/mxuser.pat", "Bin/CADx64/PropertyEditor52x64.mrx", "Bin/CADx64/QuickCommand.ini",
+        "Bin/CADx64/RegMxDrawX.bat", "Bin/CADx64/UnRegMxDrawX.bat", "Bin/CADx64/icon/build.bmp",
+        "Bin/CADx64/icon/export.bmp", "Bin/CADx64/icon/exportImg.bmp", "Bin/CADx64/icon/exvector.bmp",
+        "Bin/CADx64/icon/imvector.bmp", "Bin/CADx64/icon/locate.bmp", "Bin/CADx64/shx/Aaa.shx",
+        "Bin/CADx64/shx/hztxt.shx", "Bin/CADx64/shx/intecad.shx", "Bin/CADx64/shx/isocp.shx",
+        "Bin/CADx64/shx/ltypeshp.shx", "Bin/CADx64/shx/txt.shx", "Bin/CADx64/shx/hztxt/gbcbig.shx",
+        "Bin/CADx64/shx/intecad/gbcbig.shx", kMxLastFile,
+    };
+    ASSERT_EQ(sizeof files / sizeof files[0], 50u);
+    for (const char* f : files) touch(m_dir.filePath(f));
+    EXPECT_TRUE(m_app->IsMxCtrlComplete());
+
+    // The first missing file in check order is named, and only that one.
+    for (const char* missing : {kMxLastFile, "Bin/CADx64/shx/hztxt/gbcbig.shx", "Bin/CADx64/1mxmenu.mnu"}) {
+        ASSERT_TRUE(QFile::remove(m_dir.filePath(missing)));
+        CVtLogCapture capture;
+        EXPECT_FALSE(m_app->IsMxCtrlComplete());
+        ASSERT_EQ(capture.Records().size(), 1u);
+        EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_ERROR, "CAD 不完整，缺少文件：" + tempDir() + missing));
+    }
+    // Not complete: the registration is not asked about.
+    CVtLogCapture capture;
+    EXPECT_FALSE(m_app->IsMxCtrlCompleteAvailable());
+    EXPECT_FALSE(capture.Contains("CAD 不可用"));
+}
+
+TEST_F(CoreApplication, CadControlRegistrationMustPointIntoTheProduct) {
+    m_app->SetProductDir("C:/P/");
+    const QString reg = m_dir.filePath("registry.reg");
+    const QByteArray section = "[HKEY_CLASSES_ROOT\\CLSID\\{74a777f8-7a8f-4e7c-af47-7074828086e2}\\InprocServer32]\n";
+    struct Row {
+        const char* what;
+        QByteArray content;  // null: no registry file at all
+        bool available;
+        std::string record;
+    };
+    const Row rows[] = {
+        {"no registry", QByteArray(), false, "CAD 不可用，打开注册表失败"},
+        {"no default value", section + "\"ThreadingModel\"=\"Apartment\"\n", false, "CAD 不可用，读取注册表失败"},
+        {"elsewhere", section + "@=\"D:\\\\Other\\\\Bin\\\\CADx64\\\\MxDrawX.ocx\"\n", false,
+         "CAD 不可用，注册路径不一致，1=d:/other/bin/cadx64/mxdrawx.ocx，2=c:/p/bin/cadx64/mxdrawx.ocx"},
+        {"same path, other case and form", section + "@=\"c:\\\\p\\\\Bin\\\\x\\\\..\\\\CADX64\\\\.\\\\MXDRAWX.OCX\"\n", true,
+         ""},
+    };
+    SetVtRegistryFile(reg.toStdString());
+    for (const Row& row : rows) {
+        QFile::remove(reg);
+        if (!row.content.isNull()) {
+            QFile f(reg);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("Windows Registry Editor Version 5.00\n\n" + row.content);
+        }
+        CVtLogCapture capture;
+        EXPECT_EQ(m_app->IsMxCtrlAvailable(), row.available) << row.what;
+        if (!row.record.empty()) {
+            EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_ERROR, row.record)) << row.what;
+        } else {
+            EXPECT_TRUE(capture.Records().empty()) << row.what;
+        }
+    }
+    SetVtRegistryFile("");
+}
+
+TEST_F(CoreApplication, PluginCallsFailCleanlyWithoutModules) {
+    ASSERT_EQ(m_app->GetUserPluginModule(), nullptr);  // Setup is not run by this program's tests
+    CVtLogCapture capture;
+    EXPECT_TRUE(m_app->UnloadUserPlugin());
+    EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_INFO, "卸载用户插件...[Yes]"));
+    EXPECT_TRUE(m_app->UnloadSystemPlugin());
+    EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_INFO, "卸载系统插件...[Yes]"));
+    capture.Clear();
+    const QString config = m_dir.filePath("plugins.json");
+    touch(config);
+    EXPECT_FALSE(m_app->LoadSystemPlugin(config.toStdString()));
+    EXPECT_FALSE(m_app->LoadUserPlugin(config.toStdString()));
+    EXPECT_FALSE(m_app->LoadPlugins(nullptr, "plugins"));
+    EXPECT_TRUE(capture.Records().empty());
+}
+
+TEST_F(CoreApplication, ArrangeLogsKeepsTheTwentyOneYoungest) {
+    m_platform.exe = tempDir() + "bin/app";
+    m_app->SetProductDir(tempDir());
+    const QDateTime now = QDateTime::currentDateTime();
+    for (int total : {21, 22}) {
+        const QString log = m_dir.filePath("Data/Log");
+        QDir(log).removeRecursively();
+        std::vector<QString> names;
+        for (int i = 0; i < total; ++i) {
+            // Distinct stamps an hour apart, listed out of age order on purpose.
+            const int hoursAgo = (i * 7) % total;
+            names.push_back("VtCoreLog" + now.addSecs(-3600 * (hoursAgo + 1)).toString("yyyyMMddhhmmss"));
+            touch(log + "/" + names.back() + "/VtCore.log");
+        }
+        ASSERT_TRUE(QDir(log).mkpath("VtCoreLogNotATime"));
+        ASSERT_TRUE(QDir(log).mkpath("OtherLog20000101000000"));
+        m_app->ArrangeLogs();
+        const QString oldest = "VtCoreLog" + now.addSecs(-3600 * total).toString("yyyyMMddhhmmss");
+        for (const QString& name : names) {
+            const bool kept = total == 21 || name != oldest;
+            EXPECT_EQ(QFileInfo(log + "/" + name).isDir(), kept) << total << " " << name.toStdString();
+        }
+        EXPECT_TRUE(QFileInfo(log + "/VtCoreLogNotATime").isDir());
+        EXPECT_TRUE(QFileInfo(log + "/OtherLog20000101000000").isDir());
+    }
+}
+
+TEST_F(CoreApplication, ArrangeLogsRemovesOnlyEmptyLogDirectoriesBesideTheExecutable) {
+    m_platform.exe = tempDir() + "bin/app";
+    m_app->SetProductDir(tempDir());
+    ASSERT_TRUE(QDir(m_dir.path()).mkpath("bin/VtCoreLogEmpty"));
+    touch(m_dir.filePath("bin/VtCoreLogFull/VtCore.log"));
+    ASSERT_TRUE(QDir(m_dir.path()).mkpath("bin/vtcorelogLower"));
+    CVtLogCapture capture;
+    m_app->ArrangeLogs();
+    EXPECT_FALSE(QFileInfo::exists(m_dir.filePath("bin/VtCoreLogEmpty")));
+    EXPECT_TRUE(QFileInfo(m_dir.filePath("bin/VtCoreLogFull/VtCore.log")).exists());
+    EXPECT_TRUE(QFileInfo(m_dir.filePath("bin/vtcorelogLower")).isDir());  // the prefix is case-sensitive
+    EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_WARN, "警告：退出时，删除可执行目录下VtCoreLogFull失败"));
+}
