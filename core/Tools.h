@@ -138,6 +138,23 @@ public:
     static QList<QPointF> shapeShifting(QList<QPointF> pts, int mapType);
 
     // ---- Baidu tiles and tile-interpolated conversions (tile/ToolsBaidu.cpp) ----
+    // BD-09 -> WGS84 through the general tiles of a map-ID level (the library uses 20):
+    // CBaiduToConvert::BdToWGS84PointF with the Web Mercator map type 44.
+    static QPointF bdToWGS84ByPoint(double lon, double lat, int level);
+    // WGS84 -> BD-09 by interpolating between the BD-09 corners of the Baidu tile standing at the
+    // point's general tile of `level`. Computed on |lon| and |lat| (the latitude held at
+    // 85.05112877980655) with the signs restored afterwards; (0, 0) when there is no Baidu tile
+    // (level < 2).
+    static QPointF wgs84ToBd09ByPos(QPointF p, int level);
+    // Both corners of e through wgs84ToBd09ByPos at level 20.
+    static void wgs84ToBdExtent(EXTENT& e);
+    // BD-09 of the WGS84 point p as the view shows it at the current level (Whole::m_nCurLevel): p's
+    // offset from its tile's north-west corner in client pixels (the view transform of
+    // getClientCoord: world in normalised units, or degrees for WGS map types) interpolated between
+    // the corners of the Baidu tile standing there. (0, 0) when there is no Baidu tile or the view
+    // has no extent.
+    static QPointF getBdCoordByPos(const CExtent& world, const double& scale, int clientHeight, QPointF p,
+                                   int mapType);
 
     // ---- map type catalogue and settings (catalog/ToolsMapType.cpp) ----
     // Predicates of the catalogue; unknown ids answer false (isMixMap: true).
@@ -189,6 +206,13 @@ public:
     static QString GetBaiduToken();  // always ""
 
     // ---- tile URL templates (catalog/ToolsUrl.cpp) ----
+    // Expands the brace placeholders of a tile URL template in place for column x, row y and level
+    // z: {z}, {z+n}, {z-n}; {y}, {-y}, {y+n}, {-y-n} ...; {y/n}; the same for x; letters of either
+    // case, n decimal digits. Each form is evaluated once, on its first occurrence, and every copy
+    // of that exact text is replaced. A flip counts 2^z columns, and 2^z rows (2^(z-1) with
+    // halfRows); the division uses the row or column left by the flip and truncates toward zero.
+    // Anything else, a divisor of 0 included, stays in the text. Always true.
+    static bool ReplaceUrlXYZ(QString& url, int x, int y, int z, bool halfRows);
 
     // ---- custom maps (catalog/ToolsCustomMap.cpp) ----
 

@@ -1,5 +1,7 @@
 #include "tile/ITileModel.h"
 
+#include "core/Tools.h"
+#include "tile/BaiduTileModel.h"
 #include "tile/MercatorTileModel.h"
 #include "tile/TileModel.h"
 
@@ -26,12 +28,11 @@ CTileModel* SharedGeographic()
     return &instance;
 }
 
-// The Baidu slot of each set stays empty until CBaiduTileModel (tile/BaiduTileModel.h) joins the
-// library; it then becomes a function-local static like the two above.
 template <ModelSet S>
 CTileModel* SharedBaidu()
 {
-    return nullptr;
+    static CBaiduTileModel instance;
+    return &instance;
 }
 
 template <ModelSet S>
@@ -86,4 +87,21 @@ CTileModel* ITileModel::GetHeightFieldModel256x256(E_TILE_MODEL m, bool leftTopU
     CTileModel* model = Pick<ModelSet::HeightField256>(m);
     Configure(model, leftTopUp, 256);
     return model;
+}
+
+CTileModel* ITileModel::GetTileModelViaMapType(int mapType)
+{
+    const bool wgs = Tools::isWGS(mapType);
+    if (Tools::isDem(mapType, -1))
+        return GetHeightFieldModel(wgs ? TILE_MODEL_GEOGRAPHIC : TILE_MODEL_MERCATOR, true);
+    if (Tools::isBaidu(mapType))
+        return GetTileModel(TILE_MODEL_BAIDU, true);
+    return GetTileModel(wgs ? TILE_MODEL_GEOGRAPHIC : TILE_MODEL_MERCATOR, true);
+}
+
+E_TILE_MODEL ITileModel::ConvertMapTypeToTileModel(int mapType)
+{
+    if (Tools::isBaidu(mapType) && !Tools::isDem(mapType, -1))
+        return TILE_MODEL_BAIDU;
+    return Tools::isWGS(mapType) ? TILE_MODEL_GEOGRAPHIC : TILE_MODEL_MERCATOR;
 }

@@ -22,4 +22,12 @@ public:
     static CTileModel* GetHeightFieldModel(E_TILE_MODEL m, bool leftTopUp = true);
     // Pixel size 256 x 256 on every call.
     static CTileModel* GetHeightFieldModel256x256(E_TILE_MODEL m, bool leftTopUp = true);
+
+    // The shared model for a map type, left-top-up set: a DEM type gets the 64 x 64 height-field
+    // model (geographic for WGS84 types, else Mercator); otherwise Baidu types the Baidu model, WGS84
+    // types the geographic one and every other type the Mercator one. Never null.
+    static CTileModel* GetTileModelViaMapType(int mapType);
+    // TILE_MODEL_BAIDU for a Baidu type that is not DEM, else TILE_MODEL_GEOGRAPHIC for a WGS84 type,
+    // else TILE_MODEL_MERCATOR.
+    static E_TILE_MODEL ConvertMapTypeToTileModel(int mapType);
 };

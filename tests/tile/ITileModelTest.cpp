@@ -19,7 +19,7 @@ TEST(ITileModel, SchemesWithoutModelGiveNull)
 
 TEST(ITileModel, ThreeSeparateSetsOfSharedInstances)
 {
-    for (E_TILE_MODEL m : {TILE_MODEL_MERCATOR, TILE_MODEL_GEOGRAPHIC}) {
+    for (E_TILE_MODEL m : {TILE_MODEL_MERCATOR, TILE_MODEL_GEOGRAPHIC, TILE_MODEL_BAIDU}) {
         CTileModel* tile = ITileModel::GetTileModel(m, true);
         CTileModel* hf64 = ITileModel::GetHeightFieldModel(m, true);
         CTileModel* hf256 = ITileModel::GetHeightFieldModel256x256(m, true);

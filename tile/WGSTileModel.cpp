@@ -1,0 +1,3 @@
+#include "tile/WGSTileModel.h"
+
+CWGSTileModel::~CWGSTileModel() = default;
