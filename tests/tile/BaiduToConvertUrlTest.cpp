@@ -1,0 +1,238 @@
+#include "tile/BaiduToConvert.h"
+
+#include "catalog/MapSettingsLocation_p.h"
+#include "catalog/MapTypeManager.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// The URL builders against a settings file of their own in a temporary directory.
+class BaiduUrl : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        SetMapSettingsDirectory(m_dir.path());
+        m_nSavedMapType = CMapTypeManager::getInstance()->getCurMaptype();
+        CMapTypeManager::getInstance()->setCurMaptype(44);
+    }
+    void TearDown() override
+    {
+        CMapTypeManager::getInstance()->setCurMaptype(m_nSavedMapType);
+        SetMapSettingsDirectory(QString());
+    }
+    void WriteSettings(const QByteArray& text)
+    {
+        QFile file(m_dir.filePath(QStringLiteral("baidu.ini")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text);
+    }
+
+    QTemporaryDir m_dir;
+    int m_nSavedMapType = 0;
+};
+
+const QByteArray kTestSettings = "[baidu]\n"
+                                 "satelliteHost=http://sat{s}.test\n"
+                                 "tileHost=http://tile{s}.test\n"
+                                 "customImageHost=http://custom.test\n"
+                                 "customImageServerHost=http://keyed{s}.test\n"
+                                 "keyA=AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA\n"
+                                 "keyB=BBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBB\n"
+                                 "keyC=0123456789abcdef0123456789abcdef\n";
+
+// The server number a URL was sent to, from a host "<prefix><n>.test".
+int ServerOf(const QString& url, const QString& prefix)
+{
+    const QRegularExpression re(QStringLiteral("^http://") + prefix + QStringLiteral("(\\d+)\\.test/"));
+    const auto m = re.match(url);
+    return m.hasMatch() ? m.captured(1).toInt() : -1;
+}
+
+}  // namespace
+
+TEST(BaiduTileNumbers, GeneralTilesShiftIntoBaidusGrid)
+{
+    const int n = 78272;   // zoom 18
+    const int k = 52800;
+    struct {
+        int gx;
+        int gy;
+        int z;
+        const char* bx;
+        const char* by;
+    } const cases[] = {
+        {2, 1, 1, "0", "0"},                       // zoom 1: both half-widths are 1, no shift
+        {1, 1, 1, "-1", "0"},
+        {1, 2, 1, "-1", "-1"},
+        {3, 1, 1, "", ""},                         // beyond the grid at a zoom without shift
+        {131073, 131072, 18, "0", "0"},            // first column east of the meridian / row north of the equator
+        {131072, 131073, 18, "-1", "-1"},
+        {k + 1, k + 1, 18, "-78272", "78271"},     // the grid's north-west tile
+        {k, k, 18, "M78273", "78272"},             // west and north of the grid: a tile the service lacks
+        {2 * n + k + 1, 2 * n + k + 1, 18, "M78273", "78272"},  // east and south of it
+        {131073, 1, 18, "0", "131071"},            // one axis inside is enough to shift
+        {2 * n + k + 1, 5, 18, "", ""},            // ... and the shifted column then has no number
+    };
+    for (const auto& c : cases) {
+        QString bx, by;
+        CBaiduToConvert::tileToBdTile(c.gx, c.gy, c.z, bx, by);
+        EXPECT_EQ(bx, QString::fromLatin1(c.bx)) << c.gx << ", " << c.gy << " at " << c.z;
+        EXPECT_EQ(by, QString::fromLatin1(c.by)) << c.gx << ", " << c.gy << " at " << c.z;
+    }
+    // Extreme numbers and zooms stay defined.
+    QString bx, by;
+    CBaiduToConvert::tileToBdTile(2147483647, -2147483647 - 1, 40, bx, by);
+    CBaiduToConvert::tileToBdTile(-2147483647 - 1, 2147483647, -3, bx, by);
+}
+
+TEST_F(BaiduUrl, BuildersFillTheirTemplates)
+{
+    WriteSettings(kTestSettings);
+    // General tile (131073, 131072) of level 19 is Baidu tile (0, 0) at zoom 18.
+    const QString sat = CBaiduToConvert::GetUrlFromTile(131073, 131072, 19);
+    const int s = ServerOf(sat, QStringLiteral("sat"));
+    EXPECT_EQ(sat, QStringLiteral("http://sat%1.test/starpic/?qt=satepc&u=x=0;y=0;z=18;v=009;type=sate&fm=46"
+                                  "&app=webearth2&v=009&udt=20200709")
+                       .arg(s));
+    const QString label = CBaiduToConvert::GetLabelUrlFromTile(131073, 131072, 19);
+    EXPECT_EQ(label, QStringLiteral("http://tile%1.test/tile/?qt=vtile&x=0&y=0&z=18&styles=sl&udt=20200709")
+                         .arg(ServerOf(label, QStringLiteral("tile"))));
+    const QString bigLabel = CBaiduToConvert::GetBIgLabelUrlFromTile(1, 1, 2);
+    EXPECT_EQ(bigLabel, QStringLiteral("http://tile%1.test/it/u=x=-1;y=0;z=1;type=web&fm=43")
+                            .arg(ServerOf(bigLabel, QStringLiteral("tile"))));
+    const QString bigStreet = CBaiduToConvert::GetBIgElectronUrlFromTile(2, 2, 2);
+    EXPECT_EQ(bigStreet, QStringLiteral("http://tile%1.test/it/u=x=0;y=-1;z=1;type=web&fm=41")
+                             .arg(ServerOf(bigStreet, QStringLiteral("tile"))));
+    const QString street = CBaiduToConvert::GetElectronUrlFromTile(2, 1, 2, 0);
+    EXPECT_EQ(street, QStringLiteral("http://tile%1.test/tile/?qt=vtile&x=0&y=0&z=1&styles=pl&scaler=1&udt=20191224")
+                          .arg(ServerOf(street, QStringLiteral("tile"))));
+}
+
+TEST_F(BaiduUrl, ServerNumbersStayInTheirRanges)
+{
+    WriteSettings(kTestSettings);
+    QSet<int> satellite, tiles, keyed;
+    for (int i = 0; i < 600; ++i) {
+        satellite.insert(ServerOf(CBaiduToConvert::GetUrlFromTile(5, 5, 5), QStringLiteral("sat")));
+        tiles.insert(ServerOf(CBaiduToConvert::GetLabelUrlFromTile(5, 5, 5), QStringLiteral("tile")));
+        tiles.insert(ServerOf(CBaiduToConvert::GetBIgLabelUrlFromTile(5, 5, 5), QStringLiteral("tile")));
+        tiles.insert(ServerOf(CBaiduToConvert::GetElectronUrlFromTile(5, 5, 5, 0), QStringLiteral("tile")));
+        keyed.insert(ServerOf(CBaiduToConvert::GetElectronUrlFromTile(5, 5, 5, 13), QStringLiteral("keyed")));
+    }
+    EXPECT_EQ(satellite, (QSet<int>{1, 2, 3}));
+    EXPECT_EQ(tiles, (QSet<int>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    EXPECT_EQ(keyed, (QSet<int>{0, 1, 2}));
+}
+
+TEST_F(BaiduUrl, LevelsWithoutUrlsAndTilesWithoutNumbersGiveEmptyUrls)
+{
+    WriteSettings(kTestSettings);
+    for (int level : {-1, 0, 1, 22, 100}) {
+        EXPECT_TRUE(CBaiduToConvert::GetUrlFromTile(1, 1, level).isEmpty()) << level;
+        EXPECT_TRUE(CBaiduToConvert::GetLabelUrlFromTile(1, 1, level).isEmpty()) << level;
+        EXPECT_TRUE(CBaiduToConvert::GetBIgLabelUrlFromTile(1, 1, level).isEmpty()) << level;
+        EXPECT_TRUE(CBaiduToConvert::GetBIgElectronUrlFromTile(1, 1, level).isEmpty()) << level;
+        for (int style : {0, 3, 12, 15, 40})
+            EXPECT_TRUE(CBaiduToConvert::GetElectronUrlFromTile(1, 1, level, style).isEmpty()) << level;
+    }
+    EXPECT_FALSE(CBaiduToConvert::GetUrlFromTile(1, 1, 21).isEmpty());
+    EXPECT_TRUE(CBaiduToConvert::GetUrlFromTile(3, 1, 2).isEmpty());  // beyond the grid at zoom 1
+    // A tile outside the grid at zoom 18 is still requested, under the column Baidu does not have.
+    EXPECT_TRUE(CBaiduToConvert::GetLabelUrlFromTile(1, 1, 19).contains(QLatin1String("x=M78273&y=78272&z=18")));
+}
+
+TEST_F(BaiduUrl, StreetMapStyles)
+{
+    WriteSettings(kTestSettings);
+    const char* const names[] = {"light", "dark", "redalert", "googlelite", "grassgreen", "midnight",
+                                 "pink", "darkgreen", "bluish", "grayscale", "hardedge"};
+    for (int style = 1; style <= 11; ++style) {
+        EXPECT_EQ(CBaiduToConvert::GetElectronUrlFromTile(2, 1, 2, style),
+                  QStringLiteral("http://custom.test/customimage/tile?&x=0&y=0&z=1&udt=20191224&scale=1&customid=") +
+                      QLatin1String(names[style - 1]));
+    }
+    const auto keyedUrl = [](int style) {
+        QString url = CBaiduToConvert::GetElectronUrlFromTile(2, 1, 2, style);
+        return url.replace(QRegularExpression(QStringLiteral("^http://keyed[0-2]\\.test")), QStringLiteral("H"));
+    };
+    const QString prefix = QStringLiteral("H/customimage/tile?&x=0&y=0&z=1&udt=");
+    const struct {
+        int style;
+        QString head;      // up to the style list
+        const char* first; // the decoded style list begins and ends with these entries
+        const char* last;
+    } keyed[] = {
+        {12, prefix + "20180930&scale=1&ak=AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA&styles=", "t:all|e:all|l:10|s:-100",
+         "t:medicallabel|e:l|v:off"},
+        {13, prefix + "20180930&scale=1&ak=BBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBB&styles=", "t:water|e:all|c:#021019",
+         "t:medicallabel|e:l|v:off"},
+        {14, prefix + "20190528&scale=1&ak=0123456789abcdef0123456789abcdef&styles=", "t:poi|e:all|v:off",
+         "t:label|e:l|v:off"},
+    };
+    for (const auto& k : keyed) {
+        const QString url = keyedUrl(k.style);
+        ASSERT_TRUE(url.startsWith(k.head)) << url.toStdString();
+        const QString encoded = url.mid(k.head.size());
+        EXPECT_FALSE(encoded.contains(QRegularExpression(QStringLiteral("[:|,#]")))) << k.style;
+        const QStringList entries = QUrl::fromPercentEncoding(encoded.toLatin1()).split(QLatin1Char(','));
+        EXPECT_EQ(entries.first(), QLatin1String(k.first));
+        EXPECT_EQ(entries.last(), QLatin1String(k.last));
+    }
+    EXPECT_EQ(keyedUrl(15), prefix + "20190521&scale=1&ak=0123456789abcdef0123456789abcdef");
+    for (int style : {16, 99, -1})
+        EXPECT_EQ(keyedUrl(style), prefix + "20190521&scale=1&customid=light") << style;
+
+    // While the application shows one of the plain street-map types, every style is the plain one.
+    for (int mapType : {45, 205, 206, 207}) {
+        CMapTypeManager::getInstance()->setCurMaptype(mapType);
+        EXPECT_TRUE(CBaiduToConvert::GetElectronUrlFromTile(2, 1, 2, 3).contains(QLatin1String("styles=pl")))
+            << mapType;
+    }
+}
+
+TEST_F(BaiduUrl, PublicHostsAndNoKeysWithoutSettings)
+{
+    const QString keyed = CBaiduToConvert::GetElectronUrlFromTile(2, 1, 2, 12);
+    EXPECT_TRUE(keyed.contains(QRegularExpression(QStringLiteral("^http://api[0-2]\\.map\\.bdimg\\.com/"))))
+        << keyed.toStdString();
+    EXPECT_TRUE(keyed.contains(QLatin1String("&ak=&styles=")));
+    EXPECT_TRUE(CBaiduToConvert::GetUrlFromTile(2, 1, 2).startsWith(QLatin1String("http://maponline")));
+    EXPECT_TRUE(CBaiduToConvert::GetElectronUrlFromTile(2, 1, 2, 15).endsWith(QLatin1String("&ak=")));
+
+    // Settings written later are picked up; percent signs and placeholders in a key stay as written,
+    // and a host without "{s}" takes no server number.
+    WriteSettings("[baidu]\nkeyC=\"%1%2%s,x\"\ncustomImageServerHost=http://fixed.test\n");
+    EXPECT_EQ(CBaiduToConvert::GetElectronUrlFromTile(2, 1, 2, 15),
+              QStringLiteral("http://fixed.test/customimage/tile?&x=0&y=0&z=1&udt=20190521&scale=1&ak=%1%2%s,x"));
+}
+
+TEST_F(BaiduUrl, ConcurrentBuildersAgree)
+{
+    WriteSettings(kTestSettings);
+    std::atomic<int> bad{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([&bad, t] {
+            for (int i = 0; i < 500; ++i) {
+                const QString url = CBaiduToConvert::GetElectronUrlFromTile(2, 1, 2, (i + t) % 17);
+                if (url.isEmpty() || !url.startsWith(QLatin1String("http://")))
+                    ++bad;
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(bad.load(), 0);
+}
