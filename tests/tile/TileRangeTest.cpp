@@ -1,0 +1,165 @@
+#include "tile/TileRange.h"
+
+#include "core/log/VtLog.h"
+#include "tile/ITileModel.h"
+#include "tile/TileModel.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+
+TEST(TileRange, InTileRangeTranslatesTheKeyIntoMinsFamily)
+{
+    const CTileKey min(4, 3, 3, TILE_MODEL_MAPID);
+    const CTileKey max(6, 9, 9, TILE_MODEL_MAPID);
+    for (int level = 1; level <= 7; ++level) {
+        for (int x = 0; x <= 10; ++x) {
+            // Zero-based (L, x, y) is inside exactly when one-based (L + 1, x + 1, y + 1) is.
+            const CTileKey zero(level, x, 5, TILE_MODEL_MERCATOR);
+            const bool expected = 4 <= level + 1 && level + 1 <= 6 && 3 <= x + 1 && x + 1 <= 9;
+            EXPECT_EQ(InTileRange(zero, min, max), expected) << level << " " << x;
+        }
+    }
+    EXPECT_FALSE(InTileRange(CTileKey(), min, max));
+    EXPECT_FALSE(InTileRange(CTileKey(5, 5, 5, TILE_MODEL_MAPID), CTileKey(), max));
+    EXPECT_FALSE(InTileRange(CTileKey(5, 5, 5, TILE_MODEL_MAPID), min, CTileKey(TILE_MODEL_MERCATOR)));
+    EXPECT_FALSE(InTileRange(CTileKey(5, 5, 5, static_cast<E_TILE_MODEL>(3)), min, max));
+}
+
+TEST(TileRange, ExtentsBecomeOneBasedBounds)
+{
+    CTileKey min, max;
+    ASSERT_TRUE(ConvertToTileBouding(min, max, CExtent(-180, -85, 180, 85), 1, TILE_MODEL_MERCATOR));
+    EXPECT_EQ(min.GetTileModel(), TILE_MODEL_MAPID);
+    EXPECT_EQ(min.GetTileKeyString(), "1_1_1");
+    EXPECT_EQ(max.GetTileKeyString(), "1_1_1");
+
+    // Without a model the keys are left alone.
+    const CTileKey sentinel(9, 9, 9, TILE_MODEL_GEOGRAPHIC);
+    min = max = sentinel;
+    EXPECT_FALSE(ConvertToTileBouding(min, max, CExtent(0, 0, 1, 1), 5, TILE_MODEL_MAPID));
+    EXPECT_FALSE(ConvertToTileBouding(min, max, CExtent(0, 0, 1, 1), 5, static_cast<E_TILE_MODEL>(3)));
+    EXPECT_EQ(min.GetTileKeyString(), "9_9_9");
+
+    // The map type chooses the scheme: 1 Mercator, 5 WGS84, 44 Baidu. Each agrees with its model.
+    const CExtent e(116.0, 39.5, 117.0, 40.5);
+    const struct {
+        int mapType;
+        E_TILE_MODEL scheme;
+    } types[] = {{1, TILE_MODEL_MERCATOR}, {5, TILE_MODEL_GEOGRAPHIC}, {44, TILE_MODEL_BAIDU}, {7, TILE_MODEL_GEOGRAPHIC}};
+    for (const auto& t : types) {
+        CTileKey byType, byTypeMax, byScheme, bySchemeMax;
+        ASSERT_TRUE(ConvertToTileBouding(byType, byTypeMax, e, 12, t.mapType));
+        ASSERT_TRUE(ConvertToTileBouding(byScheme, bySchemeMax, e, 12, t.scheme));
+        EXPECT_EQ(byType.GetTileKeyString(), byScheme.GetTileKeyString()) << t.mapType;
+        EXPECT_EQ(byTypeMax.GetTileKeyString(), bySchemeMax.GetTileKeyString()) << t.mapType;
+        int row = 0, col = 0, rows = 0, cols = 0;
+        ITileModel::GetTileModel(t.scheme, true)->GetRowColInfo(row, col, rows, cols, e, 11);
+        EXPECT_EQ(byScheme, CTileKey(11, col, row, t.scheme));
+        EXPECT_EQ(bySchemeMax, CTileKey(11, col + cols - 1, row + rows - 1, t.scheme));
+    }
+}
+
+TEST(TileRange, PolygonTests)
+{
+    // Level 2 Mercator tile (2, 1) spans longitude -90..0 and latitude 0..66.51.
+    const CTileKey k(2, 1, 1, TILE_MODEL_MERCATOR);
+    const CExtent g = ITileModel::GetTileModel(TILE_MODEL_MERCATOR, true)->GetGeoExtent(k);
+    const QPolygonF inside({QPointF(-60, 10), QPointF(-30, 10), QPointF(-30, 40)});
+    const QPolygonF around({QPointF(-170, -80), QPointF(170, -80), QPointF(170, 80), QPointF(-170, 80)});
+    const QPolygonF crossing({QPointF(-5, 30), QPointF(20, 30), QPointF(20, 35)});
+    const QPolygonF apart({QPointF(10, 10), QPointF(20, 10), QPointF(20, 20)});
+    const QPolygonF touching({QPointF(0, 10), QPointF(10, 10), QPointF(10, 20), QPointF(0, 20)});  // shares an edge
+    struct {
+        QPolygonF polygon;
+        bool meets;
+    } const cases[] = {{inside, true}, {around, true}, {crossing, true}, {apart, false}, {touching, false}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsTileInPolygon(k, CExtent(), c.polygon), c.meets);
+        EXPECT_EQ(IsTileInPolygons(k, CExtent(), {c.polygon}), c.meets);
+        EXPECT_EQ(IsTileInPolygons(k, CExtent(), {apart, QPolygonF(), c.polygon}), c.meets);
+    }
+    // An empty polygon, or an empty list, tests the tile's extent against e; touching counts.
+    const CExtent touchingExtent(g.maxx, g.maxy, g.maxx + 5, g.maxy + 5);
+    const CExtent apartExtent(g.maxx + 1, 0, g.maxx + 5, 5);
+    EXPECT_TRUE(IsTileInPolygon(k, touchingExtent, QPolygonF()));
+    EXPECT_TRUE(IsTileInPolygons(k, touchingExtent, {}));
+    EXPECT_FALSE(IsTileInPolygon(k, apartExtent, QPolygonF()));
+    EXPECT_FALSE(IsTileInPolygons(k, apartExtent, {}));
+    EXPECT_FALSE(IsTileInPolygons(k, apartExtent, {QPolygonF()}));  // an empty polygon in a list meets nothing
+    // Geographic and Baidu keys use their own models' extents.
+    EXPECT_TRUE(IsTileInPolygon(CTileKey(1, 0, 0, TILE_MODEL_GEOGRAPHIC), CExtent(), inside));
+    EXPECT_TRUE(IsTileInPolygons(CTileKey(0, 0, 0, TILE_MODEL_BAIDU), CExtent(), {inside}));
+}
+
+TEST(TileRange, KeysOfOtherSchemesAreRejectedAndLogged)
+{
+    const QPolygonF everything({QPointF(-180, -90), QPointF(180, -90), QPointF(180, 90), QPointF(-180, 90)});
+    for (E_TILE_MODEL m : {TILE_MODEL_MAPID, static_cast<E_TILE_MODEL>(3), static_cast<E_TILE_MODEL>(17)}) {
+        const CTileKey k(3, 2, 2, m);
+        {
+            CVtLogCapture capture;
+            EXPECT_FALSE(IsTileInPolygon(k, CExtent(-180, -90, 180, 90), everything));
+            EXPECT_EQ(capture.Count("[IsTileInPolygons]"), 0);  // the single-polygon test does not log
+        }
+        CVtLogCapture capture;
+        EXPECT_FALSE(IsTileInPolygons(k, CExtent(-180, -90, 180, 90), {everything}));
+        EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_ERROR, "[IsTileInPolygons] 不支持该模型的转换: " +
+                                                            std::to_string(static_cast<int>(m))));
+    }
+}
+
+TEST(TileRange, CountsAndDistances)
+{
+    const CTileKey k(5, 7, 9, TILE_MODEL_MERCATOR);
+    EXPECT_EQ(CalculateTileNumber(k, k), 1);
+    EXPECT_EQ(CalculateTileNumber(CTileKey(3, 2, 3), CTileKey(3, 4, 3)), 3);
+    EXPECT_EQ(CalculateTileNumber(CTileKey(20, 0, 0, TILE_MODEL_MERCATOR), CTileKey(20, 65535, 65535, TILE_MODEL_MERCATOR)),
+              65536LL * 65536LL);  // the product is 64-bit
+    // Differences wrap in 32 bits instead of overflowing.
+    EXPECT_EQ(CalculateTileNumber(CTileKey(1, -2147483647 - 1, 0), CTileKey(1, 2147483647, 0)), 0);
+
+    EXPECT_EQ(CalculateTileMDistance(CTileKey(3, 1, 9), CTileKey(3, 4, 5)), 7);
+    EXPECT_EQ(CalculateTileMDistance(CTileKey(3, -2147483647 - 1, 0), CTileKey(3, 2147483647, 0)), 4294967295LL);
+
+    EXPECT_EQ(CalculateTileLevelDistance(k, k, 0), 1);
+    // The Manhattan distance on b's level from the tile under a's centre, plus one, scaled by
+    // 2^(|d| + 2) across d levels (8, 16, 32 for one, two, three).
+    const struct {
+        CTileKey a;
+        CTileKey b;
+    } pairs[] = {
+        {k, CTileKey(5, 3, 20, TILE_MODEL_MERCATOR)},
+        {k, CTileKey(6, 15, 19, TILE_MODEL_MERCATOR)},
+        {k, CTileKey(7, 2, 100, TILE_MODEL_MERCATOR)},
+        {k, CTileKey(8, 60, 70, TILE_MODEL_MERCATOR)},
+        {k, CTileKey(4, 3, 4, TILE_MODEL_MERCATOR)},
+        {k, CTileKey(2, 0, 3, TILE_MODEL_GEOGRAPHIC)},
+        {CTileKey(6, 8, 10, TILE_MODEL_MAPID), CTileKey(9, 100, 80, TILE_MODEL_MAPID)},  // one-based both
+    };
+    const double pi = 3.14159265358979323846;
+    for (const auto& p : pairs) {
+        CTileKey a = p.a;
+        a.ChangeTileModel(TILE_MODEL_MERCATOR);
+        CTileKey b = p.b;
+        if (b.GetTileModel() == TILE_MODEL_MAPID)
+            b.ChangeTileModel(TILE_MODEL_MERCATOR);
+        // The slippy-map formulas, independent of the library's models.
+        const auto lon = [](int x, int z) { return x / std::ldexp(1.0, z) * 360.0 - 180.0; };
+        const auto lat = [pi](int y, int z) {
+            return std::atan(std::sinh(pi * (1 - 2 * y / std::ldexp(1.0, z)))) * 180.0 / pi;
+        };
+        const double cLon = (lon(a.GetTileX(), a.GetLevel()) + lon(a.GetTileX() + 1, a.GetLevel())) / 2;
+        const double cLat = (lat(a.GetTileY(), a.GetLevel()) + lat(a.GetTileY() + 1, a.GetLevel())) / 2;
+        const double n = std::ldexp(1.0, b.GetLevel());
+        const long long cx = static_cast<long long>(std::floor((cLon + 180.0) / 360.0 * n));
+        const double r = cLat * pi / 180.0;
+        const long long cy = static_cast<long long>(std::floor((1 - std::log(std::tan(r) + 1 / std::cos(r)) / pi) / 2 * n));
+        const int d = std::abs(b.GetLevel() - a.GetLevel());
+        const long long expected = (std::llabs(cx - b.GetTileX()) + std::llabs(cy - b.GetTileY()) + 1) * (d == 0 ? 1 : 1LL << (d + 2));
+        EXPECT_EQ(CalculateTileLevelDistance(p.a, p.b, 7), expected) << p.a.GetTileKeyString() << " " << p.b.GetTileKeyString();
+    }
+    // Levels far apart leave the 32-bit word: defined, not undefined.
+    CalculateTileLevelDistance(CTileKey(0, 0, 0, TILE_MODEL_MERCATOR), CTileKey(40, 5, 5, TILE_MODEL_MERCATOR), 0);
+}
