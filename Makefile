@@ -2,6 +2,8 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 BENCH_BUILD ?= build-bench
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
 TSAN_BUILD ?= build-tsan
 # ThreadSanitizer runs the programs of these targets and the tests of this CTest label
 # (empty: everything).
@@ -57,5 +59,18 @@ bench: deps
 fuzz: build
 	cd $(BUILD) && ctest -R '^fuzz\.' $(CTEST_ARGS)
 
+# The same targets as real libFuzzer programs (clang, AddressSanitizer, UBSan), each run for
+# FUZZ_SECONDS seconds on a corpus kept in $(FUZZ_BUILD)/corpus/<name>. Only the fuzz programs are
+# built: they link the static library.
+libfuzzer: deps
+	cmake -S . -B $(FUZZ_BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang \
+	      -DCMAKE_CXX_COMPILER=clang++ $(LAUNCHER) -DVTCORE_LIBFUZZER=ON -DVTCORE_SANITIZE=ON \
+	      -DVTCORE_BUILD_TESTS=OFF -DVTCORE_BUILD_TOOLS=OFF -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link" \
+	      -DCMAKE_CXX_FLAGS_DEBUG="-g -O1"
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target $(notdir $(basename $(wildcard fuzz/*Fuzz.cpp)))
+	@set -e; for f in $(FUZZ_BUILD)/fuzz/*Fuzz; do \
+	  if [ -f "$$f" ] && [ -x "$$f" ]; then n=$$(basename $$f); echo "== $$n"; mkdir -p $(FUZZ_BUILD)/corpus/$$n; \
+	    "$$f" -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=4096 $(FUZZ_BUILD)/corpus/$$n; fi; done
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)

@@ -7,8 +7,9 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   qtbase5-dev qtbase5-dev-tools libqt5sql5-sqlite libqt5network5 libqt5xml5
   libjsoncpp-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev
   ccache
+  clang  # libFuzzer for `make fuzz`
 )
 
 missing=()

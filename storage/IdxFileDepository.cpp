@@ -2,6 +2,7 @@
 
 #include "core/log/VtLog.h"
 #include "core/platform/DiskSpace.h"
+#include "core/platform/FileIO.h"
 #include "storage/BinaryMemoryStream.h"
 #include "storage/IdxFileHeader.h"
 #include "storage/IdxIndex.h"
@@ -65,8 +66,6 @@ std::string NativePath(const std::string& gb) {
 bool FileExists(const std::string& gb) { return QFileInfo(QFile::decodeName(NativePath(gb).c_str())).isFile(); }
 
 std::FILE* OpenFile(const std::string& gb, const char* mode) { return std::fopen(NativePath(gb).c_str(), mode); }
-
-bool SeekTo(std::FILE* f, long long pos) { return pos >= 0 && ::fseeko(f, static_cast<off_t>(pos), SEEK_SET) == 0; }
 
 // Directory part ("" when none), file name, and file name without its last extension.
 std::string DirectoryOf(const std::string& path) {
@@ -208,6 +207,10 @@ struct CIdxFileDepository::Private {
     bool readOnly = false;
     CDatIndexConvert converter;
     std::atomic<long long> slotCount{0};  // slots of levels 1 to the deepest
+    // End of the data file: where the next tile goes. Guarded by dataLock.
+    long long dataEnd = 0;
+    // Where FillIndex appends slots; guarded by idxLock.
+    long long fillPos = 0;
 
     // Copies the header into the info block and the task, and refreshes the derived values.
     // The caller holds info->mutex.
@@ -236,11 +239,8 @@ struct CIdxFileDepository::Private {
         unsigned char buf[kSlotSize] = {};
         {
             Lock lock(idxLock);
-            if (idx == nullptr || !SeekTo(idx, (slot - 1) * kSlotSize)) return false;
-            const size_t got = std::fread(buf, 1, sizeof buf, idx);
-            const bool failed = std::ferror(idx) != 0;
-            std::clearerr(idx);
-            if (failed) return false;
+            size_t got = 0;
+            if (idx == nullptr || !VtReadAt(idx, (slot - 1) * kSlotSize, buf, sizeof buf, got)) return false;
             // A slot cut by the end of the file is torn: none of its bytes can be trusted.
             if (got < sizeof buf) std::memset(buf, 0, sizeof buf);
         }
@@ -252,33 +252,27 @@ struct CIdxFileDepository::Private {
     // Reads exactly n bytes at offset; a short read (past the end of the file) fails.
     bool ReadData(long long offset, unsigned char* buf, int n) const {
         Lock lock(dataLock);
-        if (dat == nullptr || !SeekTo(dat, offset)) return false;
-        const size_t got = std::fread(buf, 1, static_cast<size_t>(n), dat);
-        std::clearerr(dat);
-        return got == static_cast<size_t>(n);
+        size_t got = 0;
+        return dat != nullptr && n >= 0 && VtReadAt(dat, offset, buf, static_cast<size_t>(n), got) &&
+               got == static_cast<size_t>(n);
     }
 
     // Writes the 100-byte header at the start of the data file.
     bool WriteHeader(const unsigned char* buf) {
         Lock lock(dataLock);
-        if (dat == nullptr) return false;
-        const bool ok = SeekTo(dat, 0) && std::fwrite(buf, 1, kHeaderSize, dat) == static_cast<size_t>(kHeaderSize) &&
-                        std::fflush(dat) == 0;
-        std::clearerr(dat);
-        return ok;
+        return dat != nullptr && VtWriteAt(dat, 0, buf, kHeaderSize);
     }
 
-    // Writes `count` whole slots at the index file's current position; under the index lock.
-    bool WriteSlots(const unsigned char* buf, size_t count) {
+    // Writes `count` whole slots at byte `pos` of the index file and moves pos past them.
+    bool WriteSlots(const unsigned char* buf, size_t count, long long& pos) {
         Lock lock(idxLock);
-        if (idx == nullptr) return false;
         const size_t bytes = count * static_cast<size_t>(kSlotSize);
-        const bool ok = std::fwrite(buf, 1, bytes, idx) == bytes && std::fflush(idx) == 0;
-        std::clearerr(idx);
-        return ok;
+        if (idx == nullptr || !VtWriteAt(idx, pos, buf, bytes)) return false;
+        pos += static_cast<long long>(bytes);
+        return true;
     }
 
-    bool FillLevel(int level, CCreateProgressCallback* cb, long long total, ENUM_BLOCK_STATE state);
+    bool FillLevel(int level, CCreateProgressCallback* cb, long long total, ENUM_BLOCK_STATE state, long long& pos);
     bool SetStatesInLevel(int level, ENUM_BLOCK_STATE state, bool flush,
                           const std::function<bool(const CTileKey&)>& select);
 };
@@ -390,6 +384,7 @@ bool CIdxFileDepository::Create(const STRUCT_DOWNLOAD_TASK& task, bool overwrite
         Lock dataLock(d->dataLock);
         d->idx = OpenFile(d->idxPath, "wb");
         d->dat = OpenFile(d->datPath, "wb");
+        d->fillPos = 0;
     }
     bool ok = d->idx != nullptr && d->dat != nullptr;
     ok = ok && d->WriteHeader(headerBytes);
@@ -433,6 +428,8 @@ bool CIdxFileDepository::Open(bool readOnly) {
             d->idx = d->dat = nullptr;
             return false;
         }
+        d->dataEnd = VtFileSize(d->dat);
+        d->fillPos = VtFileSize(d->idx);
     }
     {
         Lock lock(d->info->mutex);
@@ -585,27 +582,23 @@ bool CIdxFileDepository::WriteBuffer(long long slot, unsigned char* buf, int len
     }
     // The bytes go to the end of the data file first; the slot is repointed only afterwards, so
     // a crash in between leaves the slot at its previous, complete copy.
-    const bool appended = ::fseeko(d->dat, 0, SEEK_END) == 0;
-    const long long offset = appended ? static_cast<long long>(::ftello(d->dat)) : -1;
-    bool ok = offset >= kFirstDataOffset && std::fwrite(buf, 1, static_cast<size_t>(len), d->dat) == static_cast<size_t>(len);
-    if (ok && flush) ok = std::fflush(d->dat) == 0;
-    std::clearerr(d->dat);
-    if (!ok) {
+    const long long offset = d->dataEnd;
+    if (offset < kFirstDataOffset || !VtWriteAt(d->dat, offset, buf, static_cast<size_t>(len)) ||
+        (flush && std::fflush(d->dat) != 0)) {
+        d->dataEnd = std::max(VtFileSize(d->dat), d->dataEnd);  // a partial write may have grown it
         VtLogError() << VtGB("WriteBuffer时fwrite错误1，操作文件失败！");
         return false;
     }
+    d->dataEnd = offset + len;
+    // Offset and length in one write: a crash never leaves a new offset with an old length.
     unsigned char field[12];
     PutLE(field, static_cast<unsigned long long>(offset), 8);
     PutLE(field + 8, static_cast<unsigned int>(len), 4);
-    if (!SeekTo(d->idx, slot * kSlotSize - 12) || std::fwrite(field, 1, 8, d->idx) != 8) {
-        std::clearerr(d->idx);
+    if (!VtWriteAt(d->idx, slot * kSlotSize - 12, field, sizeof field)) {
         VtLogError() << VtGB("WriteBuffer时fwrite错误2，操作文件失败！");
         return false;
     }
-    ok = std::fwrite(field + 8, 1, 4, d->idx) == 4;
-    if (ok && flush) ok = std::fflush(d->idx) == 0;
-    std::clearerr(d->idx);
-    if (!ok) {
+    if (flush && std::fflush(d->idx) != 0) {
         VtLogError() << VtGB("WriteBuffer时fwrite错误3，操作文件失败！");
         return false;
     }
@@ -634,10 +627,8 @@ bool CIdxFileDepository::SetFileIndexStatus(long long slot, ENUM_BLOCK_STATE sta
     Lock lock(d->idxLock);
     unsigned char field[8];
     PutLE(field, static_cast<unsigned long long>(static_cast<long long>(state)), 8);
-    bool ok = d->idx != nullptr && slot >= 1 && slot <= kMaxSlot && SeekTo(d->idx, slot * kSlotSize - 12) &&
-              std::fwrite(field, 1, 8, d->idx) == 8;
+    bool ok = d->idx != nullptr && slot >= 1 && slot <= kMaxSlot && VtWriteAt(d->idx, slot * kSlotSize - 12, field, 8);
     if (ok && flush) ok = std::fflush(d->idx) == 0;
-    if (d->idx != nullptr) std::clearerr(d->idx);
     if (!ok) {
         VtLogError() << VtGB("设置Dat索引状态失败，原因是fwrite文件写入失败");
         return false;
@@ -682,9 +673,11 @@ bool CIdxFileDepository::Private::SetStatesInLevel(int level, ENUM_BLOCK_STATE s
         const long long count = std::min<long long>(total - done, kFillBatchSlots);
         batch.assign(static_cast<size_t>(count * kSlotSize), 0);
         Lock lock(idxLock);
-        if (idx == nullptr || !SeekTo(idx, (first + done - 1) * kSlotSize)) return false;
-        std::fread(batch.data(), 1, batch.size(), idx);  // past a short index: zero slots
-        std::clearerr(idx);
+        const long long at = (first + done - 1) * kSlotSize;
+        size_t got = 0;
+        if (idx == nullptr || !VtReadAt(idx, at, batch.data(), batch.size(), got)) return false;
+        // Slots past the end of a short index read as zeros, a torn last slot too.
+        std::fill(batch.begin() + static_cast<long>(got - got % kSlotSize), batch.end(), 0);
         bool changed = false;
         for (long long i = 0; i < count; ++i) {
             const long long pos = done + i;
@@ -695,10 +688,8 @@ bool CIdxFileDepository::Private::SetStatesInLevel(int level, ENUM_BLOCK_STATE s
             changed = true;
         }
         if (changed) {
-            bool ok = SeekTo(idx, (first + done - 1) * kSlotSize) &&
-                      std::fwrite(batch.data(), 1, batch.size(), idx) == batch.size();
+            bool ok = VtWriteAt(idx, at, batch.data(), batch.size());
             if (ok && flush) ok = std::fflush(idx) == 0;
-            std::clearerr(idx);
             if (!ok) {
                 VtLogError() << VtGB("设置Dat索引状态失败，原因是fwrite文件写入失败");
                 return false;
@@ -987,9 +978,9 @@ bool CIdxFileDepository::ExpandLevelTo(int level, CCreateProgressCallback* cb) {
         }
         // New levels start where the slots of the deepest level end, also when a crash left the
         // index short: the gap then reads as empty slots instead of shifting every later slot.
-        if (!SeekTo(d->idx, slotsBefore * kSlotSize)) return false;
+        d->fillPos = slotsBefore * kSlotSize;
         for (int l = deepest + 1; l <= level; ++l) {
-            if (!d->FillLevel(l, cb, total, l == level ? BLOCK_WAITING : BLOCK_SKIPPED_LEVEL)) return false;
+            if (!d->FillLevel(l, cb, total, l == level ? BLOCK_WAITING : BLOCK_SKIPPED_LEVEL, d->fillPos)) return false;
         }
         addLevel();
         return UpdateDATHeader();
@@ -1084,18 +1075,20 @@ bool CIdxFileDepository::FillIndex(CCreateProgressCallback* cb, long long total,
     const int deepest = GetMaxLevel();
     for (int level = 1; level <= deepest; ++level) {
         const bool selected = std::find(levels.begin(), levels.end(), level) != levels.end();
-        if (!d->FillLevel(level, cb, total, selected ? state : BLOCK_SKIPPED_LEVEL)) return false;
+        Lock lock(d->idxLock);
+        if (!d->FillLevel(level, cb, total, selected ? state : BLOCK_SKIPPED_LEVEL, d->fillPos)) return false;
     }
     return true;
 }
 
 void CIdxFileDepository::FillIndex(int level, CCreateProgressCallback* cb, long long total, ENUM_BLOCK_STATE state) {
-    d->FillLevel(level, cb, total, state);
+    Lock lock(d->idxLock);
+    d->FillLevel(level, cb, total, state, d->fillPos);
 }
 
-// Appends the slots of one level at the index file's current position, 64000 per write.
+// Appends the slots of one level at byte `pos` of the index file, 64000 per write.
 bool CIdxFileDepository::Private::FillLevel(int level, CCreateProgressCallback* cb, long long total,
-                                            ENUM_BLOCK_STATE state) {
+                                            ENUM_BLOCK_STATE state, long long& pos) {
     if (total < 1) total = 1;
     if (cb != nullptr) cb->OnStart(total);
     CDatIndexConvert conv;
@@ -1115,14 +1108,14 @@ bool CIdxFileDepository::Private::FillLevel(int level, CCreateProgressCallback* 
         for (int col = minKey.GetTileX(); col <= maxKey.GetTileX(); ++col) {
             EncodeSlot(batch.data() + used * kSlotSize, rowID + (col - minKey.GetTileX()), state, 0);
             if (++used == static_cast<size_t>(kFillBatchSlots)) {
-                if (!WriteSlots(batch.data(), used)) return false;
+                if (!WriteSlots(batch.data(), used, pos)) return false;
                 used = 0;
                 ++batches;
                 if (cb != nullptr) cb->OnProgress(batches * kFillBatchSlots);
             }
         }
     }
-    if (!WriteSlots(batch.data(), used)) return false;
+    if (!WriteSlots(batch.data(), used, pos)) return false;
     if (cb != nullptr) cb->OnProgress(total);
     return true;
 }
@@ -1151,12 +1144,9 @@ bool CIdxFileDepository::RepairTDT190ER(long long slot, int shift, int length) {
             bytes[n - 1] == 0xD9) {
             const int decodeLength = std::max(0, std::min(length, n));
             const QImage image = QImage::fromData(bytes.data(), decodeLength);
-            if (!image.isNull() && d->dat != nullptr && SeekTo(d->dat, s.m_nOffset) &&
-                std::fwrite(bytes.data(), 1, static_cast<size_t>(n), d->dat) == static_cast<size_t>(n) &&
-                std::fflush(d->dat) == 0) {
+            if (!image.isNull() && d->dat != nullptr && VtWriteAt(d->dat, s.m_nOffset, bytes.data(), static_cast<size_t>(n))) {
                 repaired = true;
             }
-            if (d->dat != nullptr) std::clearerr(d->dat);
         }
     }
     if (repaired) return true;

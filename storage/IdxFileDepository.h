@@ -97,7 +97,8 @@ public:
     unsigned short BatchVersion() const;
 
     // ---- writing tiles and states ----
-    // Appends len bytes and points the slot at them. False when closed, for an empty buffer, a
+    // Appends len bytes and points the slot at them. The bytes and the slot reach the operating
+    // system before it returns, whatever `flush` says. False when closed, for an empty buffer, a
     // slot outside 1..GetMaxIndex(), or a failed write.
     bool WriteBuffer(long long slot, unsigned char* buf, int len, bool flush);
     bool WriteBufferViaMapIndex(int level, long long mapID, unsigned char* buf, int len, bool flush);

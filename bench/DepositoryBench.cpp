@@ -1,0 +1,307 @@
+// Tile depository throughput against baselines measured in the same process on the same bytes.
+//   BM_WriteBuffer/T: T threads write 8-32 KiB tiles. plain = one thread appending the same bytes
+//     with buffered fwrite plus the same 12-byte slot updates (the practical limit of the format);
+//     sqlite = the same tiles inserted into an MBTiles-style table (WAL, one transaction per 1000
+//     tiles). Counters: *_MBps and ratio_plain = depository / plain, ratio_sqlite = depository / sqlite.
+//   BM_ReadBuffer: random reads of existing tiles against pread of the same ranges (ratio).
+//   BM_Create: an index of 5.6 million slotOf against writing as many bytes sequentially (ratio),
+//     with the growth of the resident set while creating.
+//   BM_ConvertToDatIndex / BM_ConvertToTileKey: conversions per second over levels 1 to 18.
+#include "core/platform/Platform.h"
+#include "storage/DatIndexConvert.h"
+#include "storage/IdxFileDepository.h"
+
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <numeric>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Bytes = std::vector<unsigned char>;
+
+constexpr int kTilesPerRound = 1200;
+const EXTENT kChina{73.5, 18.2, 135.1, 53.6};
+constexpr int kMercatorMapType = 1;
+
+double Seconds(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+std::vector<Bytes> MakeTiles(int count, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::vector<Bytes> tiles(static_cast<size_t>(count));
+    for (Bytes& t : tiles) {
+        t.resize(8192 + rng() % (32768 - 8192 + 1));
+        for (size_t i = 0; i < t.size(); i += 4) t[i] = static_cast<unsigned char>(rng());
+    }
+    return tiles;
+}
+
+double TotalBytes(const std::vector<Bytes>& tiles) {
+    double n = 0;
+    for (const Bytes& t : tiles) n += static_cast<double>(t.size());
+    return n;
+}
+
+STRUCT_DOWNLOAD_TASK ChinaTask(int level) {
+    STRUCT_DOWNLOAD_TASK task;
+    task.level = {level};
+    task.extent = kChina;
+    task.maptype = kMercatorMapType;
+    return task;
+}
+
+// Plain append plus slot update: what the depository does, without locks, records or checks.
+double PlainWrite(const std::string& dir, const std::vector<Bytes>& tiles, const std::vector<long long>& slotOf) {
+    std::FILE* dat = std::fopen((dir + "/plain.dat").c_str(), "wb");
+    std::FILE* idx = std::fopen((dir + "/plain.idx").c_str(), "wb+");
+    std::vector<unsigned char> zeros(static_cast<size_t>(*std::max_element(slotOf.begin(), slotOf.end())) * 20, 0);
+    std::fwrite(zeros.data(), 1, zeros.size(), idx);
+    std::fflush(idx);
+    long long offset = 100;
+    const Clock::time_point start = Clock::now();
+    for (size_t i = 0; i < tiles.size(); ++i) {
+        std::fwrite(tiles[i].data(), 1, tiles[i].size(), dat);
+        unsigned char field[12];
+        const int length = static_cast<int>(tiles[i].size());
+        std::memcpy(field, &offset, 8);
+        std::memcpy(field + 8, &length, 4);
+        ::fseeko(idx, static_cast<off_t>(slotOf[i] * 20 - 12), SEEK_SET);
+        std::fwrite(field, 1, 12, idx);
+        offset += length;
+    }
+    std::fflush(dat);
+    std::fflush(idx);
+    const double s = Seconds(start);
+    std::fclose(dat);
+    std::fclose(idx);
+    return s;
+}
+
+double SqliteWrite(const std::string& dir, const std::vector<Bytes>& tiles, const std::vector<long long>& slotOf) {
+    const std::string path = dir + "/tiles.mbtiles";
+    std::remove(path.c_str());
+    sqlite3* db = nullptr;
+    if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) return 0;
+    sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+    sqlite3_exec(db,
+                 "CREATE TABLE tiles (zoom_level INTEGER, tile_column INTEGER, tile_row INTEGER, tile_data BLOB);"
+                 "CREATE UNIQUE INDEX tile_index ON tiles (zoom_level, tile_column, tile_row);",
+                 nullptr, nullptr, nullptr);
+    sqlite3_stmt* insert = nullptr;
+    sqlite3_prepare_v2(db, "INSERT OR REPLACE INTO tiles VALUES (?, ?, ?, ?)", -1, &insert, nullptr);
+    const Clock::time_point start = Clock::now();
+    for (size_t i = 0; i < tiles.size(); ++i) {
+        if (i % 1000 == 0) {
+            if (i > 0) sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+            sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+        }
+        sqlite3_bind_int(insert, 1, 9);
+        sqlite3_bind_int64(insert, 2, slotOf[i] % 4096);
+        sqlite3_bind_int64(insert, 3, slotOf[i] / 4096);
+        sqlite3_bind_blob(insert, 4, tiles[i].data(), static_cast<int>(tiles[i].size()), SQLITE_STATIC);
+        sqlite3_step(insert);
+        sqlite3_reset(insert);
+    }
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    const double s = Seconds(start);
+    sqlite3_finalize(insert);
+    sqlite3_close(db);
+    return s;
+}
+
+void BM_WriteBuffer(benchmark::State& state) {
+    const int threads = static_cast<int>(state.range(0));
+    QTemporaryDir dir;
+    const std::string base = dir.path().toStdString();
+    CIdxFileDepository dep;
+    dep.SetIndexFile(base + "/dep.idx");
+    if (!dep.Create(ChinaTask(9), false, nullptr, BLOCK_WAITING) || !dep.Open(false)) {
+        state.SkipWithError("cannot create the depository");
+        return;
+    }
+    const long long maxSlot = dep.GetMaxIndex();
+    const std::vector<Bytes> tiles = MakeTiles(kTilesPerRound, 42);
+    std::vector<long long> slotOf(tiles.size());
+    std::mt19937 rng(7);
+    for (long long& s : slotOf) s = 1 + static_cast<long long>(rng() % static_cast<unsigned long long>(maxSlot));
+    const double bytes = TotalBytes(tiles);
+    double depSeconds = 0, plainSeconds = 0, sqliteSeconds = 0;
+    for (auto _ : state) {
+        const Clock::time_point start = Clock::now();
+        std::vector<std::thread> pool;
+        for (int t = 0; t < threads; ++t) {
+            pool.emplace_back([&, t] {
+                for (size_t i = static_cast<size_t>(t); i < tiles.size(); i += static_cast<size_t>(threads)) {
+                    Bytes& tile = const_cast<Bytes&>(tiles[i]);
+                    dep.WriteBuffer(slotOf[i], tile.data(), static_cast<int>(tile.size()), false);
+                }
+            });
+        }
+        for (std::thread& t : pool) t.join();
+        dep.FlushDATFile();
+        dep.FlushIdxFile();
+        const double s = Seconds(start);
+        depSeconds += s;
+        state.SetIterationTime(s);
+        plainSeconds += PlainWrite(base, tiles, slotOf);
+        sqliteSeconds += SqliteWrite(base, tiles, slotOf);
+    }
+    const double n = static_cast<double>(state.iterations());
+    state.SetBytesProcessed(static_cast<int64_t>(bytes * n));
+    state.counters["dep_MBps"] = bytes * n / depSeconds / 1e6;
+    state.counters["plain_MBps"] = bytes * n / plainSeconds / 1e6;
+    state.counters["sqlite_MBps"] = bytes * n / sqliteSeconds / 1e6;
+    state.counters["ratio_plain"] = plainSeconds / depSeconds;
+    state.counters["ratio_sqlite"] = sqliteSeconds / depSeconds;
+}
+
+void BM_ReadBuffer(benchmark::State& state) {
+    QTemporaryDir dir;
+    CIdxFileDepository dep;
+    dep.SetIndexFile(dir.path().toStdString() + "/dep.idx");
+    if (!dep.Create(ChinaTask(9), false, nullptr, BLOCK_WAITING) || !dep.Open(false)) {
+        state.SkipWithError("cannot create the depository");
+        return;
+    }
+    std::vector<Bytes> tiles = MakeTiles(kTilesPerRound, 11);
+    std::vector<long long> slotOf(tiles.size());
+    std::iota(slotOf.begin(), slotOf.end(), 1);
+    for (size_t i = 0; i < tiles.size(); ++i) {
+        dep.WriteBuffer(slotOf[i], tiles[i].data(), static_cast<int>(tiles[i].size()), false);
+    }
+    dep.FlushDATFile();
+    struct Range {
+        long long offset;
+        int length;
+    };
+    std::vector<Range> ranges(slotOf.size());
+    for (size_t i = 0; i < slotOf.size(); ++i) {
+        long long id = 0;
+        dep.GetIndexInfo(id, ranges[i].offset, ranges[i].length, slotOf[i]);
+    }
+    std::vector<size_t> order(slotOf.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::shuffle(order.begin(), order.end(), std::mt19937(3));
+    const int fd = ::open(dep.GetDATFile().c_str(), O_RDONLY);
+    Bytes buf(CIdxFileDepository::kTravelBuffer);
+    const double bytes = TotalBytes(tiles);
+    double depSeconds = 0, plainSeconds = 0;
+    for (auto _ : state) {
+        Clock::time_point start = Clock::now();
+        for (size_t i : order) benchmark::DoNotOptimize(dep.ReadBuffer(slotOf[i], buf.data(), static_cast<int>(buf.size())));
+        const double s = Seconds(start);
+        depSeconds += s;
+        state.SetIterationTime(s);
+        start = Clock::now();
+        for (size_t i : order) {
+            benchmark::DoNotOptimize(::pread(fd, buf.data(), static_cast<size_t>(ranges[i].length), ranges[i].offset));
+        }
+        plainSeconds += Seconds(start);
+    }
+    ::close(fd);
+    const double n = static_cast<double>(state.iterations());
+    state.SetBytesProcessed(static_cast<int64_t>(bytes * n));
+    state.counters["dep_MBps"] = bytes * n / depSeconds / 1e6;
+    state.counters["pread_MBps"] = bytes * n / plainSeconds / 1e6;
+    state.counters["ratio"] = plainSeconds / depSeconds;
+}
+
+void BM_Create(benchmark::State& state) {
+    QTemporaryDir dir;
+    const std::string base = dir.path().toStdString();
+    STRUCT_DOWNLOAD_TASK task;
+    task.level = {12};  // the Web Mercator world to level 12: 5,592,405 slotOf
+    task.extent = EXTENT{-180.0, -85.05112877980655, 180.0, 85.05112877980655};
+    task.maptype = kMercatorMapType;
+    double createSeconds = 0, plainSeconds = 0, rssGrowth = 0;
+    long long slotTotal = 0;
+    for (auto _ : state) {
+        CIdxFileDepository dep;
+        dep.SetIndexFile(base + "/big.idx");
+        std::uint64_t rssBefore = 0, rssAfter = 0;
+        GetVtPlatform().WorkingSetBytes(rssBefore);
+        Clock::time_point start = Clock::now();
+        if (!dep.Create(task, true, nullptr, BLOCK_WAITING)) {
+            state.SkipWithError("create failed");
+            return;
+        }
+        const double s = Seconds(start);
+        GetVtPlatform().WorkingSetBytes(rssAfter);
+        rssGrowth = std::max(rssGrowth, static_cast<double>(rssAfter) - static_cast<double>(rssBefore));
+        createSeconds += s;
+        state.SetIterationTime(s);
+        slotTotal = dep.GetIndexConverter().GetTileNumberUtilLevel(12);
+
+        // The same number of bytes written sequentially in chunks of one batch.
+        const std::string plain = base + "/plain.bin";
+        Bytes chunk(static_cast<size_t>(CIdxFileDepository::kFillBatchSlots) * 20, 1);
+        long long left = slotTotal * 20;
+        start = Clock::now();
+        std::FILE* f = std::fopen(plain.c_str(), "wb");
+        while (left > 0) {
+            const size_t n = static_cast<size_t>(std::min<long long>(left, static_cast<long long>(chunk.size())));
+            std::fwrite(chunk.data(), 1, n, f);
+            left -= static_cast<long long>(n);
+        }
+        std::fflush(f);
+        std::fclose(f);
+        plainSeconds += Seconds(start);
+        std::remove(plain.c_str());
+        dep.Delete();
+    }
+    state.counters["slotOf"] = static_cast<double>(slotTotal);
+    state.counters["ratio"] = plainSeconds / createSeconds;
+    state.counters["rss_growth_MB"] = rssGrowth / 1e6;
+}
+
+void BM_ConvertToDatIndex(benchmark::State& state) {
+    const CDatIndexConvert conv(TILE_MODEL_MERCATOR, kChina);
+    const long long total = conv.GetTileNumberUtilLevel(18);
+    std::mt19937_64 rng(5);
+    std::vector<CTileKey> keys(4096);
+    for (CTileKey& k : keys) k = conv.ConvertToTileKey(1 + static_cast<long long>(rng() % static_cast<unsigned long long>(total)));
+    size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(conv.ConvertToDatIndex(keys[i++ & 4095]));
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+void BM_ConvertToTileKey(benchmark::State& state) {
+    const CDatIndexConvert conv(TILE_MODEL_MERCATOR, kChina);
+    const long long total = conv.GetTileNumberUtilLevel(18);
+    std::mt19937_64 rng(6);
+    std::vector<long long> slotOf(4096);
+    for (long long& s : slotOf) s = 1 + static_cast<long long>(rng() % static_cast<unsigned long long>(total));
+    size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(conv.ConvertToTileKey(slotOf[i++ & 4095]));
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+}  // namespace
+
+BENCHMARK(BM_WriteBuffer)->Arg(1)->Arg(2)->Arg(4)->Arg(8)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadBuffer)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Create)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_ConvertToDatIndex);
+BENCHMARK(BM_ConvertToTileKey);
+
+BENCHMARK_MAIN();
