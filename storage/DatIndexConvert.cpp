@@ -3,20 +3,12 @@
 #include "core/Tools.h"
 #include "tile/ITileModel.h"
 #include "tile/TileModel.h"
+#include "tile/TileRange.h"
 
 namespace {
 
 // Deepest zero-based level whose tile numbers still fit the 32-bit key fields.
 constexpr int kDeepestModelLevel = 30;
-
-// Inclusive range test of a key against a level's first and last key, all three of one family
-// (the tile-range rule: every key valid, level, column and row within the bounds).
-bool InRange(const CTileKey& k, const CTileKey& minKey, const CTileKey& maxKey) {
-    if (!k.IsValid() || !minKey.IsValid() || !maxKey.IsValid()) return false;
-    return minKey.GetLevel() <= k.GetLevel() && k.GetLevel() <= maxKey.GetLevel() &&
-           minKey.GetTileX() <= k.GetTileX() && k.GetTileX() <= maxKey.GetTileX() &&
-           minKey.GetTileY() <= k.GetTileY() && k.GetTileY() <= maxKey.GetTileY();
-}
 
 }  // namespace
 
@@ -124,7 +116,7 @@ long long CDatIndexConvert::ConvertToDatIndex(const CTileKey& key) const {
     const CTileKey maxKey(level - 1, r.startCol + r.colCount - 1, r.startRow + r.rowCount - 1, m_eTileModel);
     CTileKey inModel = key;
     inModel.ChangeTileModel(m_eTileModel);
-    if (!InRange(inModel, minKey, maxKey)) return -1;
+    if (!InTileRange(inModel, minKey, maxKey)) return -1;
 
     const long long dy = static_cast<long long>(k.GetTileY()) - corner.GetTileY();
     const long long dx = static_cast<long long>(k.GetTileX()) - corner.GetTileX();
@@ -174,8 +166,7 @@ bool CDatIndexConvert::Contain(const CTileKey& key) const {
     k.ChangeTileModel(TILE_MODEL_MAPID);
     CTileKey minKey, maxKey;
     if (!GetTileBound(minKey, maxKey, k.GetLevel())) return false;
-    k.ChangeTileModel(minKey.GetTileModel());
-    return InRange(k, minKey, maxKey);
+    return InTileRange(k, minKey, maxKey);
 }
 
 EXTENT CDatIndexConvert::GetTileExtent(const CTileKey& key) const {

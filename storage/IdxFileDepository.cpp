@@ -1,17 +1,18 @@
 #include "storage/IdxFileDepository.h"
 
+#include "core/TextConvert.h"
 #include "core/log/VtLog.h"
 #include "core/platform/DiskSpace.h"
 #include "core/platform/FileIO.h"
 #include "storage/BinaryMemoryStream.h"
 #include "storage/IdxFileHeader.h"
 #include "storage/IdxIndex.h"
+#include "tile/TileRange.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QTextCodec>
 
 #include <algorithm>
 #include <atomic>
@@ -43,18 +44,8 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-QTextCodec* Gb18030() {
-    static QTextCodec* codec = QTextCodec::codecForName("GB18030");
-    return codec;
-}
-
 // GB18030 bytes to text; an invalid sequence gives the empty string.
-QString FromGb(const std::string& gb) {
-    if (gb.empty() || Gb18030() == nullptr) return QString::fromLocal8Bit(gb.c_str());
-    QTextCodec::ConverterState state;
-    const QString text = Gb18030()->toUnicode(gb.data(), static_cast<int>(gb.size()), &state);
-    return state.invalidChars > 0 ? QString() : text;
-}
+QString FromGb(const std::string& gb) { return ConvertStdStringToQString(gb, "GB18030"); }
 
 // The file-system name of a GB18030 path; bytes that are not GB18030 are used as they are.
 std::string NativePath(const std::string& gb) {
@@ -711,13 +702,7 @@ bool CIdxFileDepository::SetIndexStatusViaExtent(const EXTENT& e, ENUM_BLOCK_STA
     for (int level : GetLevelList()) {
         CTileKey minKey, maxKey;
         if (!region.GetTileBound(minKey, maxKey, level)) continue;
-        auto select = [&](const CTileKey& key) {
-            const bool in = minKey.GetLevel() <= key.GetLevel() && key.GetLevel() <= maxKey.GetLevel() &&
-                            minKey.GetTileX() <= key.GetTileX() && key.GetTileX() <= maxKey.GetTileX() &&
-                            minKey.GetTileY() <= key.GetTileY() && key.GetTileY() <= maxKey.GetTileY() &&
-                            minKey.IsValid() && maxKey.IsValid();
-            return in == inside;
-        };
+        auto select = [&](const CTileKey& key) { return InTileRange(key, minKey, maxKey) == inside; };
         if (!d->SetStatesInLevel(level, state, flush, select)) return false;
     }
     return true;
