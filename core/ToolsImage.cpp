@@ -2,6 +2,9 @@
 #include "core/Tools.h"
 
 #include "core/log/VtLog.h"
+#include "tile/BaiduToConvert.h"
+#include "tile/ITileModel.h"
+#include "tile/TileModel.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -94,4 +97,24 @@ QRect Tools::getFontRect(QString text, QString family, int size) {
     QFont font(family);
     if (size > 0) font.setPointSize(size);
     return QFontMetrics(font).boundingRect(text);
+}
+
+double Tools::getTaskSize(DownloadTask task) {
+    EXTENT extent = task.extent;
+    if (Tools::isBaidu(task.maptype)) {
+        // Baidu extents are BD-09; the tile counts below are taken on WGS84 / Mercator grids.
+        const QPointF minCorner = CBaiduToConvert::BdToWGS84PointF(QPointF(extent.minx, extent.miny), 20, 44);
+        const QPointF maxCorner = CBaiduToConvert::BdToWGS84PointF(QPointF(extent.maxx, extent.maxy), 20, 44);
+        extent = EXTENT{minCorner.x(), minCorner.y(), maxCorner.x(), maxCorner.y()};
+    }
+    CTileModel* model = ITileModel::GetTileModel(Tools::isWGS(task.maptype) ? TILE_MODEL_GEOGRAPHIC : TILE_MODEL_MERCATOR, true);
+    if (model == nullptr) return 0.0;
+    double tiles = 0.0;  // double: a whole-world task at deep levels overflows 64-bit products of ints
+    for (int level : task.level) {
+        int startRow = 0, startCol = 0, rowCount = 0, colCount = 0;
+        model->GetRowColInfo(startRow, startCol, rowCount, colCount, extent, level - 1);
+        tiles += static_cast<double>(rowCount) * static_cast<double>(colCount);
+    }
+    const double bitsPerTile = Tools::isDem(task.maptype, -1) ? 64.0 * 64.0 * 32.0 : 256.0 * 256.0 * 24.0;
+    return tiles * bitsPerTile / 8.0 / 1024.0 / 1024.0;
 }

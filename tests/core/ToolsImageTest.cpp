@@ -1,4 +1,5 @@
 #include "core/Tools.h"
+#include "tile/BaiduToConvert.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,8 @@
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
+
+#include <cmath>
 
 namespace {
 
@@ -110,4 +113,62 @@ TEST(ToolsImage, SizesAndFontRect) {
     const QRect large = Tools::getFontRect(QStringLiteral("Beijing"), QStringLiteral("Sans"), 32);
     EXPECT_GT(large.width(), small.width());
     EXPECT_GT(large.height(), small.height());
+}
+
+namespace {
+
+// The first catalogue type with the given traits (-1 when none).
+int findMapType(bool baidu, bool wgs, bool dem) {
+    for (int t = 0; t < 2000; ++t) {
+        if (Tools::isBaidu(t) == baidu && Tools::isWGS(t) == wgs && Tools::isDem(t, -1) == dem) return t;
+    }
+    return -1;
+}
+
+DownloadTask taskOf(int mapType, const EXTENT& extent, QList<int> levels) {
+    DownloadTask task;
+    task.maptype = mapType;
+    task.extent = extent;
+    task.level = levels;
+    return task;
+}
+
+}  // namespace
+
+TEST(ToolsImage, TaskSizeCountsTilesOfEveryLevel) {
+    const int mercator = findMapType(false, false, false);
+    ASSERT_GE(mercator, 0);
+    const EXTENT world{-180, -90, 180, 90};  // clamped to the grid first
+    // Levels 1..3 are zooms 0..2 of the grid: 1 + 4 + 16 tiles of 192 KB.
+    EXPECT_DOUBLE_EQ(Tools::getTaskSize(taskOf(mercator, world, {1, 2, 3})), 21 * 0.1875);
+    EXPECT_DOUBLE_EQ(Tools::getTaskSize(taskOf(mercator, world, {})), 0.0);
+    // A whole-world task at the deepest levels must not overflow.
+    const double deep = Tools::getTaskSize(taskOf(mercator, world, {21, 22}));
+    EXPECT_DOUBLE_EQ(deep, (std::ldexp(1.0, 40) + std::ldexp(1.0, 42)) * 0.1875);
+
+    // Elevation tiles (64 x 64 x 32 bits) are a twelfth of image tiles (256 x 256 x 24 bits) on the
+    // same geographic grid.
+    const int dem = findMapType(false, true, true);
+    const int wgs = findMapType(false, true, false);
+    ASSERT_GE(dem, 0);
+    ASSERT_GE(wgs, 0);
+    const EXTENT china{73, 18, 135, 54};
+    const double image = Tools::getTaskSize(taskOf(wgs, china, {5, 8}));
+    EXPECT_GT(image, 0.0);
+    EXPECT_DOUBLE_EQ(Tools::getTaskSize(taskOf(dem, china, {5, 8})) * 12.0, image);
+}
+
+TEST(ToolsImage, BaiduTaskSizeUsesTheConvertedExtent) {
+    const int baidu = findMapType(true, false, false);
+    const int mercator = findMapType(false, false, false);
+    ASSERT_GE(baidu, 0);
+    // Around Beijing, BD-09 lies some hundred metres north-east of WGS84: at level 12 the counts of
+    // the same numbers read in either datum differ, and the Baidu task must count the WGS84 one.
+    const EXTENT bd{116.30, 39.85, 116.50, 40.00};
+    const double baiduSize = Tools::getTaskSize(taskOf(baidu, bd, {12, 14}));
+    EXPECT_GT(baiduSize, 0.0);
+    EXPECT_NE(baiduSize, Tools::getTaskSize(taskOf(mercator, bd, {12, 14})));  // unconverted would differ
+    const QPointF sw = CBaiduToConvert::BdToWGS84PointF(QPointF(bd.minx, bd.miny), 20, 44);
+    const QPointF ne = CBaiduToConvert::BdToWGS84PointF(QPointF(bd.maxx, bd.maxy), 20, 44);
+    EXPECT_DOUBLE_EQ(baiduSize, Tools::getTaskSize(taskOf(mercator, EXTENT{sw.x(), sw.y(), ne.x(), ne.y()}, {12, 14})));
 }
