@@ -27,9 +27,10 @@ $(BUILD)/build.ninja: | deps
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j$(JOBS)
 
-# The main job: plan a region's tiles and show what a tile key looks like.
+# The main job end to end with the built-in grid source (no network): plan, download levels 1-12
+# into demo/, info, verify, export to MBTiles.
 demo: build
-	./$(BUILD)/tools/vtcore_tilepoint 116.391 39.907 12
+	bash scripts/demo.sh $(BUILD)
 
 test: build
 	cd $(BUILD) && ctest $(CTEST_ARGS)

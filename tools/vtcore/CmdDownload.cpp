@@ -1,0 +1,318 @@
+#include "catalog/DataFactory.h"
+#include "catalog/MapTypeManager.h"
+#include "core/Tools.h"
+#include "storage/IdxFileDepository.h"
+#include "tools/vtcore/Commands_p.h"
+#include "tools/vtcore/Downloader.h"
+#include "tools/vtcore/TilePlan.h"
+#include "tools/vtcore/TileSource.h"
+#include "tools/vtcore/Vtcore.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+#include <climits>
+#include <cmath>
+
+namespace VtCli {
+namespace {
+
+struct SourceChoice {
+    std::unique_ptr<ITileSource> source;
+    int invalidImageSize = 0;
+};
+
+bool MakeSource(const QCommandLineParser& parser, int mapType, SourceChoice& choice, QString& error) {
+    const QString spec = parser.value(QStringLiteral("source"));
+    HeaderList headers;
+    for (const QString& h : parser.values(QStringLiteral("header"))) {
+        QByteArray name;
+        QByteArray value;
+        if (!ParseHeader(h, name, value, error)) return false;
+        headers.append({name, value});
+    }
+    if (parser.isSet(QStringLiteral("referer")))
+        headers.append({QByteArrayLiteral("Referer"), parser.value(QStringLiteral("referer")).toUtf8()});
+    if (parser.isSet(QStringLiteral("user-agent")))
+        headers.append({QByteArrayLiteral("User-Agent"), parser.value(QStringLiteral("user-agent")).toUtf8()});
+    if (spec == QLatin1String("grid")) {
+        choice.source = MakeGridSource();
+        return true;
+    }
+    (void)mapType;
+    error = QStringLiteral("unknown source '%1' (grid)").arg(spec);
+    return false;
+}
+
+QString ProgressLine(const DownloadCounts& c) {
+    const long long done = c.present + c.stored + c.failed + c.missing;
+    const int percent = c.planned > 0 ? int(100.0 * double(done) / double(c.planned)) : 100;
+    return QStringLiteral("%1/%2 tiles (%3%): %4 stored, %5 failed, %6 missing, %7 present")
+        .arg(done)
+        .arg(c.planned)
+        .arg(percent)
+        .arg(c.stored)
+        .arg(c.failed)
+        .arg(c.missing)
+        .arg(c.present);
+}
+
+QString ProgressBar(const DownloadCounts& c, double seconds) {
+    constexpr int kWidth = 30;
+    const long long done = c.present + c.stored + c.failed + c.missing;
+    const double f = c.planned > 0 ? double(done) / double(c.planned) : 1.0;
+    const int filled = int(f * kWidth);
+    const double rate = seconds > 0 ? double(c.stored + c.failed + c.missing) / seconds : 0.0;
+    return QStringLiteral("\r[%1%2] %3% %4/%5 tiles, %6 failed, %7 tiles/s ")
+        .arg(QString(filled, QLatin1Char('#')), QString(kWidth - filled, QLatin1Char('.')))
+        .arg(int(f * 100))
+        .arg(done)
+        .arg(c.planned)
+        .arg(c.failed)
+        .arg(int(rate));
+}
+
+// The task row of a depository (by its index path); -1 when there is none.
+int FindTaskRow(const QString& idxPath) {
+    for (const DownloadTask& t : DataFactory::getTaskList())
+        if (QDir::cleanPath(QFileInfo(t.path).absoluteFilePath()) == idxPath) return t.ID;
+    return -1;
+}
+
+bool SameExtent(const EXTENT& a, const EXTENT& b) {
+    // The header keeps doubles exactly; a region re-derived from the same options matches to the bit,
+    // but text round trips of the user's numbers may differ in the last digits.
+    return std::fabs(a.minx - b.minx) < 1e-9 && std::fabs(a.miny - b.miny) < 1e-9 &&
+           std::fabs(a.maxx - b.maxx) < 1e-9 && std::fabs(a.maxy - b.maxy) < 1e-9;
+}
+
+}  // namespace
+
+int CmdDownload(const QStringList& args, Io& io) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Downloads a region's tiles into a depository (<name>.idx + <name>.dat) and keeps a task row in the "
+        "task database. Run again on the same depository to resume; the region may then be left out."));
+    parser.addPositionalArgument(QStringLiteral("depository"), QStringLiteral("Index file (.idx added when missing)."));
+    AddRegionOptions(parser);
+    parser.addOption({QStringLiteral("map-type"), QStringLiteral("Map type id (default 602, custom Web Mercator)."),
+                      QStringLiteral("id")});
+    parser.addOption({QStringLiteral("levels"), QStringLiteral("One-based levels: 12, 1-12 or 3,5,7-9."),
+                      QStringLiteral("list")});
+    parser.addOption({QStringLiteral("source"), QStringLiteral("Tile source: grid (default)."),
+                      QStringLiteral("source"), QStringLiteral("grid")});
+    parser.addOption({QStringLiteral("threads"), QStringLiteral("Concurrent requests (default 8)."),
+                      QStringLiteral("n"), QStringLiteral("8")});
+    parser.addOption({QStringLiteral("retries"), QStringLiteral("Further attempts of a failed tile (default 3)."),
+                      QStringLiteral("n"), QStringLiteral("3")});
+    parser.addOption({QStringLiteral("backoff"), QStringLiteral("Delay before the first retry, doubled after each (ms, default 250)."),
+                      QStringLiteral("ms"), QStringLiteral("250")});
+    parser.addOption({QStringLiteral("rate"), QStringLiteral("At most this many requests a second (default: no limit)."),
+                      QStringLiteral("n"), QStringLiteral("0")});
+    parser.addOption({QStringLiteral("timeout"), QStringLiteral("Time allowed for one request (ms, default 15000)."),
+                      QStringLiteral("ms"), QStringLiteral("15000")});
+    parser.addOption({QStringLiteral("header"), QStringLiteral("Extra request header \"Name: value\" (repeatable)."),
+                      QStringLiteral("header")});
+    parser.addOption({QStringLiteral("referer"), QStringLiteral("Referer header."), QStringLiteral("url")});
+    parser.addOption({QStringLiteral("user-agent"), QStringLiteral("User-Agent header."), QStringLiteral("text")});
+    parser.addOption({QStringLiteral("name"), QStringLiteral("Task name (default: the depository's file name)."),
+                      QStringLiteral("name")});
+    parser.addOption({QStringLiteral("db-dir"),
+                      QStringLiteral("Folder of the task database task.db (default: the depository's folder)."),
+                      QStringLiteral("dir")});
+    parser.addOption({QStringLiteral("overwrite"), QStringLiteral("Start again: replace an existing depository.")});
+    parser.addOption({QStringLiteral("quiet"), QStringLiteral("No progress output.")});
+    parser.addOption({QStringLiteral("progress-interval"),
+                      QStringLiteral("Milliseconds between progress lines (default 2000; the bar: 200)."),
+                      QStringLiteral("ms")});
+    int code = kExitOk;
+    if (!ParseCommand(parser, QStringLiteral("download"), args, io, code)) return code;
+    if (parser.positionalArguments().size() != 1)
+        return Fail(io, QStringLiteral("download: give one depository (see vtcore download --help)"));
+
+    QString error;
+    DownloadOptions options;
+    double rate = 0;
+    if (!ParseInt(parser.value(QStringLiteral("threads")), 1, 256, options.threads, error) ||
+        !ParseInt(parser.value(QStringLiteral("retries")), 0, 100, options.retries, error) ||
+        !ParseInt(parser.value(QStringLiteral("backoff")), 0, 600000, options.backoffMs, error) ||
+        !ParseInt(parser.value(QStringLiteral("timeout")), 1, 3600000, options.timeoutMs, error) ||
+        !ParseDouble(parser.value(QStringLiteral("rate")), 0, 1e6, rate, error))
+        return Fail(io, error);
+    options.ratePerSecond = rate;
+    options.maxBackoffMs = std::max(options.backoffMs, 8000);
+    const bool bar = !parser.isSet(QStringLiteral("quiet")) && StderrIsTerminal();
+    int interval = bar ? 200 : 2000;
+    if (parser.isSet(QStringLiteral("progress-interval")) &&
+        !ParseInt(parser.value(QStringLiteral("progress-interval")), 10, 3600000, interval, error))
+        return Fail(io, error);
+
+    const QString idxPath = DepositoryPath(parser.positionalArguments().first());
+    const std::string idx8 = DepositoryPath8(idxPath);
+    if (idx8.empty()) return Fail(io, QStringLiteral("cannot use the path %1").arg(idxPath));
+    const QString datPath = QFileInfo(idxPath).path() + QLatin1Char('/') + QFileInfo(idxPath).completeBaseName() +
+                            QStringLiteral(".dat");
+    const bool exists = QFileInfo::exists(idxPath) || QFileInfo::exists(datPath);
+    const bool create = !exists || parser.isSet(QStringLiteral("overwrite"));
+
+    // The task database lives beside the depository unless told otherwise.
+    DataFactory::setApplicationDir(parser.isSet(QStringLiteral("db-dir")) ? parser.value(QStringLiteral("db-dir"))
+                                                                         : QFileInfo(idxPath).path());
+    QDir().mkpath(DataFactory::applicationDir());
+
+    CIdxFileDepository dep;
+    dep.SetIndexFile(idx8);
+    int mapType = kDefaultMapType;
+    if (parser.isSet(QStringLiteral("map-type")) &&
+        !ParseInt(parser.value(QStringLiteral("map-type")), INT_MIN, INT_MAX, mapType, error))
+        return Fail(io, error);
+    QList<int> levels;
+    if (parser.isSet(QStringLiteral("levels")) &&
+        !ParseLevels(parser.value(QStringLiteral("levels")), 1, kMaxDepositoryLevel, levels, error))
+        return Fail(io, error);
+
+    if (!create) {
+        // The map type of an existing depository decides the source's tile scheme.
+        const STRUCT_DOWNLOAD_TASK stored = CIdxFileDepository::ReadDatFileInfo(DepositoryPath8(datPath));
+        if (stored.version == 0)
+            return Fail(io, QStringLiteral("%1 is not a readable depository (use --overwrite to start again)")
+                                .arg(idxPath));
+        if (parser.isSet(QStringLiteral("map-type")) && mapType != stored.maptype)
+            return Fail(io, QStringLiteral("the depository holds map type %1, not %2").arg(stored.maptype).arg(mapType));
+        mapType = stored.maptype;
+    }
+    // The source is checked before anything is written: a typo must not leave an empty depository.
+    SourceChoice choice;
+    if (!MakeSource(parser, mapType, choice, error)) return Fail(io, error);
+
+    DownloadTask task;
+    int taskId = -1;
+    TilePlan plan;
+    if (create) {
+        if (!HasRegionOption(parser) || levels.isEmpty())
+            return Fail(io, QStringLiteral("download: a new depository needs a region and --levels"));
+        Region region;
+        if (!RegionFromOptions(parser, mapType, -1, region, error)) return Fail(io, error);
+        if (!MakeTilePlan(mapType, region, levels, plan, error)) return Fail(io, error);
+        if (plan.indexSlots > kMaxDepositorySlots)
+            return Fail(io, QStringLiteral("the region needs an index of %1 slots (at most %2); choose fewer levels or "
+                                           "a smaller region")
+                                .arg(FormatCount(plan.indexSlots), FormatCount(kMaxDepositorySlots)));
+        task.name = parser.isSet(QStringLiteral("name")) ? parser.value(QStringLiteral("name"))
+                                                         : QFileInfo(idxPath).completeBaseName();
+        task.path = idxPath;
+        task.extent = region.extent;
+        task.level = levels;
+        task.maptype = mapType;
+        task.threadcount = options.threads;
+        task.rangetype = region.IsShaped() ? 1 : 0;
+        task.rangepoints = region.polygons;
+        task.bIsGoogleOffset = MapTypeDatum(mapType, -1) == Datum::Gcj02;
+        task.createTm = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+        task.state = TASK_STATE_DOWNLOADING;
+        if (!dep.Create(task, true, nullptr, BLOCK_WAITING))
+            return Fail(io, QStringLiteral("cannot create the depository %1").arg(idxPath));
+        if (!dep.Open(false)) return Fail(io, QStringLiteral("cannot open the depository %1").arg(idxPath));
+        // A replaced depository's old row goes too, so the database holds one row per depository.
+        for (int old = FindTaskRow(idxPath); old >= 0; old = FindTaskRow(idxPath))
+            if (!DataFactory::deleteTask(old)) break;
+        DownloadTask row = task;
+        if (task.bIsGoogleOffset) row.threadcount += 1000;  // how the task table records offset tiles
+        if (!DataFactory::addNewTask(row, plan.totalTiles, &taskId))
+            io.err << "vtcore: warning: no task row written to " << DataFactory::applicationDir() << "/task.db\n";
+        else if (region.IsShaped())
+            DataFactory::insertPolygonData(taskId, EncodeTaskPolygons(region.polygons));
+        io.out << "depository " << idxPath << " (new)\n";
+    } else {
+        if (!dep.Open(false)) return Fail(io, QStringLiteral("cannot open the depository %1").arg(idxPath));
+        static_cast<STRUCT_DOWNLOAD_TASK&>(task) = dep.GetDatFileInfo();
+        if (!levels.isEmpty() && levels != task.level)
+            return Fail(io, QStringLiteral("the depository holds levels %1, not %2 (use --overwrite to start again)")
+                                .arg(FormatLevels(task.level), FormatLevels(levels)));
+        if (HasRegionOption(parser)) {
+            Region region;
+            if (!RegionFromOptions(parser, mapType, -1, region, error)) return Fail(io, error);
+            if (!SameExtent(region.extent, task.extent))
+                return Fail(io, QStringLiteral("the depository holds another region (use --overwrite to start again)"));
+        }
+        Region stored;
+        stored.extent = task.extent;
+        if (!MakeTilePlan(mapType, stored, task.level, plan, error)) return Fail(io, error);
+        taskId = FindTaskRow(idxPath);
+        if (taskId < 0) {
+            DownloadTask row;
+            static_cast<STRUCT_DOWNLOAD_TASK&>(row) = task;
+            row.threadcount = options.threads + (task.bIsGoogleOffset ? 1000 : 0);
+            row.createTm = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+            DataFactory::addNewTask(row, plan.totalTiles, &taskId);
+        }
+        io.out << "depository " << idxPath << " (resumed)\n";
+    }
+
+    options.invalidImageSize = CMapTypeManager::getInstance()->getMaptypeInvalidImgeSize(mapType);
+    options.acceptAnyBody = Tools::isDem(mapType, -1);
+
+    io.out << "task       " << (taskId >= 0 ? QString::number(taskId) : QStringLiteral("-")) << " in "
+           << QDir::toNativeSeparators(DataFactory::applicationDir() + QStringLiteral("/task.db")) << "\n";
+    io.out << "map type   " << MapTypeText(mapType) << " (" << TileModelText(plan.tileModel) << " tiles)\n";
+    io.out << "source     " << choice.source->Describe() << "\n";
+    io.out << "levels     " << FormatLevels(task.level) << "\n";
+    io.out.flush();
+
+    if (taskId >= 0) DataFactory::alterTaskState(taskId, TASK_STATE_DOWNLOADING);
+    StopFlag().store(false);
+    QElapsedTimer clock;
+    clock.start();
+    qint64 lastSaved = 0;
+    CTileDownloader downloader(dep, *choice.source, options);
+    const bool quiet = parser.isSet(QStringLiteral("quiet"));
+    const DownloadEnd end = downloader.Run(
+        StopFlag(),
+        [&](const DownloadCounts& c) {
+            if (!quiet) {
+                if (bar) io.err << ProgressBar(c, clock.elapsed() / 1000.0);
+                else io.err << "progress " << ProgressLine(c) << "\n";
+                io.err.flush();
+            }
+            if (taskId >= 0 && clock.elapsed() - lastSaved >= 2000) {
+                lastSaved = clock.elapsed();
+                DataFactory::saveProgress(taskId, QStringLiteral("%1/%2").arg(c.present + c.stored).arg(c.planned));
+            }
+        },
+        interval);
+    if (bar && !quiet) io.err << "\n";
+    dep.FlushIdxFile();
+    dep.FlushDATFile();
+    dep.Close();
+
+    const DownloadCounts c = downloader.Counts();
+    const long long have = c.present + c.stored;
+    ENUM_TASK_STATE state = TASK_STATE_COMPLETED;
+    int exitCode = kExitOk;
+    if (end == DownloadEnd::WriteFailed) {
+        state = TASK_STATE_FAILED;
+        exitCode = Fail(io, downloader.LastError());
+    } else if (end == DownloadEnd::Interrupted) {
+        state = TASK_STATE_PAUSED;
+        exitCode = kExitInterrupted;
+    } else if (have < c.planned) {
+        state = TASK_STATE_FAILED;
+        exitCode = kExitIncomplete;
+    }
+    if (taskId >= 0) {
+        DataFactory::saveProgress(taskId, QStringLiteral("%1/%2").arg(have).arg(c.planned));
+        DataFactory::alterTaskState(taskId, state);
+    }
+    io.out << "tiles      " << FormatCount(have) << " of " << FormatCount(c.planned) << " in the depository ("
+           << FormatCount(c.stored) << " fetched now, " << FormatCount(c.present) << " before)\n";
+    if (c.failed + c.missing > 0)
+        io.out << "failed     " << FormatCount(c.failed) << " failed, " << FormatCount(c.missing)
+               << " missing at the source; run again to retry them\n";
+    if (end == DownloadEnd::Interrupted) io.out << "stopped    interrupted; run the same command again to resume\n";
+    io.out << "state      " << StateText(state) << QString::asprintf(" (%.1f s)\n", clock.elapsed() / 1000.0);
+    return exitCode;
+}
+
+}  // namespace VtCli

@@ -1,0 +1,200 @@
+#include "core/Tools.h"
+#include "storage/IdxFileDepository.h"
+#include "tools/vtcore/Commands_p.h"
+#include "tools/vtcore/Vtcore.h"
+
+#include <QFileInfo>
+#include <QImage>
+
+#include <algorithm>
+#include <map>
+#include <vector>
+
+namespace VtCli {
+namespace {
+
+// Problems printed one by one; the rest are only counted.
+constexpr int kMaxListedProblems = 50;
+
+bool OpenDepository(const QString& argument, bool readOnly, CIdxFileDepository& dep, QString& idxPath, Io& io) {
+    idxPath = DepositoryPath(argument);
+    if (!QFileInfo::exists(idxPath)) {
+        Fail(io, QStringLiteral("no depository %1").arg(idxPath));
+        return false;
+    }
+    dep.SetIndexFile(DepositoryPath8(idxPath));
+    if (!dep.Open(readOnly)) {
+        Fail(io, QStringLiteral("%1 is not a readable depository (see the log for the reason)").arg(idxPath));
+        return false;
+    }
+    return true;
+}
+
+struct LevelSlots {
+    int level = 0;
+    long long first = 0;  // first slot
+    long long count = 0;
+};
+
+std::vector<LevelSlots> SelectedLevels(CIdxFileDepository& dep) {
+    std::vector<int> levels = dep.GetLevelList();
+    std::sort(levels.begin(), levels.end());
+    const CDatIndexConvert& conv = dep.GetIndexConverter();
+    std::vector<LevelSlots> out;
+    for (int l : levels) out.push_back(LevelSlots{l, conv.GetTileNumberUtilLevel(l - 1) + 1, conv.GetTileNumber(l)});
+    return out;
+}
+
+QString SlotText(CIdxFileDepository& dep, long long slot) {
+    const CTileKey key = dep.GetIndexConverter().ConvertToTileKey(slot);  // one-based
+    return QStringLiteral("slot %1 (level %2, column %3, row %4)")
+        .arg(slot)
+        .arg(key.GetLevel())
+        .arg(key.GetTileX() - 1)
+        .arg(key.GetTileY() - 1);
+}
+
+}  // namespace
+
+int CmdInfo(const QStringList& args, Io& io) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("A depository's description and the states of its slots."));
+    parser.addPositionalArgument(QStringLiteral("depository"), QStringLiteral("Index file."));
+    int code = kExitOk;
+    if (!ParseCommand(parser, QStringLiteral("info"), args, io, code)) return code;
+    if (parser.positionalArguments().size() != 1) return Fail(io, QStringLiteral("info: give one depository"));
+    CIdxFileDepository dep;
+    QString idxPath;
+    if (!OpenDepository(parser.positionalArguments().first(), true, dep, idxPath, io)) return kExitError;
+    QTextStream& out = io.out;
+    const STRUCT_DOWNLOAD_TASK task = dep.GetDatFileInfo();
+    out << "depository " << idxPath << "\n";
+    out << "data file  " << QString::fromLocal8Bit(dep.GetDATFile().c_str()) << " ("
+        << FormatCount(QFileInfo(QString::fromLocal8Bit(dep.GetDATFile().c_str())).size()) << " bytes)\n";
+    out << "map type   " << MapTypeText(task.maptype) << " ("
+        << TileModelText(dep.GetIndexConverter().GetTileModel()) << " tiles)\n";
+    out << "header\n";
+    for (const QString& line : QString::fromStdString(dep.GetDescription()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
+        out << "  " << line << "\n";
+    out << QString::asprintf("%5s %5s %12s %12s %12s %12s %12s %12s\n", "level", "zoom", "slots", "stored", "waiting",
+                             "failed", "damaged", "outside");
+    long long totals[6] = {0, 0, 0, 0, 0, 0};
+    long long other = 0;
+    for (const LevelSlots& ls : SelectedLevels(dep)) {
+        long long n[6] = {ls.count, 0, 0, 0, 0, 0};
+        for (long long s = ls.first; s < ls.first + ls.count; ++s) {
+            switch (dep.GetFileIndexStatus(s)) {
+            case BLOCK_HAS_DATA: ++n[1]; break;
+            case BLOCK_WAITING: ++n[2]; break;
+            case BLOCK_EMPTY: ++n[3]; break;
+            case BLOCK_DAMAGED: ++n[4]; break;
+            case BLOCK_SKIPPED_LEVEL: ++n[5]; break;
+            default: ++other; break;
+            }
+        }
+        for (int i = 0; i < 6; ++i) totals[i] += n[i];
+        out << QString::asprintf("%5d %5d %12s %12s %12s %12s %12s %12s\n", ls.level, ls.level - 1,
+                                 qPrintable(FormatCount(n[0])), qPrintable(FormatCount(n[1])),
+                                 qPrintable(FormatCount(n[2])), qPrintable(FormatCount(n[3])),
+                                 qPrintable(FormatCount(n[4])), qPrintable(FormatCount(n[5])));
+    }
+    out << QString::asprintf("%11s %12s %12s %12s %12s %12s %12s\n", "total", qPrintable(FormatCount(totals[0])),
+                             qPrintable(FormatCount(totals[1])), qPrintable(FormatCount(totals[2])),
+                             qPrintable(FormatCount(totals[3])), qPrintable(FormatCount(totals[4])),
+                             qPrintable(FormatCount(totals[5])));
+    if (other > 0) out << FormatCount(other) << " slots in an unknown state (run vtcore verify)\n";
+    return kExitOk;
+}
+
+int CmdVerify(const QStringList& args, Io& io) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Checks every slot of a depository: map IDs, offsets and lengths inside the data file, tiles that "
+        "decode. --repair marks damaged tiles so that download fetches them again."));
+    parser.addPositionalArgument(QStringLiteral("depository"), QStringLiteral("Index file."));
+    parser.addOption({QStringLiteral("repair"), QStringLiteral("Mark damaged tiles for download.")});
+    int code = kExitOk;
+    if (!ParseCommand(parser, QStringLiteral("verify"), args, io, code)) return code;
+    if (parser.positionalArguments().size() != 1) return Fail(io, QStringLiteral("verify: give one depository"));
+    const bool repair = parser.isSet(QStringLiteral("repair"));
+    CIdxFileDepository dep;
+    QString idxPath;
+    if (!OpenDepository(parser.positionalArguments().first(), !repair, dep, idxPath, io)) return kExitError;
+
+    const qint64 datSize = QFileInfo(QString::fromLocal8Bit(dep.GetDATFile().c_str())).size();
+    const qint64 idxSize = QFileInfo(idxPath).size();
+    const bool elevation = Tools::isDem(dep.GetMapType(), -1);
+    long long problems = 0;
+    long long repaired = 0;
+    long long tiles = 0;
+    long long checked = 0;
+    auto report = [&](const QString& text) {
+        if (++problems <= kMaxListedProblems) io.out << text << "\n";
+    };
+    const long long expectedSlots = dep.GetMaxIndex();
+    if (idxSize != expectedSlots * CIdxFileDepository::kSlotSize)
+        report(QStringLiteral("index file holds %1 bytes, %2 slots need %3")
+                   .arg(idxSize)
+                   .arg(expectedSlots)
+                   .arg(expectedSlots * CIdxFileDepository::kSlotSize));
+    std::vector<unsigned char> buffer(CIdxFileDepository::kTravelBuffer);
+    for (const LevelSlots& ls : SelectedLevels(dep)) {
+        for (long long slot = ls.first; slot < ls.first + ls.count; ++slot) {
+            ++checked;
+            long long mapId = 0;
+            long long offset = 0;
+            int length = 0;
+            if (!dep.GetIndexInfo(mapId, offset, length, slot)) {
+                report(SlotText(dep, slot) + QStringLiteral(": cannot be read"));
+                continue;
+            }
+            long long expectedId = 0;
+            int level = 0;
+            dep.ConvertDatIndexToMapIndex(expectedId, level, slot);
+            // A slot past a short index reads as zeros; the size check above reports that once.
+            if (mapId != expectedId && !(mapId == 0 && offset == 0 && length == 0)) {
+                report(SlotText(dep, slot) + QStringLiteral(": holds map ID %1, expected %2").arg(mapId).arg(expectedId));
+                continue;  // the slot belongs to another tile: marking it would not help
+            }
+            QString problem;
+            if (offset < 0 || (offset < 100 && offset != BLOCK_EMPTY && offset != BLOCK_WAITING &&
+                               offset != BLOCK_DAMAGED && offset != BLOCK_SKIPPED_LEVEL && offset != BLOCK_HAS_DATA)) {
+                problem = QStringLiteral("unknown state %1").arg(offset);
+            } else if (offset >= 100) {
+                ++tiles;
+                if (length < 1 || length > CIdxFileDepository::kTravelBuffer - 1)
+                    problem = QStringLiteral("tile length %1 out of range").arg(length);
+                else if (offset + length > datSize)
+                    problem = QStringLiteral("tile bytes %1..%2 lie beyond the data file's end (%3)")
+                                  .arg(offset)
+                                  .arg(offset + length)
+                                  .arg(datSize);
+                else if (dep.ReadBuffer(slot, buffer.data(), int(buffer.size())) != length)
+                    problem = QStringLiteral("tile bytes cannot be read");
+                else if (!elevation && QImage::fromData(buffer.data(), length).isNull())
+                    problem = QStringLiteral("tile of %1 bytes is not a decodable image").arg(length);
+            }
+            if (problem.isEmpty()) continue;
+            QString line = SlotText(dep, slot) + QStringLiteral(": ") + problem;
+            if (repair) {
+                if (dep.SetFileIndexStatus(slot, BLOCK_DAMAGED, false)) {
+                    ++repaired;
+                    line += QStringLiteral(" (marked for download)");
+                } else {
+                    line += QStringLiteral(" (could not be marked)");
+                }
+            }
+            report(line);
+        }
+    }
+    if (repair) dep.FlushIdxFile();
+    if (problems > kMaxListedProblems) io.out << "... and " << FormatCount(problems - kMaxListedProblems) << " more\n";
+    io.out << "checked    " << FormatCount(checked) << " slots, " << FormatCount(tiles) << " tiles\n";
+    io.out << "problems   " << FormatCount(problems);
+    if (repair) io.out << ", " << FormatCount(repaired) << " marked for download";
+    io.out << "\n";
+    if (problems == 0) io.out << "result     ok\n";
+    return problems == 0 || (repair && repaired == problems) ? kExitOk : kExitIncomplete;
+}
+
+}  // namespace VtCli

@@ -1,0 +1,84 @@
+#include "tools/vtcore/Commands_p.h"
+#include "tools/vtcore/TilePlan.h"
+#include "tools/vtcore/Vtcore.h"
+
+#include <QJsonArray>
+#include <climits>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace VtCli {
+namespace {
+
+void PrintPlan(const TilePlan& plan, const Region& region, Io& io) {
+    QTextStream& out = io.out;
+    out << "map type   " << MapTypeText(plan.mapType) << " (" << TileModelText(plan.tileModel) << " tiles)\n";
+    out << "region     " << region.description << "\n";
+    out << "extent     " << QString::asprintf("%.6f, %.6f .. %.6f, %.6f", plan.extent.minx, plan.extent.miny,
+                                              plan.extent.maxx, plan.extent.maxy)
+        << " (map datum)\n";
+    out << QString::asprintf("%5s %5s %21s %21s %14s\n", "level", "zoom", "columns", "rows", "tiles");
+    for (const LevelPlan& lp : plan.levels) {
+        const QString cols = QStringLiteral("%1..%2").arg(lp.minCol).arg(lp.maxCol);
+        const QString rows = QStringLiteral("%1..%2").arg(lp.minRow).arg(lp.maxRow);
+        out << QString::asprintf("%5d %5d %21s %21s %14s\n", lp.level, lp.zoom, qPrintable(cols), qPrintable(rows),
+                                 qPrintable(FormatCount(lp.tiles)));
+    }
+    out << "total      " << FormatCount(plan.totalTiles) << " tiles, about "
+        << QString::asprintf("%.1f", plan.sizeMB) << " MB\n";
+}
+
+QJsonObject PlanJson(const TilePlan& plan, const Region& region) {
+    QJsonArray levels;
+    for (const LevelPlan& lp : plan.levels) {
+        levels.append(QJsonObject{{"level", lp.level},
+                                  {"zoom", lp.zoom},
+                                  {"minCol", lp.minCol},
+                                  {"maxCol", lp.maxCol},
+                                  {"minRow", lp.minRow},
+                                  {"maxRow", lp.maxRow},
+                                  {"slots", double(lp.slotCount)},
+                                  {"tiles", double(lp.tiles)}});
+    }
+    return QJsonObject{{"mapType", plan.mapType},
+                       {"tileModel", int(plan.tileModel)},
+                       {"region", region.description},
+                       {"extent", QJsonArray{plan.extent.minx, plan.extent.miny, plan.extent.maxx, plan.extent.maxy}},
+                       {"levels", levels},
+                       {"totalTiles", double(plan.totalTiles)},
+                       {"indexSlots", double(plan.indexSlots)},
+                       {"sizeMB", plan.sizeMB}};
+}
+
+}  // namespace
+
+int CmdPlan(const QStringList& args, Io& io) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Tile ranges and counts of a region."));
+    AddRegionOptions(parser);
+    parser.addOption({QStringLiteral("map-type"), QStringLiteral("Map type id (default 602, custom Web Mercator)."),
+                      QStringLiteral("id"), QString::number(kDefaultMapType)});
+    parser.addOption({QStringLiteral("levels"), QStringLiteral("One-based levels: 12, 1-12 or 3,5,7-9."),
+                      QStringLiteral("list")});
+    parser.addOption({QStringLiteral("json"), QStringLiteral("Print JSON.")});
+    int code = kExitOk;
+    if (!ParseCommand(parser, QStringLiteral("plan"), args, io, code)) return code;
+    QString error;
+    int mapType = 0;
+    if (!ParseInt(parser.value(QStringLiteral("map-type")), INT_MIN, INT_MAX, mapType, error)) return Fail(io, error);
+    if (!parser.isSet(QStringLiteral("levels"))) return Fail(io, QStringLiteral("plan: --levels is required"));
+    QList<int> levels;
+    if (!ParseLevels(parser.value(QStringLiteral("levels")), 1, kMaxDepositoryLevel, levels, error))
+        return Fail(io, error);
+    Region region;
+    if (!RegionFromOptions(parser, mapType, -1, region, error)) return Fail(io, error);
+    TilePlan plan;
+    if (!MakeTilePlan(mapType, region, levels, plan, error)) return Fail(io, error);
+    if (parser.isSet(QStringLiteral("json")))
+        io.out << QJsonDocument(PlanJson(plan, region)).toJson(QJsonDocument::Indented);
+    else
+        PrintPlan(plan, region, io);
+    return kExitOk;
+}
+
+}  // namespace VtCli

@@ -1,0 +1,184 @@
+#include "catalog/DataFactory.h"
+#include "core/Tools.h"
+#include "storage/MapSheetModel.h"
+#include "tools/vtcore/Commands_p.h"
+#include "tools/vtcore/Vtcore.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace VtCli {
+namespace {
+
+// Sheet lists longer than this are counted, not printed, unless --max says otherwise.
+constexpr int kDefaultMaxSheets = 1000;
+
+bool ParseScale(const QString& text, ENUM_MAPSHEET& scale, QString& error) {
+    const QString t = text.trimmed().toUpper();
+    static const char* const kRatios[] = {"1000000", "500000", "250000", "100000", "50000", "25000",
+                                          "10000",   "5000",   "2000",   "1000",   "500"};
+    for (int i = 0; i < 11; ++i) {
+        if (t == QString(QChar('A' + i)) || t == QString::number(i + 1) ||
+            t == QStringLiteral("1:") + QLatin1String(kRatios[i])) {
+            scale = static_cast<ENUM_MAPSHEET>(i + 1);
+            return true;
+        }
+    }
+    error = QStringLiteral("unknown scale '%1' (1..11, A..K or 1:50000 and the like)").arg(text);
+    return false;
+}
+
+}  // namespace
+
+int CmdTasks(const QStringList& args, Io& io) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("The tasks of a task database (task.db)."));
+    parser.addOption({QStringLiteral("db-dir"), QStringLiteral("Folder of task.db (default: the current folder)."),
+                      QStringLiteral("dir"), QStringLiteral(".")});
+    parser.addOption({QStringLiteral("json"), QStringLiteral("Print JSON.")});
+    int code = kExitOk;
+    if (!ParseCommand(parser, QStringLiteral("tasks"), args, io, code)) return code;
+    const QString dir = parser.value(QStringLiteral("db-dir"));
+    if (!QFile::exists(dir + QStringLiteral("/task.db")))
+        return Fail(io, QStringLiteral("no task database in %1").arg(dir));
+    DataFactory::setApplicationDir(dir);
+    const QList<DownloadTask> tasks = DataFactory::getTaskList();
+    if (parser.isSet(QStringLiteral("json"))) {
+        QJsonArray list;
+        for (const DownloadTask& t : tasks) {
+            QJsonArray levels;
+            for (int l : t.level) levels.append(l);
+            list.append(QJsonObject{{"id", t.ID},
+                                    {"name", t.name},
+                                    {"path", t.path},
+                                    {"state", t.state},
+                                    {"stateText", StateText(t.state)},
+                                    {"progress", DataFactory::getProgress(t.ID)},
+                                    {"tiles", double(t.count)},
+                                    {"levels", levels},
+                                    {"mapType", t.maptype},
+                                    {"created", t.createTm}});
+        }
+        io.out << QJsonDocument(list).toJson(QJsonDocument::Indented);
+        return kExitOk;
+    }
+    io.out << QString::asprintf("%4s  %-10s %-14s %10s  %-8s %-6s  %s\n", "id", "state", "progress", "tiles", "levels",
+                                "map", "name / path");
+    for (const DownloadTask& t : tasks) {
+        // Chinese state names are two columns wide per character; pad by characters, not bytes.
+        QString state = StateText(t.state);
+        state += QString(std::max(0, 10 - 2 * state.size()), QLatin1Char(' '));
+        io.out << QString::asprintf("%4d  ", t.ID) << state << " "
+               << QString::asprintf("%-14s %10s  %-8s %-6d  ", qPrintable(DataFactory::getProgress(t.ID)),
+                                    qPrintable(FormatCount(t.count)), qPrintable(FormatLevels(t.level)), t.maptype)
+               << t.name << "  " << t.path << "\n";
+    }
+    if (tasks.isEmpty()) io.out << "(no tasks)\n";
+    return kExitOk;
+}
+
+int CmdConvert(const QStringList& args, Io& io) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Converts points between WGS84, GCJ-02 and BD-09. Points are \"longitude, latitude[, height]\" "
+        "groups in the arguments or, without arguments, on standard input."));
+    parser.addPositionalArgument(QStringLiteral("points"), QStringLiteral("Text holding the points."));
+    parser.addOption({QStringLiteral("from"), QStringLiteral("Datum of the points (default wgs84)."),
+                      QStringLiteral("datum"), QStringLiteral("wgs84")});
+    parser.addOption({QStringLiteral("to"), QStringLiteral("Datum wanted."), QStringLiteral("datum")});
+    int code = kExitOk;
+    if (!ParseCommand(parser, QStringLiteral("convert"), args, io, code)) return code;
+    QString error;
+    Datum from = Datum::Wgs84;
+    Datum to = Datum::Wgs84;
+    if (!parser.isSet(QStringLiteral("to"))) return Fail(io, QStringLiteral("convert: --to is required"));
+    if (!ParseDatum(parser.value(QStringLiteral("from")), from, error) ||
+        !ParseDatum(parser.value(QStringLiteral("to")), to, error))
+        return Fail(io, error);
+    QString text = parser.positionalArguments().join(QLatin1Char(' '));
+    if (parser.positionalArguments().isEmpty()) {
+        QTextStream in(stdin);
+        text = in.readAll();
+    }
+    const std::vector<CVector3D> points = Tools::ParseCoordinates(text);
+    if (points.empty())
+        return Fail(io, QStringLiteral("convert: no points found (\"longitude, latitude\" groups of numbers)"));
+    for (const CVector3D& p : points) {
+        const QPointF q = ConvertPoint(QPointF(p.x, p.y), from, to);
+        io.out << QString::asprintf("%.8f, %.8f", q.x(), q.y());
+        if (p.z != 0.0) io.out << QString::asprintf(", %g", p.z);
+        io.out << "\n";
+    }
+    return kExitOk;
+}
+
+int CmdSheet(const QStringList& args, Io& io) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "The map sheet holding a point (\"longitude, latitude\"), or the sheets covering a region, at a scale "
+        "of the national series."));
+    parser.addPositionalArgument(QStringLiteral("point"), QStringLiteral("A point, when no region is given."));
+    parser.addOption({QStringLiteral("scale"), QStringLiteral("1..11, A..K or 1:1000000 .. 1:500."),
+                      QStringLiteral("scale")});
+    parser.addOption({QStringLiteral("extent"), QStringLiteral("Region as west,south,east,north."),
+                      QStringLiteral("w,s,e,n")});
+    parser.addOption({QStringLiteral("geojson"), QStringLiteral("Region as the polygons of a GeoJSON file."),
+                      QStringLiteral("file")});
+    parser.addOption({QStringLiteral("max"), QStringLiteral("Longest list printed (default 1000)."),
+                      QStringLiteral("n"), QString::number(kDefaultMaxSheets)});
+    int code = kExitOk;
+    if (!ParseCommand(parser, QStringLiteral("sheet"), args, io, code)) return code;
+    QString error;
+    ENUM_MAPSHEET scale = MAPSHEET_NONE;
+    if (!parser.isSet(QStringLiteral("scale"))) return Fail(io, QStringLiteral("sheet: --scale is required"));
+    if (!ParseScale(parser.value(QStringLiteral("scale")), scale, error)) return Fail(io, error);
+    int maxList = kDefaultMaxSheets;
+    if (!ParseInt(parser.value(QStringLiteral("max")), 0, CMapSheetModel::kMaxSheetList, maxList, error))
+        return Fail(io, error);
+    const CMapSheetModel model;
+    const auto nameOf = [&](const CMapSheet& s) {
+        QString name;
+        model.GetStringFromMapSheet(name, s, s.m_bNorth);  // the "N" of northern sheets is usually left out
+        return name;
+    };
+    if (!parser.isSet(QStringLiteral("extent")) && !parser.isSet(QStringLiteral("geojson"))) {
+        const std::vector<CVector3D> points = Tools::ParseCoordinates(parser.positionalArguments().join(' '));
+        if (points.empty()) return Fail(io, QStringLiteral("sheet: give a point \"longitude, latitude\" or a region"));
+        for (const CVector3D& p : points) {
+            const CMapSheet s = model.GetMapSheetFromPoint(scale, QPointF(p.x, p.y));
+            io.out << nameOf(s) << QString::asprintf("  (%.6f, %.6f .. %.6f, %.6f)\n", s.m_rect.left(),
+                                                     s.m_rect.top(), s.m_rect.right(), s.m_rect.bottom());
+        }
+        return kExitOk;
+    }
+    RegionOptions o;
+    o.extent = parser.value(QStringLiteral("extent"));
+    o.geoJsonFile = parser.value(QStringLiteral("geojson"));
+    Region region;
+    if (!LoadRegion(o, region, error)) return Fail(io, error);
+    const QRectF rect(QPointF(region.extent.minx, region.extent.miny), QPointF(region.extent.maxx, region.extent.maxy));
+    const int count = region.IsShaped() ? model.CalcMapSheetCountFromRange(scale, region.polygons, false)
+                                        : model.CalcMapSheetCountFromRect(scale, rect);
+    if (count > maxList) {
+        io.out << FormatCount(count) << " sheets (more than --max " << maxList << "; not listed)\n";
+        return kExitOk;
+    }
+    QList<CMapSheet> sheets;
+    if (region.IsShaped()) {
+        model.GetMapSheetFromRange(sheets, scale, region.polygons);
+    } else {
+        QVector<CMapSheet> v;
+        model.GetMapSheetFromRect(v, scale, rect);
+        for (const CMapSheet& s : v) sheets.append(s);
+    }
+    for (const CMapSheet& s : sheets) io.out << nameOf(s) << "\n";
+    io.out << FormatCount(sheets.size()) << " sheets\n";
+    return kExitOk;
+}
+
+}  // namespace VtCli

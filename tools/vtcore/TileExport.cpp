@@ -1,0 +1,233 @@
+#include "tools/vtcore/TileExport.h"
+
+#include "storage/IdxFileDepository.h"
+#include "tile/ITileModel.h"
+#include "tile/TileModel.h"
+#include "tools/vtcore/Region.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
+#include <QVariant>
+
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+namespace VtCli {
+namespace {
+
+// Latitudes beyond this have no Web Mercator row; bounds are clipped to it.
+constexpr double kMercatorMaxLat = 85.05112877980655;
+
+// Calls `visit(zoom, x, y, bytes)` for every tile with data, levels ascending; stops when it
+// returns false (the result is then false too).
+bool ForEachTile(CIdxFileDepository& dep, const std::function<bool(int, int, int, const CCache&)>& visit) {
+    std::vector<int> levels = dep.GetLevelList();
+    std::sort(levels.begin(), levels.end());
+    const CDatIndexConvert& conv = dep.GetIndexConverter();
+    for (int level : levels) {
+        CTileKey minKey;
+        CTileKey maxKey;
+        if (!conv.GetTileBound(minKey, maxKey, level)) continue;
+        const long long first = conv.GetTileNumberUtilLevel(level - 1) + 1;
+        const int cols = maxKey.GetTileX() - minKey.GetTileX() + 1;
+        const long long count = conv.GetTileNumber(level);
+        for (long long i = 0; i < count; ++i) {
+            if (!dep.IsFileIndexHavData(first + i)) continue;
+            E_QUERY_RESULT result = QUERY_UNKNOWN;
+            const CCache tile = dep.ReadBuffer(result, first + i);
+            if (result != QUERY_OK || !tile.IsValid()) continue;  // damaged: verify reports it
+            if (!visit(level - 1, minKey.GetTileX() + int(i % cols), minKey.GetTileY() + int(i / cols), tile))
+                return false;
+        }
+    }
+    return true;
+}
+
+void Tally(ExportCounts& counts, int zoom, int bytes) {
+    ++counts.tiles;
+    counts.bytes += bytes;
+    counts.minZoom = counts.minZoom < 0 ? zoom : std::min(counts.minZoom, zoom);
+    counts.maxZoom = std::max(counts.maxZoom, zoom);
+}
+
+QString ExecError(const QSqlQuery& q) { return q.lastError().text(); }
+
+// Owns a uniquely named connection and removes it after every query object is gone.
+class CScopedConnection {
+public:
+    explicit CScopedConnection(const QString& file)
+        : m_name(QStringLiteral("vtcore-export-") + QUuid::createUuid().toString(QUuid::WithoutBraces)) {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        db.setDatabaseName(file);
+        m_open = db.open();
+        if (!m_open) m_error = db.lastError().text();
+    }
+    ~CScopedConnection() {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_name, false);
+            if (db.isOpen()) db.close();
+        }
+        QSqlDatabase::removeDatabase(m_name);
+    }
+    CScopedConnection(const CScopedConnection&) = delete;
+    CScopedConnection& operator=(const CScopedConnection&) = delete;
+    QSqlDatabase db() const { return QSqlDatabase::database(m_name, false); }
+    bool open() const { return m_open; }
+    QString error() const { return m_error; }
+
+private:
+    QString m_name;
+    bool m_open = false;
+    QString m_error;
+};
+
+bool WriteMbtiles(CIdxFileDepository& dep, const QString& file, const QString& name, ExportCounts& counts,
+                  QString& error) {
+    CScopedConnection conn(file);
+    if (!conn.open()) {
+        error = QStringLiteral("cannot create %1: %2").arg(file, conn.error());
+        return false;
+    }
+    QSqlDatabase db = conn.db();
+    QSqlQuery q(db);
+    const char* const schema[] = {
+        "CREATE TABLE metadata (name text, value text)",
+        "CREATE TABLE tiles (zoom_level integer, tile_column integer, tile_row integer, tile_data blob)",
+        "CREATE UNIQUE INDEX tile_index ON tiles (zoom_level, tile_column, tile_row)",
+    };
+    for (const char* sql : schema) {
+        if (!q.exec(QString::fromLatin1(sql))) {
+            error = ExecError(q);
+            return false;
+        }
+    }
+    if (!db.transaction()) {
+        error = db.lastError().text();
+        return false;
+    }
+    QSqlQuery insert(db);
+    insert.prepare(QStringLiteral(
+        "INSERT OR REPLACE INTO tiles (zoom_level, tile_column, tile_row, tile_data) VALUES (?, ?, ?, ?)"));
+    CTileModel* model = ITileModel::GetTileModel(TILE_MODEL_MERCATOR, true);
+    QString format;
+    const bool walked = ForEachTile(dep, [&](int zoom, int x, int y, const CCache& tile) {
+        const QByteArray bytes(reinterpret_cast<const char*>(tile.GetData()), tile.GetLength());
+        if (format.isEmpty()) format = TileFormat(bytes);
+        insert.bindValue(0, zoom);
+        insert.bindValue(1, x);
+        insert.bindValue(2, model->GetNumberTileY(zoom) - 1 - y);  // TMS rows count from the south
+        insert.bindValue(3, bytes);
+        if (!insert.exec()) {
+            error = ExecError(insert);
+            return false;
+        }
+        Tally(counts, zoom, bytes.size());
+        return true;
+    });
+    if (!walked) {
+        db.rollback();
+        return false;
+    }
+    // Bounds in WGS84, whatever datum the map type's tiles are drawn in.
+    const Region inMap{dep.GetExtent(), {}, QString()};
+    const EXTENT e = ConvertRegion(inMap, MapTypeDatum(dep.GetMapType(), -1), Datum::Wgs84).extent;
+    const double south = std::max(e.miny, -kMercatorMaxLat);
+    const double north = std::min(e.maxy, kMercatorMaxLat);
+    const int minZoom = std::max(0, counts.minZoom);
+    const int maxZoom = std::max(0, counts.maxZoom);
+    const QList<QPair<QString, QString>> metadata = {
+        {QStringLiteral("name"), name},
+        {QStringLiteral("format"), format.isEmpty() ? QStringLiteral("application/octet-stream") : format},
+        {QStringLiteral("bounds"), QString::asprintf("%.8f,%.8f,%.8f,%.8f", e.minx, south, e.maxx, north)},
+        {QStringLiteral("center"), QString::asprintf("%.8f,%.8f,%d", (e.minx + e.maxx) / 2, (south + north) / 2,
+                                                     minZoom + (maxZoom - minZoom) / 2)},
+        {QStringLiteral("minzoom"), QString::number(minZoom)},
+        {QStringLiteral("maxzoom"), QString::number(maxZoom)},
+        {QStringLiteral("type"), QStringLiteral("baselayer")},
+        {QStringLiteral("version"), QStringLiteral("1.0")},
+        {QStringLiteral("description"), QStringLiteral("Exported by vtcore from %1, map type %2")
+                                            .arg(QFileInfo(QString::fromLocal8Bit(dep.GetIndexFile().c_str())).fileName())
+                                            .arg(dep.GetMapType())},
+    };
+    QSqlQuery meta(db);
+    meta.prepare(QStringLiteral("INSERT INTO metadata (name, value) VALUES (?, ?)"));
+    for (const auto& kv : metadata) {
+        meta.bindValue(0, kv.first);
+        meta.bindValue(1, kv.second);
+        if (!meta.exec()) {
+            error = ExecError(meta);
+            db.rollback();
+            return false;
+        }
+    }
+    if (!db.commit()) {
+        error = db.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+QString TileFormat(const QByteArray& b) {
+    if (b.startsWith("\x89PNG")) return QStringLiteral("png");
+    if (b.startsWith("\xff\xd8\xff")) return QStringLiteral("jpg");
+    if (b.size() >= 12 && b.startsWith("RIFF") && b.mid(8, 4) == "WEBP") return QStringLiteral("webp");
+    if (b.startsWith("GIF8")) return QStringLiteral("gif");
+    return QString();
+}
+
+bool ExportMbtiles(CIdxFileDepository& dep, const QString& file, bool overwrite, const QString& name,
+                   ExportCounts& counts, QString& error) {
+    if (dep.GetIndexConverter().GetTileModel() == TILE_MODEL_GEOGRAPHIC) {
+        error = QStringLiteral("MBTiles holds Web Mercator tiles; this depository has geographic tiles "
+                               "(use --format xyz)");
+        return false;
+    }
+    if (QFileInfo::exists(file)) {
+        if (!overwrite) {
+            error = QStringLiteral("%1 exists (use --overwrite)").arg(file);
+            return false;
+        }
+        if (!QFile::remove(file)) {
+            error = QStringLiteral("cannot replace %1").arg(file);
+            return false;
+        }
+    }
+    if (!QFileInfo(file).dir().exists() && !QDir().mkpath(QFileInfo(file).path())) {
+        error = QStringLiteral("cannot create the folder of %1").arg(file);
+        return false;
+    }
+    counts = ExportCounts();
+    if (!WriteMbtiles(dep, file, name, counts, error)) {
+        QFile::remove(file);
+        return false;
+    }
+    return true;
+}
+
+bool ExportXyz(CIdxFileDepository& dep, const QString& dir, ExportCounts& counts, QString& error) {
+    counts = ExportCounts();
+    return ForEachTile(dep, [&](int zoom, int x, int y, const CCache& tile) {
+        const QByteArray bytes(reinterpret_cast<const char*>(tile.GetData()), tile.GetLength());
+        QString format = TileFormat(bytes);
+        if (format.isEmpty()) format = QStringLiteral("bin");
+        const QString folder = QStringLiteral("%1/%2/%3").arg(dir).arg(zoom).arg(x);
+        const QString path = QStringLiteral("%1/%2.%3").arg(folder).arg(y).arg(format);
+        QFile f(path);
+        if (!QDir().mkpath(folder) || !f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) {
+            error = QStringLiteral("cannot write %1").arg(path);
+            return false;
+        }
+        Tally(counts, zoom, bytes.size());
+        return true;
+    });
+}
+
+}  // namespace VtCli

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "tile/TileKey.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QNetworkRequest>
+#include <QPair>
+#include <QString>
+
+#include <memory>
+
+namespace VtCli {
+
+// One tile to fetch: its depository slot and its key in the depository's tiling scheme.
+struct TileJob {
+    long long slot = 0;  // from 1
+    int level = 0;       // one-based depository level
+    int x = 0;           // zero-based column
+    int y = 0;           // zero-based row from the north
+};
+
+using HeaderList = QList<QPair<QByteArray, QByteArray>>;
+
+// Where tile bytes come from. Sources are used by every download thread at once: all operations
+// are const and re-entrant.
+class ITileSource {
+public:
+    virtual ~ITileSource() = default;
+    virtual QString Describe() const = 0;
+    // Local sources produce bytes themselves (Render); the others name a request (Request).
+    virtual bool IsLocal() const = 0;
+    // The tile's bytes; empty when the source has none.
+    virtual QByteArray Render(const TileJob& job) const = 0;
+    // The tile's request (http, https or file URL, with the source's headers); a request with an
+    // empty URL when the source has no such tile.
+    virtual QNetworkRequest Request(const TileJob& job) const = 0;
+};
+
+// The built-in grid source.
+std::unique_ptr<ITileSource> MakeGridSource();
+
+// A URL template source: {z}, {x}, {y} and their variants (offsets, flips "{-y}", divisions) are
+// the tile's zero-based zoom, column and row. `halfRows` for geographic schemes, whose levels have
+// half as many rows as columns. Headers are sent with every request.
+std::unique_ptr<ITileSource> MakeUrlTemplateSource(const QString& urlTemplate, bool halfRows,
+                                                   const HeaderList& headers);
+
+// User agent sent when the source names none.
+QByteArray DefaultUserAgent();
+
+}  // namespace VtCli
