@@ -4,6 +4,9 @@
 #include "core/log/VtLog.h"
 #include "tile/ITileModel.h"
 #include "tile/TileModel.h"
+#include "tile/TileRange_p.h"
+
+#include <cmath>
 
 #include <cstdint>
 
@@ -27,8 +30,12 @@ QPolygonF TilePolygon(const CExtent& g)
     return tile;
 }
 
+constexpr double kMaxPolygonCoordinate = 10000.0;  // degrees
+
 bool Meets(const QPolygonF& polygon, const QPolygonF& tile)
 {
+    if (!IsUsableRegionPolygon(polygon))
+        return false;
     // QPainterPath's boolean operations allocate; nothing of them may escape the library.
     try {
         return !polygon.intersected(tile).isEmpty();
@@ -54,6 +61,15 @@ std::int32_t WrapMul(std::int32_t a, std::int32_t b)
 }
 
 }  // namespace
+
+bool IsUsableRegionPolygon(const QPolygonF& polygon)
+{
+    for (const QPointF& p : polygon) {
+        if (!(std::fabs(p.x()) <= kMaxPolygonCoordinate && std::fabs(p.y()) <= kMaxPolygonCoordinate))
+            return false;  // also NaN
+    }
+    return true;
+}
 
 bool InTileRange(const CTileKey& k, const CTileKey& min, const CTileKey& max)
 {

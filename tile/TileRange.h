@@ -23,7 +23,8 @@ VTCORE_EXPORT bool ConvertToTileBouding(CTileKey& min, CTileKey& max, const EXTE
 
 // Whether the tile of k (a zero-based key of the Mercator, geographic or Baidu scheme) meets the
 // polygon: their intersection as areas (QPolygonF::intersected, odd-even filled, implicitly closed)
-// is not empty. An empty polygon tests the tile's extent against e instead, closed rectangles that
+// is not empty. A polygon with a non-finite coordinate or one beyond +-10000 degrees meets nothing.
+// An empty polygon tests the tile's extent against e instead, closed rectangles that
 // merely touch counting. False for any other scheme.
 VTCORE_EXPORT bool IsTileInPolygon(const CTileKey& k, const EXTENT& e, const QPolygonF& polygon);
 // The same for a list: true when any polygon meets the tile (an empty one among them meets none);
