@@ -13,5 +13,5 @@ CUSTOM_MAP_TRAITS LookupCustomMapTraits(int key) {
     // store (and its file) from being loaded just to learn that nothing is selected.
     if (key == -1) return CUSTOM_MAP_TRAITS{};
     CustomMapTraitsProvider provider = g_customMapTraitsProvider.load();
-    return provider != nullptr ? provider(key) : CUSTOM_MAP_TRAITS{};
+    return provider != nullptr ? provider(key) : CustomMapManagerTraits(key);
 }

@@ -37,6 +37,9 @@ public:
     E_TILE_MODEL GetMapTypeTileModel(int mapType) const;
     // Levels that may be viewed (one-based, inclusive).
     void GetMinAndMaxLevel(int mapType, int& minLevel, int& maxLevel) const;
+    // Whether a map resource registered for the id (GetOrCreateMapResourceObjectModule) serves the
+    // level (its min and max inclusive); false when no resource is registered for the id.
+    bool IsInSupportMapRange(int id, int level) const;
     // The sibling of the same provider with another image kind, -1 when none. With bigFont set only
     // the big-font variants and the proxy-server types have siblings.
     int GetDstMaptype(int const& mapType, MAP_IMGE_TYPE const& kind, bool bigFont);
