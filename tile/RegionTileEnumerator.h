@@ -14,11 +14,12 @@
 // Every tile of a region at one level, in depository order (rows from the north, then columns
 // from the west), optionally only those that meet the region's polygons, with their URLs.
 //
-// The candidates are the tile range of the extent (ConvertToTileBouding with the map type). With
-// polygons the answer is exactly the set IsTileInPolygons accepts, found row by row: the polygons'
-// edges are clipped to each row, the columns away from every edge are inside or outside as whole
-// runs, and only the tiles an edge passes near are tested one by one. Without polygons the tiles
-// whose extent meets the extent (closed rectangles) are given, IsTileInPolygons with an empty list.
+// The candidates are the tile range of the extent (ConvertToTileBouding with the map type), held
+// inside the level. With polygons the answer is exactly the set IsTileInPolygons accepts, found row
+// by row: the polygons' edges are clipped to each row, the columns away from every edge are inside
+// or outside as whole runs, and only the tiles an edge passes near are tested one by one. Without
+// polygons the tiles whose extent meets the extent (closed rectangles) are given, as
+// IsTileInPolygons with an empty list accepts them.
 //
 // Keys are zero-based keys of the map type's scheme (TILE_MODEL_MERCATOR, TILE_MODEL_GEOGRAPHIC or
 // TILE_MODEL_BAIDU) at level `level` - 1. Coordinates are degrees of the map type's datum. Not
