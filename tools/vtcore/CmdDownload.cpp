@@ -1,4 +1,5 @@
 #include "catalog/DataFactory.h"
+#include "catalog/CustomMapManager.h"
 #include "catalog/MapTypeManager.h"
 #include "core/Tools.h"
 #include "storage/IdxFileDepository.h"
@@ -12,6 +13,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QUrl>
 
 #include <climits>
 #include <cmath>
@@ -21,7 +23,10 @@ namespace {
 
 struct SourceChoice {
     std::unique_ptr<ITileSource> source;
-    int invalidImageSize = 0;
+    bool custom = false;      // a custom map: it decides the map type and datum
+    int customMapType = 0;
+    Datum customDatum = Datum::Wgs84;
+    bool customElevation = false;
 };
 
 bool MakeSource(const QCommandLineParser& parser, int mapType, SourceChoice& choice, QString& error) {
@@ -41,8 +46,42 @@ bool MakeSource(const QCommandLineParser& parser, int mapType, SourceChoice& cho
         choice.source = MakeGridSource();
         return true;
     }
-    (void)mapType;
-    error = QStringLiteral("unknown source '%1' (grid)").arg(spec);
+    if (spec == QLatin1String("baidu")) {
+        int style = 0;
+        if (!ParseInt(parser.value(QStringLiteral("baidu-style")), 0, 1000, style, error)) return false;
+        choice.source = MakeBaiduSource(mapType, style, headers);
+        if (!choice.source) error = QStringLiteral("map type %1 has no Baidu tile service (use --map-type 44, 45, "
+                                                   "46, 47, 144, 145, 146, 205 or 206)")
+                                        .arg(mapType);
+        return choice.source != nullptr;
+    }
+    if (spec.startsWith(QLatin1String("custom:"))) {
+        int key = 0;
+        if (!ParseInt(spec.mid(7), 0, 9998, key, error)) return false;
+        const QString file = parser.isSet(QStringLiteral("custom-maps")) ? parser.value(QStringLiteral("custom-maps"))
+                                                                         : CCustomMapManager::DefaultFilePath();
+        CustomMapSource custom;
+        if (!MakeCustomMapSource(file, key, headers, custom, error)) return false;
+        choice.source = std::move(custom.source);
+        choice.custom = true;
+        choice.customMapType = custom.mapType;
+        choice.customDatum = custom.offsetKind == 2 ? Datum::Bd09 : custom.offsetKind == 1 ? Datum::Gcj02 : Datum::Wgs84;
+        choice.customElevation = custom.elevation;
+        return true;
+    }
+    // Anything else is a URL template: http, https or file URLs, or a plain path of tile files.
+    const QString scheme = QUrl(spec).scheme().toLower();
+    if (!spec.contains(QLatin1String("://")) ? spec.contains(QLatin1Char('{'))
+                                             : (scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
+                                                scheme == QLatin1String("file"))) {
+        choice.source = MakeUrlTemplateSource(spec, CDatIndexConvert(mapType, EXTENT{0, 0, 0, 0}).GetTileModel() ==
+                                                        TILE_MODEL_GEOGRAPHIC,
+                                              headers);
+        return true;
+    }
+    error = QStringLiteral("unknown source '%1' (grid, baidu, custom:<key>, or a tile URL template such as "
+                           "https://host/{z}/{x}/{y}.png)")
+                .arg(spec);
     return false;
 }
 
@@ -101,8 +140,17 @@ int CmdDownload(const QStringList& args, Io& io) {
                       QStringLiteral("id")});
     parser.addOption({QStringLiteral("levels"), QStringLiteral("One-based levels: 12, 1-12 or 3,5,7-9."),
                       QStringLiteral("list")});
-    parser.addOption({QStringLiteral("source"), QStringLiteral("Tile source: grid (default)."),
+    parser.addOption({QStringLiteral("source"),
+                      QStringLiteral("Tile source: grid (default, drawn locally), a URL template "
+                                     "(https://host/{z}/{x}/{y}.png, file:///dir/{z}/{x}/{y}.png or a path; zero-based "
+                                     "zoom, column, row from the north), baidu (Baidu map types), or custom:<key> "
+                                     "(a custom map of MyMap.bin)."),
                       QStringLiteral("source"), QStringLiteral("grid")});
+    parser.addOption({QStringLiteral("custom-maps"),
+                      QStringLiteral("Custom map catalogue for custom:<key> (default: MyMap.bin of the data folder)."),
+                      QStringLiteral("file")});
+    parser.addOption({QStringLiteral("baidu-style"), QStringLiteral("Street-map style of Baidu map type 47 (0..15)."),
+                      QStringLiteral("n"), QStringLiteral("0")});
     parser.addOption({QStringLiteral("threads"), QStringLiteral("Concurrent requests (default 8)."),
                       QStringLiteral("n"), QStringLiteral("8")});
     parser.addOption({QStringLiteral("retries"), QStringLiteral("Further attempts of a failed tile (default 3)."),
@@ -186,6 +234,8 @@ int CmdDownload(const QStringList& args, Io& io) {
     // The source is checked before anything is written: a typo must not leave an empty depository.
     SourceChoice choice;
     if (!MakeSource(parser, mapType, choice, error)) return Fail(io, error);
+    if (choice.custom && create && !parser.isSet(QStringLiteral("map-type"))) mapType = choice.customMapType;
+    const Datum datum = choice.custom ? choice.customDatum : MapTypeDatum(mapType, -1);
 
     DownloadTask task;
     int taskId = -1;
@@ -194,7 +244,7 @@ int CmdDownload(const QStringList& args, Io& io) {
         if (!HasRegionOption(parser) || levels.isEmpty())
             return Fail(io, QStringLiteral("download: a new depository needs a region and --levels"));
         Region region;
-        if (!RegionFromOptions(parser, mapType, -1, region, error)) return Fail(io, error);
+        if (!RegionFromOptions(parser, datum, region, error)) return Fail(io, error);
         if (!MakeTilePlan(mapType, region, levels, plan, error)) return Fail(io, error);
         if (plan.indexSlots > kMaxDepositorySlots)
             return Fail(io, QStringLiteral("the region needs an index of %1 slots (at most %2); choose fewer levels or "
@@ -209,12 +259,24 @@ int CmdDownload(const QStringList& args, Io& io) {
         task.threadcount = options.threads;
         task.rangetype = region.IsShaped() ? 1 : 0;
         task.rangepoints = region.polygons;
-        task.bIsGoogleOffset = MapTypeDatum(mapType, -1) == Datum::Gcj02;
+        task.bIsGoogleOffset = datum == Datum::Gcj02;
         task.createTm = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
         task.state = TASK_STATE_DOWNLOADING;
-        if (!dep.Create(task, true, nullptr, BLOCK_WAITING))
+        // A shaped region's slots start outside it; the tiles that meet its polygons are then marked.
+        if (!dep.Create(task, true, nullptr, region.IsShaped() ? BLOCK_SKIPPED_LEVEL : BLOCK_WAITING))
             return Fail(io, QStringLiteral("cannot create the depository %1").arg(idxPath));
         if (!dep.Open(false)) return Fail(io, QStringLiteral("cannot open the depository %1").arg(idxPath));
+        if (region.IsShaped()) {
+            const CDatIndexConvert& conv = dep.GetIndexConverter();
+            bool marked = true;
+            for (int level : levels)
+                ForEachRegionTile(mapType, region, level, [&](const CTileKey& key) {
+                    marked = dep.SetFileIndexStatus(conv.ConvertToDatIndex(key), BLOCK_WAITING, false);
+                    return marked;
+                });
+            dep.FlushIdxFile();
+            if (!marked) return Fail(io, QStringLiteral("cannot mark the region's tiles in %1").arg(idxPath));
+        }
         // A replaced depository's old row goes too, so the database holds one row per depository.
         for (int old = FindTaskRow(idxPath); old >= 0; old = FindTaskRow(idxPath))
             if (!DataFactory::deleteTask(old)) break;
@@ -233,7 +295,7 @@ int CmdDownload(const QStringList& args, Io& io) {
                                 .arg(FormatLevels(task.level), FormatLevels(levels)));
         if (HasRegionOption(parser)) {
             Region region;
-            if (!RegionFromOptions(parser, mapType, -1, region, error)) return Fail(io, error);
+            if (!RegionFromOptions(parser, datum, region, error)) return Fail(io, error);
             if (!SameExtent(region.extent, task.extent))
                 return Fail(io, QStringLiteral("the depository holds another region (use --overwrite to start again)"));
         }
@@ -252,7 +314,7 @@ int CmdDownload(const QStringList& args, Io& io) {
     }
 
     options.invalidImageSize = CMapTypeManager::getInstance()->getMaptypeInvalidImgeSize(mapType);
-    options.acceptAnyBody = Tools::isDem(mapType, -1);
+    options.acceptAnyBody = Tools::isDem(mapType, -1) || choice.customElevation;
 
     io.out << "task       " << (taskId >= 0 ? QString::number(taskId) : QStringLiteral("-")) << " in "
            << QDir::toNativeSeparators(DataFactory::applicationDir() + QStringLiteral("/task.db")) << "\n";

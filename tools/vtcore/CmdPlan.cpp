@@ -71,7 +71,7 @@ int CmdPlan(const QStringList& args, Io& io) {
     if (!ParseLevels(parser.value(QStringLiteral("levels")), 1, kMaxDepositoryLevel, levels, error))
         return Fail(io, error);
     Region region;
-    if (!RegionFromOptions(parser, mapType, -1, region, error)) return Fail(io, error);
+    if (!RegionFromOptions(parser, MapTypeDatum(mapType, -1), region, error)) return Fail(io, error);
     TilePlan plan;
     if (!MakeTilePlan(mapType, region, levels, plan, error)) return Fail(io, error);
     if (parser.isSet(QStringLiteral("json")))

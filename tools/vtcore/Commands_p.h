@@ -41,8 +41,8 @@ int Fail(Io& io, const QString& text);
 // The region options (--extent, --geojson, --area, --sheet, --region-db, --region-datum).
 void AddRegionOptions(QCommandLineParser& parser);
 bool HasRegionOption(const QCommandLineParser& parser);
-// The region named by the options, moved into the map type's datum.
-bool RegionFromOptions(const QCommandLineParser& parser, int mapType, int customKey, Region& region,
+// The region named by the options, moved into the datum of the map's tiles.
+bool RegionFromOptions(const QCommandLineParser& parser, Datum target, Region& region,
                        QString& error);
 
 // The index-file path of a depository argument (".idx" appended to a name without suffix),

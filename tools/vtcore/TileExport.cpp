@@ -136,7 +136,8 @@ bool WriteMbtiles(CIdxFileDepository& dep, const QString& file, const QString& n
     }
     // Bounds in WGS84, whatever datum the map type's tiles are drawn in.
     const Region inMap{dep.GetExtent(), {}, QString()};
-    const EXTENT e = ConvertRegion(inMap, MapTypeDatum(dep.GetMapType(), -1), Datum::Wgs84).extent;
+    const Datum datum = dep.GetDatFileInfo().bIsGoogleOffset ? Datum::Gcj02 : MapTypeDatum(dep.GetMapType(), -1);
+    const EXTENT e = ConvertRegion(inMap, datum, Datum::Wgs84).extent;
     const double south = std::max(e.miny, -kMercatorMaxLat);
     const double north = std::min(e.maxy, kMercatorMaxLat);
     const int minZoom = std::max(0, counts.minZoom);

@@ -1,21 +1,19 @@
 #include "tools/vtcore/TilePlan.h"
 
 #include "core/Tools.h"
+#include "storage/DownloadTask.h"
+#include "tile/RegionTileEnumerator.h"
 
 namespace VtCli {
 
-bool TileInRegion(const CTileKey& key, const Region& region) {
-    (void)key;
-    return !region.IsShaped();
+void ForEachRegionTile(int mapType, const Region& region, int level, const std::function<bool(const CTileKey&)>& visit) {
+    CRegionTileEnumerator tiles(region.extent, region.polygons, level, mapType);
+    tiles.ForEach([&](const CTileKey& key, const QString&) { return visit(key); });
 }
 
 bool MakeTilePlan(int mapType, const Region& region, const QList<int>& levels, TilePlan& plan, QString& error) {
     if (levels.isEmpty()) {
         error = QStringLiteral("no levels");
-        return false;
-    }
-    if (region.IsShaped()) {
-        error = QStringLiteral("polygon regions are not supported yet; use --extent");
         return false;
     }
     TilePlan p;
@@ -45,19 +43,24 @@ bool MakeTilePlan(int mapType, const Region& region, const QList<int>& levels, T
         if (!region.IsShaped()) {
             lp.tiles = lp.slotCount;
         } else {
-            for (int y = lp.minRow; y <= lp.maxRow; ++y)
-                for (int x = lp.minCol; x <= lp.maxCol; ++x)
-                    if (TileInRegion(CTileKey(lp.zoom, x, y, p.tileModel), region)) ++lp.tiles;
+            ForEachRegionTile(mapType, region, level, [&](const CTileKey&) {
+                ++lp.tiles;
+                return true;
+            });
         }
         p.totalTiles += lp.tiles;
         p.levels.append(lp);
     }
     p.indexSlots = conv.GetTileNumberUtilLevel(levels.last());
 
-    // The same measure as the task list's size column: 256 x 256 x 24-bit tiles, 64 x 64 x 32-bit
-    // for elevation.
-    p.sizeMB = Tools::isDem(mapType, -1) ? double(p.totalTiles) * 64 * 64 * 4 / (1024.0 * 1024.0)
-                                         : Tools::getTifImgSize(p.totalTiles);
+    // The library's estimate covers the whole extent; a shaped region keeps its share of it.
+    DownloadTask task;
+    task.extent = region.extent;
+    task.level = levels;
+    task.maptype = mapType;
+    long long rectTiles = 0;
+    for (const LevelPlan& lp : p.levels) rectTiles += lp.slotCount;
+    p.sizeMB = rectTiles > 0 ? Tools::getTaskSize(task) * double(p.totalTiles) / double(rectTiles) : 0.0;
     plan = p;
     return true;
 }

@@ -8,6 +8,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 namespace VtCli {
 
 // Deepest one-based level a depository can hold.
@@ -38,7 +40,9 @@ struct TilePlan {
 // False with a reason when the map type has no tiling scheme or a level is out of range.
 bool MakeTilePlan(int mapType, const Region& region, const QList<int>& levels, TilePlan& plan, QString& error);
 
-// Whether a zero-based tile of the scheme meets the region (always true for a plain extent).
-bool TileInRegion(const CTileKey& key, const Region& region);
+// Calls visit(key) for every tile of a one-based level that meets the region's polygons (every
+// tile of the extent for a plain region), rows from the north, then columns; zero-based keys of the
+// map type's scheme. Stops when visit returns false.
+void ForEachRegionTile(int mapType, const Region& region, int level, const std::function<bool(const CTileKey&)>& visit);
 
 }  // namespace VtCli

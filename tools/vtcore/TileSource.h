@@ -46,6 +46,22 @@ std::unique_ptr<ITileSource> MakeGridSource();
 std::unique_ptr<ITileSource> MakeUrlTemplateSource(const QString& urlTemplate, bool halfRows,
                                                    const HeaderList& headers);
 
+// Baidu's tile services for a Baidu map type, through the library's URL builders (general one-based
+// tiles). `style` chooses the street-map style of type 47. Null for a type without a builder.
+std::unique_ptr<ITileSource> MakeBaiduSource(int mapType, int style, const HeaderList& headers);
+
+// A custom map of a catalogue file ("MyMap.bin"): its URL template, referer and host.
+struct CustomMapSource {
+    std::unique_ptr<ITileSource> source;
+    int mapType = 0;    // 601 (WGS84 geographic tiles) or 602 (Web Mercator)
+    int offsetKind = 0; // 0 WGS84, 1 GCJ-02, 2 BD-09 (the datum of its tiles)
+    bool elevation = false;
+    QString name;
+};
+// False with a reason when the file holds no online map under `key`.
+bool MakeCustomMapSource(const QString& catalogueFile, int key, const HeaderList& headers, CustomMapSource& out,
+                         QString& error);
+
 // User agent sent when the source names none.
 QByteArray DefaultUserAgent();
 

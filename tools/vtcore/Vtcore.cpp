@@ -80,7 +80,7 @@ bool HasRegionOption(const QCommandLineParser& parser) {
            parser.isSet(QStringLiteral("area")) || parser.isSet(QStringLiteral("sheet"));
 }
 
-bool RegionFromOptions(const QCommandLineParser& parser, int mapType, int customKey, Region& region,
+bool RegionFromOptions(const QCommandLineParser& parser, Datum target, Region& region,
                        QString& error) {
     RegionOptions o;
     o.extent = parser.value(QStringLiteral("extent"));
@@ -92,7 +92,7 @@ bool RegionFromOptions(const QCommandLineParser& parser, int mapType, int custom
     if (!ParseDatum(parser.value(QStringLiteral("region-datum")), given, error)) return false;
     Region r;
     if (!LoadRegion(o, r, error)) return false;
-    region = ConvertRegion(r, given, MapTypeDatum(mapType, customKey));
+    region = ConvertRegion(r, given, target);
     return true;
 }
 

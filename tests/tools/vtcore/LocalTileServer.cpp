@@ -1,0 +1,148 @@
+#include "LocalTileServer.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QList>
+#include <QMutexLocker>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <memory>
+
+namespace VtTest {
+
+CLocalTileServer::CLocalTileServer(Rule rule) : m_rule(std::move(rule)) {
+    start();
+    m_ready.acquire();
+}
+
+CLocalTileServer::~CLocalTileServer() {
+    quit();
+    wait();
+}
+
+QString CLocalTileServer::UrlTemplate() const {
+    return QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(m_port);
+}
+
+int CLocalTileServer::Requests(int z, int x, int y) const {
+    QMutexLocker lock(&m_mutex);
+    return m_counts.value(QStringLiteral("/%1/%2/%3.png").arg(z).arg(x).arg(y).toLatin1());
+}
+
+void CLocalTileServer::ResetCounts() {
+    QMutexLocker lock(&m_mutex);
+    m_counts.clear();
+    m_total = 0;
+}
+
+QByteArray CLocalTileServer::TileBytes(int z, int x, int y) {
+    QImage image(16, 16, QImage::Format_RGB32);
+    image.fill(qRgb((x * 37 + z) & 0xFF, (y * 53 + z * 7) & 0xFF, (x ^ y) & 0xFF));
+    image.setPixel(z % 16, (x + y) % 16, qRgb(255, 255, 255));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return png;
+}
+
+QHash<QByteArray, int> CLocalTileServer::RequestedPaths() const {
+    QMutexLocker lock(&m_mutex);
+    return m_counts;
+}
+
+QByteArray CLocalTileServer::LastRequestHead() const {
+    QMutexLocker lock(&m_mutex);
+    return m_lastHead;
+}
+
+TileReply CLocalTileServer::Decide(const QByteArray& head, const QByteArray& path, int& z, int& x, int& y) {
+    int attempt = 0;
+    {
+        QMutexLocker lock(&m_mutex);
+        attempt = ++m_counts[path];
+        m_lastHead = head;
+    }
+    ++m_total;
+    const QList<QByteArray> parts = path.split('/');  // "", z, x, "y.png"
+    bool ok[3] = {false, false, false};
+    if (parts.size() == 4 && parts[3].endsWith(".png")) {
+        z = parts[1].toInt(&ok[0]);
+        x = parts[2].toInt(&ok[1]);
+        y = parts[3].left(parts[3].size() - 4).toInt(&ok[2]);
+    }
+    if (!ok[0] || !ok[1] || !ok[2]) {
+        z = x = y = -1;
+        if (m_rule) return m_rule(z, x, y, attempt);
+        TileReply r;
+        r.status = 404;
+        return r;
+    }
+    return m_rule ? m_rule(z, x, y, attempt) : TileReply();
+}
+
+void CLocalTileServer::run() {
+    // Declared before the server: sockets report their disconnection while the server deletes them.
+    QHash<QTcpSocket*, QByteArray> pending;  // bytes received, per connection
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    m_port = server.serverPort();
+
+    auto answer = [this](QPointer<QTcpSocket> socket, const TileReply& r, const QByteArray& body) {
+        if (!socket || socket->state() != QAbstractSocket::ConnectedState) return;
+        if (r.drop) {
+            socket->abort();
+            return;
+        }
+        const char* reason = r.status == 200 ? "OK" : r.status == 404 ? "Not Found" : "Error";
+        QByteArray head = "HTTP/1.1 " + QByteArray::number(r.status) + " " + reason +
+                          "\r\nContent-Type: image/png\r\nContent-Length: " + QByteArray::number(body.size()) +
+                          "\r\nConnection: keep-alive\r\n\r\n";
+        if (r.cutShort) {
+            socket->write(head + body.left(body.size() / 2));
+            socket->flush();
+            socket->disconnectFromHost();
+            return;
+        }
+        socket->write(head + body);
+    };
+
+    auto serve = [&, answer](QTcpSocket* socket) {
+        QByteArray& buf = pending[socket];
+        buf += socket->readAll();
+        for (;;) {
+            const int end = buf.indexOf("\r\n\r\n");
+            if (end < 0) return;
+            const QByteArray request = buf.left(end);
+            buf.remove(0, end + 4);
+            const QList<QByteArray> line = request.left(request.indexOf("\r\n")).split(' ');
+            int z = 0, x = 0, y = 0;
+            const TileReply r = Decide(request, line.size() >= 2 ? line[1] : QByteArray(), z, x, y);
+            const QByteArray body = !r.body.isEmpty()  ? r.body
+                                    : r.status != 200 ? QByteArray()
+                                    : z < 0           ? TileBytes(0, 0, 0)
+                                                      : TileBytes(z, x, y);
+            QPointer<QTcpSocket> guard(socket);
+            if (r.delayMs > 0) QTimer::singleShot(r.delayMs, socket, [=] { answer(guard, r, body); });
+            else answer(guard, r, body);
+            if (r.drop || r.cutShort) return;
+        }
+    };
+
+    QObject::connect(&server, &QTcpServer::newConnection, &server, [&] {
+        while (QTcpSocket* socket = server.nextPendingConnection()) {
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [&, socket] { serve(socket); });
+            QObject::connect(socket, &QTcpSocket::disconnected, socket, [&, socket] {
+                pending.remove(socket);
+                socket->deleteLater();
+            });
+        }
+    });
+    m_ready.release();
+    exec();
+}
+
+}  // namespace VtTest

@@ -1,0 +1,191 @@
+// The tile sources other than the grid and plain HTTP: polygon regions, file templates, custom
+// maps of a catalogue file and Baidu's builders pointed at a local server.
+#include "LocalTileServer.h"
+#include "VtcoreTestSupport.h"
+
+#include "catalog/CustomMapManager.h"
+#include "catalog/DataFactory.h"
+#include "catalog/MapSettingsLocation_p.h"
+#include "catalog/PolygonBlob_p.h"
+#include "tile/BaiduToConvert.h"
+#include "tile/RegionTileEnumerator.h"
+#include "tools/vtcore/GridTile.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+using namespace VtTest;
+
+namespace {
+
+class Sources : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
+    void TearDown() override { DataFactory::setApplicationDir(QString()); }
+
+    QString Write(const QString& name, const QByteArray& bytes) {
+        const QString path = m_dir.filePath(name);
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return path;
+    }
+
+    QTemporaryDir m_dir;
+};
+
+const char kTriangle[] =
+    R"({"type":"Feature","geometry":{"type":"Polygon","coordinates":[[[100,20],[130,25],[105,50],[100,20]]]}})";
+
+}  // namespace
+
+TEST_F(Sources, PolygonRegionFetchesExactlyTheTilesThatMeetIt) {
+    const QString geojson = Write(QStringLiteral("triangle.geojson"), kTriangle);
+    const QString idx = m_dir.filePath(QStringLiteral("tri.idx"));
+    const RunResult r = RunTool({QStringLiteral("download"), idx, QStringLiteral("--geojson"), geojson,
+                                 QStringLiteral("--levels"), QStringLiteral("3-8"), QStringLiteral("--quiet")});
+    ASSERT_EQ(r.code, VtCli::kExitOk) << qPrintable(r.out + r.err);
+
+    const QList<QPolygonF> polygons = {
+        QPolygonF({QPointF(100, 20), QPointF(130, 25), QPointF(105, 50)})};
+    QSet<QString> inside;
+    for (int level = 3; level <= 8; ++level) {
+        CRegionTileEnumerator tiles(polygons, level, 602);  // the default map type
+        CTileKey key;
+        while (tiles.Next(key))
+            inside.insert(QStringLiteral("%1/%2/%3").arg(key.GetLevel()).arg(key.GetTileX()).arg(key.GetTileY()));
+    }
+    const auto states = ReadStates(idx);
+    int outside = 0;
+    for (auto it = states.begin(); it != states.end(); ++it) {
+        const auto [z, x, y] = it.key();
+        const bool in = inside.contains(QStringLiteral("%1/%2/%3").arg(z).arg(x).arg(y));
+        EXPECT_EQ(it.value(), in ? BLOCK_HAS_DATA : BLOCK_SKIPPED_LEVEL) << z << "/" << x << "/" << y;
+        outside += !in;
+    }
+    EXPECT_GT(outside, 0) << "the triangle leaves corners of its bounding box out";
+    EXPECT_EQ(ReadTiles(idx).size(), inside.size());
+
+    // plan counts the same tiles; the task row keeps the polygon.
+    const RunResult plan = RunTool({QStringLiteral("plan"), QStringLiteral("--geojson"), geojson,
+                                    QStringLiteral("--levels"), QStringLiteral("3-8"), QStringLiteral("--json")});
+    ASSERT_EQ(plan.code, VtCli::kExitOk);
+    EXPECT_EQ(QJsonDocument::fromJson(plan.out.toUtf8()).object().value(QStringLiteral("totalTiles")).toInt(),
+              inside.size());
+    DataFactory::setApplicationDir(m_dir.path());
+    const QList<DownloadTask> rows = DataFactory::getTaskList();
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows[0].rangetype, 1);
+    ASSERT_EQ(rows[0].rangepoints.size(), 1);
+    EXPECT_EQ(rows[0].rangepoints[0], polygons[0]);
+    // Tiles outside stay outside when the download is resumed, and verify accepts them.
+    const RunResult again = RunTool({QStringLiteral("download"), idx, QStringLiteral("--quiet")});
+    EXPECT_TRUE(again.out.contains(QStringLiteral("(0 fetched now"))) << qPrintable(again.out);
+    EXPECT_EQ(RunTool({QStringLiteral("verify"), idx}).code, VtCli::kExitOk);
+}
+
+TEST_F(Sources, FileTemplatesReadTilesFromDiskAndMissFilesThatAreNotThere) {
+    // A z/x/y tree of grid tiles, one of them taken away.
+    const QString grid = m_dir.filePath(QStringLiteral("grid.idx"));
+    const QStringList region = {QStringLiteral("--extent"), QStringLiteral("116.2,39.7,116.6,40.1"),
+                                QStringLiteral("--levels"), QStringLiteral("1-9"), QStringLiteral("--quiet")};
+    ASSERT_EQ(RunTool(QStringList{QStringLiteral("download"), grid} + region).code, VtCli::kExitOk);
+    const QString tree = m_dir.filePath(QStringLiteral("tree"));
+    ASSERT_EQ(RunTool({QStringLiteral("export"), grid, QStringLiteral("--format"), QStringLiteral("xyz"),
+                       QStringLiteral("--output"), tree})
+                  .code,
+              VtCli::kExitOk);
+    const TileMap tiles = ReadTiles(grid);
+    const auto [z0, x0, y0] = tiles.lastKey();
+    ASSERT_TRUE(QFile::remove(QStringLiteral("%1/%2/%3/%4.png").arg(tree).arg(z0).arg(x0).arg(y0)));
+
+    const QStringList templates = {QUrl::fromLocalFile(tree).toString() + QStringLiteral("/{z}/{x}/{y}.png"),
+                                   tree + QStringLiteral("/{z}/{x}/{y}.png")};
+    for (const QString& t : templates) {
+        const QString idx = m_dir.filePath(QStringLiteral("copy%1.idx").arg(templates.indexOf(t)));
+        const RunResult r = RunTool(QStringList{QStringLiteral("download"), idx, QStringLiteral("--source"), t} + region);
+        EXPECT_EQ(r.code, VtCli::kExitIncomplete) << qPrintable(t + r.out + r.err);
+        TileMap expected = tiles;
+        expected.remove(tiles.lastKey());
+        EXPECT_EQ(ReadTiles(idx), expected) << qPrintable(t);
+        EXPECT_EQ(ReadStates(idx).value(tiles.lastKey()), BLOCK_EMPTY);
+    }
+}
+
+TEST_F(Sources, CustomMapOfACatalogueFileGivesUrlRefererAndMapType) {
+    CLocalTileServer server;
+    const QString catalogue = m_dir.filePath(QStringLiteral("MyMap.bin"));
+    {
+        CCustomMapManager maps(catalogue);
+        CCustomMapInfo info(7);
+        info.SetName("local tiles");
+        info.SetMapUrl(server.UrlTemplate().toStdString());
+        info.SetInfoReferer("https://custom.example.test/");
+        info.SetIsWGS84(false);
+        maps.insert(5, CCustomMapObj(info));
+        ASSERT_TRUE(maps.Save());
+    }
+    const QString idx = m_dir.filePath(QStringLiteral("custom.idx"));
+    const QStringList args = {QStringLiteral("download"), idx, QStringLiteral("--custom-maps"), catalogue,
+                              QStringLiteral("--extent"), QStringLiteral("100,20,120,40"), QStringLiteral("--levels"),
+                              QStringLiteral("1-5"), QStringLiteral("--quiet"), QStringLiteral("--source")};
+    RunResult r = RunTool(args + QStringList{QStringLiteral("custom:5")});
+    ASSERT_EQ(r.code, VtCli::kExitOk) << qPrintable(r.out + r.err);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("map type   602"))) << qPrintable(r.out);
+    EXPECT_TRUE(server.LastRequestHead().toLower().contains("\r\nreferer: https://custom.example.test/"));
+    const TileMap tiles = ReadTiles(idx);
+    ASSERT_FALSE(tiles.isEmpty());
+    for (auto it = tiles.begin(); it != tiles.end(); ++it)
+        EXPECT_EQ(it.value(), CLocalTileServer::TileBytes(std::get<0>(it.key()), std::get<1>(it.key()), std::get<2>(it.key())));
+
+    // An absent key or catalogue is refused before anything is created.
+    const QString other = m_dir.filePath(QStringLiteral("other.idx"));
+    QStringList bad = args;
+    bad[1] = other;
+    EXPECT_EQ(RunTool(bad + QStringList{QStringLiteral("custom:6")}).code, VtCli::kExitError);
+    bad[3] = m_dir.filePath(QStringLiteral("absent.bin"));
+    EXPECT_EQ(RunTool(bad + QStringList{QStringLiteral("custom:5")}).code, VtCli::kExitError);
+    EXPECT_FALSE(QFile::exists(other));
+}
+
+TEST_F(Sources, BaiduBuildersNameTheBaiduTileOfEveryGeneralTile) {
+    CLocalTileServer server([](int, int, int, int) { return TileReply(); });  // serves any path
+    SetMapSettingsDirectory(m_dir.path());
+    Write(QStringLiteral("baidu.ini"), QStringLiteral("[baidu]\nsatelliteHost=http://127.0.0.1:%1\n")
+                                           .arg(server.Port())
+                                           .toUtf8());
+    const QString idx = m_dir.filePath(QStringLiteral("baidu.idx"));
+    const RunResult r = RunTool({QStringLiteral("download"), idx, QStringLiteral("--source"), QStringLiteral("baidu"),
+                                 QStringLiteral("--map-type"), QStringLiteral("44"), QStringLiteral("--extent"),
+                                 QStringLiteral("116.2,39.7,116.6,40.1"), QStringLiteral("--levels"),
+                                 QStringLiteral("4-11"), QStringLiteral("--quiet")});
+    SetMapSettingsDirectory(QString());
+    ASSERT_EQ(r.code, VtCli::kExitOk) << qPrintable(r.out + r.err);
+    // Each stored general tile was asked for under its Baidu tile's URL, and nothing else was.
+    const TileMap tiles = ReadTiles(idx);
+    ASSERT_GT(tiles.size(), 6);
+    SetMapSettingsDirectory(m_dir.path());
+    QSet<QByteArray> expected;
+    for (auto it = tiles.begin(); it != tiles.end(); ++it) {
+        const auto [z, x, y] = it.key();
+        const QUrl url(CBaiduToConvert::GetUrlFromTile(x + 1, y + 1, z + 1));
+        expected.insert(url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority));
+    }
+    SetMapSettingsDirectory(QString());
+    const QList<QByteArray> asked = server.RequestedPaths().keys();
+    EXPECT_EQ(QSet<QByteArray>(asked.begin(), asked.end()), expected);
+
+    // A map type without a Baidu service is refused.
+    EXPECT_EQ(RunTool({QStringLiteral("download"), m_dir.filePath(QStringLiteral("no.idx")), QStringLiteral("--source"),
+                       QStringLiteral("baidu"), QStringLiteral("--map-type"), QStringLiteral("1"),
+                       QStringLiteral("--extent"), QStringLiteral("116,39,117,40"), QStringLiteral("--levels"),
+                       QStringLiteral("3")})
+                  .code,
+              VtCli::kExitError);
+}
