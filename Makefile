@@ -46,7 +46,7 @@ tsan: deps
 	cmake -S . -B $(TSAN_BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DVTCORE_WERROR=ON $(LAUNCHER) -DVTCORE_TSAN=ON \
 	      -DVTCORE_BUILD_TOOLS=OFF -DVTCORE_BUILD_FUZZ=OFF -DCMAKE_CXX_FLAGS_DEBUG="-g -O1"
 	cmake --build $(TSAN_BUILD) -j$(JOBS) $(if $(TSAN_TARGETS),--target $(TSAN_TARGETS),)
-	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan.supp \
 	      ctest $(CTEST_ARGS) $(if $(TSAN_LABEL),-L $(TSAN_LABEL),)
 
 bench: deps
