@@ -6,9 +6,11 @@
 
 // Enumerations that travel with download tasks and tiles. The numbers are stored in files and
 // databases and must not change. Every text function returns GB18030 bytes, and the empty string
-// for a value it does not know (SymblizeQueryResult: the text of QUERY_ERROR).
+// for a value it does not know (SymblizeQueryResult: the text of QUERY_ERROR). The enumerations
+// have a fixed int type: values outside the named ones (a slot state of 99, a future export type)
+// are legal and are handled by every function here.
 
-enum ENUM_TASK_STATE {
+enum ENUM_TASK_STATE : int {
     TASK_STATE_INVALID = -1,
     TASK_STATE_NONE = 0,
     TASK_STATE_DOWNLOADING = 1,
@@ -25,7 +27,7 @@ enum ENUM_TASK_STATE {
 };
 
 // Outcome of reading one tile, and of other queries.
-enum E_QUERY_RESULT {
+enum E_QUERY_RESULT : int {
     QUERY_ABORTED = -10,
     QUERY_AUTH_FAILED = -9,
     QUERY_FAULT = -8,
@@ -41,7 +43,7 @@ enum E_QUERY_RESULT {
 };
 
 // State of one depository slot, kept in the slot's offset field (offsets of 100 and more are data).
-enum ENUM_BLOCK_STATE {
+enum ENUM_BLOCK_STATE : int {
     BLOCK_INVALID = -1,       // the slot cannot be read
     BLOCK_EMPTY = 0,
     BLOCK_WAITING = 1,
@@ -50,7 +52,7 @@ enum ENUM_BLOCK_STATE {
     BLOCK_SKIPPED_LEVEL = 6   // level not selected by the task
 };
 
-enum EXPORTTYPE {
+enum EXPORTTYPE : int {
     EXPORT_JOINT_IMAGE = 0,
     EXPORT_JOINT_IMAGE_CUSTOM = 1,
     EXPORT_TILE_STANDARD = 2,
@@ -79,7 +81,7 @@ enum EXPORTTYPE {
     EXPORT_ARCGIS_TPK_X = 25
 };
 
-enum E_SAVE_IMAGE_TYPE {
+enum E_SAVE_IMAGE_TYPE : int {
     SAVE_IMAGE_NONE = -1,
     SAVE_IMAGE_TIF = 0,
     SAVE_IMAGE_JPG = 1,
@@ -94,7 +96,7 @@ enum E_SAVE_IMAGE_TYPE {
     SAVE_IMAGE_END = 10
 };
 
-enum E_SAVE_PIXEL_TYPE {
+enum E_SAVE_PIXEL_TYPE : int {
     SAVE_PIXEL_NONE = 0,
     SAVE_PIXEL_RGBA = 1,
     SAVE_PIXEL_ARGB = 2,
@@ -102,7 +104,7 @@ enum E_SAVE_PIXEL_TYPE {
     SAVE_PIXEL_BGR = 4
 };
 
-enum E_DATA_STATUS {
+enum E_DATA_STATUS : int {
     DATA_STATUS_NONE = 0,
     DATA_STATUS_NORMAL = 1,
     DATA_STATUS_NO_DATA = 2,
@@ -111,7 +113,7 @@ enum E_DATA_STATUS {
     DATA_STATUS_INCOMPLETE = 5
 };
 
-enum E_TASKDATA_TYPE {
+enum E_TASKDATA_TYPE : int {
     TASKDATA_IMAGE = 0,
     TASKDATA_HEIGHT = 1,
     TASKDATA_BINARY = 2
