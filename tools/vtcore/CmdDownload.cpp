@@ -30,7 +30,7 @@ struct SourceChoice {
 };
 
 bool MakeSource(const QCommandLineParser& parser, int mapType, SourceChoice& choice, QString& error) {
-    const QString spec = parser.value(QStringLiteral("source"));
+    const QString sourceText = parser.value(QStringLiteral("source"));
     HeaderList headers;
     for (const QString& h : parser.values(QStringLiteral("header"))) {
         QByteArray name;
@@ -42,11 +42,11 @@ bool MakeSource(const QCommandLineParser& parser, int mapType, SourceChoice& cho
         headers.append({QByteArrayLiteral("Referer"), parser.value(QStringLiteral("referer")).toUtf8()});
     if (parser.isSet(QStringLiteral("user-agent")))
         headers.append({QByteArrayLiteral("User-Agent"), parser.value(QStringLiteral("user-agent")).toUtf8()});
-    if (spec == QLatin1String("grid")) {
+    if (sourceText == QLatin1String("grid")) {
         choice.source = MakeGridSource();
         return true;
     }
-    if (spec == QLatin1String("baidu")) {
+    if (sourceText == QLatin1String("baidu")) {
         int style = 0;
         if (!ParseInt(parser.value(QStringLiteral("baidu-style")), 0, 1000, style, error)) return false;
         choice.source = MakeBaiduSource(mapType, style, headers);
@@ -55,9 +55,9 @@ bool MakeSource(const QCommandLineParser& parser, int mapType, SourceChoice& cho
                                         .arg(mapType);
         return choice.source != nullptr;
     }
-    if (spec.startsWith(QLatin1String("custom:"))) {
+    if (sourceText.startsWith(QLatin1String("custom:"))) {
         int key = 0;
-        if (!ParseInt(spec.mid(7), 0, 9998, key, error)) return false;
+        if (!ParseInt(sourceText.mid(7), 0, 9998, key, error)) return false;
         const QString file = parser.isSet(QStringLiteral("custom-maps")) ? parser.value(QStringLiteral("custom-maps"))
                                                                          : CCustomMapManager::DefaultFilePath();
         CustomMapSource custom;
@@ -70,18 +70,18 @@ bool MakeSource(const QCommandLineParser& parser, int mapType, SourceChoice& cho
         return true;
     }
     // Anything else is a URL template: http, https or file URLs, or a plain path of tile files.
-    const QString scheme = QUrl(spec).scheme().toLower();
-    if (!spec.contains(QLatin1String("://")) ? spec.contains(QLatin1Char('{'))
+    const QString scheme = QUrl(sourceText).scheme().toLower();
+    if (!sourceText.contains(QLatin1String("://")) ? sourceText.contains(QLatin1Char('{'))
                                              : (scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
                                                 scheme == QLatin1String("file"))) {
-        choice.source = MakeUrlTemplateSource(spec, CDatIndexConvert(mapType, EXTENT{0, 0, 0, 0}).GetTileModel() ==
+        choice.source = MakeUrlTemplateSource(sourceText, CDatIndexConvert(mapType, EXTENT{0, 0, 0, 0}).GetTileModel() ==
                                                         TILE_MODEL_GEOGRAPHIC,
                                               headers);
         return true;
     }
     error = QStringLiteral("unknown source '%1' (grid, baidu, custom:<key>, or a tile URL template such as "
                            "https://host/{z}/{x}/{y}.png)")
-                .arg(spec);
+                .arg(sourceText);
     return false;
 }
 
