@@ -19,7 +19,7 @@ GENERATOR  ?= Ninja
 CTEST_ARGS ?= --output-on-failure -j$(JOBS)
 LAUNCHER   := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache,)
 
-.PHONY: all deps build demo test asan tsan bench clean
+.PHONY: all deps build demo test asan tsan bench fuzz fuzz-smoke clean
 
 all: build
 
@@ -61,14 +61,15 @@ bench: deps
 	@set -e; for b in $(BENCH_BUILD)/bench/*; do \
 	  if [ -f "$$b" ] && [ -x "$$b" ]; then echo "== $$b"; "$$b" --benchmark_min_time=0.2; fi; done
 
-# Every fuzz target for a bounded number of generated inputs (a fixed seed, so runs repeat).
-fuzz: build
+# Every fuzz target for a bounded number of generated inputs (a fixed seed, so runs repeat); these
+# also run with `make test`.
+fuzz-smoke: build
 	cd $(BUILD) && ctest -R '^fuzz\.' $(CTEST_ARGS)
 
-# The same targets as real libFuzzer programs (clang, AddressSanitizer, UBSan), each run for
+# The fuzz targets as real libFuzzer programs (clang, AddressSanitizer, UBSan), each run for
 # FUZZ_SECONDS seconds on a corpus kept in $(FUZZ_BUILD)/corpus/<name>. Only the fuzz programs are
 # built: they link the static library.
-libfuzzer: deps
+fuzz: deps
 	cmake -S . -B $(FUZZ_BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang \
 	      -DCMAKE_CXX_COMPILER=clang++ $(LAUNCHER) -DVTCORE_LIBFUZZER=ON -DVTCORE_SANITIZE=ON \
 	      -DVTCORE_BUILD_TESTS=OFF -DVTCORE_BUILD_TOOLS=OFF -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link" \

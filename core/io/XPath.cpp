@@ -20,9 +20,19 @@ std::string XPath::Normalize(const std::string& path) {
         }
         part.clear();
     };
-    for (char c : path) {
-        if (c == '/' || c == '\\') flush();
-        else part += c;
+    // Split only at character boundaries: the second byte of a GB18030 pair may be 0x5C ("誠" is
+    // D5 5C), which must not be taken for a separator.
+    const size_t size = path.size();
+    for (size_t i = 0; i < size;) {
+        const unsigned char c = static_cast<unsigned char>(path[i]);
+        size_t length = 1;
+        if (c >= 0x81 && c <= 0xFE && i + 1 < size) {
+            const unsigned char next = static_cast<unsigned char>(path[i + 1]);
+            length = (next >= 0x30 && next <= 0x39 && i + 3 < size) ? 4 : 2;
+        }
+        if (length == 1 && (c == '/' || c == '\\')) flush();
+        else part.append(path, i, length);
+        i += length;
     }
     flush();
     std::string out = rooted ? "/" : "";

@@ -160,6 +160,8 @@ int CmdVerify(const QStringList& args, Io& io) {
             if (offset < 0 || (offset < 100 && offset != BLOCK_EMPTY && offset != BLOCK_WAITING &&
                                offset != BLOCK_DAMAGED && offset != BLOCK_SKIPPED_LEVEL && offset != BLOCK_HAS_DATA)) {
                 problem = QStringLiteral("unknown state %1").arg(offset);
+            } else if (offset == BLOCK_HAS_DATA) {
+                problem = QStringLiteral("state %1 claims data but points at no tile bytes").arg(offset);
             } else if (offset >= 100) {
                 ++tiles;
                 if (length < 1 || length > CIdxFileDepository::kTravelBuffer - 1)

@@ -126,7 +126,10 @@ struct CTileDownloader::Private {
                 const ENUM_BLOCK_STATE state = dep.GetFileIndexStatus(span.firstSlot + i);
                 if (state == BLOCK_SKIPPED_LEVEL) continue;  // outside the region's polygons
                 ++planned;
-                if (state == BLOCK_HAS_DATA) ++present;
+                // A bare state 2 claims data but points at no bytes: fetch the tile again.
+                if (state == BLOCK_HAS_DATA && !dep.IsFileIndexHavData(span.firstSlot + i))
+                    need[size_t(span.begin + i)] = true;
+                else if (state == BLOCK_HAS_DATA) ++present;
                 else if (IsNeedDownload(state)) need[size_t(span.begin + i)] = true;
                 else ++unreadable;
             }

@@ -195,13 +195,16 @@ bool LoadRegion(const RegionOptions& options, Region& region, QString& error) {
         }
         r.description = QStringLiteral("GeoJSON %1").arg(options.geoJsonFile);
     } else if (!options.area.isEmpty()) {
+        // The region database has a folder of its own; the task database stays where it was.
+        const QString taskDir = DataFactory::applicationDir();
         DataFactory::setApplicationDir(options.regionDbDir);
+        const QString regionDir = DataFactory::applicationDir();
         bool ok = false;
         r.polygons = DataFactory::getCityRegion(options.area, &ok);
+        DataFactory::setApplicationDir(taskDir);
         if (r.polygons.isEmpty()) {
             error = ok ? QStringLiteral("no administrative area named '%1' with an outline").arg(options.area)
-                       : QStringLiteral("no region database (region.dll or china.dll) in %1")
-                             .arg(DataFactory::applicationDir());
+                       : QStringLiteral("no region database (region.dll or china.dll) in %1").arg(regionDir);
             return false;
         }
         r.description = QStringLiteral("area %1").arg(options.area);

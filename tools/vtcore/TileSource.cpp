@@ -115,7 +115,8 @@ bool MakeCustomMapSource(const QString& catalogueFile, int key, const HeaderList
         error = QStringLiteral("no custom map catalogue %1").arg(catalogueFile);
         return false;
     }
-    const CCustomMapManager maps(catalogueFile);
+    CCustomMapManager maps(catalogueFile);
+    maps.SetFilePath(QString());  // a download only reads the catalogue: nothing is saved back
     const auto it = maps.constFind(key);
     if (it == maps.constEnd() || !it->IsOnline()) {
         error = QStringLiteral("%1 holds no online custom map under key %2").arg(catalogueFile).arg(key);

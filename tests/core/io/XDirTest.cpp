@@ -64,6 +64,17 @@ TEST(XPath, Normalisation) {
     EXPECT_EQ((XPath("/opt") / "..\\etc").ToString(), "/etc");
 }
 
+TEST(XPath, MultiByteCharactersWhoseSecondByteIsABackslashStayWhole) {
+    // 誠 and 淺 end in 0x5C in GB18030; 𠀀 is a four-byte sequence.
+    const std::string chinese = gb(QString::fromUtf8("誠信\\淺/𠀀"));
+    const XPath p("/tmp/" + chinese + "/..\\" + gb(QString::fromUtf8("插件")));
+    EXPECT_EQ(p.ToString(), "/tmp/" + gb(QString::fromUtf8("誠信/淺/插件")));
+    EXPECT_EQ(ConvertStdStringToQString(XPath("/" + gb(QString::fromUtf8("誠"))).FileName(), "GB18030"),
+              QString::fromUtf8("誠"));
+    // A lead byte cut off at the end is kept as it is.
+    EXPECT_EQ(XPath::Normalize("a/\xD5"), "a/\xD5");
+}
+
 TEST(XDir, FilterFollowsWindowsWildcards) {
     struct Row {
         const char* pattern;
@@ -81,7 +92,7 @@ TEST(XDir, FilterFollowsWindowsWildcards) {
 
 TEST(XDir, WalkListsOneLevelWithHiddenEntriesAndFilters) {
     QTemporaryDir tmp;
-    const QString root = tmp.filePath(QString::fromUtf8("插件 目录"));
+    const QString root = tmp.filePath(QString::fromUtf8("插件 誠信目录"));
     ASSERT_TRUE(QDir().mkpath(root + "/sub/inner"));
     ASSERT_TRUE(QDir().mkpath(root + "/.hiddendir"));
     for (const char* f : {"PluginMap.dll", "Plugin.Tools.dll", "notes", ".hidden", "sub/deep.dll"}) {

@@ -3,6 +3,7 @@
 #include "VtcoreTestSupport.h"
 
 #include "catalog/DataFactory.h"
+#include "catalog/RegionDbBuilder.h"
 #include "tools/vtcore/GridTile.h"
 
 #include <QDir>
@@ -77,6 +78,37 @@ TEST_F(GridDownload, StoresEveryTileAndResumesWithNothingToDo) {
     EXPECT_EQ(DataFactory::getTaskList().size(), 1);
 }
 
+TEST_F(GridDownload, AreaFromTheRegionDatabaseKeepsTheTaskRowBesideTheDepository) {
+    const QString regions = m_dir.filePath(QStringLiteral("regions"));
+    ASSERT_TRUE(QDir().mkpath(regions));
+    {
+        regiondb::Writer writer(regions + QStringLiteral("/region.dll"));
+        writer.add({1, "测试区", "Test", 0,
+                    regiondb::outlineBlob({regiondb::polygon({QPointF(116.2, 39.7), QPointF(116.6, 39.7),
+                                                              QPointF(116.6, 40.1), QPointF(116.2, 40.1)})})});
+        ASSERT_TRUE(writer.ok());
+    }
+    const RunResult run = RunTool({QStringLiteral("download"), m_idx, QStringLiteral("--area"), QString::fromUtf8("测试区"),
+                                   QStringLiteral("--region-db"), regions, QStringLiteral("--levels"),
+                                   QStringLiteral("1-9"), QStringLiteral("--quiet")});
+    ASSERT_EQ(run.code, VtCli::kExitOk) << qPrintable(run.out + run.err);
+    ExpectAllGridTiles(ReadTiles(m_idx).size());
+    EXPECT_GT(ReadTiles(m_idx).size(), 9);
+    EXPECT_FALSE(QFileInfo::exists(regions + QStringLiteral("/task.db")));
+    DataFactory::setApplicationDir(QFileInfo(m_idx).path());
+    const QList<DownloadTask> rows = DataFactory::getTaskList();
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows[0].state, TASK_STATE_COMPLETED);
+
+    // An unknown area names the region database's folder and stores nothing.
+    const RunResult unknown = RunTool({QStringLiteral("download"), m_dir.filePath(QStringLiteral("other.idx")),
+                                       QStringLiteral("--area"), QStringLiteral("nowhere"), QStringLiteral("--region-db"),
+                                       regions, QStringLiteral("--levels"), QStringLiteral("1-3")});
+    EXPECT_NE(unknown.code, VtCli::kExitOk);
+    EXPECT_TRUE(unknown.err.contains(QStringLiteral("nowhere"))) << qPrintable(unknown.err);
+    EXPECT_FALSE(QFileInfo::exists(m_dir.filePath(QStringLiteral("other.idx"))));
+}
+
 TEST_F(GridDownload, ResumeRefusesAnotherRegionLevelsOrMapType) {
     ASSERT_EQ(Download().code, VtCli::kExitOk);
     const QStringList changes[] = {
@@ -149,6 +181,28 @@ TEST_F(GridDownload, VerifyFindsDamageAndRepairLetsDownloadFetchItAgain) {
     EXPECT_TRUE(again.out.contains(QStringLiteral("(%1 fetched now").arg(damaged))) << qPrintable(again.out);
     EXPECT_EQ(ReadTiles(m_idx), before);
     EXPECT_EQ(RunTool({QStringLiteral("verify"), m_idx}).code, VtCli::kExitOk);
+}
+
+TEST_F(GridDownload, ABareDataStateIsReportedAndFetchedAgain) {
+    ASSERT_EQ(Download().code, VtCli::kExitOk);
+    const TileMap before = ReadTiles(m_idx);
+    {
+        // The last slot of the deepest level: state 2 with no offset into the data file.
+        CIdxFileDepository dep;
+        dep.SetIndexFile(m_idx.toStdString());
+        ASSERT_TRUE(dep.Open(false));
+        const long long last = dep.GetMaxIndex();
+        ASSERT_TRUE(dep.IsFileIndexHavData(last));
+        ASSERT_TRUE(dep.SetFileIndexStatus(last, BLOCK_HAS_DATA, true));
+        ASSERT_FALSE(dep.IsFileIndexHavData(last));
+    }
+    const RunResult v = RunTool({QStringLiteral("verify"), m_idx});
+    EXPECT_EQ(v.code, VtCli::kExitIncomplete);
+    EXPECT_TRUE(v.out.contains(QStringLiteral("claims data"))) << qPrintable(v.out);
+    const RunResult again = RunTool({QStringLiteral("download"), m_idx, QStringLiteral("--quiet")});
+    ASSERT_EQ(again.code, VtCli::kExitOk) << qPrintable(again.out + again.err);
+    EXPECT_TRUE(again.out.contains(QStringLiteral("(1 fetched now"))) << qPrintable(again.out);
+    EXPECT_EQ(ReadTiles(m_idx), before);
 }
 
 TEST_F(GridDownload, VerifyReportsATruncatedDataFile) {

@@ -131,6 +131,11 @@ TEST_F(Sources, CustomMapOfACatalogueFileGivesUrlRefererAndMapType) {
         maps.insert(5, CCustomMapObj(info));
         ASSERT_TRUE(maps.Save());
     }
+    const auto bytesOf = [](const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray saved = bytesOf(catalogue);
     const QString idx = m_dir.filePath(QStringLiteral("custom.idx"));
     const QStringList args = {QStringLiteral("download"), idx, QStringLiteral("--custom-maps"), catalogue,
                               QStringLiteral("--extent"), QStringLiteral("100,20,120,40"), QStringLiteral("--levels"),
@@ -143,6 +148,19 @@ TEST_F(Sources, CustomMapOfACatalogueFileGivesUrlRefererAndMapType) {
     ASSERT_FALSE(tiles.isEmpty());
     for (auto it = tiles.begin(); it != tiles.end(); ++it)
         EXPECT_EQ(it.value(), CLocalTileServer::TileBytes(std::get<0>(it.key()), std::get<1>(it.key()), std::get<2>(it.key())));
+    // The catalogue is only read: not a byte of it changes, and one the tool cannot decode survives.
+    EXPECT_EQ(bytesOf(catalogue), saved);
+    const QString garbage = m_dir.filePath(QStringLiteral("garbage.bin"));
+    {
+        QFile f(garbage);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("not a catalogue");
+    }
+    QStringList unreadable = args;
+    unreadable[1] = m_dir.filePath(QStringLiteral("garbage.idx"));
+    unreadable[3] = garbage;
+    EXPECT_EQ(RunTool(unreadable + QStringList{QStringLiteral("custom:5")}).code, VtCli::kExitError);
+    EXPECT_EQ(bytesOf(garbage), QByteArray("not a catalogue"));
 
     // An absent key or catalogue is refused before anything is created.
     const QString other = m_dir.filePath(QStringLiteral("other.idx"));
