@@ -573,7 +573,8 @@ bool CIdxFileDepository::WriteBuffer(long long slot, unsigned char* buf, int len
     }
     // The bytes go to the end of the data file first; the slot is repointed only afterwards, so
     // a crash in between leaves the slot at its previous, complete copy.
-    const long long offset = d->dataEnd;
+    // The file's real end: another depository object or process may have appended since.
+    const long long offset = std::max(d->dataEnd, VtFileSize(d->dat));
     if (offset < kFirstDataOffset || !VtWriteAt(d->dat, offset, buf, static_cast<size_t>(len)) ||
         (flush && std::fflush(d->dat) != 0)) {
         d->dataEnd = std::max(VtFileSize(d->dat), d->dataEnd);  // a partial write may have grown it

@@ -185,6 +185,29 @@ TEST(IdxFileDepository, WritesAppendAndRepointTheSlot) {
     EXPECT_EQ(result, QUERY_NO_DATA);
 }
 
+TEST(IdxFileDepository, TwoWritersOfTheSameFilesNeverOverwriteEachOthersTiles) {
+    TempDepository t;
+    ASSERT_TRUE(t.dep.Create(MakeTask({1, 2, 3}), false, nullptr, BLOCK_WAITING));
+    ASSERT_TRUE(t.dep.Open(false));
+    CIdxFileDepository other;
+    other.SetIndexFile(t.idx);
+    ASSERT_TRUE(other.Open(false));
+    std::map<long long, Bytes> written;
+    for (long long slot = 1; slot <= 20; ++slot) {
+        Bytes tile = MakeTile(slot, 1, 100 + int(slot));
+        CIdxFileDepository& writer = slot % 2 ? t.dep : other;
+        ASSERT_TRUE(writer.WriteBuffer(slot, tile.data(), int(tile.size()), true));
+        written[slot] = tile;
+    }
+    for (CIdxFileDepository* reader : {&t.dep, &other}) {
+        for (const auto& [slot, tile] : written) {
+            Bytes back(tile.size());
+            EXPECT_EQ(reader->ReadBuffer(slot, back.data(), int(back.size())), int(tile.size())) << slot;
+            EXPECT_EQ(back, tile) << slot;
+        }
+    }
+}
+
 TEST(IdxFileDepository, RejectedWritesAndReadsNameTheirReason) {
     TempDepository t;
     ASSERT_TRUE(t.dep.Create(MakeTask({1, 2}), false, nullptr, BLOCK_WAITING));
