@@ -67,7 +67,8 @@ fuzz-smoke: build
 	cd $(BUILD) && ctest -R '^fuzz\.' $(CTEST_ARGS)
 
 # The fuzz targets as real libFuzzer programs (clang, AddressSanitizer, UBSan), each run for
-# FUZZ_SECONDS seconds on a corpus kept in $(FUZZ_BUILD)/corpus/<name>. Only the fuzz programs are
+# FUZZ_SECONDS seconds on a corpus kept in $(FUZZ_BUILD)/corpus/<name>; a single allocation above 1 GiB
+# counts as a finding (no input may make a reader allocate what it announces). Only the fuzz programs are
 # built: they link the static library.
 fuzz: deps
 	cmake -S . -B $(FUZZ_BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang \
@@ -77,7 +78,7 @@ fuzz: deps
 	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target $(notdir $(basename $(wildcard fuzz/*Fuzz.cpp)))
 	@set -e; for f in $(FUZZ_BUILD)/fuzz/*Fuzz; do \
 	  if [ -f "$$f" ] && [ -x "$$f" ]; then n=$$(basename $$f); echo "== $$n"; mkdir -p $(FUZZ_BUILD)/corpus/$$n; \
-	    "$$f" -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=4096 $(FUZZ_BUILD)/corpus/$$n; fi; done
+	    "$$f" -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=4096 -malloc_limit_mb=1024 $(FUZZ_BUILD)/corpus/$$n; fi; done
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)

@@ -4,7 +4,7 @@
 //     sqlite = the same tiles inserted into an MBTiles-style table (WAL, one transaction per 1000
 //     tiles). Counters: *_MBps and ratio_plain = depository / plain, ratio_sqlite = depository / sqlite.
 //   BM_ReadBuffer: random reads of existing tiles against pread of the same ranges (ratio).
-//   BM_Create: an index of 5.6 million slotOf against writing as many bytes sequentially (ratio),
+//   BM_Create: an index of 5.6 million slots against writing as many bytes sequentially (ratio),
 //     with the growth of the resident set while creating.
 //   BM_ConvertToDatIndex / BM_ConvertToTileKey: conversions per second over levels 1 to 18.
 #include "core/platform/Platform.h"
@@ -226,7 +226,7 @@ void BM_Create(benchmark::State& state) {
     QTemporaryDir dir;
     const std::string base = dir.path().toStdString();
     STRUCT_DOWNLOAD_TASK task;
-    task.level = {12};  // the Web Mercator world to level 12: 5,592,405 slotOf
+    task.level = {12};  // the Web Mercator world to level 12: 5,592,405 slots
     task.extent = EXTENT{-180.0, -85.05112877980655, 180.0, 85.05112877980655};
     task.maptype = kMercatorMapType;
     double createSeconds = 0, plainSeconds = 0, rssGrowth = 0;
@@ -265,7 +265,7 @@ void BM_Create(benchmark::State& state) {
         std::remove(plain.c_str());
         dep.Delete();
     }
-    state.counters["slotOf"] = static_cast<double>(slotTotal);
+    state.counters["slots"] = static_cast<double>(slotTotal);
     state.counters["ratio"] = plainSeconds / createSeconds;
     state.counters["rss_growth_MB"] = rssGrowth / 1e6;
 }

@@ -3,6 +3,7 @@
 #include "core/Whole.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QSqlDriver>
@@ -198,7 +199,10 @@ TEST_F(ConnectionPoolTest, EleventhBorrowOnAnyThreadFailsWhileTenAreHeld) {
     while (ready.load() < 10) std::this_thread::yield();
 
     QtMessageCapture capture;
+    QElapsedTimer waited;
+    waited.start();
     QSqlDatabase eleventh = ConnectionPool::openConnection();
+    EXPECT_GE(waited.elapsed(), 900);  // it waits for a connection to come back before giving up
     EXPECT_FALSE(eleventh.isValid());
     EXPECT_EQ(capture.count("Cannot create more connections."), 1);
     hold.open();

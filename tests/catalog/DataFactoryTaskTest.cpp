@@ -211,6 +211,8 @@ TEST_F(DataFactoryTaskTest, AlterTaskRewritesExportSettingsOnly) {
     EXPECT_FALSE(loaded.bIsOverLabel);
     EXPECT_EQ(loaded.count, 10);
     EXPECT_EQ(DataFactory::getProgress(id), "12/40");
+    EXPECT_EQ(DataFactory::getProgress(DataFactory::getTaskDB(), id), "12/40");
+    EXPECT_EQ(DataFactory::getProgress(DataFactory::getTaskDB(), id + 1000), QString());
 }
 
 TEST_F(DataFactoryTaskTest, NumbersAreStoredInTheirStatementForms) {

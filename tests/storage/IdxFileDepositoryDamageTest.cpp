@@ -131,8 +131,13 @@ TEST(IdxFileDepositoryDamage, SlotsAndDataThatCannotBeRead) {
         CIdxFileDepository& dep = f.t.dep;
         ASSERT_TRUE(dep.Open(false)) << row.what;
         E_QUERY_RESULT result = QUERY_UNKNOWN;
+        CVtLogCapture capture;
         const CCache cache = dep.ReadBuffer(result, row.slot);
         EXPECT_EQ(result, row.expected) << row.what;
+        const char* record = row.expected == QUERY_NO_DATA ? "ReadBuffer，没有存数据"
+                             : row.expected == QUERY_ERROR ? "ReadBuffer错误，长度超限"
+                                                           : "ReadBuffer错误，数据文件读取失败";
+        EXPECT_EQ(capture.Count(VTLOG_LEVEL_DEBUG, record), 1) << row.what;
         EXPECT_FALSE(cache.IsValid()) << row.what;
         Bytes buf(1 << 20);
         EXPECT_EQ(dep.ReadBuffer(row.slot, buf.data(), static_cast<int>(buf.size())), -1) << row.what;

@@ -1,11 +1,15 @@
 #include "tools/vtcore/Commands_p.h"
 #include "tools/vtcore/TilePlan.h"
+#include "tools/vtcore/TileSource.h"
 #include "tools/vtcore/Vtcore.h"
 
+#include "catalog/CustomMapManager.h"
+
 #include <QJsonArray>
-#include <climits>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <climits>
 
 namespace VtCli {
 namespace {
@@ -60,6 +64,13 @@ int CmdPlan(const QStringList& args, Io& io) {
                       QStringLiteral("id"), QString::number(kDefaultMapType)});
     parser.addOption({QStringLiteral("levels"), QStringLiteral("One-based levels: 12, 1-12 or 3,5,7-9."),
                       QStringLiteral("list")});
+    parser.addOption({QStringLiteral("source"),
+                      QStringLiteral("custom:<key> plans for that custom map: its tile scheme and datum, as "
+                                     "download would; other sources do not change the plan."),
+                      QStringLiteral("source")});
+    parser.addOption({QStringLiteral("custom-maps"),
+                      QStringLiteral("Custom map catalogue for custom:<key> (default: MyMap.bin of the data folder)."),
+                      QStringLiteral("file")});
     parser.addOption({QStringLiteral("json"), QStringLiteral("Print JSON.")});
     int code = kExitOk;
     if (!ParseCommand(parser, QStringLiteral("plan"), args, io, code)) return code;
@@ -70,8 +81,20 @@ int CmdPlan(const QStringList& args, Io& io) {
     QList<int> levels;
     if (!ParseLevels(parser.value(QStringLiteral("levels")), 1, kMaxDepositoryLevel, levels, error))
         return Fail(io, error);
+    Datum datum = MapTypeDatum(mapType, -1);
+    const QString sourceText = parser.value(QStringLiteral("source"));
+    if (sourceText.startsWith(QLatin1String("custom:"))) {
+        int key = 0;
+        if (!ParseInt(sourceText.mid(7), 0, 9998, key, error)) return Fail(io, error);
+        const QString file = parser.isSet(QStringLiteral("custom-maps")) ? parser.value(QStringLiteral("custom-maps"))
+                                                                         : CCustomMapManager::DefaultFilePath();
+        CustomMapSource custom;
+        if (!MakeCustomMapSource(file, key, {}, custom, error)) return Fail(io, error);
+        if (!parser.isSet(QStringLiteral("map-type"))) mapType = custom.mapType;
+        datum = custom.offsetKind == 2 ? Datum::Bd09 : custom.offsetKind == 1 ? Datum::Gcj02 : Datum::Wgs84;
+    }
     Region region;
-    if (!RegionFromOptions(parser, MapTypeDatum(mapType, -1), region, error)) return Fail(io, error);
+    if (!RegionFromOptions(parser, datum, region, error)) return Fail(io, error);
     TilePlan plan;
     if (!MakeTilePlan(mapType, region, levels, plan, error)) return Fail(io, error);
     if (parser.isSet(QStringLiteral("json")))

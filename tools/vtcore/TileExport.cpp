@@ -21,6 +21,14 @@
 namespace VtCli {
 namespace {
 
+// MBTiles names png, jpg and webp itself; any other kind of tile is named by its media type.
+QString MbtilesFormat(const QString& tileFormat) {
+    if (tileFormat == QLatin1String("png") || tileFormat == QLatin1String("jpg") || tileFormat == QLatin1String("webp"))
+        return tileFormat;
+    if (tileFormat == QLatin1String("gif")) return QStringLiteral("image/gif");
+    return QStringLiteral("application/octet-stream");
+}
+
 // Latitudes beyond this have no Web Mercator row; bounds are clipped to it.
 constexpr double kMercatorMaxLat = 85.05112877980655;
 
@@ -144,7 +152,7 @@ bool WriteMbtiles(CIdxFileDepository& dep, const QString& file, const QString& n
     const int maxZoom = std::max(0, counts.maxZoom);
     const QList<QPair<QString, QString>> metadata = {
         {QStringLiteral("name"), name},
-        {QStringLiteral("format"), format.isEmpty() ? QStringLiteral("application/octet-stream") : format},
+        {QStringLiteral("format"), MbtilesFormat(format)},
         {QStringLiteral("bounds"), QString::asprintf("%.8f,%.8f,%.8f,%.8f", e.minx, south, e.maxx, north)},
         {QStringLiteral("center"), QString::asprintf("%.8f,%.8f,%d", (e.minx + e.maxx) / 2, (south + north) / 2,
                                                      minZoom + (maxZoom - minZoom) / 2)},

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -88,6 +89,10 @@ TEST(VtLog, ConcurrentRecordsAreWholeLinesInTheFile) {
     for (const QString& line : lines) {
         const int at = line.indexOf("[worker] t=");
         if (at < 0) continue;
+        // Time, level and thread come first.
+        static const QRegularExpression prefix(
+            QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} \\[INFO\\] <[0-9a-f]{16}> $"));
+        ASSERT_TRUE(prefix.match(line.left(at)).hasMatch()) << line.toStdString();
         // A torn or interleaved record would break this exact shape.
         const QStringList parts = line.mid(at + 11).split(' ');
         ASSERT_EQ(parts.size(), 3) << line.toStdString();

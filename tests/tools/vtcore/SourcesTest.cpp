@@ -12,6 +12,7 @@
 #include "tools/vtcore/GridTile.h"
 
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
@@ -170,6 +171,38 @@ TEST_F(Sources, CustomMapOfACatalogueFileGivesUrlRefererAndMapType) {
     bad[3] = m_dir.filePath(QStringLiteral("absent.bin"));
     EXPECT_EQ(RunTool(bad + QStringList{QStringLiteral("custom:5")}).code, VtCli::kExitError);
     EXPECT_FALSE(QFile::exists(other));
+}
+
+TEST_F(Sources, PlanOfACustomMapUsesItsSchemeAndDatum) {
+    const QString catalogue = m_dir.filePath(QStringLiteral("MyMap.bin"));
+    {
+        CCustomMapManager maps(catalogue);
+        CCustomMapInfo info(7);
+        info.SetName("shifted tiles");
+        info.SetMapUrl("http://127.0.0.1:9/{z}/{x}/{y}.png");
+        info.SetIsWGS84(false);
+        info.SetIsOffset(true);  // GCJ-02
+        maps.insert(3, CCustomMapObj(info));
+        ASSERT_TRUE(maps.Save());
+    }
+    const QStringList plan = {QStringLiteral("plan"), QStringLiteral("--extent"), QStringLiteral("116.2,39.7,116.6,40.1"),
+                              QStringLiteral("--levels"), QStringLiteral("10"), QStringLiteral("--json")};
+    const auto extentOf = [](const RunResult& r) {
+        return QJsonDocument::fromJson(r.out.toUtf8()).object().value(QStringLiteral("extent")).toArray();
+    };
+    const RunResult plain = RunTool(plan);
+    ASSERT_EQ(plain.code, VtCli::kExitOk) << qPrintable(plain.err);
+    const RunResult custom = RunTool(plan + QStringList{QStringLiteral("--custom-maps"), catalogue,
+                                                        QStringLiteral("--source"), QStringLiteral("custom:3")});
+    ASSERT_EQ(custom.code, VtCli::kExitOk) << qPrintable(custom.err);
+    EXPECT_EQ(QJsonDocument::fromJson(custom.out.toUtf8()).object().value(QStringLiteral("mapType")).toInt(), 602);
+    // GCJ-02 lies a few hundred metres east and north of WGS84 around Beijing.
+    EXPECT_GT(extentOf(custom)[0].toDouble(), extentOf(plain)[0].toDouble() + 0.002);
+    EXPECT_GT(extentOf(custom)[1].toDouble(), extentOf(plain)[1].toDouble() + 0.0005);
+    EXPECT_EQ(RunTool(plan + QStringList{QStringLiteral("--custom-maps"), catalogue, QStringLiteral("--source"),
+                                         QStringLiteral("custom:4")})
+                  .code,
+              VtCli::kExitError);
 }
 
 TEST_F(Sources, BaiduBuildersNameTheBaiduTileOfEveryGeneralTile) {
