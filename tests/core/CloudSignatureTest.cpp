@@ -3,13 +3,10 @@
 
 #include <QRegularExpression>
 #include <QSet>
-#include <QStringList>
 
 #include <gtest/gtest.h>
 
 namespace {
-
-QByteArray Bytes(char c, int n) { return QByteArray(n, c); }
 
 QByteArray Counting(int from, int to) {
     QByteArray b;
@@ -26,15 +23,17 @@ TEST(CloudSignature, HmacMatchesTheRfc4231Vectors) {
         const char* hex;  // expected HMAC-SHA-256 (case 5: its first 128 bits)
     };
     const Case cases[] = {
-        {"1", Bytes('\x0b', 20), "Hi There", "b0344c61d8db38535ca8afceaf0bf12b881dc200c9833da726e9376c2e32cff7"},
+        {"1", QByteArray(20, '\x0b'), "Hi There", "b0344c61d8db38535ca8afceaf0bf12b881dc200c9833da726e9376c2e32cff7"},
         {"2", "Jefe", "what do ya want for nothing?",
          "5bdcc146bf60754e6a042426089575c75a003f089d2739839dec58b964ec3843"},
-        {"3", Bytes('\xaa', 20), Bytes('\xdd', 50), "773ea91e36800e46854db8ebd09181a72959098b3ef8c122d9635514ced565fe"},
-        {"4", Counting(1, 25), Bytes('\xcd', 50), "82558a389a443c0ea4cc819899f2083a85f0faa3e578f8077a2e3ff46729665b"},
-        {"5", Bytes('\x0c', 20), "Test With Truncation", "a3b6167473100ee06e0c796c2955552b"},
-        {"6", Bytes('\xaa', 131), "Test Using Larger Than Block-Size Key - Hash Key First",
+        {"3", QByteArray(20, '\xaa'), QByteArray(50, '\xdd'),
+         "773ea91e36800e46854db8ebd09181a72959098b3ef8c122d9635514ced565fe"},
+        {"4", Counting(1, 25), QByteArray(50, '\xcd'),
+         "82558a389a443c0ea4cc819899f2083a85f0faa3e578f8077a2e3ff46729665b"},
+        {"5", QByteArray(20, '\x0c'), "Test With Truncation", "a3b6167473100ee06e0c796c2955552b"},
+        {"6", QByteArray(131, '\xaa'), "Test Using Larger Than Block-Size Key - Hash Key First",
          "60e431591ee0b67f0d8a26aacbf5b77f8e0bc6213728c5140546040f0ee37f54"},
-        {"7", Bytes('\xaa', 131),
+        {"7", QByteArray(131, '\xaa'),
          "This is a test using a larger than block-size key and a larger than block-size data. The key needs to be "
          "hashed before being used by the HMAC algorithm.",
          "9b09ffa71b942fcb27635fbcd5b0e944bfdc63644f0713938a7f51535c3a35e2"},
@@ -49,7 +48,6 @@ TEST(CloudSignature, HmacMatchesTheRfc4231Vectors) {
 
 TEST(CloudSignature, TextToSignJoinsSevenPartsWithLineFeeds) {
     EXPECT_EQ(CloudTextToSign("s", "GET", "/p", "a=1&b=2", "", "n", "17"), "s\nGET\n/p\na=1&b=2\n\nn\n17");
-    EXPECT_EQ(CloudTextToSign("", "", "", "", "", "", "").count('\n'), 6);
 }
 
 TEST(CloudSignature, HeaderCarriesTheFieldsAndTheHexHmacOfTheText) {

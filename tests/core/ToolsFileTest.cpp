@@ -72,26 +72,16 @@ TEST(ToolsFile, NonRepeatFilePathCountsFromTwo) {
         ASSERT_TRUE(touch(base + "(2).tif"));
         EXPECT_EQ(ungb(Tools::GetNonRepeatFilePath(gb(base + ".tif"))), base + "(3).tif");
     }
-}
-
-TEST(ToolsFile, NonRepeatFilePathNameForms) {
-    QTemporaryDir tmp;
-    QDir(tmp.path()).mkdir("dir.d");
-    struct Row {
-        const char* existing;
-        const char* expected;
-    };
-    const std::vector<Row> rows = {
-        {"a.b.tif", "a.b(2).b.tif"},     // stem to the last dot, extension from the first
+    ASSERT_TRUE(QDir(tmp.path()).mkdir("dir.d"));
+    const std::pair<const char*, const char*> forms[] = {
+        {"a.b.tif", "a.b(2).b.tif"},        // stem to the last dot, extension from the first
         {"dir.d/noext", "dir.d/noext(2)"},  // a dot in the directory is not the name's
-        {"dir.d", "dir(2).d"},            // an existing directory counts too
+        {"dir.d", "dir(2).d"},              // an existing directory counts too
     };
-    for (const Row& row : rows) {
-        const QString path = tmp.filePath(row.existing);
-        if (!QFileInfo::exists(path)) {
-            ASSERT_TRUE(touch(path));
-        }
-        EXPECT_EQ(ungb(Tools::GetNonRepeatFilePath(gb(path))), tmp.filePath(row.expected)) << row.existing;
+    for (const auto& [existing, expected] : forms) {
+        const QString path = tmp.filePath(existing);
+        ASSERT_TRUE(QFileInfo::exists(path) || touch(path));
+        EXPECT_EQ(ungb(Tools::GetNonRepeatFilePath(gb(path))), tmp.filePath(expected)) << existing;
     }
 }
 
@@ -126,7 +116,7 @@ TEST(ToolsFile, CreateFileReNameDirSkipsExistingDirectories) {
     }
 }
 
-TEST(ToolsFile, DeleteDirRemovesTreeAndEmptyParentsOnly) {
+TEST(ToolsFile, DeleteDirRemovesTreeAndEmptyParentsButNotHiddenEntriesOrLinkTargets) {
     QTemporaryDir tmp;
     const QString root = tmp.filePath(QString::fromUtf8("任务 one"));
     ASSERT_TRUE(QDir().mkpath(root + "/a/b/c"));
@@ -144,13 +134,11 @@ TEST(ToolsFile, DeleteDirRemovesTreeAndEmptyParentsOnly) {
 
     EXPECT_TRUE(Tools::deleteDir(tmp.filePath("never-there")));
     EXPECT_FALSE(Tools::deleteDir(QString()));
-}
 
-TEST(ToolsFile, DeleteDirLeavesHiddenEntriesAndLinkTargets) {
-    QTemporaryDir tmp;
+    // Hidden entries are not listed, so not deleted; links go, but not what they point to.
     ASSERT_TRUE(QDir().mkpath(tmp.filePath("hidden")));
     ASSERT_TRUE(touch(tmp.filePath("hidden/.secret")));
-    EXPECT_FALSE(Tools::deleteDir(tmp.filePath("hidden")));  // not listed, so not deleted
+    EXPECT_FALSE(Tools::deleteDir(tmp.filePath("hidden")));
     EXPECT_TRUE(QFileInfo::exists(tmp.filePath("hidden/.secret")));
 
     ASSERT_TRUE(QDir().mkpath(tmp.filePath("target")));

@@ -5,8 +5,6 @@
 
 #include <QBuffer>
 #include <QDir>
-#include <QFileInfo>
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -34,6 +32,22 @@ QImage quarters() {
     return image;
 }
 
+// The first catalogue type with the given traits (-1 when none).
+int findMapType(bool baidu, bool wgs, bool dem) {
+    for (int t = 0; t < 2000; ++t) {
+        if (Tools::isBaidu(t) == baidu && Tools::isWGS(t) == wgs && Tools::isDem(t, -1) == dem) return t;
+    }
+    return -1;
+}
+
+DownloadTask taskOf(int mapType, const EXTENT& extent, QList<int> levels) {
+    DownloadTask task;
+    task.maptype = mapType;
+    task.extent = extent;
+    task.level = levels;
+    return task;
+}
+
 }  // namespace
 
 TEST(ToolsImage, JudgeImageByItsEnding) {
@@ -47,10 +61,7 @@ TEST(ToolsImage, JudgeImageByItsEnding) {
     EXPECT_FALSE(Tools::judgeImgeIsOk(cut, 1));   // truncated download
     EXPECT_FALSE(Tools::judgeImgeIsOk(html, 1));  // an error page
     EXPECT_FALSE(Tools::judgeImgeIsOk(tiny, 1));
-    int dem = -1;
-    for (int t = 0; t < 2000 && dem < 0; ++t) {
-        if (Tools::isDem(t, -1)) dem = t;
-    }
+    const int dem = findMapType(false, true, true);
     ASSERT_GE(dem, 0);
     EXPECT_TRUE(Tools::judgeImgeIsOk(html, dem));   // elevation tiles are not images
     EXPECT_FALSE(Tools::judgeImgeIsOk(tiny, dem));  // but fewer than 3 bytes never pass
@@ -114,26 +125,6 @@ TEST(ToolsImage, SizesAndFontRect) {
     EXPECT_GT(large.width(), small.width());
     EXPECT_GT(large.height(), small.height());
 }
-
-namespace {
-
-// The first catalogue type with the given traits (-1 when none).
-int findMapType(bool baidu, bool wgs, bool dem) {
-    for (int t = 0; t < 2000; ++t) {
-        if (Tools::isBaidu(t) == baidu && Tools::isWGS(t) == wgs && Tools::isDem(t, -1) == dem) return t;
-    }
-    return -1;
-}
-
-DownloadTask taskOf(int mapType, const EXTENT& extent, QList<int> levels) {
-    DownloadTask task;
-    task.maptype = mapType;
-    task.extent = extent;
-    task.level = levels;
-    return task;
-}
-
-}  // namespace
 
 TEST(ToolsImage, TaskSizeCountsTilesOfEveryLevel) {
     const int mercator = findMapType(false, false, false);

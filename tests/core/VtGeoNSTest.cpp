@@ -61,6 +61,20 @@ std::vector<CVector3D> FromMetres(const std::vector<EN>& m) {
     return out;
 }
 
+// Compares an offset outline with the expected east/north metres (and a zero height), within 5 cm.
+void ExpectOutline(const std::vector<CVector3D>& out, const std::vector<EN>& expected, const char* what,
+                   bool onTheGround) {
+    ASSERT_EQ(out.size(), expected.size()) << what;
+    for (size_t i = 0; i < out.size(); ++i) {
+        const EN en = Local(CVector3D(0, 0, 0), out[i]);
+        EXPECT_NEAR(en.e, expected[i].e, 0.05) << what << " #" << i;
+        EXPECT_NEAR(en.n, expected[i].n, 0.05) << what << " #" << i;
+        if (onTheGround) {
+            EXPECT_NEAR(out[i].z, 0.0, 0.05) << what << " #" << i;
+        }
+    }
+}
+
 double Dms(int d, int m, double s) { return (std::abs(d) + m / 60.0 + s / 3600.0) * (d < 0 ? -1 : 1); }
 
 // Area of the ellipsoidal quadrangle between two parallels and two meridians (authalic formula).
@@ -76,7 +90,7 @@ double QuadrangleArea(double lat1, double lat2, double dLonDeg) {
 
 }  // namespace
 
-TEST(VtGeoNS, RhumbDistanceMatchesBearingFormula) {
+TEST(VtGeoNS, RhumbDistanceMatchesBearingFormulaAndParallels) {
     struct Row {
         double lon1, lat1, lon2, lat2;
     } rows[] = {
@@ -99,9 +113,6 @@ TEST(VtGeoNS, RhumbDistanceMatchesBearingFormula) {
         // Direction does not matter.
         EXPECT_NEAR(CalculateDistanceHS(r.lon2, r.lat2, 5, r.lon1, r.lat1, 9, true), expected, expected * 1e-9);
     }
-}
-
-TEST(VtGeoNS, RhumbDistanceReferenceAndParallels) {
     // Along a meridian: R dLat.
     EXPECT_NEAR(CalculateDistanceHS(10, -10, 0, 10, 50, 0, true), 6378137.0 * 60 * kRad, 1e-6);
     // Along a parallel: R cos(lat) dLon, also where the longitudes straddle 180.
@@ -113,7 +124,7 @@ TEST(VtGeoNS, RhumbDistanceReferenceAndParallels) {
     EXPECT_NEAR(CalculateDistanceHS(0, 0, 0, 0, -90, 0, true), 6378137.0 * kPi / 2, 1e-3);
 }
 
-TEST(VtGeoNS, ChordDistanceMatchesIndependentPositions) {
+TEST(VtGeoNS, ChordDistanceMatchesIndependentPositionsAndAGeodesicReference) {
     std::mt19937 rng(7);
     std::uniform_real_distribution<double> lon(-180, 180), lat(-90, 90);
     for (int i = 0; i < 200; ++i) {
@@ -124,9 +135,6 @@ TEST(VtGeoNS, ChordDistanceMatchesIndependentPositions) {
     // Through the centre: the equatorial and the polar diameter.
     EXPECT_NEAR(CalculateDistanceHS(0, 0, 0, 180, 0, 0, false), 2 * kA, 1e-6);
     EXPECT_NEAR(CalculateDistanceHS(0, 90, 0, 0, -90, 0, false), 2 * kB, 1e-6);
-}
-
-TEST(VtGeoNS, ChordDistanceNearGeodesicReference) {
     // Flinders Peak to Buninyong, geodesic 54972.271 m; the chord is shorter by about s^3 / 24R^2.
     const double d = CalculateDistanceHS(Dms(144, 25, 29.5244), Dms(-37, 57, 3.7203), 0, Dms(143, 55, 35.3839),
                                          Dms(-37, 39, 10.1561), 0, false);
@@ -145,7 +153,8 @@ TEST(VtGeoNS, PolylineLengthSumsSegments) {
     }
 }
 
-TEST(VtGeoNS, AreaOfSmallQuadranglesWithinHalfPercent) {
+TEST(VtGeoNS, AreaOfQuadranglesAndOfConcaveAndDegenerateOutlines) {
+    // Small quadrangles within half a percent of the authalic formula, in either direction.
     struct Row {
         double lon, lat, size;
     } rows[] = {{0, 0, 0.01}, {116.3, 39.9, 0.1}, {-70, -60, 0.05}, {170, 75, 0.02}};
@@ -157,9 +166,6 @@ TEST(VtGeoNS, AreaOfSmallQuadranglesWithinHalfPercent) {
         EXPECT_NEAR(CalculateArea(ccw), expected, expected * 0.005) << r.lat;
         EXPECT_NEAR(CalculateArea(cw), CalculateArea(ccw), expected * 1e-9) << r.lat;
     }
-}
-
-TEST(VtGeoNS, AreaOfConcaveAndDegenerateOutlines) {
     // An L of three 1 km squares (concave), starting at the inner corner so that a fan triangle
     // points the other way, and again starting with three points on one line.
     const std::vector<CVector3D> l = FromMetres({{1000, 1000}, {1000, 2000}, {0, 2000}, {0, 0}, {2000, 0}, {2000, 1000}});
@@ -191,7 +197,6 @@ TEST(VtGeoNS, NextPointMovesAlongAzimuthInTangentPlane) {
 }
 
 TEST(VtGeoNS, ParallelLineOfSimpleShapes) {
-    const CVector3D o(0, 0, 0);
     struct Row {
         const char* what;
         std::vector<EN> line;
@@ -212,13 +217,7 @@ TEST(VtGeoNS, ParallelLineOfSimpleShapes) {
     for (const Row& r : rows) {
         std::vector<CVector3D> out;
         ASSERT_TRUE(CalculateParrelLineGeo(out, FromMetres(r.line), r.d)) << r.what;
-        ASSERT_EQ(out.size(), r.expected.size()) << r.what;
-        for (size_t i = 0; i < out.size(); ++i) {
-            const EN en = Local(o, out[i]);
-            EXPECT_NEAR(en.e, r.expected[i].e, 0.05) << r.what << " #" << i;
-            EXPECT_NEAR(en.n, r.expected[i].n, 0.05) << r.what << " #" << i;
-            EXPECT_NEAR(out[i].z, 0.0, 0.05) << r.what << " #" << i;
-        }
+        ExpectOutline(out, r.expected, r.what, true);
     }
 }
 
@@ -234,7 +233,6 @@ TEST(VtGeoNS, OffsetsRejectEmptyAndNonFiniteInput) {
 }
 
 TEST(VtGeoNS, CorridorJoins) {
-    const CVector3D o(0, 0, 0);
     // Interior angle of 20 degrees at (1000, 0): mitre ratio 1 / sin(10 deg) = 5.76, above the limit.
     const double turn = 160 * kRad;
     const EN sharp = {1000 + 1000 * std::cos(turn), 1000 * std::sin(turn)};
@@ -262,12 +260,7 @@ TEST(VtGeoNS, CorridorJoins) {
     for (const Row& r : rows) {
         std::vector<CVector3D> out;
         ASSERT_TRUE(CalculateExpandPolygonGeo(out, FromMetres(r.line), r.d)) << r.what;
-        ASSERT_EQ(out.size(), r.expected.size()) << r.what;
-        for (size_t i = 0; i < out.size(); ++i) {
-            const EN en = Local(o, out[i]);
-            EXPECT_NEAR(en.e, r.expected[i].e, 0.05) << r.what << " #" << i;
-            EXPECT_NEAR(en.n, r.expected[i].n, 0.05) << r.what << " #" << i;
-        }
+        ExpectOutline(out, r.expected, r.what, false);
     }
 }
 

@@ -10,7 +10,6 @@
 #include <memory>
 #include <mutex>
 #include <stdexcept>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -30,7 +29,7 @@ bool waitFor(Pred pred) {
     return true;
 }
 
-// Records what it receives as (code, state) pairs.
+// Records what it receives as (code, state) pairs, and the thread each arrived on.
 class Recorder : public CVtMessageQueue::IMessageUser {
 public:
     void OnMessageQ(CVtMessageQueue* queue, const CStateEventObject& event) override {
@@ -49,9 +48,9 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_threads;
     }
-    std::size_t Size() const {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_events.size();
+    std::size_t Size() const { return Events().size(); }
+    bool WaitForSize(std::size_t n) const {
+        return waitFor([&] { return Size() == n; });
     }
     std::function<void(CVtMessageQueue*, const CStateEventObject&)> hook;
 
@@ -70,17 +69,25 @@ void letTimePass(int roundTrips = 5) {
     ticker.Start();
     for (int i = 0; i < roundTrips; ++i) {
         ticker.PostMessageQ(CStateEventObject(0, i));
-        ASSERT_TRUE(waitFor([&] { return r.Size() == static_cast<std::size_t>(i + 1); }));
+        ASSERT_TRUE(r.WaitForSize(i + 1));
     }
 }
 
+// A queue and a receiver; the receiver is declared first, so the queue's thread ends before it goes.
+class VtMessageQueue : public ::testing::Test {
+protected:
+    void Post(int code, int count) {
+        for (int i = 0; i < count; ++i) queue.PostMessageQ(CStateEventObject(code, i));
+    }
+    Recorder recorder;
+    CVtMessageQueue queue;
+};
+
 }  // namespace
 
-TEST(VtMessageQueue, ManyPostersEveryEventOnceInPosterOrder) {
+TEST_F(VtMessageQueue, ManyPostersEveryEventOnceInPosterOrder) {
     constexpr int kPosters = 12;
     constexpr int kEach = 1500;
-    CVtMessageQueue queue;
-    Recorder recorder;
     queue.Attach(&recorder);
     queue.Start();
     std::atomic<bool> go{false};
@@ -93,7 +100,7 @@ TEST(VtMessageQueue, ManyPostersEveryEventOnceInPosterOrder) {
     }
     go = true;
     for (auto& p : posters) p.join();
-    ASSERT_TRUE(waitFor([&] { return recorder.Size() == kPosters * kEach; })) << recorder.Size();
+    ASSERT_TRUE(recorder.WaitForSize(kPosters * kEach)) << recorder.Size();
 
     std::map<int, int> next;
     for (const auto& e : recorder.Events()) {
@@ -111,79 +118,72 @@ TEST(VtMessageQueue, ManyPostersEveryEventOnceInPosterOrder) {
     EXPECT_EQ(recorder.Size(), static_cast<std::size_t>(kPosters * kEach));
 }
 
-TEST(VtMessageQueue, EventsWaitForTheReceiverOnlyUntilDrained) {
-    {
-        // Posted before a receiver is attached, drained after: all arrive, in order.
-        CVtMessageQueue queue;
-        Recorder recorder;
-        for (int i = 0; i < 3; ++i) queue.PostMessageQ(CStateEventObject(1, i));
-        queue.Attach(&recorder);
-        queue.Start();
-        ASSERT_TRUE(waitFor([&] { return recorder.Size() == 3; }));
-        EXPECT_EQ(recorder.Events(), (std::vector<std::pair<int, int>>{{1, 0}, {1, 1}, {1, 2}}));
-    }
-    {
-        // Drained before a receiver is attached: lost.
-        CVtMessageQueue queue;
-        Recorder recorder;
-        queue.Start();
-        for (int i = 0; i < 3; ++i) queue.PostMessageQ(CStateEventObject(1, i));
-        ASSERT_TRUE(waitFor([&] { return queue.GetPendingCount() == 0; }));
-        queue.Attach(&recorder);
-        queue.PostMessageQ(CStateEventObject(2, 0));
-        ASSERT_TRUE(waitFor([&] { return recorder.Size() == 1; }));
-        EXPECT_EQ(recorder.Events().front(), std::make_pair(2, 0));
-    }
+TEST_F(VtMessageQueue, EventsWaitForTheReceiverOnlyUntilDrained) {
+    // Posted before a receiver is attached, drained after: all arrive, in order.
+    Post(1, 3);
+    queue.Attach(&recorder);
+    queue.Start();
+    ASSERT_TRUE(recorder.WaitForSize(3));
+    EXPECT_EQ(recorder.Events(), (std::vector<std::pair<int, int>>{{1, 0}, {1, 1}, {1, 2}}));
+
+    // Drained before a receiver is attached: lost.
+    queue.Attach(nullptr);
+    Post(2, 3);
+    ASSERT_TRUE(waitFor([&] { return queue.GetPendingCount() == 0; }));
+    queue.Attach(&recorder);
+    queue.PostMessageQ(CStateEventObject(3, 0));
+    ASSERT_TRUE(recorder.WaitForSize(4));
+    EXPECT_EQ(recorder.Events(), (std::vector<std::pair<int, int>>{{1, 0}, {1, 1}, {1, 2}, {3, 0}}));
 }
 
-TEST(VtMessageQueue, OnlyStateEventsAreQueued) {
-    CVtMessageQueue queue;
+TEST_F(VtMessageQueue, OnlyStateEventsAreQueuedAndCleanupDropsThem) {
     CVtLogCapture capture;
     queue.PostMessageQ(CEventObject(9));
     EXPECT_EQ(queue.GetPendingCount(), 0u);
     EXPECT_EQ(capture.Count(VTLOG_LEVEL_DUMP, "[CVtMessageQueue::PostMessageQ] EventCode=9放入队列崩溃"), 1);
-    queue.PostMessageQ(CStateEventObject(9));
-    EXPECT_EQ(queue.GetPendingCount(), 1u);
+    Post(9, 5);
+    EXPECT_EQ(queue.GetPendingCount(), 5u);
 
-    Recorder recorder;
     queue.Attach(&recorder);
     queue.TranslateMessageQ(CEventObject(4));
     EXPECT_EQ(capture.Count(VTLOG_LEVEL_DUMP, "[CVtMessageQueue::TranslateMessageQ] EventCode=4阻塞通知崩溃"), 1);
     EXPECT_EQ(recorder.Size(), 0u);
+
+    queue.Cleanup();
+    EXPECT_EQ(queue.GetPendingCount(), 0u);
+    EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_INFO, "[CVtMessageQueue::Start] 清空消息队列"));
+    queue.Start();
+    queue.PostMessageQ(CStateEventObject(2, 0));
+    ASSERT_TRUE(recorder.WaitForSize(1));
+    EXPECT_EQ(recorder.Events().front().first, 2);
 }
 
-TEST(VtMessageQueue, ThrowingReceiverIsLoggedAndTheRestStillArrive) {
-    CVtMessageQueue queue;
-    Recorder recorder;
+TEST_F(VtMessageQueue, ThrowingReceiverIsLoggedAndTheRestStillArrive) {
     recorder.hook = [](CVtMessageQueue*, const CStateEventObject& e) {
         if (e.GetState() % 2 == 1) throw std::runtime_error("receiver failed");
     };
     queue.Attach(&recorder);
     CVtLogCapture capture;
-    for (int i = 0; i < 6; ++i) queue.PostMessageQ(CStateEventObject(77, i));
+    Post(77, 6);
     queue.Start();
-    ASSERT_TRUE(waitFor([&] { return recorder.Size() == 6; }));
+    ASSERT_TRUE(recorder.WaitForSize(6));
     EXPECT_EQ(capture.Count(VTLOG_LEVEL_DUMP, "[CVtMessageQueue::TranslateMessageQ] EventCode=77阻塞通知崩溃"), 3);
     EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_DEBUG, "[CVtMessageQueue::OnTimer] 事件通知到User，队列内剩余6个"));
     EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_DEBUG, "[CVtMessageQueue::OnTimer] 事件通知到User，队列内剩余1个"));
 }
 
-TEST(VtMessageQueue, ReceiverMayPostToItsOwnQueue) {
-    CVtMessageQueue queue;
-    Recorder recorder;
+TEST_F(VtMessageQueue, ReceiverMayPostToItsOwnQueue) {
     recorder.hook = [](CVtMessageQueue* q, const CStateEventObject& e) {
         if (e.GetState() == 0) q->PostMessageQ(CStateEventObject(e.GetEventCode(), 100));
     };
     queue.Attach(&recorder);
-    for (int i = 0; i < 3; ++i) queue.PostMessageQ(CStateEventObject(5, i));
+    Post(5, 3);
     queue.Start();
-    ASSERT_TRUE(waitFor([&] { return recorder.Size() == 4; }));
+    ASSERT_TRUE(recorder.WaitForSize(4));
     EXPECT_EQ(recorder.Events(), (std::vector<std::pair<int, int>>{{5, 0}, {5, 1}, {5, 2}, {5, 100}}));
 }
 
-TEST(VtMessageQueue, StopEndsDeliveriesAndStartResumesThem) {
-    CVtMessageQueue queue;
-    Recorder recorder;
+TEST_F(VtMessageQueue, StopEndsDeliveriesAndStartResumesThem) {
     queue.Attach(&recorder);
     EXPECT_FALSE(queue.IsStart());
     CVtLogCapture capture;
@@ -191,7 +191,7 @@ TEST(VtMessageQueue, StopEndsDeliveriesAndStartResumesThem) {
     EXPECT_TRUE(queue.IsStart());
     EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_INFO, "[CVtMessageQueue::Start] 启动消息循环，TimerID=1"));
     queue.PostMessageQ(CStateEventObject(1, 1));
-    ASSERT_TRUE(waitFor([&] { return recorder.Size() == 1; }));
+    ASSERT_TRUE(recorder.WaitForSize(1));
 
     queue.Stop();
     EXPECT_FALSE(queue.IsStart());
@@ -203,40 +203,17 @@ TEST(VtMessageQueue, StopEndsDeliveriesAndStartResumesThem) {
 
     queue.Start();  // a new timer id; the pending event goes out
     EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_INFO, "[CVtMessageQueue::Start] 启动消息循环，TimerID=2"));
-    ASSERT_TRUE(waitFor([&] { return recorder.Size() == 2; }));
-}
+    ASSERT_TRUE(recorder.WaitForSize(2));
 
-TEST(VtMessageQueue, StartingTwiceDeliversEachEventOnce) {
-    CVtMessageQueue queue;
-    Recorder recorder;
-    queue.Attach(&recorder);
-    queue.Start();
-    queue.Start();  // the first timer keeps ticking but is ignored
-    for (int i = 0; i < 50; ++i) queue.PostMessageQ(CStateEventObject(3, i));
-    ASSERT_TRUE(waitFor([&] { return recorder.Size() == 50; }));
+    queue.Start();  // started twice: the older timer keeps ticking but is ignored, so each event comes once
+    Post(3, 50);
+    ASSERT_TRUE(recorder.WaitForSize(52));
     letTimePass(3);
-    EXPECT_EQ(recorder.Size(), 50u);
+    EXPECT_EQ(recorder.Size(), 52u);
 }
 
-TEST(VtMessageQueue, CleanupDropsPendingEvents) {
-    CVtMessageQueue queue;
-    Recorder recorder;
-    queue.Attach(&recorder);
-    for (int i = 0; i < 5; ++i) queue.PostMessageQ(CStateEventObject(1, i));
-    CVtLogCapture capture;
-    queue.Cleanup();
-    EXPECT_EQ(queue.GetPendingCount(), 0u);
-    EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_INFO, "[CVtMessageQueue::Start] 清空消息队列"));
-    queue.Start();
-    queue.PostMessageQ(CStateEventObject(2, 0));
-    ASSERT_TRUE(waitFor([&] { return recorder.Size() == 1; }));
-    EXPECT_EQ(recorder.Events().front().first, 2);
-}
-
-TEST(VtMessageQueue, TranslateDeliversOnTheCallersThread) {
-    CVtMessageQueue queue;
+TEST_F(VtMessageQueue, TranslateDeliversOnTheCallersThread) {
     queue.TranslateMessageQ(CStateEventObject(1));  // no receiver: nothing happens
-    Recorder recorder;
     queue.Attach(&recorder);
     queue.TranslateMessageQ(CStateEventObject(1, 5));
     ASSERT_EQ(recorder.Size(), 1u);
@@ -247,29 +224,29 @@ TEST(VtMessageQueue, TranslateDeliversOnTheCallersThread) {
     EXPECT_EQ(recorder.Size(), 1u);
 }
 
-TEST(VtMessageQueue, DestroyingARunningQueueJoinsItsThread) {
+TEST_F(VtMessageQueue, DestroyingARunningQueueJoinsItsThread) {
     for (int round = 0; round < 5; ++round) {
-        Recorder recorder;
+        Recorder late;
         std::atomic<bool> destroyed{false};
         std::atomic<int> lateCalls{0};
-        recorder.hook = [&](CVtMessageQueue*, const CStateEventObject&) {
+        late.hook = [&](CVtMessageQueue*, const CStateEventObject&) {
             if (destroyed) ++lateCalls;
         };
         std::atomic<bool> stopPosting{false};
-        auto queue = std::make_unique<CVtMessageQueue>();
-        queue->Attach(&recorder);
-        queue->Start();
+        auto running = std::make_unique<CVtMessageQueue>();
+        running->Attach(&late);
+        running->Start();
         std::thread poster([&] {
             for (int i = 0; !stopPosting; ++i) {
-                queue->PostMessageQ(CStateEventObject(1, i));
+                running->PostMessageQ(CStateEventObject(1, i));
                 if (i % 64 == 0) std::this_thread::yield();
             }
         });
-        ASSERT_TRUE(waitFor([&] { return recorder.Size() > 10; }));
+        ASSERT_TRUE(waitFor([&] { return late.Size() > 10; }));
         stopPosting = true;
         poster.join();
         testing::internal::CaptureStdout();
-        queue.reset();
+        running.reset();
         destroyed = true;
         EXPECT_EQ(testing::internal::GetCapturedStdout(),
                   "Wait Default Timer Timer Stop...\nWait Default Timer Timer Stop Over.\n");

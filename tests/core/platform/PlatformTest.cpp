@@ -1,7 +1,6 @@
 #include "core/platform/Platform.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
