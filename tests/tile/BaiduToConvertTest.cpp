@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <random>
+#include <tuple>
 
 namespace {
 
@@ -31,8 +32,7 @@ QPointF RoundTrip(const QPointF& bd)
 TEST(BaiduToConvert, ProjectionRoundTripsWithinCentimetresInChinaAndTheWest)
 {
     struct {
-        double latFrom;
-        double latTo;
+        double latFrom, latTo;
         double tolerance;  // metres
     } const bands[] = {{18.0, 44.5, 0.04}, {44.5, 54.0, 0.3}};
     for (const auto& band : bands) {
@@ -71,8 +71,7 @@ TEST(BaiduToConvert, SouthernLatitudesUseTheEquatorialRowAndComeBackOff)
 TEST(BaiduToConvert, QuadrantRules)
 {
     struct {
-        double lon;
-        double lat;
+        double lon, lat;
         Q expected;
     } const cases[] = {
         {10, 10, Q::QUADRANT_NORTH_EAST},
@@ -111,49 +110,16 @@ TEST(BaiduToConvert, ResolutionsAndGridOffsets)
     }
 }
 
-TEST(BaiduToConvert, GeneralToBaiduNumbersAtZoom18)
-{
-    const int n = 78272;
-    struct {
-        int gx;
-        int gy;
-        const char* bx;
-        const char* by;
-    } const cases[] = {
-        {n + 1, n, "0", "0"},           // first column east of the meridian, first row north of the equator
-        {n, n + 1, "-1", "-1"},         // and their western / southern neighbours
-        {1, 1, "-78272", "78271"},      // the north-west corner of Baidu's grid
-        {2 * n, 2 * n, "78271", "-78272"},
-        {2 * n + 1, 5, "", ""},         // beyond Baidu's grid: nothing written
-        {5, 2 * n + 1, "", ""},
-    };
-    for (const auto& c : cases) {
-        QString bx, by;
-        CBaiduToConvert::GeneralTileToBdTile(c.gx, c.gy, 18, bx, by);
-        EXPECT_EQ(bx, QString::fromLatin1(c.bx)) << c.gx;
-        EXPECT_EQ(by, QString::fromLatin1(c.by)) << c.gy;
-    }
-    QString bx, by;
-    CBaiduToConvert::GeneralTileToBdTileXY(n, n + 3, 18, bx, by);
-    EXPECT_EQ(bx, QStringLiteral("M1"));
-    EXPECT_EQ(by, QStringLiteral("M3"));
-}
-
 TEST(BaiduToConvert, PointToTileLeavesPointsWithoutQuadrantAndLevelOneAlone)
 {
     int gx = 7, gy = 7;
     double px = 7, py = 7;
     CBaiduToConvert::BdPointToTile(-10.0, 0.0, gx, gy, px, py, 12);  // west on the equator
-    EXPECT_EQ(gx, -1);
-    EXPECT_EQ(gy, -1);
-    EXPECT_EQ(px, -1.0);
-    EXPECT_EQ(py, -1.0);
-
+    EXPECT_EQ(std::make_tuple(gx, gy, px, py), std::make_tuple(-1, -1, -1.0, -1.0));
     gx = gy = 7;
     px = py = 7;
     CBaiduToConvert::BdPointToTile(116.4, 39.9, gx, gy, px, py, 1);
-    EXPECT_EQ(gx, 7);
-    EXPECT_EQ(py, 7.0);
+    EXPECT_EQ(std::make_tuple(gx, gy, px, py), std::make_tuple(7, 7, 7.0, 7.0));
     EXPECT_TRUE(CBaiduToConvert::GetBdPointFromTile(1, 1, 1).isEmpty());
 
     // Deep and nonsensical levels and zooms stay defined.

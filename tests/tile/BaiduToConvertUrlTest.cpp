@@ -13,11 +13,21 @@
 
 #include <atomic>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
 
-// The URL builders against a settings file of their own in a temporary directory.
+const QByteArray kTestSettings = "[baidu]\n"
+                                 "satelliteHost=http://sat{s}.test\n"
+                                 "tileHost=http://tile{s}.test\n"
+                                 "customImageHost=http://custom.test\n"
+                                 "customImageServerHost=http://keyed{s}.test\n"
+                                 "keyA=AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA\n"
+                                 "keyB=BBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBB\n"
+                                 "keyC=0123456789abcdef0123456789abcdef\n";
+
+// The URL builders against the test settings file in a temporary directory.
 class BaiduUrl : public ::testing::Test {
 protected:
     void SetUp() override
@@ -26,6 +36,7 @@ protected:
         SetMapSettingsDirectory(m_dir.path());
         m_nSavedMapType = CMapTypeManager::getInstance()->getCurMaptype();
         CMapTypeManager::getInstance()->setCurMaptype(44);
+        WriteSettings(kTestSettings);
     }
     void TearDown() override
     {
@@ -43,21 +54,18 @@ protected:
     int m_nSavedMapType = 0;
 };
 
-const QByteArray kTestSettings = "[baidu]\n"
-                                 "satelliteHost=http://sat{s}.test\n"
-                                 "tileHost=http://tile{s}.test\n"
-                                 "customImageHost=http://custom.test\n"
-                                 "customImageServerHost=http://keyed{s}.test\n"
-                                 "keyA=AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA\n"
-                                 "keyB=BBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBB\n"
-                                 "keyC=0123456789abcdef0123456789abcdef\n";
-
 // The server number a URL was sent to, from a host "<prefix><n>.test".
 int ServerOf(const QString& url, const QString& prefix)
 {
     const QRegularExpression re(QStringLiteral("^http://") + prefix + QStringLiteral("(\\d+)\\.test/"));
     const auto m = re.match(url);
     return m.hasMatch() ? m.captured(1).toInt() : -1;
+}
+
+// The URL with its server number written "N": "http://tile3.test/..." -> "http://tileN.test/...".
+QString AnyServer(QString url)
+{
+    return url.replace(QRegularExpression(QStringLiteral("^(http://[a-z]+)\\d+\\.test/")), QStringLiteral("\\1N.test/"));
 }
 
 }  // namespace
@@ -67,9 +75,7 @@ TEST(BaiduTileNumbers, GeneralTilesShiftIntoBaidusGrid)
     const int n = 78272;   // zoom 18
     const int k = 52800;
     struct {
-        int gx;
-        int gy;
-        int z;
+        int gx, gy, z;
         const char* bx;
         const char* by;
     } const cases[] = {
@@ -80,10 +86,12 @@ TEST(BaiduTileNumbers, GeneralTilesShiftIntoBaidusGrid)
         {131073, 131072, 18, "0", "0"},            // first column east of the meridian / row north of the equator
         {131072, 131073, 18, "-1", "-1"},
         {k + 1, k + 1, 18, "-78272", "78271"},     // the grid's north-west tile
+        {2 * n + k, 2 * n + k, 18, "78271", "-78272"},  // and its south-east tile
         {k, k, 18, "M78273", "78272"},             // west and north of the grid: a tile the service lacks
         {2 * n + k + 1, 2 * n + k + 1, 18, "M78273", "78272"},  // east and south of it
         {131073, 1, 18, "0", "131071"},            // one axis inside is enough to shift
         {2 * n + k + 1, 5, 18, "", ""},            // ... and the shifted column then has no number
+        {5, 2 * n + k + 1, 18, "", ""},            // ... nor the shifted row
     };
     for (const auto& c : cases) {
         QString bx, by;
@@ -91,38 +99,33 @@ TEST(BaiduTileNumbers, GeneralTilesShiftIntoBaidusGrid)
         EXPECT_EQ(bx, QString::fromLatin1(c.bx)) << c.gx << ", " << c.gy << " at " << c.z;
         EXPECT_EQ(by, QString::fromLatin1(c.by)) << c.gx << ", " << c.gy << " at " << c.z;
     }
-    // Extreme numbers and zooms stay defined.
+    // Unshifted numbers with a negative one spelled "M" and its absolute value.
     QString bx, by;
+    CBaiduToConvert::GeneralTileToBdTileXY(n, n + 3, 18, bx, by);
+    EXPECT_EQ(bx + QLatin1Char(',') + by, QStringLiteral("M1,M3"));
+    // Extreme numbers and zooms stay defined.
     CBaiduToConvert::tileToBdTile(2147483647, -2147483647 - 1, 40, bx, by);
     CBaiduToConvert::tileToBdTile(-2147483647 - 1, 2147483647, -3, bx, by);
 }
 
 TEST_F(BaiduUrl, BuildersFillTheirTemplates)
 {
-    WriteSettings(kTestSettings);
     // General tile (131073, 131072) of level 19 is Baidu tile (0, 0) at zoom 18.
-    const QString sat = CBaiduToConvert::GetUrlFromTile(131073, 131072, 19);
-    const int s = ServerOf(sat, QStringLiteral("sat"));
-    EXPECT_EQ(sat, QStringLiteral("http://sat%1.test/starpic/?qt=satepc&u=x=0;y=0;z=18;v=009;type=sate&fm=46"
-                                  "&app=webearth2&v=009&udt=20200709")
-                       .arg(s));
-    const QString label = CBaiduToConvert::GetLabelUrlFromTile(131073, 131072, 19);
-    EXPECT_EQ(label, QStringLiteral("http://tile%1.test/tile/?qt=vtile&x=0&y=0&z=18&styles=sl&udt=20200709")
-                         .arg(ServerOf(label, QStringLiteral("tile"))));
-    const QString bigLabel = CBaiduToConvert::GetBIgLabelUrlFromTile(1, 1, 2);
-    EXPECT_EQ(bigLabel, QStringLiteral("http://tile%1.test/it/u=x=-1;y=0;z=1;type=web&fm=43")
-                            .arg(ServerOf(bigLabel, QStringLiteral("tile"))));
-    const QString bigStreet = CBaiduToConvert::GetBIgElectronUrlFromTile(2, 2, 2);
-    EXPECT_EQ(bigStreet, QStringLiteral("http://tile%1.test/it/u=x=0;y=-1;z=1;type=web&fm=41")
-                             .arg(ServerOf(bigStreet, QStringLiteral("tile"))));
-    const QString street = CBaiduToConvert::GetElectronUrlFromTile(2, 1, 2, 0);
-    EXPECT_EQ(street, QStringLiteral("http://tile%1.test/tile/?qt=vtile&x=0&y=0&z=1&styles=pl&scaler=1&udt=20191224")
-                          .arg(ServerOf(street, QStringLiteral("tile"))));
+    EXPECT_EQ(AnyServer(CBaiduToConvert::GetUrlFromTile(131073, 131072, 19)),
+              QStringLiteral("http://satN.test/starpic/?qt=satepc&u=x=0;y=0;z=18;v=009;type=sate&fm=46"
+                             "&app=webearth2&v=009&udt=20200709"));
+    EXPECT_EQ(AnyServer(CBaiduToConvert::GetLabelUrlFromTile(131073, 131072, 19)),
+              QStringLiteral("http://tileN.test/tile/?qt=vtile&x=0&y=0&z=18&styles=sl&udt=20200709"));
+    EXPECT_EQ(AnyServer(CBaiduToConvert::GetBIgLabelUrlFromTile(1, 1, 2)),
+              QStringLiteral("http://tileN.test/it/u=x=-1;y=0;z=1;type=web&fm=43"));
+    EXPECT_EQ(AnyServer(CBaiduToConvert::GetBIgElectronUrlFromTile(2, 2, 2)),
+              QStringLiteral("http://tileN.test/it/u=x=0;y=-1;z=1;type=web&fm=41"));
+    EXPECT_EQ(AnyServer(CBaiduToConvert::GetElectronUrlFromTile(2, 1, 2, 0)),
+              QStringLiteral("http://tileN.test/tile/?qt=vtile&x=0&y=0&z=1&styles=pl&scaler=1&udt=20191224"));
 }
 
 TEST_F(BaiduUrl, ServerNumbersStayInTheirRanges)
 {
-    WriteSettings(kTestSettings);
     QSet<int> satellite, tiles, keyed;
     for (int i = 0; i < 600; ++i) {
         satellite.insert(ServerOf(CBaiduToConvert::GetUrlFromTile(5, 5, 5), QStringLiteral("sat")));
@@ -138,7 +141,6 @@ TEST_F(BaiduUrl, ServerNumbersStayInTheirRanges)
 
 TEST_F(BaiduUrl, LevelsWithoutUrlsAndTilesWithoutNumbersGiveEmptyUrls)
 {
-    WriteSettings(kTestSettings);
     for (int level : {-1, 0, 1, 22, 100}) {
         EXPECT_TRUE(CBaiduToConvert::GetUrlFromTile(1, 1, level).isEmpty()) << level;
         EXPECT_TRUE(CBaiduToConvert::GetLabelUrlFromTile(1, 1, level).isEmpty()) << level;
@@ -155,19 +157,14 @@ TEST_F(BaiduUrl, LevelsWithoutUrlsAndTilesWithoutNumbersGiveEmptyUrls)
 
 TEST_F(BaiduUrl, StreetMapStyles)
 {
-    WriteSettings(kTestSettings);
-    const char* const names[] = {"light", "dark", "redalert", "googlelite", "grassgreen", "midnight",
-                                 "pink", "darkgreen", "bluish", "grayscale", "hardedge"};
-    for (int style = 1; style <= 11; ++style) {
-        EXPECT_EQ(CBaiduToConvert::GetElectronUrlFromTile(2, 1, 2, style),
+    // Named styles 1..11: the ends of the name list.
+    for (const auto& named : {std::make_pair(1, "light"), std::make_pair(11, "hardedge")}) {
+        EXPECT_EQ(CBaiduToConvert::GetElectronUrlFromTile(2, 1, 2, named.first),
                   QStringLiteral("http://custom.test/customimage/tile?&x=0&y=0&z=1&udt=20191224&scale=1&customid=") +
-                      QLatin1String(names[style - 1]));
+                      QLatin1String(named.second));
     }
-    const auto keyedUrl = [](int style) {
-        QString url = CBaiduToConvert::GetElectronUrlFromTile(2, 1, 2, style);
-        return url.replace(QRegularExpression(QStringLiteral("^http://keyed[0-2]\\.test")), QStringLiteral("H"));
-    };
-    const QString prefix = QStringLiteral("H/customimage/tile?&x=0&y=0&z=1&udt=");
+    const auto keyedUrl = [](int style) { return AnyServer(CBaiduToConvert::GetElectronUrlFromTile(2, 1, 2, style)); };
+    const QString prefix = QStringLiteral("http://keyedN.test/customimage/tile?&x=0&y=0&z=1&udt=");
     const struct {
         int style;
         QString head;      // up to the style list
@@ -204,6 +201,7 @@ TEST_F(BaiduUrl, StreetMapStyles)
 
 TEST_F(BaiduUrl, PublicHostsAndNoKeysWithoutSettings)
 {
+    ASSERT_TRUE(QFile::remove(m_dir.filePath(QStringLiteral("baidu.ini"))));
     const QString keyed = CBaiduToConvert::GetElectronUrlFromTile(2, 1, 2, 12);
     EXPECT_TRUE(keyed.contains(QRegularExpression(QStringLiteral("^http://api[0-2]\\.map\\.bdimg\\.com/"))))
         << keyed.toStdString();
@@ -220,7 +218,6 @@ TEST_F(BaiduUrl, PublicHostsAndNoKeysWithoutSettings)
 
 TEST_F(BaiduUrl, ConcurrentBuildersAgree)
 {
-    WriteSettings(kTestSettings);
     std::atomic<int> bad{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < 8; ++t) {

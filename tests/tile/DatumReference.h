@@ -3,7 +3,10 @@
 // The widely used open GCJ-02 / BD-09 formulas, written out independently of the library (in the
 // shape common coordinate-transform libraries give them), to check the library against.
 
+#include <gtest/gtest.h>
+
 #include <cmath>
+#include <iomanip>
 #include <utility>
 
 namespace datumref {
@@ -66,6 +69,14 @@ inline std::pair<double, double> bd09togcj02(double bd_lng, double bd_lat, doubl
     const double z = std::sqrt(x * x + y * y) - 0.00002 * std::sin(y * angular);
     const double theta = std::atan2(y, x) - 0.000003 * std::cos(x * angular);
     return {z * std::cos(theta), z * std::sin(theta)};
+}
+
+// Success when (lng, lat) lies within tol degrees of the reference pair; the failure shows both.
+inline ::testing::AssertionResult Near(double lng, double lat, const std::pair<double, double>& ref,
+                                       double tol = 1e-9) {
+    if (std::abs(lng - ref.first) <= tol && std::abs(lat - ref.second) <= tol) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << std::setprecision(17) << "(" << lng << ", " << lat << ") vs ("
+                                         << ref.first << ", " << ref.second << ")";
 }
 
 // Ground distance in metres on a sphere, for "about one metre" checks.

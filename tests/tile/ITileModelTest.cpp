@@ -1,4 +1,6 @@
 #include "tile/ITileModel.h"
+
+#include "tile/BaiduTileModel.h"
 #include "tile/MercatorTileModel.h"
 
 #include <gtest/gtest.h>
@@ -37,6 +39,32 @@ TEST(ITileModel, ThreeSeparateSetsOfSharedInstances)
         EXPECT_EQ(ITileModel::GetTileModel(m, true), tile);  // shared, not rebuilt
     }
     EXPECT_NE(dynamic_cast<CMercatorTileModel*>(ITileModel::GetTileModel(TILE_MODEL_MERCATOR, true)), nullptr);
+    EXPECT_NE(dynamic_cast<CBaiduTileModel*>(ITileModel::GetTileModel(TILE_MODEL_BAIDU, true)), nullptr);
+}
+
+TEST(ITileModel, FactoryChoosesTheModelOfAMapType)
+{
+    // 44 Baidu satellite, 1 Mercator, 5 WGS84 imagery, 7 WGS84 elevation, 99999 unknown.
+    const struct {
+        int mapType;
+        CTileModel* model;
+        E_TILE_MODEL scheme;
+    } cases[] = {
+        {44, ITileModel::GetTileModel(TILE_MODEL_BAIDU, true), TILE_MODEL_BAIDU},
+        {1, ITileModel::GetTileModel(TILE_MODEL_MERCATOR, true), TILE_MODEL_MERCATOR},
+        {5, ITileModel::GetTileModel(TILE_MODEL_GEOGRAPHIC, true), TILE_MODEL_GEOGRAPHIC},
+        {7, ITileModel::GetHeightFieldModel(TILE_MODEL_GEOGRAPHIC, true), TILE_MODEL_GEOGRAPHIC},
+        {99999, ITileModel::GetTileModel(TILE_MODEL_MERCATOR, true), TILE_MODEL_MERCATOR},
+    };
+    for (const auto& c : cases) {
+        // The factory asks for left-top-up rows whatever an earlier caller left behind.
+        ITileModel::GetTileModel(TILE_MODEL_BAIDU, false);
+        ITileModel::GetTileModel(TILE_MODEL_GEOGRAPHIC, false);
+        CTileModel* model = ITileModel::GetTileModelViaMapType(c.mapType);
+        EXPECT_EQ(model, c.model) << c.mapType;
+        EXPECT_TRUE(model->IsLeftTopUP()) << c.mapType;
+        EXPECT_EQ(ITileModel::ConvertMapTypeToTileModel(c.mapType), c.scheme) << c.mapType;
+    }
 }
 
 TEST(ITileModel, EveryCallWritesItsSettingsIntoTheSharedInstance)

@@ -45,16 +45,10 @@ std::vector<CTileKey> PerTile(const EXTENT& e, const QList<QPolygonF>& polygons,
 
 EXTENT BoundingBox(const QList<QPolygonF>& polygons)
 {
-    EXTENT e{1e300, 1e300, -1e300, -1e300};
-    for (const QPolygonF& p : polygons) {
-        for (const QPointF& q : p) {
-            e.minx = std::min(e.minx, q.x());
-            e.miny = std::min(e.miny, q.y());
-            e.maxx = std::max(e.maxx, q.x());
-            e.maxy = std::max(e.maxy, q.y());
-        }
-    }
-    return e;
+    QRectF box;
+    for (const QPolygonF& p : polygons)
+        box |= p.boundingRect();
+    return EXTENT{box.left(), box.top(), box.right(), box.bottom()};
 }
 
 enum class Shape { Convex, Concave, WithHole, SelfCrossing };

@@ -61,16 +61,6 @@ TEST(ToolsBaidu, TileInterpolationAgreesWithTheClosedForm)
     EXPECT_LT(worst, 0.001);
 }
 
-// The interpolations are not the datum formulas: the frame is Baidu's plane laid on the general grid.
-// The datum formulas move a point in China by a few hundred metres; the frame lies far from both.
-TEST(ToolsBaidu, TheFrameIsNotTheDatumOfTheFormulas)
-{
-    const QPointF bd(116.404, 39.915);
-    const QPointF wgs = Tools::shapeCorrect({bd}, 44).value(0);
-    EXPECT_LT(Metres(bd, wgs), 2000.0);
-    EXPECT_GT(Metres(Tools::bdToWGS84ByPoint(bd.x(), bd.y(), 20), wgs), 1e6);
-}
-
 TEST(ToolsBaidu, WgsToBdUndoesBdToWgsWithinCentimetres)
 {
     double worst = 0.0;
