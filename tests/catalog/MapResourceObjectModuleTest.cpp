@@ -19,9 +19,11 @@
 
 namespace {
 
-class FakeResource : public IMapResourceObject {
+// A resource of a name, type and level range; Base is the plain or the custom resource interface.
+template <class Base>
+class FakeResourceOf : public Base {
 public:
-    FakeResource(std::string name, int mapType, int minLevel = 1, int maxLevel = 18)
+    FakeResourceOf(std::string name, int mapType, int minLevel = 1, int maxLevel = 18)
         : m_name(std::move(name)), m_mapType(mapType), m_min(minLevel), m_max(maxLevel) {}
     std::string GetName() const override { return m_name; }
     std::string GetUUID() const override { return ""; }
@@ -37,23 +39,12 @@ private:
     std::string m_name;
     int m_mapType, m_min, m_max;
 };
+using FakeResource = FakeResourceOf<IMapResourceObject>;
 
-class FakeCustomResource : public IMapCustomResourceObject {
+class FakeCustomResource : public FakeResourceOf<IMapCustomResourceObject> {
 public:
-    FakeCustomResource(std::string name, int mapType) : m_inner(std::move(name), mapType) {}
-    std::string GetName() const override { return m_inner.GetName(); }
-    std::string GetUUID() const override { return ""; }
-    int GetMapType() const override { return m_inner.GetMapType(); }
-    std::string GetResourceName() const override { return m_inner.GetResourceName(); }
-    QString GetDisplayName() const override { return m_inner.GetDisplayName(); }
-    E_TILE_MODEL GetTileModel() const override { return TILE_MODEL_MERCATOR; }
-    QString GetTileUrl(const CTileKey&) const override { return QString(); }
-    int GetMaxLevel() const override { return 18; }
-    int GetMinLevel() const override { return 1; }
+    using FakeResourceOf::FakeResourceOf;
     QString GetUrlTemplate() const override { return "http://x/{z}/{x}/{y}"; }
-
-private:
-    FakeResource m_inner;
 };
 
 class Collector : public IMapResourceObjectModule::IMapResourceObjectVisitor {

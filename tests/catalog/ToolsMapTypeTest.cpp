@@ -78,6 +78,7 @@ TEST_F(MapSettingsTest, SettersWriteTheFilesUnderKmtr) {
     Tools::setGoogleServerType("google", GOOGLE_SERVER_3);
     Tools::setMapSourceType(MAP_SOURCE_JS_XZ);
     Tools::setMapSourceType("tianditu", 17031);
+    Tools::setMapLanType("label", QString::fromUtf8("中文-本地"));
 
     EXPECT_EQ(ReadIni(ConfigPath(), "kmtr/google").toString(), "3");  // the later write to the same key
     EXPECT_EQ(ReadIni(ConfigPath(), "kmtr/bing").toInt(), 28);
@@ -90,38 +91,34 @@ TEST_F(MapSettingsTest, SettersWriteTheFilesUnderKmtr) {
     EXPECT_EQ(Tools::getGoogleServerType("google"), GOOGLE_SERVER_3);
     EXPECT_EQ(Tools::getMapSourceType(), 1703);
     EXPECT_EQ(Tools::getMapSourceType("tianditu"), 17031);
+    EXPECT_EQ(Tools::getMapLanType("label"), QString::fromUtf8("中文-本地"));
 }
 
-TEST_F(MapSettingsTest, ChineseLanguageTextSurvivesTheFile) {
-    const QString value = QString::fromUtf8("中文-本地");
-    Tools::setMapLanType("label", value);
-    SetMapSettingsDirectory(m_dir.path());
-    EXPECT_EQ(Tools::getMapLanType("label"), value);
-}
-
+// A value is read once and cached, unless a setter stored the not-read value; the map source is read on every call.
 TEST_F(MapSettingsTest, CachedValuesAreNotReadAgain) {
     EXPECT_EQ(Tools::getLanType("k"), 1);
     EXPECT_EQ(Tools::getMapLanType("k"), "x-local");
     EXPECT_EQ(Tools::getGoogleServerType("k"), GOOGLE_SERVER_2);
+    Tools::setMapLanType("lang", "");
+    Tools::setLanType("lan", 0);
+    Tools::setGoogleServerType("srv", GOOGLE_SERVER_NOT_READ);
+    Tools::setMapSourceType(MAP_SOURCE_ZJ);
+    EXPECT_EQ(Tools::getMapSourceType(), 33);
+    // The files change behind the caches' back.
     WriteIni(ConfigPath(), "kmtr/k", 3);
+    WriteIni(ConfigPath(), "kmtr/lang", "fr");
+    WriteIni(ConfigPath(), "kmtr/lan", 7);
+    WriteIni(ConfigPath(), "kmtr/srv", 1);
+    WriteIni(MapVersionPath(), "kmtr/mapsosurce", 3301);
+    WriteIni(MapVersionPath(), "kmtr/fam", "-4");
     EXPECT_EQ(Tools::getLanType("k"), 1);
     EXPECT_EQ(Tools::getMapLanType("k"), "x-local");
     EXPECT_EQ(Tools::getGoogleServerType("k"), GOOGLE_SERVER_2);
-}
-
-TEST_F(MapSettingsTest, NotReadValuesAreReadAgainOnTheNextGet) {
-    // Each setter stores the not-read value; the file is then changed behind its back.
-    Tools::setMapLanType("lang", "");
-    WriteIni(ConfigPath(), "kmtr/lang", "fr");
     EXPECT_EQ(Tools::getMapLanType("lang"), "fr");
-
-    Tools::setLanType("lan", 0);
-    WriteIni(ConfigPath(), "kmtr/lan", 7);
     EXPECT_EQ(Tools::getLanType("lan"), 7);
-
-    Tools::setGoogleServerType("srv", GOOGLE_SERVER_NOT_READ);
-    WriteIni(ConfigPath(), "kmtr/srv", 1);
     EXPECT_EQ(Tools::getGoogleServerType("srv"), GOOGLE_SERVER_1);
+    EXPECT_EQ(Tools::getMapSourceType(), 3301);
+    EXPECT_EQ(Tools::getMapSourceType("fam"), -4);
 }
 
 TEST_F(MapSettingsTest, StoredZeroServerReadsAsTwo) {
@@ -140,15 +137,6 @@ TEST_F(MapSettingsTest, TextThatIsNotANumberReadsAsZero) {
     EXPECT_EQ(Tools::getGoogleServerType("bad"), GOOGLE_SERVER_2);  // 0, then read as 2
     EXPECT_EQ(Tools::getMapSourceType("bad"), 0);
     EXPECT_EQ(Tools::getMapSourceType(), 0);
-}
-
-TEST_F(MapSettingsTest, MapSourceIsReadOnEveryCall) {
-    Tools::setMapSourceType(MAP_SOURCE_ZJ);
-    EXPECT_EQ(Tools::getMapSourceType(), 33);
-    WriteIni(MapVersionPath(), "kmtr/mapsosurce", 3301);
-    EXPECT_EQ(Tools::getMapSourceType(), 3301);
-    WriteIni(MapVersionPath(), "kmtr/fam", "-4");
-    EXPECT_EQ(Tools::getMapSourceType("fam"), -4);
 }
 
 TEST_F(MapSettingsTest, CorruptIniGivesDefaults) {
@@ -242,11 +230,8 @@ TEST(ToolsMapType, WithoutProviderCustomTypesGetTheCatalogueAnswers) {
     EXPECT_EQ(maxLevel, 21);
 }
 
+// The rest of the cache switches are checked for every id with the catalogue's predicate sets.
 TEST(ToolsMapType, CacheSwitchesFromTheEdgeCases) {
-    EXPECT_TRUE(Tools::IsCacheEnable(912, 0));
-    for (int id : {910, 911, 913, 914}) EXPECT_FALSE(Tools::IsCacheEnable(id, 0)) << id;
-    EXPECT_FALSE(Tools::IsCacheEnable(47, 15));
-    EXPECT_TRUE(Tools::IsCacheEnable(47, 0));
-    EXPECT_TRUE(Tools::IsCacheEnable(47, 14));
-    EXPECT_TRUE(Tools::IsCacheEnable(48, 15));
+    EXPECT_TRUE(Tools::IsCacheEnable(912, 0));  // the one NASA elevation type that caches
+    EXPECT_TRUE(Tools::IsCacheEnable(47, 14));  // 47 stops caching from level 15 on
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 namespace {
 
@@ -40,7 +41,6 @@ TEST(DatIndexConvert, WholeWorldMercatorCountsAndFirstSlots) {
     EXPECT_TRUE(c.ConvertToTileKey(6) == firstOfLevel3);
     EXPECT_EQ(c.ConvertToTileKey(6).GetTileModel(), TILE_MODEL_MAPID);
     EXPECT_TRUE(c.ConvertToTileKey(0) == CTileKey(0, 0, 0, TILE_MODEL_MAPID));
-    EXPECT_EQ(c.ConvertToTileKey(0).GetLevel(), 0);
     EXPECT_EQ(c.ConvertToTileKey(-7).GetTileX(), 0);
 }
 
@@ -60,21 +60,15 @@ TEST(DatIndexConvert, EverySlotRoundTripsInIndexOrder) {
     for (const Row& row : rows) {
         CDatIndexConvert c(row.model, row.extent);
         const long long total = c.GetTileNumberUtilLevel(row.levels);
-        CTileKey previous;
+        std::tuple<int, int, int> previous{-1, 0, 0};
         for (long long slot = 1; slot <= total; ++slot) {
             const CTileKey key = c.ConvertToTileKey(slot);
             ASSERT_EQ(c.ConvertToDatIndex(key), slot) << "model " << row.model << " slot " << slot;
             ASSERT_EQ(c.ConvertToDatIndex(key.GetLevel(), key.ToMapID()), slot);
             ASSERT_TRUE(c.Contain(key));
-            if (slot > 1) {
-                // Level, then row, then column ascending.
-                const bool later = key.GetLevel() > previous.GetLevel() ||
-                                   (key.GetLevel() == previous.GetLevel() &&
-                                    (key.GetTileY() > previous.GetTileY() ||
-                                     (key.GetTileY() == previous.GetTileY() && key.GetTileX() > previous.GetTileX())));
-                ASSERT_TRUE(later) << slot;
-            }
-            previous = key;
+            const std::tuple<int, int, int> position{key.GetLevel(), key.GetTileY(), key.GetTileX()};
+            ASSERT_GT(position, previous) << slot;  // level, then row, then column ascending
+            previous = position;
         }
         EXPECT_EQ(c.ConvertToTileKey(total + 1).GetLevel(), row.levels + 1);
     }
@@ -125,7 +119,6 @@ TEST(DatIndexConvert, ChangingTheExtentMovesSlots) {
     ASSERT_GT(before, 0);
     c.SetExtent(EXTENT{100.0, 30.0, 130.0, 45.0});
     const long long after = c.ConvertToDatIndex(beijing);
-    EXPECT_GT(after, 0);
     EXPECT_NE(after, before);
     EXPECT_EQ(after, ReferenceSlot(TILE_MODEL_MERCATOR, c.GetExtent(), 11, 843, 388));
 }

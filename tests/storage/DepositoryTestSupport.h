@@ -57,14 +57,8 @@ void WriteLE(Bytes& b, size_t offset, T v) {
     std::memcpy(b.data() + offset, &v, sizeof v);
 }
 
-// A test tile that carries its own identity and a checksum, so that a reader can tell a complete
-// tile from a torn or foreign one: [slot 8][seq 4][length 4][payload][fnv-1a 4].
-inline uint32_t Fnv(const unsigned char* p, size_t n) {
-    uint32_t h = 2166136261u;
-    for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 16777619u;
-    return h;
-}
-
+// A test tile that carries its own identity, [slot 8][seq 4][length 4][payload drawn from slot and seq],
+// so that a reader can rebuild it and tell a complete tile from a torn or foreign one.
 inline Bytes MakeTile(long long slot, uint32_t seq, int length) {
     if (length < 20) length = 20;
     Bytes t(static_cast<size_t>(length));
@@ -72,27 +66,30 @@ inline Bytes MakeTile(long long slot, uint32_t seq, int length) {
     std::memcpy(t.data() + 8, &seq, 4);
     std::memcpy(t.data() + 12, &length, 4);
     uint32_t x = static_cast<uint32_t>(slot * 2654435761u) ^ (seq * 40503u);
-    for (size_t i = 16; i + 4 < t.size(); ++i) {
+    for (size_t i = 16; i < t.size(); ++i) {
         x = x * 1103515245u + 12345u;
         t[i] = static_cast<unsigned char>(x >> 16);
     }
-    const uint32_t sum = Fnv(t.data(), t.size() - 4);
-    std::memcpy(t.data() + t.size() - 4, &sum, 4);
     return t;
 }
 
 // True when the bytes are a complete test tile of `slot`; its sequence number goes to seq.
-inline bool IsIntactTile(const unsigned char* p, int n, long long slot, uint32_t& seq) {
-    if (p == nullptr || n < 20) return false;
-    long long s = 0;
-    int length = 0;
-    std::memcpy(&s, p, 8);
-    std::memcpy(&seq, p + 8, 4);
-    std::memcpy(&length, p + 12, 4);
-    uint32_t sum = 0;
-    std::memcpy(&sum, p + n - 4, 4);
-    return s == slot && length == n && sum == Fnv(p, static_cast<size_t>(n) - 4) &&
-           MakeTile(slot, seq, n) == Bytes(p, p + n);
+inline bool IsIntactTile(const Bytes& b, long long slot, uint32_t& seq) {
+    if (b.size() < 20) return false;
+    std::memcpy(&seq, b.data() + 8, 4);
+    return MakeTile(slot, seq, static_cast<int>(b.size())) == b;
+}
+
+// Reads a slot in the cache form: the result, and the tile in `out` (empty when the cache holds none).
+inline E_QUERY_RESULT ReadTile(CIdxFileDepository& dep, long long slot, Bytes& out) {
+    E_QUERY_RESULT result = QUERY_UNKNOWN;
+    const CCache c = dep.ReadBuffer(result, slot);
+    out = c.IsValid() ? Bytes(c.GetData(), c.GetData() + c.GetLength()) : Bytes();
+    return result;
+}
+
+inline bool WriteTile(CIdxFileDepository& dep, long long slot, Bytes tile, bool flush = true) {
+    return dep.WriteBuffer(slot, tile.data(), static_cast<int>(tile.size()), flush);
 }
 
 // A depository in a fresh temporary directory.
@@ -106,6 +103,10 @@ struct TempDepository {
         idx = dir.path().toStdString() + "/task/tiles.idx";
         dat = dir.path().toStdString() + "/task/tiles.dat";
         dep.SetIndexFile(idx);
+    }
+    // Creates the files for `levels` of the Mercator world and opens them for writing.
+    bool CreateOpen(QList<int> levels, ENUM_BLOCK_STATE state = BLOCK_WAITING) {
+        return dep.Create(MakeTask(levels), false, nullptr, state) && dep.Open(false);
     }
 };
 

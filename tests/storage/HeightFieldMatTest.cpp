@@ -52,11 +52,6 @@ TEST(HeightFieldMat, BlobLayoutIsBigEndianHeaderThenElements) {
     EXPECT_EQ(std::memcmp(blob.GetData(), header, 20), 0);
     const unsigned char elements[12] = {1, 0, 0xFE, 0xFF, 3, 0, 0x34, 0x12, 0x00, 0x80, 0xFF, 0x7F};
     EXPECT_EQ(std::memcmp(blob.GetData() + 20, elements, 12), 0);
-    const HF back = HF::FromCache(blob);
-    EXPECT_EQ(back.GetWidth(), 2);
-    EXPECT_EQ(back.GetHeight(), 3);
-    EXPECT_EQ(back.GetFieldDataType(), HF::HFDT_INT16);
-    EXPECT_EQ(Values(back), Values(m));
 }
 
 TEST(HeightFieldMat, BlobRoundTripsEveryTypeAndSize) {
@@ -164,13 +159,11 @@ TEST(HeightFieldMat, ScaleToMatchesHandComputedGrids) {
 TEST(HeightFieldMat, ChildGridsOfAParent) {
     // Parent v(r, c) = 10 r + c on 4 x 4. Child (i, j) takes the quarter at column 2i and row 2j
     // and stretches it: v = base + (x + 10 y) / 3, with base = 10 * 2j + 2i.
+    std::vector<double> parent;
+    for (int k = 0; k < 16; ++k) parent.push_back(10 * (k / 4) + k % 4);
     for (HF::E_HEIGHT_FIELD_DATA_TYPE t : {HF::HFDT_FLOAT32, HF::HFDT_FLOAT64, HF::HFDT_INT32}) {
         for (int i = 0; i < 2; ++i) {
             for (int j = 0; j < 2; ++j) {
-                std::vector<double> parent;
-                for (int r = 0; r < 4; ++r) {
-                    for (int c = 0; c < 4; ++c) parent.push_back(10 * r + c);
-                }
                 HF m = Grid(4, 4, t, parent);
                 ASSERT_TRUE(m.ToSubPyramidRegion(i, j));
                 for (int y = 0; y < 4; ++y) {

@@ -27,17 +27,15 @@ constexpr long long kSharedSlots = 8;  // rewritten by every writer
 // and afterwards every slot holds exactly its last write.
 TEST(IdxFileDepositoryConcurrency, ParallelWritersAndReadersKeepEveryTileIntact) {
     TempDepository t;
-    ASSERT_TRUE(t.dep.Create(MakeTask({1, 2, 3, 4, 5, 6}), false, nullptr, BLOCK_WAITING));
-    ASSERT_TRUE(t.dep.Open(false));
+    ASSERT_TRUE(t.CreateOpen({1, 2, 3, 4, 5, 6}));
     const long long slotTotal = t.dep.GetMaxIndex();
     ASSERT_EQ(slotTotal, 1365);
 
     std::atomic<bool> writing{true};
-    std::atomic<long long> torn{0};
-    std::atomic<long long> reads{0};
-    std::atomic<long long> bytesWritten{0};
+    std::atomic<long long> torn{0}, reads{0}, bytesWritten{0};
     std::atomic<int> failedWrites{0};
-    // Per writer: the last sequence number and length written to each slot it owns.
+    // Per writer: the last sequence number and length written to each slot it owns, and every
+    // sequence number it wrote to the shared slots.
     std::vector<std::map<long long, std::pair<uint32_t, int>>> last(kWriters);
     std::vector<std::map<long long, std::set<uint32_t>>> sharedWrites(kWriters);
 
@@ -47,26 +45,21 @@ TEST(IdxFileDepositoryConcurrency, ParallelWritersAndReadersKeepEveryTileIntact)
             std::mt19937 rng(100 + w);
             for (int i = 0; i < kWritesPerThread; ++i) {
                 const uint32_t seq = static_cast<uint32_t>(w) * 1000000u + static_cast<uint32_t>(i) + 1;
-                long long slot;
-                if (i % 10 == 0) {
-                    slot = 1 + static_cast<long long>(rng() % kSharedSlots);
-                } else {
-                    // Slots above the shared ones, owned by this writer alone.
-                    do {
-                        slot = kSharedSlots + 1 + static_cast<long long>(rng() % (slotTotal - kSharedSlots));
-                    } while (slot % kWriters != w);
+                long long slot = 1 + static_cast<long long>(rng() % kSharedSlots);
+                // Nine writes in ten go to slots above the shared ones, owned by this writer alone.
+                while (i % 10 != 0 && (slot <= kSharedSlots || slot % kWriters != w)) {
+                    slot = kSharedSlots + 1 + static_cast<long long>(rng() % (slotTotal - kSharedSlots));
                 }
-                const int length = 20 + static_cast<int>(rng() % 3000);
-                Bytes tile = MakeTile(slot, seq, length);
-                if (!t.dep.WriteBuffer(slot, tile.data(), length, i % 50 == 0)) {
+                const Bytes tile = MakeTile(slot, seq, 20 + static_cast<int>(rng() % 3000));
+                if (!WriteTile(t.dep, slot, tile, i % 50 == 0)) {
                     ++failedWrites;
                     continue;
                 }
-                bytesWritten += length;
+                bytesWritten += static_cast<long long>(tile.size());
                 if (slot <= kSharedSlots) {
                     sharedWrites[static_cast<size_t>(w)][slot].insert(seq);
                 } else {
-                    last[static_cast<size_t>(w)][slot] = {seq, length};
+                    last[static_cast<size_t>(w)][slot] = {seq, static_cast<int>(tile.size())};
                 }
             }
         });
@@ -74,18 +67,16 @@ TEST(IdxFileDepositoryConcurrency, ParallelWritersAndReadersKeepEveryTileIntact)
     for (int r = 0; r < kReaders; ++r) {
         threads.emplace_back([&, r] {
             std::mt19937 rng(900 + r);
-            Bytes buf(4096);
+            Bytes buf(4096), tile;
             while (writing) {
                 const long long slot = 1 + static_cast<long long>(rng() % slotTotal);
                 uint32_t seq = 0;
-                if (r == 0) {
+                if (r == 0) {  // the caller's buffer form
                     const int n = t.dep.ReadBuffer(slot, buf.data(), static_cast<int>(buf.size()));
-                    if (n > 0 && !IsIntactTile(buf.data(), n, slot, seq)) ++torn;
+                    if (n > 0 && !IsIntactTile(Bytes(buf.begin(), buf.begin() + n), slot, seq)) ++torn;
                 } else {
-                    E_QUERY_RESULT result = QUERY_UNKNOWN;
-                    const CCache c = t.dep.ReadBuffer(result, slot);
-                    if (result == QUERY_OK && !IsIntactTile(c.GetData(), c.GetLength(), slot, seq)) ++torn;
-                    if (result != QUERY_OK && result != QUERY_NO_DATA) ++torn;
+                    const E_QUERY_RESULT result = ReadTile(t.dep, slot, tile);
+                    if (result == QUERY_OK ? !IsIntactTile(tile, slot, seq) : result != QUERY_NO_DATA) ++torn;
                 }
                 ++reads;
             }
@@ -110,25 +101,21 @@ TEST(IdxFileDepositoryConcurrency, ParallelWritersAndReadersKeepEveryTileIntact)
         for (const auto& s : sharedWrites[static_cast<size_t>(w)]) shared[s.first].insert(s.second.begin(), s.second.end());
     }
     for (long long slot = 1; slot <= slotTotal; ++slot) {
-        E_QUERY_RESULT result = QUERY_UNKNOWN;
-        const CCache c = reopened.ReadBuffer(result, slot);
-        uint32_t seq = 0;
-        if (slot <= kSharedSlots) {
-            // Written by several threads: a complete tile from one of them.
-            ASSERT_EQ(result, QUERY_OK) << slot;
-            ASSERT_TRUE(IsIntactTile(c.GetData(), c.GetLength(), slot, seq)) << slot;
-            EXPECT_EQ(shared[slot].count(seq), 1u) << slot;
-            continue;
-        }
+        Bytes tile;
+        const E_QUERY_RESULT result = ReadTile(reopened, slot, tile);
         const auto it = expected.find(slot);
-        if (it == expected.end()) {
+        if (slot > kSharedSlots && it == expected.end()) {
             ASSERT_EQ(result, QUERY_NO_DATA) << slot;
             continue;
         }
+        uint32_t seq = 0;
         ASSERT_EQ(result, QUERY_OK) << slot;
-        ASSERT_TRUE(IsIntactTile(c.GetData(), c.GetLength(), slot, seq)) << slot;
-        EXPECT_EQ(seq, it->second.first) << slot;
-        EXPECT_EQ(c.GetLength(), it->second.second) << slot;
+        ASSERT_TRUE(IsIntactTile(tile, slot, seq)) << slot;
+        if (slot <= kSharedSlots) {
+            EXPECT_EQ(shared[slot].count(seq), 1u) << slot;  // written by several threads: one of their tiles
+        } else {
+            EXPECT_EQ(std::make_pair(seq, static_cast<int>(tile.size())), it->second) << slot;
+        }
     }
 }
 
@@ -154,14 +141,14 @@ bool ReadRecord(int fd, Completed& r) {
 // every slot with data holds a complete tile, and no reported write is lost.
 TEST(IdxFileDepositoryCrash, KilledWriterLeavesOnlyCompleteTiles) {
     TempDepository t;
-    ASSERT_TRUE(t.dep.Create(MakeTask({1, 2, 3, 4, 5}), false, nullptr, BLOCK_WAITING));
-    ASSERT_TRUE(t.dep.Open(false));
+    ASSERT_TRUE(t.CreateOpen({1, 2, 3, 4, 5}));
     const long long slotTotal = t.dep.GetMaxIndex();
     t.dep.Close();
 
     std::map<long long, uint32_t> reported;  // slot -> newest sequence number reported complete
     std::mt19937 rng(2024);
     for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE(round);
         int fds[2];
         ASSERT_EQ(::pipe(fds), 0);
         const pid_t pid = ::fork();
@@ -176,8 +163,7 @@ TEST(IdxFileDepositoryCrash, KilledWriterLeavesOnlyCompleteTiles) {
             for (uint32_t i = 1; i < 1000000; ++i) {
                 const long long slot = 1 + static_cast<long long>(crng() % static_cast<unsigned>(slotTotal));
                 const uint32_t seq = static_cast<uint32_t>(round + 1) * 1000000u + i;
-                Bytes tile = MakeTile(slot, seq, 20 + static_cast<int>(crng() % 16000));
-                if (!dep.WriteBuffer(slot, tile.data(), static_cast<int>(tile.size()), true)) ::_exit(3);
+                if (!WriteTile(dep, slot, MakeTile(slot, seq, 20 + static_cast<int>(crng() % 16000)))) ::_exit(3);
                 const Completed r{slot, seq};
                 if (::write(fds[1], &r, sizeof r) != static_cast<ssize_t>(sizeof r)) ::_exit(4);
             }
@@ -187,32 +173,32 @@ TEST(IdxFileDepositoryCrash, KilledWriterLeavesOnlyCompleteTiles) {
         const int killAfter = 20 + static_cast<int>(rng() % 300);
         Completed r{};
         for (int i = 0; i < killAfter; ++i) {
-            ASSERT_TRUE(ReadRecord(fds[0], r)) << "the writer stopped early in round " << round;
+            ASSERT_TRUE(ReadRecord(fds[0], r)) << "the writer stopped early";
             reported[r.slot] = r.seq;
         }
         ::kill(pid, SIGKILL);
         int status = 0;
         ::waitpid(pid, &status, 0);
-        EXPECT_TRUE(WIFSIGNALED(status)) << "round " << round;
+        EXPECT_TRUE(WIFSIGNALED(status));
         while (ReadRecord(fds[0], r)) reported[r.slot] = r.seq;  // completed before the kill
         ::close(fds[0]);
 
         CIdxFileDepository dep;
         dep.SetIndexFile(t.idx);
-        ASSERT_TRUE(dep.Open(false)) << "round " << round;
+        ASSERT_TRUE(dep.Open(false));
         for (long long slot = 1; slot <= slotTotal; ++slot) {
-            E_QUERY_RESULT result = QUERY_UNKNOWN;
-            const CCache c = dep.ReadBuffer(result, slot);
+            Bytes tile;
+            const E_QUERY_RESULT result = ReadTile(dep, slot, tile);
             const auto it = reported.find(slot);
             if (result == QUERY_NO_DATA) {
-                ASSERT_TRUE(it == reported.end()) << "round " << round << " lost slot " << slot;
+                ASSERT_TRUE(it == reported.end()) << "lost slot " << slot;
                 continue;
             }
-            ASSERT_EQ(result, QUERY_OK) << "round " << round << " slot " << slot;
+            ASSERT_EQ(result, QUERY_OK) << "slot " << slot;
             uint32_t seq = 0;
-            ASSERT_TRUE(IsIntactTile(c.GetData(), c.GetLength(), slot, seq)) << "round " << round << " slot " << slot;
+            ASSERT_TRUE(IsIntactTile(tile, slot, seq)) << "slot " << slot;
             if (it != reported.end()) {
-                ASSERT_GE(seq, it->second) << "round " << round << " slot " << slot;
+                ASSERT_GE(seq, it->second) << "slot " << slot;
             }
             reported[slot] = seq;  // the next round may only move forward from here
         }

@@ -14,20 +14,21 @@ using namespace vt_depository_test;
 
 namespace {
 
-// A depository over the Mercator world, levels 1 to 3 (21 slots), with tiles in slots 2, 3 and 4.
+// A depository over the Mercator world, levels 1 to 3 (21 slots), with tiles in slots 2, 3 and 4;
+// `damage` then edits its closed files.
 struct Damaged {
     TempDepository t;
-    Bytes tile2 = MakeTile(2, 1, 300);
-    Bytes tile3 = MakeTile(3, 1, 400);
-    Bytes tile4 = MakeTile(4, 1, 500);
 
-    Damaged() {
-        EXPECT_TRUE(t.dep.Create(MakeTask({1, 2, 3}), false, nullptr, BLOCK_WAITING));
-        EXPECT_TRUE(t.dep.Open(false));
-        EXPECT_TRUE(t.dep.WriteBuffer(2, tile2.data(), 300, true));
-        EXPECT_TRUE(t.dep.WriteBuffer(3, tile3.data(), 400, true));
-        EXPECT_TRUE(t.dep.WriteBuffer(4, tile4.data(), 500, true));
+    explicit Damaged(const std::function<void(Bytes& idx, Bytes& dat)>& damage) {
+        EXPECT_TRUE(t.CreateOpen({1, 2, 3}));
+        for (long long slot : {2, 3, 4}) {
+            EXPECT_TRUE(WriteTile(t.dep, slot, MakeTile(slot, 1, 100 * int(slot + 1))));
+        }
         t.dep.Close();
+        Bytes idx = ReadFile(t.idx), dat = ReadFile(t.dat);
+        damage(idx, dat);
+        WriteFile(t.idx, idx);
+        WriteFile(t.dat, dat);
     }
 };
 
@@ -36,47 +37,44 @@ TEST(IdxFileDepositoryDamage, HeadersThatAreRejected) {
     struct Row {
         const char* what;
         std::function<void(Bytes&)> damage;
-        const char* openText;  // "" = refused without a record
-        const char* validText;
+        bool tooShort;  // else a field fails the check
     };
     const char* kShort = "Idx文件仓库.打开已经存在的文件时,文件尺寸小于文件头长度,非法.";
     const char* kInvalid = "Idx文件仓库.打开已经存在的文件时,数据校验失败.不是idx合法的文件仓库文件.";
     const char* kShortValid = "校验Idx文件仓库头失败.文件尺寸小于文件头长度,非法.";
     const char* kInvalidValid = "校验Idx文件仓库头失败,数据校验失败.不是idx合法的文件仓库文件.";
     const Row rows[] = {
-        {"empty data file", [](Bytes& d) { d.clear(); }, kShort, kShortValid},
-        {"99-byte data file", [](Bytes& d) { d.resize(99); }, kShort, kShortValid},
-        {"wrong file code", [](Bytes& d) { d[0] ^= 0xFF; }, kInvalid, kInvalidValid},
-        {"version 200", [](Bytes& d) { WriteLE<int32_t>(d, 4, 200); }, kInvalid, kInvalidValid},
-        {"version 205", [](Bytes& d) { WriteLE<int32_t>(d, 4, 205); }, kInvalid, kInvalidValid},
-        {"41 levels announced", [](Bytes& d) { d[12] = 41; }, kInvalid, kInvalidValid},
-        {"255 levels announced", [](Bytes& d) { d[12] = 255; }, kInvalid, kInvalidValid},
-        {"level 0", [](Bytes& d) { d[13] = 0; }, kInvalid, kInvalidValid},
-        {"level 200", [](Bytes& d) { d[14] = 200; }, kInvalid, kInvalidValid},
+        {"empty data file", [](Bytes& d) { d.clear(); }, true},
+        {"99-byte data file", [](Bytes& d) { d.resize(99); }, true},
+        {"wrong file code", [](Bytes& d) { d[0] ^= 0xFF; }, false},
+        {"version 200", [](Bytes& d) { WriteLE<int32_t>(d, 4, 200); }, false},
+        {"version 205", [](Bytes& d) { WriteLE<int32_t>(d, 4, 205); }, false},
+        {"41 levels announced", [](Bytes& d) { d[12] = 41; }, false},
+        {"255 levels announced", [](Bytes& d) { d[12] = 255; }, false},
+        {"level 0", [](Bytes& d) { d[13] = 0; }, false},
+        {"level 200", [](Bytes& d) { d[14] = 200; }, false},
     };
     for (const Row& row : rows) {
-        Damaged f;
-        Bytes dat = ReadFile(f.t.dat);
-        row.damage(dat);
-        WriteFile(f.t.dat, dat);
+        SCOPED_TRACE(row.what);
+        Damaged f([&](Bytes&, Bytes& dat) { row.damage(dat); });
         CVtLogCapture capture;
         CIdxFileDepository dep;
         dep.SetIndexFile(f.t.idx);
-        EXPECT_FALSE(dep.Open(false)) << row.what;
-        EXPECT_FALSE(dep.IsOpen()) << row.what;
-        EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_ERROR, row.openText)) << row.what;
-        EXPECT_FALSE(dep.IsFileValid()) << row.what;
-        EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_ERROR, row.validText)) << row.what;
+        EXPECT_FALSE(dep.Open(false));
+        EXPECT_FALSE(dep.IsOpen());
+        EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_ERROR, row.tooShort ? kShort : kInvalid));
+        EXPECT_FALSE(dep.IsFileValid());
+        EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_ERROR, row.tooShort ? kShortValid : kInvalidValid));
         capture.Clear();
         const STRUCT_DOWNLOAD_TASK info = CIdxFileDepository::ReadDatFileInfo(f.t.dat);
-        EXPECT_EQ(info.version, 0) << row.what;  // a default task
-        EXPECT_TRUE(info.level.isEmpty()) << row.what;
-        EXPECT_EQ(capture.Count(VTLOG_LEVEL_ERROR, ""), 1) << row.what;
+        EXPECT_EQ(info.version, 0);  // a default task
+        EXPECT_TRUE(info.level.isEmpty());
+        EXPECT_EQ(capture.Count(VTLOG_LEVEL_ERROR, ""), 1);
     }
 }
 
 TEST(IdxFileDepositoryDamage, MissingFilesAreRefusedWithoutARecord) {
-    Damaged f;
+    Damaged f([](Bytes&, Bytes&) {});
     std::remove(f.t.idx.c_str());
     CVtLogCapture capture;
     CIdxFileDepository dep;
@@ -122,41 +120,32 @@ TEST(IdxFileDepositoryDamage, SlotsAndDataThatCannotBeRead) {
         {"index cut to nothing", [](Bytes& i, Bytes&) { i.clear(); }, 2, QUERY_NO_DATA, BLOCK_EMPTY, -1},
     };
     for (const Row& row : rows) {
-        Damaged f;
-        Bytes idx = ReadFile(f.t.idx);
-        Bytes dat = ReadFile(f.t.dat);
-        row.damage(idx, dat);
-        WriteFile(f.t.idx, idx);
-        WriteFile(f.t.dat, dat);
+        SCOPED_TRACE(row.what);
+        Damaged f(row.damage);
         CIdxFileDepository& dep = f.t.dep;
-        ASSERT_TRUE(dep.Open(false)) << row.what;
-        E_QUERY_RESULT result = QUERY_UNKNOWN;
+        ASSERT_TRUE(dep.Open(false));
         CVtLogCapture capture;
-        const CCache cache = dep.ReadBuffer(result, row.slot);
-        EXPECT_EQ(result, row.expected) << row.what;
+        Bytes tile;
+        EXPECT_EQ(ReadTile(dep, row.slot, tile), row.expected);
         const char* record = row.expected == QUERY_NO_DATA ? "ReadBuffer，没有存数据"
                              : row.expected == QUERY_ERROR ? "ReadBuffer错误，长度超限"
                                                            : "ReadBuffer错误，数据文件读取失败";
-        EXPECT_EQ(capture.Count(VTLOG_LEVEL_DEBUG, record), 1) << row.what;
-        EXPECT_FALSE(cache.IsValid()) << row.what;
+        EXPECT_EQ(capture.Count(VTLOG_LEVEL_DEBUG, record), 1);
+        EXPECT_TRUE(tile.empty());
         Bytes buf(1 << 20);
-        EXPECT_EQ(dep.ReadBuffer(row.slot, buf.data(), static_cast<int>(buf.size())), -1) << row.what;
-        EXPECT_EQ(dep.ReadBufferLimit(row.slot, buf.data(), 16), row.limited) << row.what;
-        EXPECT_EQ(dep.GetFileIndexStatus(row.slot), row.state) << row.what;
+        EXPECT_EQ(dep.ReadBuffer(row.slot, buf.data(), static_cast<int>(buf.size())), -1);
+        EXPECT_EQ(dep.ReadBufferLimit(row.slot, buf.data(), 16), row.limited);
+        EXPECT_EQ(dep.GetFileIndexStatus(row.slot), row.state);
         // Slot 2 is untouched by every damage but the last, and still reads back exactly.
         if (std::string(row.what) != "index cut to nothing") {
-            result = QUERY_UNKNOWN;
-            const CCache two = dep.ReadBuffer(result, 2);
-            EXPECT_EQ(result, QUERY_OK) << row.what;
-            EXPECT_TRUE(two == CCache(f.tile2.data(), 300, false)) << row.what;
+            EXPECT_EQ(ReadTile(dep, 2, tile), QUERY_OK);
+            EXPECT_EQ(tile, MakeTile(2, 1, 300));
         }
         // The damaged slot can be written again and then reads back.
-        Bytes fresh = MakeTile(row.slot, 9, 123);
-        ASSERT_TRUE(dep.WriteBuffer(row.slot, fresh.data(), 123, true)) << row.what;
-        result = QUERY_UNKNOWN;
-        const CCache again = dep.ReadBuffer(result, row.slot);
-        EXPECT_EQ(result, QUERY_OK) << row.what;
-        EXPECT_TRUE(again == CCache(fresh.data(), 123, false)) << row.what;
+        const Bytes fresh = MakeTile(row.slot, 9, 123);
+        ASSERT_TRUE(WriteTile(dep, row.slot, fresh));
+        EXPECT_EQ(ReadTile(dep, row.slot, tile), QUERY_OK);
+        EXPECT_EQ(tile, fresh);
     }
 }
 

