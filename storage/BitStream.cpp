@@ -10,6 +10,12 @@ inline uint64_t LowBits(uint64_t v, int bits) {
     return bits >= 64 ? v : (v & ((uint64_t(1) << bits) - 1));
 }
 
+inline unsigned char ReverseBits(unsigned char b) {
+    b = static_cast<unsigned char>((b & 0xF0) >> 4 | (b & 0x0F) << 4);
+    b = static_cast<unsigned char>((b & 0xCC) >> 2 | (b & 0x33) << 2);
+    return static_cast<unsigned char>((b & 0xAA) >> 1 | (b & 0x55) << 1);
+}
+
 }  // namespace
 
 CBitStream::CBitStream(int byteOrder, int bitOrder)
@@ -219,9 +225,11 @@ bool CBitStream::WriteBytes(const void* p, int n) {
     if ((pos & 7) == 0) {
         std::memcpy(m_pBuffer + pos / 8, src, static_cast<size_t>(n));
     } else {
-        // Unaligned bytes go through the bit codec one byte at a time.
+        // Unaligned bytes enter the stream bit by bit from their most significant bit down; with
+        // bit order 1 the stream takes a field's lowest bit first, so the byte goes in reversed.
         for (int i = 0; i < n; ++i) {
-            if (EncodeBits(src[i], 8, pos + 8 * i) < 0) return false;
+            const unsigned char b = m_nBitOrder != 0 ? ReverseBits(src[i]) : src[i];
+            if (EncodeBits(b, 8, pos + 8 * i) < 0) return false;
         }
     }
     AdvanceWrite(static_cast<int>(bits));
@@ -278,7 +286,7 @@ bool CBitStream::ReadBytes(void* p, int n) {
         for (int i = 0; i < n; ++i) {
             uint64_t x = 0;
             if (DecodeBits(x, 8, static_cast<int>(pos + 8 * i)) < 0) return false;
-            dst[i] = static_cast<unsigned char>(x);
+            dst[i] = m_nBitOrder != 0 ? ReverseBits(static_cast<unsigned char>(x)) : static_cast<unsigned char>(x);
         }
     }
     AdvanceRead(static_cast<int>(bits));

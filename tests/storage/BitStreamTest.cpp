@@ -20,6 +20,11 @@ TEST(BitStream, LayoutFollowsByteAndBitOrder) {
     auto aligned = [](CBitStream& s) { return s.WriteUInt32(19811025); };
     auto threeAndFive = [](CBitStream& s) { return s.WriteUInt8(5, 3) && s.WriteUInt8(1, 5); };
     auto spanning = [](CBitStream& s) { return s.WriteUInt8(0x5, 4) && s.WriteUInt16(0xABC, 12); };
+    // An unaligned raw byte enters bit by bit from its most significant bit.
+    auto rawAfterFour = [](CBitStream& s) {
+        const unsigned char b = 0xC1;
+        return s.WriteUInt8(0x5, 4) && s.WriteBytes(&b, 1);
+    };
     const struct {
         int byteOrder, bitOrder;
         std::function<bool(CBitStream&)> write;
@@ -31,6 +36,8 @@ TEST(BitStream, LayoutFollowsByteAndBitOrder) {
         {1, 0, threeAndFive, {0xA1}},
         {1, 1, spanning, {0xC5, 0xAB}},  // 12 bits of 0xABC after 4 bits of 0x5
         {1, 0, spanning, {0x5A, 0xBC}},
+        {1, 1, rawAfterFour, {0x35, 0x08}},
+        {1, 0, rawAfterFour, {0x5C, 0x10}},
     };
     for (const auto& r : rows) {
         CBitStream s(r.byteOrder, r.bitOrder);
