@@ -900,8 +900,9 @@ bool CIdxFileDepository::TravelData(int headLength, IDatFileReadVisitor& v) {
     std::vector<unsigned char> head(static_cast<size_t>(headLength) + 1, 0);
     std::vector<unsigned char> buf;
     ForEachTile(levels, conv, conv, true, [&](int level, const CTileKey& key, long long slot) {
+        // Every tile is previewed; a slot without data shows a zeroed head.
         std::fill(head.begin(), head.end(), 0);
-        if (ReadBufferLimit(slot, head.data(), headLength) < 1) return false;
+        ReadBufferLimit(slot, head.data(), headLength);
         const long long mapID = key.ToMapID();
         if (!v.OnPreview(this, level, mapID, head.data(), headLength)) return false;
         if (buf.empty()) buf.assign(kTravelBuffer, 0);

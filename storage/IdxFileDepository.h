@@ -130,6 +130,8 @@ public:
     // ---- walking (levels of the level list, rows then columns) ----
     bool Travel(IDatFileReadVisitor& v);
     bool Travel(const EXTENT& e, IDatFileReadVisitor& v);
+    // Previews the first headLength bytes of every tile (zeros where a slot holds none) and reads
+    // the whole tile where OnPreview asks for it; false for headLength outside 1..262144.
     bool TravelData(int headLength, IDatFileReadVisitor& v);
     bool TravelStatus(IDatIndexStatusVisitor& v);
 

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 using namespace vt_depository_test;
@@ -371,10 +372,12 @@ TEST(IdxFileDepository, WalksVisitSelectedLevelsInIndexOrder) {
     ASSERT_EQ(nw.seen.size(), 1u);
     EXPECT_EQ(nw.bytes[0], tiles[10]);
 
-    // Previews of every tile with data; whole tiles only where the preview asks (odd seq: slots 10, 1).
+    // Previews of every tile of the level list, zeroed where there is no data; whole tiles only
+    // where the preview asks (odd seq: slots 10, 1).
     CCollector preview;
     ASSERT_TRUE(t.dep.TravelData(12, preview));
-    EXPECT_EQ(preview.heads.size(), 3u);
+    ASSERT_EQ(preview.heads.size(), 4u + 16u);
+    EXPECT_EQ(std::count(preview.heads.begin(), preview.heads.end(), Bytes(12, 0)), 17);
     ASSERT_EQ(preview.seen.size(), 1u);
     EXPECT_EQ(preview.bytes[0], tiles[10]);
     EXPECT_FALSE(t.dep.TravelData(0, preview));

@@ -45,6 +45,17 @@ std::vector<LevelSlots> SelectedLevels(CIdxFileDepository& dep) {
     return out;
 }
 
+// Every level the index holds, selected or not: 1 to the deepest selected level.
+std::vector<LevelSlots> IndexLevels(CIdxFileDepository& dep) {
+    const std::vector<int> selected = dep.GetLevelList();
+    const int deepest = selected.empty() ? 0 : *std::max_element(selected.begin(), selected.end());
+    const CDatIndexConvert& conv = dep.GetIndexConverter();
+    std::vector<LevelSlots> out;
+    for (int l = 1; l <= deepest; ++l)
+        out.push_back(LevelSlots{l, conv.GetTileNumberUtilLevel(l - 1) + 1, conv.GetTileNumber(l)});
+    return out;
+}
+
 QString SlotText(CIdxFileDepository& dep, long long slot) {
     const CTileKey key = dep.GetIndexConverter().ConvertToTileKey(slot);  // one-based
     return QStringLiteral("slot %1 (level %2, column %3, row %4)")
@@ -138,7 +149,7 @@ int CmdVerify(const QStringList& args, Io& io) {
                    .arg(expectedSlots)
                    .arg(expectedSlots * CIdxFileDepository::kSlotSize));
     std::vector<unsigned char> buffer(CIdxFileDepository::kTravelBuffer);
-    for (const LevelSlots& ls : SelectedLevels(dep)) {
+    for (const LevelSlots& ls : IndexLevels(dep)) {
         for (long long slot = ls.first; slot < ls.first + ls.count; ++slot) {
             ++checked;
             long long mapId = 0;

@@ -205,6 +205,25 @@ TEST_F(GridDownload, ABareDataStateIsReportedAndFetchedAgain) {
     EXPECT_EQ(ReadTiles(m_idx), before);
 }
 
+TEST_F(GridDownload, VerifyChecksTheSlotsOfUnselectedLevelsToo) {
+    ASSERT_EQ(Download({QStringLiteral("--levels"), QStringLiteral("3,5")}).code, VtCli::kExitOk);
+    long long slotTotal = 0;
+    {
+        CIdxFileDepository dep;
+        dep.SetIndexFile(m_idx.toStdString());
+        ASSERT_TRUE(dep.Open(false));
+        slotTotal = dep.GetMaxIndex();
+        const long long firstOfLevel4 = dep.GetIndexConverter().GetTileNumberUtilLevel(3) + 1;
+        ASSERT_EQ(dep.GetFileIndexStatus(firstOfLevel4), BLOCK_SKIPPED_LEVEL);
+        ASSERT_TRUE(dep.SetFileIndexStatus(firstOfLevel4, static_cast<ENUM_BLOCK_STATE>(77), true));
+    }
+    const RunResult v = RunTool({QStringLiteral("verify"), m_idx});
+    EXPECT_EQ(v.code, VtCli::kExitIncomplete);
+    EXPECT_TRUE(v.out.contains(QStringLiteral("(level 4, column"))) << qPrintable(v.out);
+    EXPECT_TRUE(v.out.contains(QStringLiteral("unknown state 77"))) << qPrintable(v.out);
+    EXPECT_TRUE(v.out.contains(QStringLiteral("checked    %1 slots").arg(slotTotal))) << qPrintable(v.out);
+}
+
 TEST_F(GridDownload, VerifyReportsATruncatedDataFile) {
     ASSERT_EQ(Download().code, VtCli::kExitOk);
     const QString dat = m_dir.filePath(QStringLiteral("job/beijing.dat"));
