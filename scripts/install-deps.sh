@@ -10,6 +10,10 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev
   ccache
   clang  # libFuzzer for `make fuzz`
+  # Real programs the end-to-end tests start or read with: tile servers, readers of exports, a
+  # browser for the viewer page, and gcovr for `make coverage`.
+  nginx-light python3 sqlite3 gdal-bin gcovr
+  chromium
 )
 
 missing=()
