@@ -9,34 +9,26 @@
 #include <thread>
 #include <vector>
 
-TEST(ITileModel, SchemesWithoutModelGiveNull)
+TEST(ITileModel, ThreeSeparateSetsOfSharedInstances)
 {
-    for (int m : {0, 3, -1, 5, 1000}) {
+    for (int m : {0, 3, -1, 5, 1000}) {  // schemes without a model
         const E_TILE_MODEL e = static_cast<E_TILE_MODEL>(m);
         EXPECT_EQ(ITileModel::GetTileModel(e, true), nullptr) << m;
         EXPECT_EQ(ITileModel::GetHeightFieldModel(e, true), nullptr) << m;
         EXPECT_EQ(ITileModel::GetHeightFieldModel256x256(e, true), nullptr) << m;
     }
-}
-
-TEST(ITileModel, ThreeSeparateSetsOfSharedInstances)
-{
     for (E_TILE_MODEL m : {TILE_MODEL_MERCATOR, TILE_MODEL_GEOGRAPHIC, TILE_MODEL_BAIDU}) {
         CTileModel* tile = ITileModel::GetTileModel(m, true);
         CTileModel* hf64 = ITileModel::GetHeightFieldModel(m, true);
         CTileModel* hf256 = ITileModel::GetHeightFieldModel256x256(m, true);
-        ASSERT_NE(tile, nullptr);
-        ASSERT_NE(hf64, nullptr);
-        ASSERT_NE(hf256, nullptr);
-        EXPECT_NE(tile, hf64);
-        EXPECT_NE(tile, hf256);
-        EXPECT_NE(hf64, hf256);
+        ASSERT_TRUE(tile && hf64 && hf256);
+        EXPECT_TRUE(tile != hf64 && tile != hf256 && hf64 != hf256);
         EXPECT_EQ(tile->GetTileModel(), m);
         EXPECT_EQ(hf64->GetTileModel(), m);
-        EXPECT_EQ(hf64->GetPixelWidth(), 64);
+        EXPECT_EQ(hf256->GetTileModel(), m);
+        EXPECT_EQ(tile->GetPixelWidth(), 256);
         EXPECT_EQ(hf64->GetPixelHeight(), 64);
-        EXPECT_EQ(hf256->GetPixelWidth(), 256);
-        EXPECT_EQ(ITileModel::GetTileModel(m, true), tile);  // shared, not rebuilt
+        EXPECT_EQ(hf256->GetPixelHeight(), 256);
     }
     EXPECT_NE(dynamic_cast<CMercatorTileModel*>(ITileModel::GetTileModel(TILE_MODEL_MERCATOR, true)), nullptr);
     EXPECT_NE(dynamic_cast<CBaiduTileModel*>(ITileModel::GetTileModel(TILE_MODEL_BAIDU, true)), nullptr);
@@ -44,17 +36,16 @@ TEST(ITileModel, ThreeSeparateSetsOfSharedInstances)
 
 TEST(ITileModel, FactoryChoosesTheModelOfAMapType)
 {
-    // 44 Baidu satellite, 1 Mercator, 5 WGS84 imagery, 7 WGS84 elevation, 99999 unknown.
     const struct {
         int mapType;
         CTileModel* model;
         E_TILE_MODEL scheme;
     } cases[] = {
-        {44, ITileModel::GetTileModel(TILE_MODEL_BAIDU, true), TILE_MODEL_BAIDU},
-        {1, ITileModel::GetTileModel(TILE_MODEL_MERCATOR, true), TILE_MODEL_MERCATOR},
-        {5, ITileModel::GetTileModel(TILE_MODEL_GEOGRAPHIC, true), TILE_MODEL_GEOGRAPHIC},
-        {7, ITileModel::GetHeightFieldModel(TILE_MODEL_GEOGRAPHIC, true), TILE_MODEL_GEOGRAPHIC},
-        {99999, ITileModel::GetTileModel(TILE_MODEL_MERCATOR, true), TILE_MODEL_MERCATOR},
+        {44, ITileModel::GetTileModel(TILE_MODEL_BAIDU, true), TILE_MODEL_BAIDU},               // Baidu satellite
+        {1, ITileModel::GetTileModel(TILE_MODEL_MERCATOR, true), TILE_MODEL_MERCATOR},          // Mercator
+        {5, ITileModel::GetTileModel(TILE_MODEL_GEOGRAPHIC, true), TILE_MODEL_GEOGRAPHIC},      // WGS84 imagery
+        {7, ITileModel::GetHeightFieldModel(TILE_MODEL_GEOGRAPHIC, true), TILE_MODEL_GEOGRAPHIC},  // elevation
+        {99999, ITileModel::GetTileModel(TILE_MODEL_MERCATOR, true), TILE_MODEL_MERCATOR},      // unknown
     };
     for (const auto& c : cases) {
         // The factory asks for left-top-up rows whatever an earlier caller left behind.
@@ -70,17 +61,13 @@ TEST(ITileModel, FactoryChoosesTheModelOfAMapType)
 TEST(ITileModel, EveryCallWritesItsSettingsIntoTheSharedInstance)
 {
     CTileModel* model = ITileModel::GetTileModel(TILE_MODEL_GEOGRAPHIC, false);
-    EXPECT_FALSE(model->IsLeftTopUP());
     EXPECT_EQ(model->GetTileY(2, 89.9), 1);
     ITileModel::GetTileModel(TILE_MODEL_GEOGRAPHIC, true);
-    EXPECT_TRUE(model->IsLeftTopUP());  // the last caller's flag holds for everybody
-    EXPECT_EQ(model->GetTileY(2, 89.9), 0);
+    EXPECT_EQ(model->GetTileY(2, 89.9), 0);  // the last caller's flag holds for everybody
 
-    CTileModel* hf = ITileModel::GetHeightFieldModel(TILE_MODEL_MERCATOR, true);
-    hf->SetPixelWidth(17);
+    ITileModel::GetHeightFieldModel(TILE_MODEL_MERCATOR, true)->SetPixelWidth(17);
     EXPECT_EQ(ITileModel::GetHeightFieldModel(TILE_MODEL_MERCATOR, true)->GetPixelWidth(), 64);
-    CTileModel* hf256 = ITileModel::GetHeightFieldModel256x256(TILE_MODEL_MERCATOR, true);
-    hf256->SetPixelHeight(3);
+    ITileModel::GetHeightFieldModel256x256(TILE_MODEL_MERCATOR, true)->SetPixelHeight(3);
     EXPECT_EQ(ITileModel::GetHeightFieldModel256x256(TILE_MODEL_MERCATOR, true)->GetPixelHeight(), 256);
 }
 
@@ -113,10 +100,7 @@ TEST(ITileModel, ConcurrentFirstUseYieldsOneInstancePerSet)
     go = true;
     for (std::thread& th : threads)
         th.join();
-    for (int t = 1; t < kThreads; ++t) {
-        EXPECT_EQ(seen[t * 3], seen[0]);
-        EXPECT_EQ(seen[t * 3 + 1], seen[1]);
-        EXPECT_EQ(seen[t * 3 + 2], seen[2]);
-    }
+    for (int t = 1; t < kThreads * 3; ++t)
+        EXPECT_EQ(seen[t], seen[t % 3]);
     EXPECT_EQ(wrongKeys.load(), 0);
 }

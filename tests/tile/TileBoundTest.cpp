@@ -6,15 +6,16 @@
 
 namespace {
 
-const CTileKey kMin(5, 10, 20, TILE_MODEL_MERCATOR);
-const CTileKey kMax(5, 14, 25, TILE_MODEL_MERCATOR);
+CTileKey M(int level, int x, int y) { return CTileKey(level, x, y, TILE_MODEL_MERCATOR); }
+
+const CTileKey kMin = M(5, 10, 20);
+const CTileKey kMax = M(5, 14, 25);
 
 }  // namespace
 
-TEST(TileBound, Validity)
+TEST(TileBound, ValidityAndOrder)
 {
     EXPECT_FALSE(CTileBound().IsValid());  // default keys are one-based level 0: invalid
-    EXPECT_TRUE(CTileBound(kMin, kMax).IsValid());
     EXPECT_TRUE(CTileBound(kMin, kMin).IsValid());
     EXPECT_FALSE(CTileBound(kMax, kMin).IsValid());  // min after max
     EXPECT_FALSE(CTileBound(kMin, CTileKey(TILE_MODEL_MERCATOR)).IsValid());
@@ -23,41 +24,36 @@ TEST(TileBound, Validity)
     CTileBound cleared(kMin, kMax);
     cleared.Clear();
     EXPECT_EQ(cleared, CTileBound());
-}
 
-TEST(TileBound, OrderIsLexicographicOnMinThenMax)
-{
+    // Lexicographic on min, then max; each pair: first < second, through every operator.
     const CTileBound a(kMin, kMax);
-    const CTileBound sameMinSmallerMax(kMin, CTileKey(5, 14, 24, TILE_MODEL_MERCATOR));
-    const CTileBound largerMin(CTileKey(5, 11, 0, TILE_MODEL_MERCATOR), CTileKey(5, 11, 1, TILE_MODEL_MERCATOR));
-    // Each pair: first < second, seen through every operator.
-    for (const auto& p : {std::make_pair(sameMinSmallerMax, a), std::make_pair(a, largerMin)}) {
+    const CTileBound smallerMax(kMin, M(5, 14, 24)), largerMin(M(5, 11, 0), M(5, 11, 1));
+    for (const auto& p : {std::make_pair(smallerMax, a), std::make_pair(a, largerMin)}) {
         EXPECT_TRUE(p.first < p.second && p.first <= p.second && p.second > p.first && p.second >= p.first);
         EXPECT_FALSE(p.second < p.first || p.second <= p.first || p.first > p.second || p.first >= p.second);
         EXPECT_NE(p.first, p.second);
     }
     EXPECT_TRUE(!(a < a) && a <= a && a >= a && !(a > a));
-    // Equality translates families.
     EXPECT_EQ(a, CTileBound(CTileKey(6, 11, 21, TILE_MODEL_MAPID), CTileKey(6, 15, 26, TILE_MODEL_MAPID)));
 }
 
 TEST(TileBound, RangesAndPyramids)
 {
     const CTileBound b(kMin, kMax);
-    struct {
+    const struct {
         CTileKey key;
         bool inRange, inPyramid;
-    } const cases[] = {
-        {CTileKey(5, 10, 20, TILE_MODEL_MERCATOR), true, true},    // the corners are inside
-        {CTileKey(5, 14, 25, TILE_MODEL_MERCATOR), true, true},
-        {CTileKey(6, 11, 21, TILE_MODEL_MAPID), true, true},       // (5, 10, 20) one-based
-        {CTileKey(5, 15, 25, TILE_MODEL_MERCATOR), false, false},  // one column east
-        {CTileKey(5, 12, 19, TILE_MODEL_MERCATOR), false, false},  // one row north
-        {CTileKey(6, 29, 51, TILE_MODEL_MERCATOR), false, true},   // a child of (5, 14, 25)
-        {CTileKey(7, 40, 80, TILE_MODEL_MERCATOR), false, true},   // a grandchild of (5, 10, 20)
-        {CTileKey(6, 30, 51, TILE_MODEL_MERCATOR), false, false},  // a child of a tile outside
-        {CTileKey(4, 6, 11, TILE_MODEL_MERCATOR), false, false},   // shallower than the bound
-        {CTileKey(), false, false},                                // invalid
+    } cases[] = {
+        {M(5, 10, 20), true, true},                          // the corners are inside
+        {M(5, 14, 25), true, true},
+        {CTileKey(6, 11, 21, TILE_MODEL_MAPID), true, true},  // (5, 10, 20) one-based
+        {M(5, 15, 25), false, false},                        // one column east
+        {M(5, 12, 19), false, false},                        // one row north
+        {M(6, 29, 51), false, true},                         // a child of (5, 14, 25)
+        {M(7, 40, 80), false, true},                         // a grandchild of (5, 10, 20)
+        {M(6, 30, 51), false, false},                        // a child of a tile outside
+        {M(4, 6, 11), false, false},                         // shallower than the bound
+        {CTileKey(), false, false},                          // invalid
     };
     for (const auto& c : cases) {
         EXPECT_EQ(b.InRange(c.key), c.inRange) << c.key.GetTileKeyString();
@@ -65,39 +61,31 @@ TEST(TileBound, RangesAndPyramids)
     }
 }
 
-TEST(TileBound, AddTileAndExpandGrowRelativeToMin)
+TEST(TileBound, GrowNormalizeAndCenter)
 {
     CTileBound b(kMin, kMax);
-    b.AddTile(CTileKey(6, 41, 39, TILE_MODEL_MERCATOR));  // one level deeper: its parent (5, 20, 19)
-    EXPECT_EQ(b.GetMinTile(), CTileKey(5, 10, 19, TILE_MODEL_MERCATOR));
-    EXPECT_EQ(b.GetMaxTile(), CTileKey(5, 20, 25, TILE_MODEL_MERCATOR));
-    const CTileBound before = b;
-    b.AddTile(CTileKey(3, 0, 0, TILE_MODEL_MERCATOR));  // shallower: nothing changes
-    EXPECT_EQ(b, before);
+    b.AddTile(M(6, 41, 39));  // one level deeper: its parent (5, 20, 19)
+    EXPECT_EQ(b, CTileBound(M(5, 10, 19), M(5, 20, 25)));
+    b.AddTile(M(3, 0, 0));  // shallower: nothing changes
+    EXPECT_EQ(b, CTileBound(M(5, 10, 19), M(5, 20, 25)));
     b.AddTile(CTileKey(6, 1, 1, TILE_MODEL_MAPID));  // one-based (5, 0, 0)
-    EXPECT_EQ(b.GetMinTile(), CTileKey(5, 0, 0, TILE_MODEL_MERCATOR));
-
+    EXPECT_EQ(b.GetMinTile(), M(5, 0, 0));
     CTileBound e(kMin, kMin);
-    e.Expand(CTileBound(CTileKey(5, 3, 30, TILE_MODEL_MERCATOR), CTileKey(5, 4, 31, TILE_MODEL_MERCATOR)));
-    EXPECT_EQ(e, CTileBound(CTileKey(5, 3, 20, TILE_MODEL_MERCATOR), CTileKey(5, 10, 31, TILE_MODEL_MERCATOR)));
-}
+    e.Expand(CTileBound(M(5, 3, 30), M(5, 4, 31)));
+    EXPECT_EQ(e, CTileBound(M(5, 3, 20), M(5, 10, 31)));
 
-TEST(TileBound, NormalizeAndCenter)
-{
-    CTileBound b(CTileKey(7, 40, 80, TILE_MODEL_MERCATOR), CTileKey(6, 15, 26, TILE_MODEL_MAPID));
-    b.Normalize();  // max becomes zero-based (5, 14, 25); min climbs to level 5: (5, 10, 20)
-    EXPECT_EQ(b.GetMaxTile().GetTileModel(), TILE_MODEL_MERCATOR);
-    EXPECT_EQ(b.GetMinTile(), kMin);
-    EXPECT_EQ(b.GetMaxTile(), kMax);
+    CTileBound n(M(7, 40, 80), CTileKey(6, 15, 26, TILE_MODEL_MAPID));
+    n.Normalize();  // max becomes zero-based (5, 14, 25); min climbs to level 5: (5, 10, 20)
+    EXPECT_EQ(n.GetMaxTile().GetTileModel(), TILE_MODEL_MERCATOR);
+    EXPECT_EQ(n, CTileBound(kMin, kMax));
 
-    EXPECT_EQ(CTileBound(kMin, kMax).GetCenter(), CTileKey(5, 12, 22, TILE_MODEL_MERCATOR));
+    EXPECT_EQ(CTileBound(kMin, kMax).GetCenter(), M(5, 12, 22));
     // A one-based bound: centred in zero-based numbers and handed back one-based.
-    const CTileBound oneBased(CTileKey(6, 11, 21, TILE_MODEL_MAPID), CTileKey(6, 15, 26, TILE_MODEL_MAPID));
-    const CTileKey c = oneBased.GetCenter();
+    const CTileKey c =
+        CTileBound(CTileKey(6, 11, 21, TILE_MODEL_MAPID), CTileKey(6, 15, 26, TILE_MODEL_MAPID)).GetCenter();
     EXPECT_EQ(c.GetTileModel(), TILE_MODEL_MAPID);
-    EXPECT_EQ(c, CTileKey(5, 12, 22, TILE_MODEL_MERCATOR));
+    EXPECT_EQ(c, M(5, 12, 22));
     // Extreme keys do not overflow.
-    const CTileBound huge(CTileKey(5, 2147483647, 2147483647, TILE_MODEL_MERCATOR),
-                          CTileKey(5, 2147483647, 2147483647, TILE_MODEL_MERCATOR));
-    EXPECT_EQ(huge.GetCenter().GetTileX(), 2147483647);
+    const CTileKey far = M(5, 2147483647, 2147483647);
+    EXPECT_EQ(CTileBound(far, far).GetCenter(), far);
 }

@@ -1,20 +1,15 @@
 #include "catalog/CustomMapTraits_p.h"
 #include "core/Tools.h"
-#include "tile/BD09ToWGS84.h"
 #include "tile/PositionUtil.h"
 
-#include "DatumReference.h"
+#include "DatumVectors.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using datumref::Near;
-
-const QList<QPointF> kShape = {QPointF(116.39, 39.90), QPointF(121.47, 31.23), QPointF(113.26, 23.13),
-                               QPointF(2.35, 48.85), QPointF(116.39, 39.90)};
-
-CUSTOM_MAP_TRAITS Bd09CustomMapAtKeyZero(int key) {
+CUSTOM_MAP_TRAITS Bd09CustomMapAtKeyZero(int key)
+{
     CUSTOM_MAP_TRAITS traits;
     traits.bFound = key == 0;
     traits.bBD09 = key == 0;
@@ -23,50 +18,51 @@ CUSTOM_MAP_TRAITS Bd09CustomMapAtKeyZero(int key) {
 
 }  // namespace
 
-TEST(ToolsDatum, ShapesFollowTheMapTypesDatum) {
-    // 1: no offset; 60: the provider's own; 99999: unknown; 102: GCJ-02; 44: BD-09.
+TEST(ToolsDatum, ShapesFollowTheMapTypesDatum)
+{
+    QList<QPointF> shape;
+    for (const DATUM_VECTOR& v : kDatumVectors)
+        shape << v.p;
+    shape << shape.front();  // a closed ring stays closed
+    // 1: no offset; 60: the provider's own; 99999: unknown.
     for (int mapType : {1, 60, 99999}) {
-        EXPECT_EQ(Tools::shapeCorrect(kShape, mapType), kShape) << mapType;
-        EXPECT_EQ(Tools::shapeShifting(kShape, mapType), kShape) << mapType;
-        for (const QPointF& p : kShape) {
-            EXPECT_EQ(PositionUtil::correctByType(p, mapType), p);
-            EXPECT_EQ(PositionUtil::shiftingByType(p, mapType), p);
-        }
+        EXPECT_EQ(Tools::shapeCorrect(shape, mapType), shape) << mapType;
+        EXPECT_EQ(Tools::shapeShifting(shape, mapType), shape) << mapType;
+        EXPECT_EQ(PositionUtil::correctByType(shape[0], mapType), shape[0]);
+        EXPECT_EQ(PositionUtil::shiftingByType(shape[0], mapType), shape[0]);
     }
-
-    const QList<QPointF> gcjCorrected = Tools::shapeCorrect(kShape, 102);
-    const QList<QPointF> gcjShifted = Tools::shapeShifting(kShape, 102);
-    const QList<QPointF> bdCorrected = Tools::shapeCorrect(kShape, 44);
-    const QList<QPointF> bdShifted = Tools::shapeShifting(kShape, 44);
-    ASSERT_EQ(gcjCorrected.size(), kShape.size());
-    ASSERT_EQ(bdShifted.size(), kShape.size());
-    for (int i = 0; i < kShape.size(); ++i) {
-        const QPointF& p = kShape[i];
+    // 102: GCJ-02; 44: BD-09.
+    const QList<QPointF> gcjCorrected = Tools::shapeCorrect(shape, 102);
+    const QList<QPointF> gcjShifted = Tools::shapeShifting(shape, 102);
+    const QList<QPointF> bdCorrected = Tools::shapeCorrect(shape, 44);
+    const QList<QPointF> bdShifted = Tools::shapeShifting(shape, 44);
+    ASSERT_EQ(gcjCorrected.size(), shape.size());
+    ASSERT_EQ(gcjShifted.size(), shape.size());
+    ASSERT_EQ(bdCorrected.size(), shape.size());
+    ASSERT_EQ(bdShifted.size(), shape.size());
+    for (int i = 0; i < shape.size(); ++i) {
+        const DATUM_VECTOR& v = kDatumVectors[i % (shape.size() - 1)];
         SCOPED_TRACE(i);
-        EXPECT_TRUE(Near(gcjCorrected[i].x(), gcjCorrected[i].y(), datumref::gcj02towgs84(p.x(), p.y())));
-        EXPECT_EQ(PositionUtil::correctByType(p, 102), gcjCorrected[i]);
-
-        const auto toGcj = datumref::wgs84togcj02(p.x(), p.y());
-        EXPECT_TRUE(Near(gcjShifted[i].x(), gcjShifted[i].y(), toGcj));
-        EXPECT_EQ(PositionUtil::shiftingByType(p, 102), gcjShifted[i]);
-
-        const auto bdGcj = datumref::bd09togcj02(p.x(), p.y());
-        EXPECT_TRUE(Near(bdCorrected[i].x(), bdCorrected[i].y(), datumref::gcj02towgs84(bdGcj.first, bdGcj.second)));
-        EXPECT_EQ(PositionUtil::correctByType(p, 44), bdCorrected[i]);
-
-        EXPECT_TRUE(Near(bdShifted[i].x(), bdShifted[i].y(), datumref::gcj02tobd09(toGcj.first, toGcj.second)));
-        EXPECT_EQ(PositionUtil::shiftingByType(p, 44), bdShifted[i]);
+        EXPECT_TRUE(Near(gcjCorrected[i], v.wgs));
+        EXPECT_TRUE(Near(gcjShifted[i], v.gcj));
+        EXPECT_TRUE(Near(bdCorrected[i], v.bdWgs));
+        EXPECT_TRUE(Near(bdShifted[i], v.bd));
+        EXPECT_EQ(PositionUtil::correctByType(v.p, 102), gcjCorrected[i]);
+        EXPECT_EQ(PositionUtil::shiftingByType(v.p, 102), gcjShifted[i]);
+        EXPECT_EQ(PositionUtil::correctByType(v.p, 44), bdCorrected[i]);
+        EXPECT_EQ(PositionUtil::shiftingByType(v.p, 44), bdShifted[i]);
     }
-    EXPECT_EQ(gcjCorrected.front(), gcjCorrected.back());  // a closed ring stays closed
     EXPECT_TRUE(Tools::shapeCorrect({}, 44).isEmpty());
 }
 
-TEST(ToolsDatum, CustomMapTypesUseTheCustomMapUnderKeyZero) {
-    EXPECT_EQ(Tools::shapeCorrect(kShape, 601), kShape);  // no custom maps: WGS84
+TEST(ToolsDatum, CustomMapTypesUseTheCustomMapUnderKeyZero)
+{
+    const QList<QPointF> shape = {kDatumVectors[0].p, kDatumVectors[1].p};
+    EXPECT_EQ(Tools::shapeCorrect(shape, 601), shape);  // no custom maps: WGS84
     SetCustomMapTraitsProvider(&Bd09CustomMapAtKeyZero);
-    const QList<QPointF> corrected = Tools::shapeCorrect(kShape, 601);
-    const QPointF shifted = PositionUtil::shiftingByType(kShape[0], 602);
+    const QList<QPointF> corrected = Tools::shapeCorrect(shape, 601);
+    const QPointF shifted = PositionUtil::shiftingByType(shape[0], 602);
     SetCustomMapTraitsProvider(nullptr);
-    EXPECT_EQ(corrected, Tools::shapeCorrect(kShape, 44));
-    EXPECT_EQ(shifted, PositionUtil::shiftingBD09(kShape[0]));
+    EXPECT_EQ(corrected, Tools::shapeCorrect(shape, 44));
+    EXPECT_EQ(shifted, PositionUtil::shiftingBD09(shape[0]));
 }
