@@ -90,7 +90,9 @@ double ToolSeconds(const VtTest::CLocalTileServer& server, long long& stored) {
     QElapsedTimer clock;
     clock.start();
     if (!dep.Create(task, true, nullptr, BLOCK_WAITING) || !dep.Open(false)) return -1;
-    const auto source = VtCli::MakeUrlTemplateSource(server.UrlTemplate(), false, {});
+    QString error;
+    const auto source = VtCli::MakeUrlTemplateSource(server.UrlTemplate(), false, {}, {}, error);
+    if (!source) return -1;
     VtCli::DownloadOptions options;
     options.threads = kThreads;
     VtCli::CTileDownloader downloader(dep, *source, options);

@@ -74,10 +74,11 @@ bool MakeSource(const QCommandLineParser& parser, int mapType, SourceChoice& cho
     if (!sourceText.contains(QLatin1String("://")) ? sourceText.contains(QLatin1Char('{'))
                                              : (scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
                                                 scheme == QLatin1String("file"))) {
-        choice.source = MakeUrlTemplateSource(sourceText, CDatIndexConvert(mapType, EXTENT{0, 0, 0, 0}).GetTileModel() ==
-                                                        TILE_MODEL_GEOGRAPHIC,
-                                              headers);
-        return true;
+        const QStringList subdomains = parser.value(QStringLiteral("subdomains")).split(QLatin1Char(','), Qt::SkipEmptyParts);
+        choice.source = MakeUrlTemplateSource(
+            sourceText, CDatIndexConvert(mapType, EXTENT{0, 0, 0, 0}).GetTileModel() == TILE_MODEL_GEOGRAPHIC, headers,
+            subdomains, error);
+        return choice.source != nullptr;
     }
     error = QStringLiteral("unknown source '%1' (grid, baidu, custom:<key>, or a tile URL template such as "
                            "https://host/{z}/{x}/{y}.png)")
@@ -143,9 +144,13 @@ int CmdDownload(const QStringList& args, Io& io) {
     parser.addOption({QStringLiteral("source"),
                       QStringLiteral("Tile source: grid (default, drawn locally), a URL template "
                                      "(https://host/{z}/{x}/{y}.png, file:///dir/{z}/{x}/{y}.png or a path; zero-based "
-                                     "zoom, column, row from the north), baidu (Baidu map types), or custom:<key> "
-                                     "(a custom map of MyMap.bin)."),
+                                     "zoom, column, row from the north; {-y} the row from the south (TMS), {q} or "
+                                     "{quadkey} the quadkey, {s} a subdomain), baidu (Baidu map types), or "
+                                     "custom:<key> (a custom map of MyMap.bin)."),
                       QStringLiteral("source"), QStringLiteral("grid")});
+    parser.addOption({QStringLiteral("subdomains"),
+                      QStringLiteral("Values of {s} in the URL template, comma-separated (default a,b,c)."),
+                      QStringLiteral("list")});
     parser.addOption({QStringLiteral("custom-maps"),
                       QStringLiteral("Custom map catalogue for custom:<key> (default: MyMap.bin of the data folder)."),
                       QStringLiteral("file")});

@@ -7,6 +7,7 @@
 #include <QNetworkRequest>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -40,11 +41,21 @@ public:
 // The built-in grid source.
 std::unique_ptr<ITileSource> MakeGridSource();
 
-// A URL template source: {z}, {x}, {y} and their variants (offsets, flips "{-y}", divisions) are
-// the tile's zero-based zoom, column and row. `halfRows` for geographic schemes, whose levels have
-// half as many rows as columns. Headers are sent with every request.
+// A URL template source: {z}, {x}, {y} and their variants (offsets, flips "{-y}" for TMS rows,
+// divisions) are the tile's zero-based zoom, column and row, expanded by Tools::ReplaceUrlXYZ;
+// {q} or {quadkey} is the tile's quadkey (one digit 0-3 per zoom step, empty at zoom 0); {s} is one
+// of `subdomains` (a, b, c when empty), chosen by (column + row) so a tile always has the same
+// host. `halfRows` for geographic schemes, whose levels have half as many rows as columns. Headers
+// are sent with every request. Null with a reason, before any request is made, when the template
+// names no tile (it needs a zoom, column and row form, or {q}), holds a brace form it does not
+// know, one that would stay unexpanded (two forms of one coordinate, a division by 0) or an
+// unmatched brace.
 std::unique_ptr<ITileSource> MakeUrlTemplateSource(const QString& urlTemplate, bool halfRows,
-                                                   const HeaderList& headers);
+                                                   const HeaderList& headers, const QStringList& subdomains,
+                                                   QString& error);
+
+// The quadkey of a tile: for each zoom step from the top, 1 for an odd column plus 2 for an odd row.
+QString Quadkey(int zoom, int x, int y);
 
 // Baidu's tile services for a Baidu map type, through the library's URL builders (general one-based
 // tiles). `style` chooses the street-map style of type 47. Null for a type without a builder.

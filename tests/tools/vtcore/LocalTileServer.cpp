@@ -54,6 +54,11 @@ QHash<QByteArray, int> CLocalTileServer::RequestedPaths() const {
     return m_counts;
 }
 
+QHash<QByteArray, int> CLocalTileServer::RequestedHosts() const {
+    QMutexLocker lock(&m_mutex);
+    return m_hosts;
+}
+
 QByteArray CLocalTileServer::LastRequestHead() const {
     QMutexLocker lock(&m_mutex);
     return m_lastHead;
@@ -65,6 +70,8 @@ TileReply CLocalTileServer::Decide(const QByteArray& head, const QByteArray& pat
         QMutexLocker lock(&m_mutex);
         attempt = ++m_counts[path];
         m_lastHead = head;
+        for (const QByteArray& line : head.split('\n'))
+            if (line.toLower().startsWith("host:")) ++m_hosts[line.mid(5).trimmed()];
     }
     ++m_total;
     const QList<QByteArray> parts = path.split('/');  // "", z, x, "y.png"

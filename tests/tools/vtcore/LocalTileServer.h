@@ -41,6 +41,8 @@ public:
     QHash<QByteArray, int> RequestedPaths() const;
     // The request line and headers of the latest request.
     QByteArray LastRequestHead() const;
+    // The Host header values received, with their counts.
+    QHash<QByteArray, int> RequestedHosts() const;
     // The bytes served for a tile (a 16 x 16 PNG of a colour of its own).
     static QByteArray TileBytes(int z, int x, int y);
 
@@ -56,6 +58,7 @@ private:
     mutable QMutex m_mutex;
     QHash<QByteArray, int> m_counts;  // requests per path
     QByteArray m_lastHead;
+    QHash<QByteArray, int> m_hosts;
     std::atomic<long long> m_total{0};
 };
 

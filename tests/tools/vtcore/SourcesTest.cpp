@@ -21,6 +21,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace VtTest;
 
 namespace {
@@ -239,4 +241,93 @@ TEST_F(Sources, BaiduBuildersNameTheBaiduTileOfEveryGeneralTile) {
                        QStringLiteral("3")})
                   .code,
               VtCli::kExitError);
+}
+
+TEST_F(Sources, UrlTemplatesThatNameNoTileOrUnknownFormsAreRefusedBeforeAnythingIsWritten) {
+    struct Row {
+        const char* path;    // after http://127.0.0.1:9
+        const char* option;  // further option, or nullptr
+        const char* says;    // part of the error
+    };
+    const Row rows[] = {
+        {"/{z}/{y}.png", nullptr, "names no tile"},                 // no column: one tile per row everywhere
+        {"/tiles.png", nullptr, "names no tile"},                   // no placeholder at all
+        {"/{zoom}/{x}/{y}.png", nullptr, "unknown placeholder {zoom}"},  // another tool's spelling
+        {"/{z}/{x}/{y}.png?key={apikey}", nullptr, "unknown placeholder {apikey}"},
+        {"/{z}/{x}/{y}/{y+1}.png", nullptr, "{y+1}"},               // the expander takes one form per coordinate
+        {"/{z}/{x}/{y/0}.png", nullptr, "{y/0}"},                   // division by zero
+        {"/{z}/{x}/{y.png", nullptr, "without its '}'"},
+        {"/{z}/{x}/{y}.png", "--subdomains=a,b", "needs {s}"},      // subdomains that would never be used
+    };
+    for (const Row& row : rows) {
+        const QString idx = m_dir.filePath(QStringLiteral("refused.idx"));
+        QStringList args = {QStringLiteral("download"), idx, QStringLiteral("--source"),
+                            QStringLiteral("http://127.0.0.1:9") + QLatin1String(row.path), QStringLiteral("--extent"),
+                            QStringLiteral("100,20,120,40"), QStringLiteral("--levels"), QStringLiteral("1-3")};
+        if (row.option) args << QLatin1String(row.option);
+        const RunResult r = RunTool(args);
+        EXPECT_EQ(r.code, VtCli::kExitError) << row.path;
+        EXPECT_TRUE(r.err.contains(QLatin1String(row.says))) << row.path << ": " << qPrintable(r.err);
+        EXPECT_FALSE(QFile::exists(idx)) << row.path;
+        EXPECT_FALSE(QFile::exists(m_dir.filePath(QStringLiteral("refused.dat")))) << row.path;
+    }
+}
+
+TEST_F(Sources, QuadkeyTmsRowAndSubdomainTemplatesFetchEachTileFromItsOwnUrl) {
+    // The server reads the tile back from each form and serves that tile's bytes, so a wrong
+    // expansion stores another tile's bytes.
+    const auto fromQuadkey = [](int z, int digits) {
+        QString key = QString::number(digits).rightJustified(z, QLatin1Char('0'));
+        int x = 0, y = 0;
+        for (QChar c : key) {
+            const int d = c.digitValue();
+            x = x * 2 + (d & 1);
+            y = y * 2 + (d >> 1);
+        }
+        return CLocalTileServer::TileBytes(z, x, y);
+    };
+    struct Row {
+        const char* path;  // after http://<host>:<port>
+        const char* subdomains;
+        std::function<QByteArray(int z, int x, int y)> serve;  // bytes for the parsed path
+    };
+    const Row rows[] = {
+        // The quadkey stands where the row would: /z/x/<quadkey>.png.
+        {"/{z}/{x}/{q}.png", nullptr, [&](int z, int, int q) { return fromQuadkey(z, q); }},
+        {"/{z}/{x}/{quadkey}.png", nullptr, [&](int z, int, int q) { return fromQuadkey(z, q); }},
+        // TMS numbers rows from the south.
+        {"/{z}/{x}/{-y}.png", nullptr,
+         [](int z, int x, int y) { return CLocalTileServer::TileBytes(z, x, (1 << z) - 1 - y); }},
+        // Two names of this host: both are used, each tile's bytes still arrive.
+        {"/{z}/{x}/{y}.png", "127.0.0.1,localhost",
+         [](int z, int x, int y) { return CLocalTileServer::TileBytes(z, x, y); }},
+    };
+    for (const Row& row : rows) {
+        CLocalTileServer server([&](int z, int x, int y, int) {
+            TileReply r;
+            if (z < 0) r.status = 404;
+            else r.body = row.serve(z, x, y);
+            return r;
+        });
+        const QString host = row.subdomains ? QStringLiteral("{s}") : QStringLiteral("127.0.0.1");
+        const QString idx = m_dir.filePath(QStringLiteral("forms%1.idx").arg(&row - rows));
+        QStringList args = {QStringLiteral("download"), idx, QStringLiteral("--source"),
+                            QStringLiteral("http://%1:%2%3").arg(host).arg(server.Port()).arg(QLatin1String(row.path)),
+                            QStringLiteral("--extent"), QStringLiteral("100,20,120,40"), QStringLiteral("--levels"),
+                            QStringLiteral("2-6"), QStringLiteral("--quiet")};
+        if (row.subdomains) args << QStringLiteral("--subdomains") << QLatin1String(row.subdomains);
+        const RunResult r = RunTool(args);
+        ASSERT_EQ(r.code, VtCli::kExitOk) << row.path << qPrintable(r.out + r.err);
+        const TileMap tiles = ReadTiles(idx);
+        ASSERT_EQ(tiles.size(), ReadStates(idx).size()) << row.path;
+        for (auto it = tiles.begin(); it != tiles.end(); ++it) {
+            const auto [z, x, y] = it.key();
+            EXPECT_EQ(it.value(), CLocalTileServer::TileBytes(z, x, y)) << row.path << " " << z << "/" << x << "/" << y;
+        }
+        if (row.subdomains) {
+            const QHash<QByteArray, int> hosts = server.RequestedHosts();
+            EXPECT_GT(hosts.value("127.0.0.1:" + QByteArray::number(server.Port())), 0);
+            EXPECT_GT(hosts.value("localhost:" + QByteArray::number(server.Port())), 0);
+        }
+    }
 }
