@@ -31,6 +31,7 @@ int CmdExport(const QStringList& args, Io& io);
 int CmdTasks(const QStringList& args, Io& io);
 int CmdConvert(const QStringList& args, Io& io);
 int CmdSheet(const QStringList& args, Io& io);
+int CmdServe(const QStringList& args, Io& io);
 
 // Parses a command's arguments; on failure (or --help) prints and returns false with `code` set.
 bool ParseCommand(QCommandLineParser& parser, const QString& command, const QStringList& args, Io& io,

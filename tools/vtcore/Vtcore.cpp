@@ -25,6 +25,7 @@ const char kUsage[] =
     "  tasks     the tasks of a task database\n"
     "  convert   points between WGS84, GCJ-02 and BD-09\n"
     "  sheet     map sheet of a point, or the sheets covering a region\n"
+    "  serve     show depositories in a browser: tiles, TileJSON and a map viewer over HTTP\n"
     "\n"
     "vtcore <command> --help describes a command's options.\n";
 
@@ -144,6 +145,7 @@ int RunVtcore(const QStringList& args, QTextStream& out, QTextStream& err) {
     else if (command == QLatin1String("tasks")) code = CmdTasks(rest, io);
     else if (command == QLatin1String("convert")) code = CmdConvert(rest, io);
     else if (command == QLatin1String("sheet")) code = CmdSheet(rest, io);
+    else if (command == QLatin1String("serve")) code = CmdServe(rest, io);
     else {
         err << "vtcore: unknown command '" << command << "'\n\n" << kUsage;
         code = kExitError;
