@@ -4,7 +4,9 @@
 #include "core/Tools.h"
 #include "storage/IdxFileDepository.h"
 #include "tools/vtcore/Commands_p.h"
+#include "tools/vtcore/DepositoryLock.h"
 #include "tools/vtcore/Downloader.h"
+#include "tools/vtcore/SourceRecord.h"
 #include "tools/vtcore/TilePlan.h"
 #include "tools/vtcore/TileSource.h"
 #include "tools/vtcore/Vtcore.h"
@@ -29,7 +31,7 @@ struct SourceChoice {
     bool customElevation = false;
 };
 
-bool MakeSource(const QCommandLineParser& parser, int mapType, SourceChoice& choice, QString& error) {
+bool MakeSource(const SourceOptions& parser, int mapType, SourceChoice& choice, QString& error) {
     const QString sourceText = parser.value(QStringLiteral("source"));
     HeaderList headers;
     for (const QString& h : parser.values(QStringLiteral("header"))) {
@@ -89,14 +91,18 @@ bool MakeSource(const QCommandLineParser& parser, int mapType, SourceChoice& cho
 QString ProgressLine(const DownloadCounts& c) {
     const long long done = c.present + c.stored + c.failed + c.missing;
     const int percent = c.planned > 0 ? int(100.0 * double(done) / double(c.planned)) : 100;
-    return QStringLiteral("%1/%2 tiles (%3%): %4 stored, %5 failed, %6 missing, %7 present")
+    // What is left, at the mean size of the tiles this source has sent so far.
+    const double meanBytes = c.stored > 0 ? double(c.bytes) / double(c.stored) : kTypicalTileBytes;
+    const double leftMB = double(std::max(0LL, c.planned - done)) * meanBytes / (1024.0 * 1024.0);
+    return QStringLiteral("%1/%2 tiles (%3%): %4 stored, %5 failed, %6 missing, %7 present, about %8 MB to go")
         .arg(done)
         .arg(c.planned)
         .arg(percent)
         .arg(c.stored)
         .arg(c.failed)
         .arg(c.missing)
-        .arg(c.present);
+        .arg(c.present)
+        .arg(leftMB, 0, 'f', 1);
 }
 
 QString ProgressBar(const DownloadCounts& c, double seconds) {
@@ -151,6 +157,8 @@ int CmdDownload(const QStringList& args, Io& io) {
     parser.addOption({QStringLiteral("subdomains"),
                       QStringLiteral("Values of {s} in the URL template, comma-separated (default a,b,c)."),
                       QStringLiteral("list")});
+    parser.addOption({QStringLiteral("source-change"),
+                      QStringLiteral("Resume from another --source than the one the depository was downloaded from.")});
     parser.addOption({QStringLiteral("custom-maps"),
                       QStringLiteral("Custom map catalogue for custom:<key> (default: MyMap.bin of the data folder)."),
                       QStringLiteral("file")});
@@ -207,13 +215,19 @@ int CmdDownload(const QStringList& args, Io& io) {
     if (idx8.empty()) return Fail(io, QStringLiteral("cannot use the path %1").arg(idxPath));
     const QString datPath = QFileInfo(idxPath).path() + QLatin1Char('/') + QFileInfo(idxPath).completeBaseName() +
                             QStringLiteral(".dat");
-    const bool exists = QFileInfo::exists(idxPath) || QFileInfo::exists(datPath);
-    const bool create = !exists || parser.isSet(QStringLiteral("overwrite"));
 
     // The task database lives beside the depository unless told otherwise.
     DataFactory::setApplicationDir(parser.isSet(QStringLiteral("db-dir")) ? parser.value(QStringLiteral("db-dir"))
                                                                          : QFileInfo(idxPath).path());
     QDir().mkpath(DataFactory::applicationDir());
+    // One writer per depository, taken before looking at the files: two downloads into one
+    // depository would append each other's tiles under the wrong slots.
+    QDir().mkpath(QFileInfo(idxPath).path());
+    CDepositoryLock lock;
+    if (!lock.Acquire(idxPath, error)) return Fail(io, error);
+    if (!CheckIndexFile(idxPath, error)) return Fail(io, error);
+    const bool exists = QFileInfo::exists(idxPath) || QFileInfo::exists(datPath);
+    const bool create = !exists || parser.isSet(QStringLiteral("overwrite"));
 
     CIdxFileDepository dep;
     dep.SetIndexFile(idx8);
@@ -236,9 +250,44 @@ int CmdDownload(const QStringList& args, Io& io) {
             return Fail(io, QStringLiteral("the depository holds map type %1, not %2").arg(stored.maptype).arg(mapType));
         mapType = stored.maptype;
     }
+    // A resumed depository fetches from the source it was started with; another one only on request.
+    SourceRecord recorded;
+    bool saveRecord = create;
+    if (!create) {
+        const bool haveRecord = LoadSourceRecord(idxPath, recorded, error);
+        if (!haveRecord && !error.isEmpty()) return Fail(io, error);
+        if (!haveRecord && !parser.isSet(QStringLiteral("source")))
+            return Fail(io, QStringLiteral("%1 does not record where its tiles come from; give --source (grid for "
+                                           "locally drawn tiles)")
+                                .arg(idxPath));
+        saveRecord = !haveRecord;
+        QStringList changed;
+        for (const QString& name : kSourceIdentityNames)
+            if (haveRecord && parser.isSet(name) && recorded.options.value(name) != QStringList{parser.value(name)})
+                changed << name;
+        if (!changed.isEmpty()) {
+            if (!parser.isSet(QStringLiteral("source-change")))
+                return Fail(io, QStringLiteral("the depository was downloaded from %1; give --source-change to fetch "
+                                               "the rest from %2")
+                                    .arg(recorded.options.value(QStringLiteral("source")).value(0),
+                                         SourceOptions(parser, SourceRecord()).value(QStringLiteral("source"))));
+            recorded = SourceRecord();  // the new source starts without the old one's options
+            saveRecord = true;
+        }
+        if (parser.isSet(QStringLiteral("header")) || parser.isSet(QStringLiteral("referer")) ||
+            parser.isSet(QStringLiteral("user-agent")))
+            saveRecord = true;
+    }
+    const SourceOptions sourceOptions(parser, recorded);
+    for (const QString& name : recorded.withheldHeaders) {
+        bool givenAgain = false;
+        for (const QString& h : parser.values(QStringLiteral("header")))
+            givenAgain = givenAgain || h.section(QLatin1Char(':'), 0, 0).trimmed().compare(name, Qt::CaseInsensitive) == 0;
+        if (!givenAgain) io.err << "vtcore: note: the " << name << " header is never stored; give it again with --header\n";
+    }
     // The source is checked before anything is written: a typo must not leave an empty depository.
     SourceChoice choice;
-    if (!MakeSource(parser, mapType, choice, error)) return Fail(io, error);
+    if (!MakeSource(sourceOptions, mapType, choice, error)) return Fail(io, error);
     if (choice.custom && create && !parser.isSet(QStringLiteral("map-type"))) mapType = choice.customMapType;
     const Datum datum = choice.custom ? choice.customDatum : MapTypeDatum(mapType, -1);
 
@@ -318,6 +367,7 @@ int CmdDownload(const QStringList& args, Io& io) {
         io.out << "depository " << idxPath << " (resumed)\n";
     }
 
+    if (saveRecord && !SaveSourceRecord(idxPath, sourceOptions.ToRecord(), error)) return Fail(io, error);
     options.invalidImageSize = CMapTypeManager::getInstance()->getMaptypeInvalidImgeSize(mapType);
     options.acceptAnyBody = Tools::isDem(mapType, -1) || choice.customElevation;
 
@@ -349,7 +399,10 @@ int CmdDownload(const QStringList& args, Io& io) {
             }
         },
         interval);
-    if (bar && !quiet) io.err << "\n";
+    if (bar && !quiet) {
+        io.err << "\n";  // the bar's last state stays on its own line
+        io.err.flush();
+    }
     dep.FlushIdxFile();
     dep.FlushDATFile();
     dep.Close();

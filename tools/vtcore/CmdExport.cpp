@@ -1,5 +1,6 @@
 #include "storage/IdxFileDepository.h"
 #include "tools/vtcore/Commands_p.h"
+#include "tools/vtcore/DepositoryLock.h"
 #include "tools/vtcore/TileExport.h"
 #include "tools/vtcore/Vtcore.h"
 
@@ -29,6 +30,10 @@ int CmdExport(const QStringList& args, Io& io) {
     if (!parser.isSet(QStringLiteral("output"))) return Fail(io, QStringLiteral("export: --output is required"));
     const QString idxPath = DepositoryPath(parser.positionalArguments().first());
     if (!QFileInfo::exists(idxPath)) return Fail(io, QStringLiteral("no depository %1").arg(idxPath));
+    QString error;
+    // No download may append while the tiles are read: the export would mix two states.
+    CDepositoryLock lock;
+    if (!lock.Acquire(idxPath, error) || !CheckIndexFile(idxPath, error)) return Fail(io, error);
     CIdxFileDepository dep;
     dep.SetIndexFile(DepositoryPath8(idxPath));
     if (!dep.Open(true)) return Fail(io, QStringLiteral("%1 is not a readable depository").arg(idxPath));
@@ -36,14 +41,24 @@ int CmdExport(const QStringList& args, Io& io) {
     const QString name = parser.isSet(QStringLiteral("name")) ? parser.value(QStringLiteral("name"))
                                                               : QFileInfo(idxPath).completeBaseName();
     ExportCounts counts;
-    QString error;
     const bool ok = format == QLatin1String("mbtiles")
                         ? ExportMbtiles(dep, output, parser.isSet(QStringLiteral("overwrite")), name, counts, error)
                         : ExportXyz(dep, output, counts, error);
     if (!ok) return Fail(io, error);
-    io.out << "exported   " << FormatCount(counts.tiles) << " tiles (" << FormatCount(counts.bytes) << " bytes";
-    if (counts.tiles > 0) io.out << ", zoom " << counts.minZoom << ".." << counts.maxZoom;
-    io.out << ") to " << output << "\n";
+    if (counts.tiles == 0) {
+        io.err << "vtcore: nothing exported: " << idxPath << " holds no readable tile"
+               << (counts.skipped > 0 ? QStringLiteral(" (%1 could not be read)").arg(FormatCount(counts.skipped))
+                                      : QString())
+               << "; " << output << " was not written\n";
+        return kExitIncomplete;
+    }
+    io.out << "exported   " << FormatCount(counts.tiles) << " tiles (" << FormatCount(counts.bytes) << " bytes, zoom "
+           << counts.minZoom << ".." << counts.maxZoom << ") to " << output << "\n";
+    if (counts.skipped > 0) {
+        io.out << "skipped    " << FormatCount(counts.skipped)
+               << " tiles that could not be read (damaged depository; vtcore verify names them)\n";
+        return kExitIncomplete;
+    }
     return kExitOk;
 }
 

@@ -1,6 +1,8 @@
 #include "core/Tools.h"
 #include "storage/IdxFileDepository.h"
+#include "core/TextConvert.h"
 #include "tools/vtcore/Commands_p.h"
+#include "tools/vtcore/DepositoryLock.h"
 #include "tools/vtcore/Vtcore.h"
 
 #include <QFileInfo>
@@ -20,6 +22,11 @@ bool OpenDepository(const QString& argument, bool readOnly, CIdxFileDepository& 
     idxPath = DepositoryPath(argument);
     if (!QFileInfo::exists(idxPath)) {
         Fail(io, QStringLiteral("no depository %1").arg(idxPath));
+        return false;
+    }
+    QString error;
+    if (!CheckIndexFile(idxPath, error)) {
+        Fail(io, error);
         return false;
     }
     dep.SetIndexFile(DepositoryPath8(idxPath));
@@ -79,23 +86,49 @@ int CmdInfo(const QStringList& args, Io& io) {
     if (!OpenDepository(parser.positionalArguments().first(), true, dep, idxPath, io)) return kExitError;
     QTextStream& out = io.out;
     const STRUCT_DOWNLOAD_TASK task = dep.GetDatFileInfo();
+    const QString datPath = ConvertStdStringToQString(dep.GetDATFile(), "GB18030");
+    const qint64 datSize = QFileInfo(datPath).size();
+    const qint64 idxSize = QFileInfo(idxPath).size();
     out << "depository " << idxPath << "\n";
-    out << "data file  " << QString::fromLocal8Bit(dep.GetDATFile().c_str()) << " ("
-        << FormatCount(QFileInfo(QString::fromLocal8Bit(dep.GetDATFile().c_str())).size()) << " bytes)\n";
+    out << "data file  " << datPath << " (" << FormatCount(datSize) << " bytes)\n";
     out << "map type   " << MapTypeText(task.maptype) << " ("
         << TileModelText(dep.GetIndexConverter().GetTileModel()) << " tiles)\n";
     out << "header\n";
-    for (const QString& line : QString::fromStdString(dep.GetDescription()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
-        out << "  " << line << "\n";
+    for (const QString& line : QString::fromStdString(dep.GetDescription()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
+        // The header's own text leaves the extent's bracket open.
+        if (line.startsWith(QLatin1String("extent[")) && !line.endsWith(QLatin1Char(']'))) out << "  " << line << "]\n";
+        else out << "  " << line << "\n";
+    }
     out << QString::asprintf("%5s %5s %12s %12s %12s %12s %12s %12s\n", "level", "zoom", "slots", "stored", "waiting",
                              "failed", "damaged", "outside");
+    // Slots past the end of a cut index, and slots whose bytes lie past the end of the data file
+    // (or have an impossible length), are damaged: their tiles cannot be read.
+    const long long indexSlots = idxSize / CIdxFileDepository::kSlotSize;
+    long long cutSlots = 0;
+    long long brokenTiles = 0;
     long long totals[6] = {0, 0, 0, 0, 0, 0};
     long long other = 0;
     for (const LevelSlots& ls : SelectedLevels(dep)) {
         long long n[6] = {ls.count, 0, 0, 0, 0, 0};
         for (long long s = ls.first; s < ls.first + ls.count; ++s) {
-            switch (dep.GetFileIndexStatus(s)) {
-            case BLOCK_HAS_DATA: ++n[1]; break;
+            long long mapId = 0;
+            long long offset = 0;
+            int length = 0;
+            if (s > indexSlots || !dep.GetIndexInfo(mapId, offset, length, s)) {
+                ++cutSlots;
+                ++n[4];
+                continue;
+            }
+            if (offset >= 100) {
+                if (length < 1 || length > CIdxFileDepository::kMaxTileLength || offset + length > datSize) {
+                    ++brokenTiles;
+                    ++n[4];
+                } else {
+                    ++n[1];
+                }
+                continue;
+            }
+            switch (offset) {
             case BLOCK_WAITING: ++n[2]; break;
             case BLOCK_EMPTY: ++n[3]; break;
             case BLOCK_DAMAGED: ++n[4]; break;
@@ -114,7 +147,14 @@ int CmdInfo(const QStringList& args, Io& io) {
                              qPrintable(FormatCount(totals[3])), qPrintable(FormatCount(totals[4])),
                              qPrintable(FormatCount(totals[5])));
     if (other > 0) out << FormatCount(other) << " slots in an unknown state (run vtcore verify)\n";
-    return kExitOk;
+    if (cutSlots > 0)
+        out << "damaged    index file cut short: " << FormatCount(idxSize) << " of "
+            << FormatCount(dep.GetMaxIndex() * CIdxFileDepository::kSlotSize) << " bytes; " << FormatCount(cutSlots)
+            << " slots of the selected levels are missing (vtcore download fetches them again)\n";
+    if (brokenTiles > 0)
+        out << "damaged    " << FormatCount(brokenTiles) << " tiles point past the data file's end or have an "
+            << "impossible length (vtcore verify --repair marks them for download)\n";
+    return cutSlots + brokenTiles == 0 ? kExitOk : kExitIncomplete;
 }
 
 int CmdVerify(const QStringList& args, Io& io) {
@@ -128,6 +168,11 @@ int CmdVerify(const QStringList& args, Io& io) {
     if (!ParseCommand(parser, QStringLiteral("verify"), args, io, code)) return code;
     if (parser.positionalArguments().size() != 1) return Fail(io, QStringLiteral("verify: give one depository"));
     const bool repair = parser.isSet(QStringLiteral("repair"));
+    // Repairing writes slots: one writer at a time.
+    CDepositoryLock lock;
+    QString error;
+    const QString lockPath = DepositoryPath(parser.positionalArguments().first());
+    if (repair && QFileInfo::exists(lockPath) && !lock.Acquire(lockPath, error)) return Fail(io, error);
     CIdxFileDepository dep;
     QString idxPath;
     if (!OpenDepository(parser.positionalArguments().first(), !repair, dep, idxPath, io)) return kExitError;

@@ -2,9 +2,14 @@
 #include "core/Tools.h"
 #include "storage/MapSheetModel.h"
 #include "tools/vtcore/Commands_p.h"
+#include "tools/vtcore/DepositoryLock.h"
 #include "tools/vtcore/Vtcore.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QUuid>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -33,19 +38,57 @@ bool ParseScale(const QString& text, ENUM_MAPSHEET& scale, QString& error) {
     return false;
 }
 
+// Whether `file` is an SQLite database with a task table, looked at read-only: the task database
+// code would otherwise add its tables to any file it is pointed at.
+bool IsTaskDatabase(const QString& file) {
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly) || f.read(16) != QByteArray("SQLite format 3\0", 16)) return false;
+    f.close();
+    const QString name = QStringLiteral("vtcore-probe-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    bool found = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(file);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (db.open()) {
+            QSqlQuery q(db);
+            found = q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name = 'task'")) &&
+                    q.next();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return found;
+}
+
+// A row left "downloading" by a process that is gone (killed, crashed) is not downloading: no
+// process holds its depository.
+QString RowStateText(const DownloadTask& t) {
+    if (t.state == TASK_STATE_DOWNLOADING && CDepositoryLock::Holder(t.path) == 0) return QStringLiteral("interrupted");
+    return StateText(t.state);
+}
+
 }  // namespace
 
 int CmdTasks(const QStringList& args, Io& io) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("The tasks of a task database (task.db)."));
-    parser.addOption({QStringLiteral("db-dir"), QStringLiteral("Folder of task.db (default: the current folder)."),
+    parser.addOption({QStringLiteral("db-dir"),
+                      QStringLiteral("Folder of task.db, or the task.db file (default: the current folder)."),
                       QStringLiteral("dir"), QStringLiteral(".")});
     parser.addOption({QStringLiteral("json"), QStringLiteral("Print JSON.")});
     int code = kExitOk;
     if (!ParseCommand(parser, QStringLiteral("tasks"), args, io, code)) return code;
-    const QString dir = parser.value(QStringLiteral("db-dir"));
-    if (!QFile::exists(dir + QStringLiteral("/task.db")))
-        return Fail(io, QStringLiteral("no task database in %1").arg(dir));
+    QString dir = parser.value(QStringLiteral("db-dir"));
+    QString file = dir + QStringLiteral("/task.db");
+    if (QFileInfo(dir).isFile()) {
+        file = dir;
+        dir = QFileInfo(dir).path();
+    }
+    if (!QFile::exists(file)) return Fail(io, QStringLiteral("no task database in %1").arg(dir));
+    if (!IsTaskDatabase(file)) return Fail(io, QStringLiteral("%1 is not a task database").arg(file));
+    if (QFileInfo(file).fileName() != QLatin1String("task.db"))
+        return Fail(io, QStringLiteral("%1: a task database is named task.db").arg(file));
     DataFactory::setApplicationDir(dir);
     const QList<DownloadTask> tasks = DataFactory::getTaskList();
     if (parser.isSet(QStringLiteral("json"))) {
@@ -57,7 +100,7 @@ int CmdTasks(const QStringList& args, Io& io) {
                                     {"name", t.name},
                                     {"path", t.path},
                                     {"state", t.state},
-                                    {"stateText", StateText(t.state)},
+                                    {"stateText", RowStateText(t)},
                                     {"progress", DataFactory::getProgress(t.ID)},
                                     {"tiles", double(t.count)},
                                     {"levels", levels},
@@ -67,13 +110,10 @@ int CmdTasks(const QStringList& args, Io& io) {
         io.out << QJsonDocument(list).toJson(QJsonDocument::Indented);
         return kExitOk;
     }
-    io.out << QString::asprintf("%4s  %-10s %-14s %10s  %-8s %-6s  %s\n", "id", "state", "progress", "tiles", "levels",
+    io.out << QString::asprintf("%4s  %-11s %-14s %10s  %-8s %-6s  %s\n", "id", "state", "progress", "tiles", "levels",
                                 "map", "name / path");
     for (const DownloadTask& t : tasks) {
-        // Chinese state names are two columns wide per character; pad by characters, not bytes.
-        QString state = StateText(t.state);
-        state += QString(std::max(0, 10 - 2 * state.size()), QLatin1Char(' '));
-        io.out << QString::asprintf("%4d  ", t.ID) << state << " "
+        io.out << QString::asprintf("%4d  %-11s ", t.ID, qPrintable(RowStateText(t)))
                << QString::asprintf("%-14s %10s  %-8s %-6d  ", qPrintable(DataFactory::getProgress(t.ID)),
                                     qPrintable(FormatCount(t.count)), qPrintable(FormatLevels(t.level)), t.maptype)
                << t.name << "  " << t.path << "\n";

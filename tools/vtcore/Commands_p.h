@@ -46,9 +46,11 @@ bool HasRegionOption(const QCommandLineParser& parser);
 bool RegionFromOptions(const QCommandLineParser& parser, Datum target, Region& region,
                        QString& error);
 
-// The index-file path of a depository argument (".idx" appended to a name without suffix),
-// absolute.
+// The index-file path of a depository argument, absolute: ".idx" appended to a name without
+// suffix, and the index beside a data file (".dat") named instead.
 QString DepositoryPath(const QString& argument);
+// False with a reason when the file at an index path is a depository's data file.
+bool CheckIndexFile(const QString& idxPath, QString& error);
 // A path as the depository takes it (GB18030 bytes); empty when the path cannot be written so.
 std::string DepositoryPath8(const QString& path);
 // Display texts.

@@ -1,5 +1,6 @@
 #include "tools/vtcore/TileExport.h"
 
+#include "core/TextConvert.h"
 #include "storage/IdxFileDepository.h"
 #include "tile/ITileModel.h"
 #include "tile/TileModel.h"
@@ -15,7 +16,13 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <functional>
+#include <unistd.h>
 #include <vector>
 
 namespace VtCli {
@@ -33,11 +40,15 @@ QString MbtilesFormat(const QString& tileFormat) {
 constexpr double kMercatorMaxLat = 85.05112877980655;
 
 // Calls `visit(zoom, x, y, bytes)` for every tile with data, levels ascending; stops when it
-// returns false (the result is then false too).
-bool ForEachTile(CIdxFileDepository& dep, const std::function<bool(int, int, int, const CCache&)>& visit) {
+// returns false (the result is then false too). Tiles that cannot be read are counted as skipped.
+bool ForEachTile(CIdxFileDepository& dep, ExportCounts& counts,
+                 const std::function<bool(int, int, int, const CCache&)>& visit) {
     std::vector<int> levels = dep.GetLevelList();
     std::sort(levels.begin(), levels.end());
     const CDatIndexConvert& conv = dep.GetIndexConverter();
+    // Slots past the end of a cut index read as empty; whether they held tiles is unknown.
+    const long long indexSlots =
+        QFileInfo(ConvertStdStringToQString(dep.GetIndexFile(), "GB18030")).size() / CIdxFileDepository::kSlotSize;
     for (int level : levels) {
         CTileKey minKey;
         CTileKey maxKey;
@@ -46,10 +57,17 @@ bool ForEachTile(CIdxFileDepository& dep, const std::function<bool(int, int, int
         const int cols = maxKey.GetTileX() - minKey.GetTileX() + 1;
         const long long count = conv.GetTileNumber(level);
         for (long long i = 0; i < count; ++i) {
+            if (first + i > indexSlots) {
+                ++counts.skipped;
+                continue;
+            }
             if (!dep.IsFileIndexHavData(first + i)) continue;
             E_QUERY_RESULT result = QUERY_UNKNOWN;
             const CCache tile = dep.ReadBuffer(result, first + i);
-            if (result != QUERY_OK || !tile.IsValid()) continue;  // damaged: verify reports it
+            if (result != QUERY_OK || !tile.IsValid()) {
+                ++counts.skipped;  // verify names the damage
+                continue;
+            }
             if (!visit(level - 1, minKey.GetTileX() + int(i % cols), minKey.GetTileY() + int(i / cols), tile))
                 return false;
         }
@@ -95,6 +113,71 @@ private:
     QString m_error;
 };
 
+// The temporary name of an export to `file` by process `pid`: hidden, in the same folder (so the
+// final rename stays within one file system), and never ending in ".mbtiles".
+QString PartialPath(const QString& file, long long pid) {
+    const QFileInfo fi(file);
+    return fi.path() + QStringLiteral("/.") + fi.fileName() + QStringLiteral(".%1.partial").arg(pid);
+}
+
+void RemovePartial(const QString& temp) {
+    QFile::remove(temp);
+    QFile::remove(temp + QStringLiteral("-journal"));
+}
+
+// Temporary files of exports to the same name whose process is gone (killed mid-export).
+void RemoveStalePartials(const QString& file) {
+    const QFileInfo fi(file);
+    const QString prefix = QStringLiteral(".") + fi.fileName() + QLatin1Char('.');
+    const QStringList found = fi.dir().entryList({prefix + QStringLiteral("*.partial*")}, QDir::Files | QDir::Hidden);
+    for (const QString& entry : found) {
+        bool ok = false;
+        const long long pid = entry.mid(prefix.size()).section(QLatin1Char('.'), 0, 0).toLongLong(&ok);
+        if (!ok || pid <= 0 || pid == getpid()) continue;
+        if (::kill(pid_t(pid), 0) != 0 && errno == ESRCH) QFile::remove(fi.dir().filePath(entry));
+    }
+}
+
+bool SyncPath(const QString& path, int flags) {
+    const int fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// Gives the finished temporary file its name in one step. Without `overwrite` a file that
+// appeared meanwhile is kept: a hard link, unlike a rename, refuses an existing name.
+bool Publish(const QString& temp, const QString& file, bool overwrite, QString& error) {
+    const QByteArray from = QFile::encodeName(temp);
+    const QByteArray to = QFile::encodeName(file);
+    if (!SyncPath(temp, O_RDONLY)) {
+        error = QStringLiteral("cannot write %1: %2").arg(temp, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    bool done = false;
+    if (!overwrite) {
+        if (::link(from.constData(), to.constData()) == 0) {
+            ::unlink(from.constData());
+            done = true;
+        } else if (errno == EEXIST) {
+            error = QStringLiteral("%1 exists (use --overwrite)").arg(file);
+            return false;
+        }
+        // File systems without hard links fall through to the rename.
+    }
+    if (!done && !overwrite && QFileInfo::exists(file)) {
+        error = QStringLiteral("%1 exists (use --overwrite)").arg(file);
+        return false;
+    }
+    if (!done && std::rename(from.constData(), to.constData()) != 0) {
+        error = QStringLiteral("cannot rename %1 to %2: %3").arg(temp, file, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    SyncPath(QFileInfo(file).path(), O_RDONLY | O_DIRECTORY);  // the new name survives a power cut
+    return true;
+}
+
 bool WriteMbtiles(CIdxFileDepository& dep, const QString& file, const QString& name, ExportCounts& counts,
                   QString& error) {
     CScopedConnection conn(file);
@@ -104,7 +187,11 @@ bool WriteMbtiles(CIdxFileDepository& dep, const QString& file, const QString& n
     }
     QSqlDatabase db = conn.db();
     QSqlQuery q(db);
+    // The file is thrown away whole when anything fails, so SQLite needs neither a journal nor
+    // syncs of its own; the finished file is synced once before it gets its name.
     const char* const schema[] = {
+        "PRAGMA journal_mode=OFF",
+        "PRAGMA synchronous=OFF",
         "CREATE TABLE metadata (name text, value text)",
         "CREATE TABLE tiles (zoom_level integer, tile_column integer, tile_row integer, tile_data blob)",
         "CREATE UNIQUE INDEX tile_index ON tiles (zoom_level, tile_column, tile_row)",
@@ -124,7 +211,7 @@ bool WriteMbtiles(CIdxFileDepository& dep, const QString& file, const QString& n
         "INSERT OR REPLACE INTO tiles (zoom_level, tile_column, tile_row, tile_data) VALUES (?, ?, ?, ?)"));
     CTileModel* model = ITileModel::GetTileModel(TILE_MODEL_MERCATOR, true);
     QString format;
-    const bool walked = ForEachTile(dep, [&](int zoom, int x, int y, const CCache& tile) {
+    const bool walked = ForEachTile(dep, counts, [&](int zoom, int x, int y, const CCache& tile) {
         const QByteArray bytes(reinterpret_cast<const char*>(tile.GetData()), tile.GetLength());
         if (format.isEmpty()) format = TileFormat(bytes);
         insert.bindValue(0, zoom);
@@ -142,6 +229,7 @@ bool WriteMbtiles(CIdxFileDepository& dep, const QString& file, const QString& n
         db.rollback();
         return false;
     }
+    if (counts.tiles == 0) return true;  // nothing to publish
     // Bounds in WGS84, whatever datum the map type's tiles are drawn in.
     const Region inMap{dep.GetExtent(), {}, QString()};
     const Datum datum = dep.GetDatFileInfo().bIsGoogleOffset ? Datum::Gcj02 : MapTypeDatum(dep.GetMapType(), -1);
@@ -199,23 +287,24 @@ bool ExportMbtiles(CIdxFileDepository& dep, const QString& file, bool overwrite,
                                "(use --format xyz)");
         return false;
     }
-    if (QFileInfo::exists(file)) {
-        if (!overwrite) {
-            error = QStringLiteral("%1 exists (use --overwrite)").arg(file);
-            return false;
-        }
-        if (!QFile::remove(file)) {
-            error = QStringLiteral("cannot replace %1").arg(file);
-            return false;
-        }
+    if (QFileInfo::exists(file) && !overwrite) {
+        error = QStringLiteral("%1 exists (use --overwrite)").arg(file);
+        return false;
     }
     if (!QFileInfo(file).dir().exists() && !QDir().mkpath(QFileInfo(file).path())) {
         error = QStringLiteral("cannot create the folder of %1").arg(file);
         return false;
     }
+    RemoveStalePartials(file);
+    const QString temp = PartialPath(file, getpid());
     counts = ExportCounts();
-    if (!WriteMbtiles(dep, file, name, counts, error)) {
-        QFile::remove(file);
+    const bool written = WriteMbtiles(dep, temp, name, counts, error);
+    if (!written || counts.tiles == 0) {
+        RemovePartial(temp);
+        return written;
+    }
+    if (!Publish(temp, file, overwrite, error)) {
+        RemovePartial(temp);
         return false;
     }
     return true;
@@ -223,7 +312,7 @@ bool ExportMbtiles(CIdxFileDepository& dep, const QString& file, bool overwrite,
 
 bool ExportXyz(CIdxFileDepository& dep, const QString& dir, ExportCounts& counts, QString& error) {
     counts = ExportCounts();
-    return ForEachTile(dep, [&](int zoom, int x, int y, const CCache& tile) {
+    return ForEachTile(dep, counts, [&](int zoom, int x, int y, const CCache& tile) {
         const QByteArray bytes(reinterpret_cast<const char*>(tile.GetData()), tile.GetLength());
         QString format = TileFormat(bytes);
         if (format.isEmpty()) format = QStringLiteral("bin");

@@ -1,7 +1,5 @@
 #include "tools/vtcore/TilePlan.h"
 
-#include "core/Tools.h"
-#include "storage/DownloadTask.h"
 #include "tile/RegionTileEnumerator.h"
 
 namespace VtCli {
@@ -53,14 +51,8 @@ bool MakeTilePlan(int mapType, const Region& region, const QList<int>& levels, T
     }
     p.indexSlots = conv.GetTileNumberUtilLevel(levels.last());
 
-    // The library's estimate covers the whole extent; a shaped region keeps its share of it.
-    DownloadTask task;
-    task.extent = region.extent;
-    task.level = levels;
-    task.maptype = mapType;
-    long long rectTiles = 0;
-    for (const LevelPlan& lp : p.levels) rectTiles += lp.slotCount;
-    p.sizeMB = rectTiles > 0 ? Tools::getTaskSize(task) * double(p.totalTiles) / double(rectTiles) : 0.0;
+    // Stored tiles are compressed images, far below the library's raw 256 x 256 x 24-bit estimate.
+    p.sizeMB = double(p.totalTiles) * kTypicalTileBytes / (1024.0 * 1024.0);
     plan = p;
     return true;
 }

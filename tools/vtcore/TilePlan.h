@@ -33,8 +33,12 @@ struct TilePlan {
     QList<LevelPlan> levels;
     long long totalTiles = 0;   // the tiles to download
     long long indexSlots = 0;   // slots of every level from 1 to the deepest (the index size / 20)
-    double sizeMB = 0.0;        // estimated size of the tiles
+    double sizeMB = 0.0;        // estimated size of the tiles, at kTypicalTileBytes a tile
 };
+
+// Size of a typical downloaded tile (a 256 x 256 PNG or JPEG of a map), for estimates made before
+// any tile of the source has been seen.
+constexpr double kTypicalTileBytes = 20.0 * 1024;
 
 // The plan of a region (already in the map type's datum) at the given one-based levels.
 // False with a reason when the map type has no tiling scheme or a level is out of range.
