@@ -12,6 +12,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -25,7 +27,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
+#include <thread>
+#include <vector>
 #include <sys/types.h>
 
 using namespace VtTest;
@@ -441,6 +446,69 @@ TEST(Serve, DamagedDepositoriesAndOnesBeingWrittenKeepTheServerUp) {
     EXPECT_EQ(maxZoom, 4);
     EXPECT_EQ(brokenStatus, 200);
     EXPECT_TRUE(server.Running());
+    EXPECT_TRUE(server.Terminate()) << server.Errors().constData();
+}
+
+TEST(Serve, ManyClientsReadWholeTilesWhileTheyAreRewritten) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QMap<std::tuple<int, int, int>, long long> slotOf;
+    const QString idx = MakeDepository(dir.path(), QStringLiteral("busy"), {8, 9}, &slotOf);
+    ASSERT_FALSE(idx.isEmpty());
+    const auto keys = slotOf.keys();
+    // Every version a tile may have: the first one and one per rewrite round.
+    constexpr int kRounds = 6;
+    auto version = [](const std::tuple<int, int, int>& k, int round) {
+        return round == 0 ? SolidPng(TileColour(std::get<0>(k), std::get<1>(k), std::get<2>(k)))
+                          : SolidPng(qRgb(round * 40, std::get<1>(k) % 256, std::get<2>(k) % 256));
+    };
+    QMap<std::tuple<int, int, int>, QSet<QByteArray>> versions;
+    for (const auto& k : keys)
+        for (int round = 0; round <= kRounds; ++round) versions[k].insert(version(k, round));
+    CServer server({idx}, {QStringLiteral("--quiet"), QStringLiteral("--threads"), QStringLiteral("4")});
+    ASSERT_NE(server.Port(), 0) << server.Errors().constData();
+
+    std::atomic<bool> writing{true};
+    std::thread writer([&] {
+        CIdxFileDepository dep;
+        dep.SetIndexFile(idx.toStdString());
+        if (!dep.Open(false)) return;
+        for (int round = 1; round <= kRounds; ++round)
+            for (const auto& k : keys) {
+                QByteArray png = version(k, round);
+                dep.WriteBuffer(slotOf[k], reinterpret_cast<unsigned char*>(png.data()), png.size(), true);
+            }
+        writing = false;
+    });
+    // Each client: whole tiles of some version, and one tag never names two different tiles.
+    constexpr int kClients = 12;
+    QMutex mutex;
+    QMap<QByteArray, QByteArray> bodyOfTag;
+    std::atomic<int> served{0};
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> clients;
+    for (int c = 0; c < kClients; ++c)
+        clients.emplace_back([&, c] {
+            CRawClient client(server.Port());
+            for (int i = 0; writing || i < 2 * keys.size(); ++i) {
+                const auto& k = keys.at((c * 7 + i) % keys.size());
+                const Reply r = client.Get(TilePath("busy", k));
+                if (r.status != 200 || !versions.value(k).contains(r.body)) {
+                    ++wrong;
+                    return;
+                }
+                ++served;
+                QMutexLocker lock(&mutex);
+                const QByteArray tag = r.headers.value("etag");
+                if (bodyOfTag.contains(tag) && bodyOfTag.value(tag) != r.body) ++wrong;
+                bodyOfTag.insert(tag, r.body);
+            }
+        });
+    writer.join();
+    for (std::thread& t : clients) t.join();
+    EXPECT_EQ(wrong, 0);
+    EXPECT_GE(served, kClients * 2 * keys.size());
+    EXPECT_GT(bodyOfTag.size(), keys.size());  // rewritten tiles were seen with new tags
     EXPECT_TRUE(server.Terminate()) << server.Errors().constData();
 }
 
