@@ -35,6 +35,7 @@ constexpr int kSweepMs = 5000;
 // A client that sends requests without reading the answers gets no more answers until this much
 // is sent, so that it cannot make the server buffer without bound.
 constexpr qint64 kMaxPendingOutput = 8 * 1024 * 1024;
+constexpr int kMaxPendingInput = 1024 * 1024;
 constexpr int kMaxConnections = 1024;
 constexpr int kRefreshMs = 2000;
 
@@ -136,6 +137,10 @@ private:
             return;
         }
         s->input += s->readAll();
+        if (s->input.size() > kMaxPendingInput) {
+            s->abort();  // requests keep coming while answers are not read
+            return;
+        }
         s->lastActive = QDateTime::currentMSecsSinceEpoch();
         while (!s->closing && s->bytesToWrite() < kMaxPendingOutput) {
             HttpRequest request;

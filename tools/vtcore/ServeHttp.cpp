@@ -26,8 +26,7 @@ bool IsVisibleAscii(const QByteArray& s) {
     return true;
 }
 
-// Position just past the blank line that ends a head, or -1; `lineEnd` receives the length of
-// that terminator.
+// Position just past the blank line that ends a head, or -1.
 int HeadEnd(const QByteArray& buffer) {
     const int crlf = buffer.indexOf("\r\n\r\n");
     const int lf = buffer.indexOf("\n\n");

@@ -151,6 +151,9 @@ struct CServeSite::Snapshot {
     long long stored = 0;          // tiles with data when opened
     QByteArray format;             // "png", "jpg", ... of the first tile found; "png" when none
     QByteArray etagPrefix;
+    // Looked up once here: the catalogue behind them is not meant for many threads at once.
+    QString mapTypeText;
+    EXTENT wgs84{0, 0, 0, 0};  // the extent in WGS84, latitudes clipped to the scheme's
 
     const LevelGrid* Grid(int z) const {
         return z >= 0 && z < int(grids.size()) && grids[size_t(z)].cols > 0 ? &grids[size_t(z)] : nullptr;
@@ -194,11 +197,17 @@ std::shared_ptr<CServeSite::Snapshot> OpenSnapshot(const CServeSite::Served& ser
     s->mapType = dep->GetMapType();
     s->extent = dep->GetExtent();
     s->gcj = task.bIsGoogleOffset;
+    s->mapTypeText = MapTypeText(s->mapType);
     s->levels = dep->GetLevelList();
     std::sort(s->levels.begin(), s->levels.end());
     s->levels.erase(std::unique(s->levels.begin(), s->levels.end()), s->levels.end());
     const CDatIndexConvert& conv = dep->GetIndexConverter();
     s->tileModel = conv.GetTileModel();
+    const Region inMap{s->extent, {}, QString()};
+    s->wgs84 = ConvertRegion(inMap, s->gcj ? Datum::Gcj02 : MapTypeDatum(s->mapType, -1), Datum::Wgs84).extent;
+    const double maxLat = s->tileModel == TILE_MODEL_GEOGRAPHIC ? 90.0 : kMercatorMaxLat;
+    s->wgs84.miny = std::max(s->wgs84.miny, -maxLat);
+    s->wgs84.maxy = std::min(s->wgs84.maxy, maxLat);
     const int deepest = s->levels.empty() ? 0 : s->levels.back();
     for (int level = 1; level <= deepest; ++level) {
         LevelGrid g;
@@ -363,7 +372,7 @@ ServeReply CServeSite::Index() const {
         html += QStringLiteral("<tr><td><a href=\"/%1/\">%2</a></td>").arg(link, served->name.toHtmlEscaped());
         if (s->dep) {
             html += QStringLiteral("<td>%1</td><td>%2</td><td>%3</td>")
-                        .arg(MapTypeText(s->mapType).toHtmlEscaped(), FormatLevels(s->headerLevels),
+                        .arg(s->mapTypeText.toHtmlEscaped(), FormatLevels(s->headerLevels),
                              FormatCount(s->stored));
         } else {
             html += QStringLiteral("<td colspan=\"3\">unavailable: %1</td>").arg(s->reason.toHtmlEscaped());
@@ -453,12 +462,9 @@ ServeReply CServeSite::Tile(const Snapshot& s, int z, int x, int y, const HttpRe
 }
 
 ServeReply CServeSite::TileJson(const Served& served, const Snapshot& s, const QByteArray& host) const {
-    const Region inMap{s.extent, {}, QString()};
-    const Datum datum = s.gcj ? Datum::Gcj02 : MapTypeDatum(s.mapType, -1);
-    const EXTENT e = ConvertRegion(inMap, datum, Datum::Wgs84).extent;
-    const double maxLat = s.tileModel == TILE_MODEL_GEOGRAPHIC ? 90.0 : kMercatorMaxLat;
-    const double south = std::max(e.miny, -maxLat);
-    const double north = std::min(e.maxy, maxLat);
+    const EXTENT& e = s.wgs84;
+    const double south = e.miny;
+    const double north = e.maxy;
     const int minZoom = s.levels.empty() ? 0 : s.levels.front() - 1;
     const int maxZoom = s.levels.empty() ? 0 : s.levels.back() - 1;
     const QString base = QStringLiteral("http://%1/%2/").arg(QString::fromLatin1(host),
@@ -473,7 +479,7 @@ ServeReply CServeSite::TileJson(const Served& served, const Snapshot& s, const Q
         {QStringLiteral("tilejson"), QStringLiteral("3.0.0")},
         {QStringLiteral("name"), served.name},
         {QStringLiteral("description"), QStringLiteral("Depository %1, map type %2")
-                                            .arg(QFileInfo(served.idxPath).fileName(), MapTypeText(s.mapType))},
+                                            .arg(QFileInfo(served.idxPath).fileName(), s.mapTypeText)},
         {QStringLiteral("version"), QStringLiteral("1.0.0")},
         {QStringLiteral("scheme"), QStringLiteral("xyz")},
         {QStringLiteral("tiles"), QJsonArray{base + QStringLiteral("{z}/{x}/{y}.") + QString::fromLatin1(s.format)}},
