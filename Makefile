@@ -5,6 +5,13 @@ BENCH_BUILD ?= build-bench
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 TSAN_BUILD ?= build-tsan
+COVERAGE_BUILD ?= build-coverage
+MUTANTS_BUILD ?= build-mutants
+# The fuzz smoke runs and the install check are left out of the coverage figure: it measures what the
+# test programs reach (a fuzz run would hide a drop there), and both are slow when instrumented.
+COVERAGE_EXCLUDE ?= ^(fuzz|install)\.
+COVERAGE_FOLDERS := tile storage catalog core tools
+MUTANTS_ARGS ?=
 # ThreadSanitizer runs the programs of these targets and the tests of this CTest label
 # (empty: everything).
 TSAN_TARGETS ?= vt_core_tests vt_core_plugin_tests
@@ -19,7 +26,7 @@ GENERATOR  ?= Ninja
 CTEST_ARGS ?= --output-on-failure -j$(JOBS)
 LAUNCHER   := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache,)
 
-.PHONY: all deps build demo test asan tsan bench fuzz fuzz-smoke clean
+.PHONY: all deps build demo test asan tsan bench fuzz fuzz-smoke coverage mutants clean
 
 all: build
 
@@ -80,5 +87,25 @@ fuzz: deps
 	  if [ -f "$$f" ] && [ -x "$$f" ]; then n=$$(basename $$f); echo "== $$n"; mkdir -p $(FUZZ_BUILD)/corpus/$$n; \
 	    "$$f" -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=4096 -malloc_limit_mb=1024 $(FUZZ_BUILD)/corpus/$$n; fi; done
 
+# Line and branch coverage of the library and tool sources, per folder, from an unoptimised build
+# instrumented with gcov (every test program; counters are reset first so runs do not add up).
+coverage: deps
+	cmake -S . -B $(COVERAGE_BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DVTCORE_WERROR=ON $(LAUNCHER) \
+	      -DVTCORE_BUILD_FUZZ=OFF -DCMAKE_CXX_FLAGS_DEBUG="-O0" -DCMAKE_CXX_FLAGS="--coverage" \
+	      -DCMAKE_EXE_LINKER_FLAGS="--coverage" -DCMAKE_SHARED_LINKER_FLAGS="--coverage" \
+	      -DCMAKE_MODULE_LINKER_FLAGS="--coverage"
+	cmake --build $(COVERAGE_BUILD) -j$(JOBS)
+	find $(COVERAGE_BUILD) -name '*.gcda' -delete
+	cd $(COVERAGE_BUILD) && ctest $(CTEST_ARGS) -E '$(COVERAGE_EXCLUDE)'
+	gcovr -r . -j $(JOBS) --object-directory $(COVERAGE_BUILD) $(foreach d,$(COVERAGE_FOLDERS),--filter '$(d)/') \
+	      --exclude-unreachable-branches --exclude-throw-branches \
+	      --json-summary-pretty --json-summary $(COVERAGE_BUILD)/coverage-summary.json
+	python3 scripts/coverage_by_folder.py $(COVERAGE_BUILD)/coverage-summary.json $(COVERAGE_FOLDERS)
+
+# A seeded sample of source mutations, each built and run against its folder's test program; prints
+# the share killed per folder (scripts/mutants.py --help for the options, e.g. MUTANTS_ARGS="--count 40").
+mutants: deps
+	nice python3 scripts/mutants.py --build-dir $(MUTANTS_BUILD) --jobs $(JOBS) $(MUTANTS_ARGS)
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(COVERAGE_BUILD) $(MUTANTS_BUILD)
