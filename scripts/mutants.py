@@ -419,6 +419,16 @@ function(vt_mutants_pch)
         <algorithm> <functional> <map> <memory> <mutex> <string> <vector>)
     endif()
   endforeach()
+  if(TARGET vt_test_support)
+    target_precompile_headers(vt_test_support PRIVATE <gtest/gtest.h> <gmock/gmock.h>
+      <QString> <QByteArray> <QStringList> <QVector> <QList> <QMap> <QVariant> <QDir> <QFile>
+      <QFileInfo> <QTemporaryDir> <QJsonObject> <QJsonDocument> <memory> <string> <vector>)
+    foreach(d core tile storage catalog tools)
+      if(TARGET vt_${d}_tests)
+        target_precompile_headers(vt_${d}_tests REUSE_FROM vt_test_support)
+      endif()
+    endforeach()
+  endif()
 endfunction()
 cmake_language(DEFER DIRECTORY "${CMAKE_SOURCE_DIR}" CALL vt_mutants_pch)
 """
@@ -434,6 +444,8 @@ def main():
     ap.add_argument("--jobs", type=int, default=2)
     ap.add_argument("--timeout", type=float, default=0, help="seconds per test run (default: 3 x the clean run + 30)")
     ap.add_argument("--results", help="JSON results file (default: <build-dir>/mutants-results.json)")
+    ap.add_argument("--resume", action="store_true",
+                    help="keep the outcomes of mutants the results file already holds (same seed)")
     ap.add_argument("--compare", help="an earlier results file to compare the scores with")
     args = ap.parse_args()
     folders = [d for d in FOLDERS if not args.folder or d in args.folder]
@@ -473,83 +485,101 @@ def main():
         print(f"mutants: configuring failed, see {log_path}")
         return 2
     with open(os.path.join(build, "compile_commands.json")) as f:
-        compile_db = {os.path.realpath(os.path.join(e["directory"], e["file"])):
-                      os.path.join(e["directory"], e["output"]) for e in json.load(f) if "output" in e}
+        compile_db = {}
+        for e in json.load(f):
+            out = e.get("output") or (re.search(r"\s-o\s+(\S+)", e.get("command", "")) or [None, None])[1]
+            if out:
+                compile_db[os.path.realpath(os.path.join(e["directory"], e["file"]))] = os.path.join(e["directory"], out)
 
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
     test_dir = os.path.join(build, "tests")
     targets = {d: f"vt_{d}_tests" for d in folders}
-    timeouts = {}
-    print(f"mutants: building and running the clean tests ({build})", flush=True)
-    for d in folders:
-        rc, _ = run(["cmake", "--build", build, "-j", str(args.jobs), "--target", targets[d]], build_root, 7200, log=log)
-        if rc != 0:
-            print(f"mutants: the clean build of {targets[d]} failed, see {log_path}")
-            return 2
-        rc, secs = run([os.path.join(test_dir, targets[d])], test_dir, 1800, env=env, log=log)
-        if rc != 0:
-            print(f"mutants: {targets[d]} fails without mutants (exit {rc}), see {log_path}")
-            return 2
-        timeouts[d] = args.timeout or 3 * secs + 30
-        print(f"  {targets[d]}: clean run {secs:.1f} s, timeout {timeouts[d]:.0f} s", flush=True)
-
     results = {"seed": args.seed, "count": args.count, "commit": subprocess.run(
         ["git", "rev-parse", "HEAD"], cwd=ROOT, capture_output=True, text=True).stdout.strip(),
         "mutants": []}
+    earlier = {}
+    if args.resume and os.path.exists(results_path):
+        with open(results_path) as f:
+            old = json.load(f)
+        if old.get("seed") == args.seed:
+            earlier = {m["id"]: m for m in old["mutants"]}
     clean_objects = {}
     total = sum(quota.values())
     done = 0
     started = time.monotonic()
+
+    def save():
+        results["seconds"] = round(time.monotonic() - started)
+        results["summary"] = summarize(results["mutants"], folders)
+        with open(results_path, "w") as f:
+            json.dump(results, f, indent=1)
+
     try:
         for d in folders:
+            # The folder's program, clean: it must pass, and its time sets the timeout.
+            rc, _ = run(["cmake", "--build", build, "-j", str(args.jobs), "--target", targets[d]], build_root,
+                        7200, log=log)
+            if rc != 0:
+                print(f"mutants: the clean build of {targets[d]} failed, see {log_path}")
+                return 2
+            rc, secs = run([os.path.join(test_dir, targets[d])], test_dir, 1800, env=env, log=log)
+            if rc != 0:
+                print(f"mutants: {targets[d]} fails without mutants (exit {rc}), see {log_path}")
+                return 2
+            timeout = args.timeout or 3 * secs + 30
+            print(f"== {d}: {targets[d]} clean run {secs:.1f} s, timeout {timeout:.0f} s", flush=True)
             accepted = 0
             for site in ordered[d]:
                 if accepted >= quota[d]:
                     break
-                path = os.path.join(src, site["file"])
-                obj = object_of(src, compile_db, site["file"])
-                if site["file"] not in clean_objects:
-                    clean_objects[site["file"]] = file_hash(obj)
-                with open(path, "rb") as f:
-                    original = f.read()
-                text = original.decode("utf-8", "surrogateescape")
-                o = site["offset"]
-                mutated = text[:o] + site["new"] + text[o + site["length"]:]
                 t0 = time.monotonic()
-                try:
-                    with open(path, "wb") as f:
-                        f.write(mutated.encode("utf-8", "surrogateescape"))
-                    rc, _ = run(["cmake", "--build", build, "-j", str(args.jobs), "--target", targets[d]],
-                                build_root, 900, log=log)
-                    if rc != 0:
-                        outcome = "build-failed"
-                    elif obj and file_hash(obj) == clean_objects[site["file"]]:
-                        outcome = "unchanged"
-                    else:
-                        rc, _ = run([os.path.join(test_dir, targets[d]), "--gtest_fail_fast"], test_dir,
-                                    timeouts[d], env=env, log=log)
-                        outcome = "survived" if rc == 0 else "killed"
-                finally:
-                    with open(path, "wb") as f:
-                        f.write(original)
+                if site["id"] in earlier:
+                    outcome = earlier[site["id"]]["outcome"]
+                else:
+                    outcome = try_mutant(site, src, build, build_root, compile_db, clean_objects, targets[d],
+                                         test_dir, timeout, env, args.jobs, log)
                 secs = time.monotonic() - t0
                 results["mutants"].append(dict(site, folder=d, outcome=outcome, seconds=round(secs, 1)))
+                save()
                 if outcome in ("killed", "survived"):
                     accepted += 1
                     done += 1
                 print(f"[{done}/{total}] {d:<8}{outcome:<13}{site['file']}:{site['line']}  {site['kind']:<8} "
                       f"{site['old']!r} -> {site['new']!r}  ({secs:.0f} s)", flush=True)
     except (KeyboardInterrupt, Interrupted):
-        print("mutants: interrupted; the sources were restored, the partial results follow")
+        print("mutants: interrupted; the sources were restored, the partial results follow "
+              "(--resume continues)")
     finally:
-        results["seconds"] = round(time.monotonic() - started)
-        summary = summarize(results["mutants"], folders)
-        results["summary"] = summary
-        with open(results_path, "w") as f:
-            json.dump(results, f, indent=1)
-        print_summary(summary, load_summary(args.compare) if args.compare else None)
+        save()
+        print_summary(results["summary"], load_summary(args.compare) if args.compare else None)
         print(f"mutants: {results['seconds']} s; results in {results_path}")
     return 0
+
+
+def try_mutant(site, src, build, build_root, compile_db, clean_objects, target, test_dir, timeout, env, jobs, log):
+    """Applies one mutant to the copy, builds, runs the tests and restores the file (always)."""
+    path = os.path.join(src, site["file"])
+    obj = object_of(src, compile_db, site["file"])
+    if site["file"] not in clean_objects:
+        clean_objects[site["file"]] = file_hash(obj)
+    with open(path, "rb") as f:
+        original = f.read()
+    text = original.decode("utf-8", "surrogateescape")
+    o = site["offset"]
+    mutated = text[:o] + site["new"] + text[o + site["length"]:]
+    try:
+        with open(path, "wb") as f:
+            f.write(mutated.encode("utf-8", "surrogateescape"))
+        rc, _ = run(["cmake", "--build", build, "-j", str(jobs), "--target", target], build_root, 900, log=log)
+        if rc != 0:
+            return "build-failed"
+        if obj and file_hash(obj) == clean_objects[site["file"]]:
+            return "unchanged"
+        rc, _ = run([os.path.join(test_dir, target), "--gtest_fail_fast"], test_dir, timeout, env=env, log=log)
+        return "survived" if rc == 0 else "killed"
+    finally:
+        with open(path, "wb") as f:
+            f.write(original)
 
 
 def summarize(mutants, folders):
