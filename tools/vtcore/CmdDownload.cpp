@@ -263,7 +263,7 @@ int CmdDownload(const QStringList& args, Io& io) {
         saveRecord = !haveRecord;
         QStringList changed;
         for (const QString& name : kSourceIdentityNames)
-            if (haveRecord && parser.isSet(name) && recorded.options.value(name) != QStringList{parser.value(name)})
+            if (haveRecord && parser.isSet(name) && recorded.options.value(name).value(0) != parser.value(name))
                 changed << name;
         if (!changed.isEmpty()) {
             if (!parser.isSet(QStringLiteral("source-change")))

@@ -31,9 +31,11 @@ int CmdExport(const QStringList& args, Io& io) {
     const QString idxPath = DepositoryPath(parser.positionalArguments().first());
     if (!QFileInfo::exists(idxPath)) return Fail(io, QStringLiteral("no depository %1").arg(idxPath));
     QString error;
-    // No download may append while the tiles are read: the export would mix two states.
+    // No download may append while the tiles are read: the export would mix two states. A
+    // depository in a folder the lock cannot be made in (read-only media) has no writer to fear.
     CDepositoryLock lock;
-    if (!lock.Acquire(idxPath, error) || !CheckIndexFile(idxPath, error)) return Fail(io, error);
+    if (!lock.Acquire(idxPath, error) && lock.InUse()) return Fail(io, error);
+    if (!CheckIndexFile(idxPath, error)) return Fail(io, error);
     CIdxFileDepository dep;
     dep.SetIndexFile(DepositoryPath8(idxPath));
     if (!dep.Open(true)) return Fail(io, QStringLiteral("%1 is not a readable depository").arg(idxPath));

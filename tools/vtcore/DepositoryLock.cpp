@@ -29,6 +29,7 @@ CDepositoryLock::~CDepositoryLock() { Release(); }
 
 bool CDepositoryLock::Acquire(const QString& idxPath, QString& error) {
     Release();
+    m_inUse = false;
     const QString path = LockPath(idxPath);
     const QByteArray native = QFile::encodeName(path);
     // A few rounds: the previous holder may remove the file between our open and our lock.
@@ -42,7 +43,8 @@ bool CDepositoryLock::Acquire(const QString& idxPath, QString& error) {
             const int why = errno;
             const long long pid = why == EWOULDBLOCK ? ReadPid(fd) : 0;
             close(fd);
-            if (why == EWOULDBLOCK)
+            m_inUse = why == EWOULDBLOCK;
+            if (m_inUse)
                 error = QStringLiteral("depository in use by process %1 (%2)").arg(pid).arg(idxPath);
             else
                 error = QStringLiteral("cannot lock %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(why)));

@@ -19,6 +19,9 @@ public:
     // False with "depository in use by process N (<index>)" when another process holds it, or
     // with the reason the lock file could not be made.
     bool Acquire(const QString& idxPath, QString& error);
+    // Whether the last Acquire failed because another process holds the lock (rather than, say,
+    // a read-only folder).
+    bool InUse() const { return m_inUse; }
     void Release();
 
     // The id of the process holding the depository's lock; 0 when no process holds it, -1 when
@@ -27,6 +30,7 @@ public:
 
 private:
     int m_fd = -1;
+    bool m_inUse = false;
     QString m_path;
 };
 

@@ -110,10 +110,12 @@ QStringList SourceOptions::values(const QString& name) const {
 
 SourceRecord SourceOptions::ToRecord() const {
     SourceRecord r;
-    // A run without --source records the default it used, so the record always names its source.
-    r.options.insert(QStringLiteral("source"), {value(QStringLiteral("source"))});
+    // What chooses the tiles is recorded with the defaults it used too, so that a later run can
+    // tell a change from a repetition.
+    for (const QString& name : kSourceIdentityNames)
+        if (!value(name).isEmpty()) r.options.insert(name, {value(name)});
     for (const QString& name : kSourceOptionNames) {
-        if (!isSet(name) || name == QLatin1String("source")) continue;
+        if (!isSet(name) || kSourceIdentityNames.contains(name)) continue;
         QStringList kept;
         for (const QString& v : values(name)) {
             if (name == QLatin1String("header") && IsSecretHeader(HeaderName(v))) {

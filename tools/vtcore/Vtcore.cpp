@@ -208,10 +208,14 @@ QString EnglishMapTypeName(const QString& name) {
 }
 
 QString MapTypeText(int mapType) {
-    QString name;
-    CMapTypeManager::getInstance()->enumMapTypeToString(mapType, name);
-    name = EnglishMapTypeName(name);
-    return name.isEmpty() ? QString::number(mapType) : QStringLiteral("%1 %2").arg(mapType).arg(name);
+    const CMapTypeManager* types = CMapTypeManager::getInstance();
+    const QString name = EnglishMapTypeName(types->SymbolizeMapTypeEx(mapType));
+    const QString category = EnglishMapTypeName(types->SymbolizeMapTypeWithCategory(mapType));
+    // The category adds to the name only where the name does not say it already ("labels").
+    QString text = name;
+    if (!category.isEmpty() && !name.contains(category, Qt::CaseInsensitive))
+        text += (text.isEmpty() ? QString() : QStringLiteral(", ")) + category;
+    return text.isEmpty() ? QString::number(mapType) : QStringLiteral("%1 %2").arg(mapType).arg(text);
 }
 
 QString TileModelText(int tileModel) {

@@ -251,16 +251,17 @@ TEST_F(DepositorySafety, DamageIsReportedAndExportWritesTheReadableTilesAndSaysH
     struct Row {
         const char* name;
         std::function<bool(const QString& idx)> damage;
-        const char* infoSays;  // expected in info's output when damaged
+        const char* infoSays;    // expected in info's output when damaged
+        const char* verifySays;  // and in verify's
     };
     const Row rows[] = {
-        {"intact", [](const QString&) { return true; }, ""},
+        {"intact", [](const QString&) { return true; }, "", "result     ok"},
         // The data file loses its last tiles: their slots point past its end.
         {"datcut", [](const QString& idx) { return QFile(DatOf(idx)).resize(QFileInfo(DatOf(idx)).size() - 3000); },
-         "past the data file's end"},
+         "past the data file's end", "beyond the data file's end"},
         // The index loses its last slots (the deepest level's).
         {"idxcut", [](const QString& idx) { return QFile(idx).resize(QFileInfo(idx).size() - 7 * 20 - 9); },
-         "index file cut short"},
+         "index file cut short", "index file holds"},
     };
     const bool haveGdal = !QStandardPaths::findExecutable(QStringLiteral("gdalinfo")).isEmpty();
     for (const Row& r : rows) {
@@ -275,6 +276,9 @@ TEST_F(DepositorySafety, DamageIsReportedAndExportWritesTheReadableTilesAndSaysH
         EXPECT_EQ(info.code, expectCode) << r.name << qPrintable(info.out + info.err);
         EXPECT_TRUE(info.out.contains(QLatin1String(r.infoSays))) << r.name << qPrintable(info.out);
         EXPECT_EQ(info.out.contains(QStringLiteral("\ndamaged ")), damaged) << r.name << qPrintable(info.out);
+        const RunResult verify = Vtcore({QStringLiteral("verify"), idx});
+        EXPECT_EQ(verify.code, expectCode) << r.name << qPrintable(verify.out + verify.err);
+        EXPECT_TRUE(verify.out.contains(QLatin1String(r.verifySays))) << r.name << qPrintable(verify.out);
 
         const QString mbtiles = QFileInfo(idx).path() + QStringLiteral("/out.mbtiles");
         const RunResult ex = Vtcore({QStringLiteral("export"), idx, QStringLiteral("--output"), mbtiles});

@@ -224,16 +224,6 @@ TEST_F(GridDownload, VerifyChecksTheSlotsOfUnselectedLevelsToo) {
     EXPECT_TRUE(v.out.contains(QStringLiteral("checked    %1 slots").arg(slotTotal))) << qPrintable(v.out);
 }
 
-TEST_F(GridDownload, VerifyReportsATruncatedDataFile) {
-    ASSERT_EQ(Download().code, VtCli::kExitOk);
-    const QString dat = m_dir.filePath(QStringLiteral("job/beijing.dat"));
-    QFile f(dat);
-    ASSERT_TRUE(f.resize(f.size() - 1000));
-    const RunResult v = RunTool({QStringLiteral("verify"), m_idx});
-    EXPECT_EQ(v.code, VtCli::kExitIncomplete);
-    EXPECT_TRUE(v.out.contains(QStringLiteral("beyond the data file's end"))) << qPrintable(v.out);
-}
-
 TEST_F(GridDownload, MbtilesHoldsEveryTileInTmsRowsWithMetadata) {
     ASSERT_EQ(Download().code, VtCli::kExitOk);
     const TileMap tiles = ReadTiles(m_idx);
