@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QString>
 #include <QTextCodec>
 
@@ -135,21 +136,15 @@ std::uint64_t currentThreadId() {
 
 }  // namespace
 
-bool InitVtLog(char* moduleName, unsigned int /*value*/, const char* logDir) {
-    LogState& s = state();
-    const QString module = moduleName != nullptr ? QString::fromLocal8Bit(moduleName) : QString();
-    const QString base = logDir != nullptr ? QString::fromLocal8Bit(logDir) : QString();
-    if (module.isEmpty() || base.isEmpty()) return false;
-    const QString dir = QDir(base).filePath(module);
-    if (!QDir().mkpath(dir)) return false;
-    const QByteArray path = QDir(dir).filePath(QStringLiteral("VtCore.log")).toLocal8Bit();
-    std::FILE* file = std::fopen(path.constData(), "ab");
-    if (file == nullptr) return false;
+namespace {
 
+// Takes `file` as the log file and writes the records kept so far.
+void adoptLogFile(std::FILE* file, const std::string& runDir) {
+    LogState& s = state();
     std::lock_guard<std::mutex> lock(s.fileMutex);
     if (s.file != nullptr) std::fclose(s.file);
     s.file = file;
-    s.runDir = QDir(dir).absolutePath().toStdString() + "/";
+    s.runDir = runDir;
     if (s.droppedPending > 0) {
         VtLogRecord note;
         note.level = VTLOG_LEVEL_WARN;
@@ -161,6 +156,31 @@ bool InitVtLog(char* moduleName, unsigned int /*value*/, const char* logDir) {
     }
     for (const VtLogRecord& record : s.pending) writeLocked(s, record);
     s.pending.clear();
+}
+
+}  // namespace
+
+bool InitVtLog(char* moduleName, unsigned int /*value*/, const char* logDir) {
+    const QString module = moduleName != nullptr ? QString::fromLocal8Bit(moduleName) : QString();
+    const QString base = logDir != nullptr ? QString::fromLocal8Bit(logDir) : QString();
+    if (module.isEmpty() || base.isEmpty()) return false;
+    const QString dir = QDir(base).filePath(module);
+    if (!QDir().mkpath(dir)) return false;
+    const QByteArray path = QDir(dir).filePath(QStringLiteral("VtCore.log")).toLocal8Bit();
+    std::FILE* file = std::fopen(path.constData(), "ab");
+    if (file == nullptr) return false;
+    adoptLogFile(file, QDir(dir).absolutePath().toStdString() + "/");
+    return true;
+}
+
+bool InitVtLogFile(const char* path) {
+    const QString name = path != nullptr ? QString::fromLocal8Bit(path) : QString();
+    if (name.isEmpty()) return false;
+    const QFileInfo info(name);
+    if (!QDir().mkpath(info.absolutePath())) return false;
+    std::FILE* file = std::fopen(path, "ab");
+    if (file == nullptr) return false;
+    adoptLogFile(file, info.absolutePath().toStdString() + "/");
     return true;
 }
 

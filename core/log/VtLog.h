@@ -34,6 +34,10 @@ enum E_VTLOG_SHOW_INFO : int {
 // records kept so far. Returns false when the directory or file cannot be made; records
 // are then still kept in memory and handed to observers.
 VTCORE_EXPORT bool InitVtLog(char* moduleName, unsigned int value, const char* logDir);
+// Opens the one file `path` (appending; its directory created as needed) instead, for programs
+// that keep a log beside their data; otherwise as InitVtLog. VtLogRunDirectory() is then the
+// file's directory.
+VTCORE_EXPORT bool InitVtLogFile(const char* path);
 VTCORE_EXPORT void VtEnableAllLogModuleLevel(E_VTLOG_LEVEL level, bool enable);
 VTCORE_EXPORT void VtEnableAllLogModuleShowInfo(E_VTLOG_SHOW_INFO info, bool enable);
 // Flushes and closes the log file; later records are kept in memory until the next InitVtLog.

@@ -2,6 +2,7 @@
 #include "catalog/CustomMapManager.h"
 #include "catalog/MapTypeManager.h"
 #include "core/Tools.h"
+#include "core/log/VtLog.h"
 #include "storage/IdxFileDepository.h"
 #include "tools/vtcore/Commands_p.h"
 #include "tools/vtcore/DepositoryLock.h"
@@ -14,6 +15,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QUrl>
 
@@ -89,28 +91,28 @@ bool MakeSource(const SourceOptions& parser, int mapType, SourceChoice& choice, 
 }
 
 QString ProgressLine(const DownloadCounts& c) {
-    const long long done = c.present + c.stored + c.failed + c.missing;
+    const long long done = c.present + c.stored + c.failed + c.absent + c.knownAbsent;
     const int percent = c.planned > 0 ? int(100.0 * double(done) / double(c.planned)) : 100;
     // What is left, at the mean size of the tiles this source has sent so far.
     const double meanBytes = c.stored > 0 ? double(c.bytes) / double(c.stored) : kTypicalTileBytes;
     const double leftMB = double(std::max(0LL, c.planned - done)) * meanBytes / (1024.0 * 1024.0);
-    return QStringLiteral("%1/%2 tiles (%3%): %4 stored, %5 failed, %6 missing, %7 present, about %8 MB to go")
+    return QStringLiteral("%1/%2 tiles (%3%): %4 stored, %5 failed, %6 absent, %7 present, about %8 MB to go")
         .arg(done)
         .arg(c.planned)
         .arg(percent)
         .arg(c.stored)
         .arg(c.failed)
-        .arg(c.missing)
+        .arg(c.absent + c.knownAbsent)
         .arg(c.present)
         .arg(leftMB, 0, 'f', 1);
 }
 
 QString ProgressBar(const DownloadCounts& c, double seconds) {
     constexpr int kWidth = 30;
-    const long long done = c.present + c.stored + c.failed + c.missing;
+    const long long done = c.present + c.stored + c.failed + c.absent + c.knownAbsent;
     const double f = c.planned > 0 ? double(done) / double(c.planned) : 1.0;
     const int filled = int(f * kWidth);
-    const double rate = seconds > 0 ? double(c.stored + c.failed + c.missing) / seconds : 0.0;
+    const double rate = seconds > 0 ? double(c.stored + c.failed + c.absent) / seconds : 0.0;
     return QStringLiteral("\r[%1%2] %3% %4/%5 tiles, %6 failed, %7 tiles/s ")
         .arg(QString(filled, QLatin1Char('#')), QString(kWidth - filled, QLatin1Char('.')))
         .arg(int(f * 100))
@@ -126,6 +128,18 @@ int FindTaskRow(const QString& idxPath) {
         if (QDir::cleanPath(QFileInfo(t.path).absoluteFilePath()) == idxPath) return t.ID;
     return -1;
 }
+
+// The library's log file for one command; closed again at the end so that a later command in the
+// same process (tests) does not write into it.
+struct LogSession {
+    bool open = false;
+    explicit LogSession(const QString& path) { open = InitVtLogFile(QFile::encodeName(path).constData()); }
+    ~LogSession() {
+        if (open) VtCloseLog();
+    }
+    LogSession(const LogSession&) = delete;
+    LogSession& operator=(const LogSession&) = delete;
+};
 
 bool SameExtent(const EXTENT& a, const EXTENT& b) {
     // The header keeps doubles exactly; a region re-derived from the same options matches to the bit,
@@ -184,6 +198,10 @@ int CmdDownload(const QStringList& args, Io& io) {
                       QStringLiteral("Folder of the task database task.db (default: the depository's folder)."),
                       QStringLiteral("dir")});
     parser.addOption({QStringLiteral("overwrite"), QStringLiteral("Start again: replace an existing depository.")});
+    parser.addOption({QStringLiteral("retry-absent"),
+                      QStringLiteral("Ask again for tiles an earlier run found absent at the source (404, 410, empty).")});
+    parser.addOption({QStringLiteral("log"),
+                      QStringLiteral("Log file (default: <depository>.log beside the index file)."), QStringLiteral("file")});
     parser.addOption({QStringLiteral("quiet"), QStringLiteral("No progress output.")});
     parser.addOption({QStringLiteral("progress-interval"),
                       QStringLiteral("Milliseconds between progress lines (default 2000; the bar: 200)."),
@@ -203,6 +221,7 @@ int CmdDownload(const QStringList& args, Io& io) {
         !ParseDouble(parser.value(QStringLiteral("rate")), 0, 1e6, rate, error))
         return Fail(io, error);
     options.ratePerSecond = rate;
+    options.retryAbsent = parser.isSet(QStringLiteral("retry-absent"));
     options.maxBackoffMs = std::max(options.backoffMs, 8000);
     const bool bar = !parser.isSet(QStringLiteral("quiet")) && StderrIsTerminal();
     int interval = bar ? 200 : 2000;
@@ -288,6 +307,16 @@ int CmdDownload(const QStringList& args, Io& io) {
     // The source is checked before anything is written: a typo must not leave an empty depository.
     SourceChoice choice;
     if (!MakeSource(sourceOptions, mapType, choice, error)) return Fail(io, error);
+    // The library's log from here on: what the depository, the task database and every failed tile
+    // report. Records made earlier are kept and written then.
+    const QString logPath = parser.isSet(QStringLiteral("log"))
+                                ? QFileInfo(parser.value(QStringLiteral("log"))).absoluteFilePath()
+                                : QFileInfo(idxPath).path() + QLatin1Char('/') + QFileInfo(idxPath).completeBaseName() +
+                                      QStringLiteral(".log");
+    LogSession log(logPath);
+    if (!log.open) io.err << "vtcore: warning: cannot write the log " << logPath << "\n";
+    VtLogInfo() << "[vtcore download] " << DepositoryPath8(idxPath) << " from "
+                << VtGB(choice.source->Describe().toStdString());
     if (choice.custom && create && !parser.isSet(QStringLiteral("map-type"))) mapType = choice.customMapType;
     const Datum datum = choice.custom ? choice.customDatum : MapTypeDatum(mapType, -1);
 
@@ -417,7 +446,8 @@ int CmdDownload(const QStringList& args, Io& io) {
     } else if (end == DownloadEnd::Interrupted) {
         state = TASK_STATE_PAUSED;
         exitCode = kExitInterrupted;
-    } else if (have < c.planned) {
+    } else if (have + c.absent + c.knownAbsent < c.planned) {
+        // Tiles the source does not have are an answer, not a failure.
         state = TASK_STATE_FAILED;
         exitCode = kExitIncomplete;
     }
@@ -427,11 +457,29 @@ int CmdDownload(const QStringList& args, Io& io) {
     }
     io.out << "tiles      " << FormatCount(have) << " of " << FormatCount(c.planned) << " in the depository ("
            << FormatCount(c.stored) << " fetched now, " << FormatCount(c.present) << " before)\n";
-    if (c.failed + c.missing > 0)
-        io.out << "failed     " << FormatCount(c.failed) << " failed, " << FormatCount(c.missing)
-               << " missing at the source; run again to retry them\n";
+    if (c.absent + c.knownAbsent > 0)
+        io.out << "absent     " << FormatCount(c.absent + c.knownAbsent) << " absent at the source ("
+               << FormatCount(c.absent) << " found now, " << FormatCount(c.knownAbsent)
+               << " before; not asked for again without --retry-absent)\n";
+    if (c.failed > 0) {
+        io.out << "failed     " << FormatCount(c.failed) << " failed; run again to retry them\n";
+        for (const FailureGroup& g : downloader.Failures())
+            io.out << QString::asprintf("  %10s  ", qPrintable(FormatCount(g.count))) << g.reason << ", e.g. "
+                   << g.exampleUrl << "\n";
+    }
+    if (c.unreadable > 0) io.out << "unreadable " << FormatCount(c.unreadable) << " slots (run vtcore verify)\n";
     if (end == DownloadEnd::Interrupted) io.out << "stopped    interrupted; run the same command again to resume\n";
+    if (!logPath.isEmpty()) io.out << "log        " << QDir::toNativeSeparators(logPath) << "\n";
     io.out << "state      " << StateText(state) << QString::asprintf(" (%.1f s)\n", clock.elapsed() / 1000.0);
+    VtLogInfo() << "[vtcore download] "
+                << VtGB(QStringLiteral("%1: %2 of %3 tiles, %4 fetched now, %5 absent, %6 failed")
+                       .arg(StateText(state))
+                       .arg(have)
+                       .arg(c.planned)
+                       .arg(c.stored)
+                       .arg(c.absent + c.knownAbsent)
+                       .arg(c.failed)
+                       .toStdString());
     return exitCode;
 }
 

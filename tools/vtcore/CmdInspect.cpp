@@ -3,6 +3,7 @@
 #include "core/TextConvert.h"
 #include "tools/vtcore/Commands_p.h"
 #include "tools/vtcore/DepositoryLock.h"
+#include "tools/vtcore/Downloader.h"
 #include "tools/vtcore/Vtcore.h"
 
 #include <QFileInfo>
@@ -99,30 +100,36 @@ int CmdInfo(const QStringList& args, Io& io) {
         if (line.startsWith(QLatin1String("extent[")) && !line.endsWith(QLatin1Char(']'))) out << "  " << line << "]\n";
         else out << "  " << line << "\n";
     }
-    out << QString::asprintf("%5s %5s %12s %12s %12s %12s %12s %12s\n", "level", "zoom", "slots", "stored", "waiting",
-                             "failed", "damaged", "outside");
+    out << QString::asprintf("%5s %5s %12s %12s %12s %12s %12s %12s %12s\n", "level", "zoom", "slots", "stored",
+                             "waiting", "failed", "absent", "damaged", "outside");
     // Slots past the end of a cut index, and slots whose bytes lie past the end of the data file
     // (or have an impossible length), are damaged: their tiles cannot be read.
     const long long indexSlots = idxSize / CIdxFileDepository::kSlotSize;
     long long cutSlots = 0;
     long long brokenTiles = 0;
-    long long totals[6] = {0, 0, 0, 0, 0, 0};
+    constexpr int kColumns = 7;
+    long long totals[kColumns] = {};
     long long other = 0;
+    const auto row = [](long long (&n)[kColumns]) {
+        QString text;
+        for (long long v : n) text += QString::asprintf(" %12s", qPrintable(FormatCount(v)));
+        return text;
+    };
     for (const LevelSlots& ls : SelectedLevels(dep)) {
-        long long n[6] = {ls.count, 0, 0, 0, 0, 0};
+        long long n[kColumns] = {ls.count};
         for (long long s = ls.first; s < ls.first + ls.count; ++s) {
             long long mapId = 0;
             long long offset = 0;
             int length = 0;
             if (s > indexSlots || !dep.GetIndexInfo(mapId, offset, length, s)) {
                 ++cutSlots;
-                ++n[4];
+                ++n[5];
                 continue;
             }
             if (offset >= 100) {
                 if (length < 1 || length > CIdxFileDepository::kMaxTileLength || offset + length > datSize) {
                     ++brokenTiles;
-                    ++n[4];
+                    ++n[5];
                 } else {
                     ++n[1];
                 }
@@ -131,21 +138,16 @@ int CmdInfo(const QStringList& args, Io& io) {
             switch (offset) {
             case BLOCK_WAITING: ++n[2]; break;
             case BLOCK_EMPTY: ++n[3]; break;
-            case BLOCK_DAMAGED: ++n[4]; break;
-            case BLOCK_SKIPPED_LEVEL: ++n[5]; break;
+            case kBlockAbsent: ++n[4]; break;
+            case BLOCK_DAMAGED: ++n[5]; break;
+            case BLOCK_SKIPPED_LEVEL: ++n[6]; break;
             default: ++other; break;
             }
         }
-        for (int i = 0; i < 6; ++i) totals[i] += n[i];
-        out << QString::asprintf("%5d %5d %12s %12s %12s %12s %12s %12s\n", ls.level, ls.level - 1,
-                                 qPrintable(FormatCount(n[0])), qPrintable(FormatCount(n[1])),
-                                 qPrintable(FormatCount(n[2])), qPrintable(FormatCount(n[3])),
-                                 qPrintable(FormatCount(n[4])), qPrintable(FormatCount(n[5])));
+        for (int i = 0; i < kColumns; ++i) totals[i] += n[i];
+        out << QString::asprintf("%5d %5d", ls.level, ls.level - 1) << row(n) << "\n";
     }
-    out << QString::asprintf("%11s %12s %12s %12s %12s %12s %12s\n", "total", qPrintable(FormatCount(totals[0])),
-                             qPrintable(FormatCount(totals[1])), qPrintable(FormatCount(totals[2])),
-                             qPrintable(FormatCount(totals[3])), qPrintable(FormatCount(totals[4])),
-                             qPrintable(FormatCount(totals[5])));
+    out << QString::asprintf("%11s", "total") << row(totals) << "\n";
     if (other > 0) out << FormatCount(other) << " slots in an unknown state (run vtcore verify)\n";
     if (cutSlots > 0)
         out << "damaged    index file cut short: " << FormatCount(idxSize) << " of "
@@ -214,7 +216,8 @@ int CmdVerify(const QStringList& args, Io& io) {
             }
             QString problem;
             if (offset < 0 || (offset < 100 && offset != BLOCK_EMPTY && offset != BLOCK_WAITING &&
-                               offset != BLOCK_DAMAGED && offset != BLOCK_SKIPPED_LEVEL && offset != BLOCK_HAS_DATA)) {
+                               offset != BLOCK_DAMAGED && offset != BLOCK_SKIPPED_LEVEL && offset != BLOCK_HAS_DATA &&
+                               offset != kBlockAbsent)) {
                 problem = QStringLiteral("unknown state %1").arg(offset);
             } else if (offset == BLOCK_HAS_DATA) {
                 problem = QStringLiteral("state %1 claims data but points at no tile bytes").arg(offset);
@@ -229,8 +232,18 @@ int CmdVerify(const QStringList& args, Io& io) {
                                   .arg(datSize);
                 else if (dep.ReadBuffer(slot, buffer.data(), int(buffer.size())) != length)
                     problem = QStringLiteral("tile bytes cannot be read");
-                else if (!elevation && QImage::fromData(buffer.data(), length).isNull())
-                    problem = QStringLiteral("tile of %1 bytes is not a decodable image").arg(length);
+                else if (!elevation) {
+                    // The image libraries' own complaints ("libpng error: ...") become part of the
+                    // problem line instead of raw lines on standard error.
+                    bool decoded = false;
+                    const QByteArray said =
+                        CaptureStderr([&] { decoded = !QImage::fromData(buffer.data(), length).isNull(); });
+                    if (!decoded) {
+                        problem = QStringLiteral("tile of %1 bytes is not a decodable image").arg(length);
+                        const QByteArray first = said.left(said.indexOf('\n')).trimmed();
+                        if (!first.isEmpty()) problem += QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(first));
+                    }
+                }
             }
             if (problem.isEmpty()) continue;
             QString line = SlotText(dep, slot) + QStringLiteral(": ") + problem;

@@ -38,4 +38,28 @@ void DetachStdout() {
     close(null);
 }
 
+QByteArray CaptureStderr(const std::function<void()>& work) {
+    int fds[2];
+    std::fflush(stderr);
+    const int saved = dup(fileno(stderr));
+    if (saved < 0 || pipe2(fds, O_CLOEXEC) != 0) {
+        if (saved >= 0) close(saved);
+        work();
+        return QByteArray();
+    }
+    // A full pipe must not block the writer: its further words are lost instead.
+    fcntl(fds[1], F_SETFL, fcntl(fds[1], F_GETFL) | O_NONBLOCK);
+    dup2(fds[1], fileno(stderr));
+    close(fds[1]);
+    work();
+    std::fflush(stderr);
+    dup2(saved, fileno(stderr));
+    close(saved);
+    QByteArray said;
+    char buf[4096];
+    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) said.append(buf, int(n));
+    close(fds[0]);
+    return said;
+}
+
 }  // namespace VtCli

@@ -1,19 +1,24 @@
 #include "tools/vtcore/Downloader.h"
 
+#include "core/log/VtLog.h"
 #include "storage/IdxFileDepository.h"
 #include "storage/TaskEnums.h"
+#include "tools/vtcore/HttpClient.h"
 #include "tools/vtcore/RateLimiter.h"
 
+#include <QDateTime>
 #include <QEventLoop>
 #include <QMutex>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QThread>
 #include <QTimer>
+#include <QUrl>
 
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <queue>
 #include <thread>
@@ -39,12 +44,31 @@ struct LevelSpan {
     long long count = 0;
 };
 
-enum class Outcome { Stored, Retry, NoTile, Fail, Abandoned };
+enum class Outcome { Stored, Retry, Absent, Fail, Abandoned };
 
 struct Result {
     Outcome outcome = Outcome::Abandoned;
     QByteArray body;
+    QString reason;         // why a tile failed, in the words of the summary
+    int retryAfterMs = -1;  // the server's Retry-After
 };
+
+Result Failed(Outcome outcome, const QString& reason, int retryAfterMs = -1) {
+    Result r;
+    r.outcome = outcome;
+    r.reason = reason;
+    r.retryAfterMs = retryAfterMs;
+    return r;
+}
+
+// What a status means for the tile: an answer about it, or trouble worth another attempt.
+Result FromStatus(int status, int retryAfterMs) {
+    const QString reason = QStringLiteral("HTTP %1").arg(status);
+    if (status == 404 || status == 410) return Failed(Outcome::Absent, reason);
+    if (status == 408 || status == 429 || status >= 500) return Failed(Outcome::Retry, reason, retryAfterMs);
+    if (status >= 300) return Failed(Outcome::Fail, reason);  // refused or sent elsewhere: asking again will not help
+    return Failed(Outcome::Retry, reason);
+}
 
 struct RetryEntry {
     Clock::time_point due;
@@ -81,17 +105,21 @@ struct CTileDownloader::Private {
     std::vector<LevelSpan> spans;
     std::vector<bool> need;  // one bit per slot of the selected levels
 
-    std::mutex mutex;  // guards the feed, the retry queue, inFlight and the error text
+    std::mutex mutex;  // guards the feed, the retry queue, inFlight, the error text and the failure groups
     std::condition_variable wake;
     long long cursor = 0;
     std::priority_queue<RetryEntry> retries;
     int inFlight = 0;
     QString error;
+    std::map<QString, FailureGroup> failures;
+    // No request starts before this time (a Retry-After), in steady-clock ticks.
+    std::atomic<Clock::rep> pausedUntil{0};
 
     const std::atomic<bool>* stop = nullptr;
     std::atomic<bool> writeFailed{false};
 
-    std::atomic<long long> present{0}, stored{0}, failed{0}, missing{0}, unreadable{0}, requests{0}, bytes{0};
+    std::atomic<long long> present{0}, stored{0}, failed{0}, absent{0}, knownAbsent{0}, unreadable{0}, requests{0},
+        bytes{0};
     long long planned = 0;
 
     Private(CIdxFileDepository& d, const ITileSource& s, const DownloadOptions& o)
@@ -130,7 +158,9 @@ struct CTileDownloader::Private {
                 if (state == BLOCK_HAS_DATA && !dep.IsFileIndexHavData(span.firstSlot + i))
                     need[size_t(span.begin + i)] = true;
                 else if (state == BLOCK_HAS_DATA) ++present;
-                else if (IsNeedDownload(state)) need[size_t(span.begin + i)] = true;
+                else if (IsNeedDownload(state) || (state == kBlockAbsent && options.retryAbsent))
+                    need[size_t(span.begin + i)] = true;
+                else if (state == kBlockAbsent) ++knownAbsent;
                 else ++unreadable;
             }
         }
@@ -185,17 +215,42 @@ struct CTileDownloader::Private {
         wake.notify_all();
     }
 
-    void Requeue(const TileJob& job, int attempt) {
-        const int delay = BackoffDelayMs(attempt, options.backoffMs, options.maxBackoffMs);
+    void Requeue(const TileJob& job, int attempt, int retryAfterMs) {
+        int delay = BackoffDelayMs(attempt, options.backoffMs, options.maxBackoffMs);
+        if (retryAfterMs >= 0) {
+            // The server named its time: every thread holds back until then, this tile included.
+            const int pause = std::min(retryAfterMs, options.maxRetryAfterMs);
+            delay = std::max(delay, pause);
+            const Clock::rep until = (Clock::now() + std::chrono::milliseconds(pause)).time_since_epoch().count();
+            Clock::rep seen = pausedUntil.load();
+            while (seen < until && !pausedUntil.compare_exchange_weak(seen, until)) {
+            }
+        }
         std::lock_guard<std::mutex> lock(mutex);
         retries.push(RetryEntry{Clock::now() + std::chrono::milliseconds(delay), job, attempt});
         --inFlight;
         wake.notify_all();
     }
 
-    void Mark(const TileJob& job) { dep.SetFileIndexStatus(job.slot, BLOCK_EMPTY, true); }
+    void Mark(const TileJob& job, ENUM_BLOCK_STATE state) { dep.SetFileIndexStatus(job.slot, state, true); }
 
-    void Complete(const TileJob& job, int attempt, Result& r) {
+    void GiveUp(const TileJob& job, const Result& r, const QString& url) {
+        Mark(job, BLOCK_EMPTY);
+        ++failed;
+        const QString reason = r.reason.isEmpty() ? QStringLiteral("unknown") : r.reason;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            FailureGroup& g = failures[reason];
+            if (g.count++ == 0) {
+                g.reason = reason;
+                g.exampleUrl = url;
+            }
+        }
+        VtLogWarn() << "[vtcore download] tile " << (job.level - 1) << "/" << job.x << "/" << job.y << " failed: "
+                    << VtGB((reason + QLatin1Char(' ') + url).toStdString());
+    }
+
+    void Complete(const TileJob& job, int attempt, Result& r, const QString& url) {
         switch (r.outcome) {
         case Outcome::Stored:
             if (!dep.WriteBuffer(job.slot, reinterpret_cast<unsigned char*>(r.body.data()), r.body.size(), true)) {
@@ -213,19 +268,19 @@ struct CTileDownloader::Private {
             break;
         case Outcome::Retry:
             if (attempt < options.retries) {
-                Requeue(job, attempt + 1);
+                Requeue(job, attempt + 1, r.retryAfterMs);
                 return;
             }
-            Mark(job);
-            ++failed;
+            GiveUp(job, r, url);
             break;
         case Outcome::Fail:
-            Mark(job);
-            ++failed;
+            GiveUp(job, r, url);
             break;
-        case Outcome::NoTile:
-            Mark(job);
-            ++missing;
+        case Outcome::Absent:
+            Mark(job, kBlockAbsent);
+            ++absent;
+            VtLogDebug() << "[vtcore download] tile " << (job.level - 1) << "/" << job.x << "/" << job.y
+                         << " absent at the source: " << VtGB((r.reason + QLatin1Char(' ') + url).toStdString());
             break;
         case Outcome::Abandoned:
             break;
@@ -233,24 +288,30 @@ struct CTileDownloader::Private {
         Finish();
     }
 
-    // Waits for the rate limiter's start time; false when the run stops meanwhile.
+    // Waits for the rate limiter's start time and any Retry-After pause; false when the run stops
+    // meanwhile.
     bool WaitTurn() {
         const Clock::time_point start = limiter.Reserve(Clock::now());
-        while (Clock::now() < start) {
+        for (;;) {
+            const Clock::time_point until = std::max(start, Clock::time_point(Clock::duration(pausedUntil.load())));
+            const Clock::time_point now = Clock::now();
+            if (now >= until) break;
             if (Stopping()) return false;
-            std::this_thread::sleep_for(std::min<Clock::duration>(start - Clock::now(), kStopPoll));
+            std::this_thread::sleep_for(std::min<Clock::duration>(until - now, kStopPoll));
         }
         return !Stopping();
     }
 
     Result Judge(QByteArray body) {
         Result r;
-        if (body.isEmpty() || (options.invalidImageSize > 0 && body.size() == options.invalidImageSize)) {
-            r.outcome = Outcome::NoTile;
+        if (body.isEmpty()) {
+            r = Failed(Outcome::Absent, QStringLiteral("empty answer"));
+        } else if (options.invalidImageSize > 0 && body.size() == options.invalidImageSize) {
+            r = Failed(Outcome::Absent, QStringLiteral("the provider's no-tile image"));
         } else if (body.size() > kMaxTileBytes) {
-            r.outcome = Outcome::Fail;
+            r = Failed(Outcome::Fail, TooLargeText());
         } else if (!options.acceptAnyBody && !LooksLikeImage(body)) {
-            r.outcome = Outcome::Retry;  // an error page or a body cut short
+            r = Failed(Outcome::Retry, QStringLiteral("not an image"));  // an error page or a body cut short
         } else {
             r.outcome = Outcome::Stored;
             r.body = std::move(body);
@@ -258,9 +319,46 @@ struct CTileDownloader::Private {
         return r;
     }
 
-    Result Fetch(QNetworkAccessManager& nam, const TileJob& job) {
-        QNetworkRequest request = source.Request(job);
-        if (request.url().isEmpty()) return Result{Outcome::NoTile, {}};
+    static QString TooLargeText() {
+        return QStringLiteral("larger than %1 bytes").arg(kMaxTileBytes);
+    }
+
+    // Plain http: this thread's own connections, no event loop.
+    Result FetchHttp(CHttpClient& http, QNetworkAccessManager*& nam, QNetworkRequest& request,
+                     const QByteArray& url) {
+        CHttpClient::Headers headers;
+        for (const QByteArray& name : request.rawHeaderList()) headers.append({name, request.rawHeader(name)});
+        const HttpReply h = http.Get(url, headers, Clock::now() + std::chrono::milliseconds(options.timeoutMs),
+                                     kMaxTileBytes, [this] { return Stopping(); });
+        switch (h.error) {
+        case HttpReply::Error::None: break;
+        case HttpReply::Error::Refused: return Failed(Outcome::Retry, QStringLiteral("connection refused"));
+        case HttpReply::Error::Dns: return Failed(Outcome::Retry, QStringLiteral("host not found (DNS)"));
+        case HttpReply::Error::Timeout: return Failed(Outcome::Retry, QStringLiteral("timeout"));
+        case HttpReply::Error::Closed:
+            return Failed(Outcome::Retry, QStringLiteral("connection closed before the tile was complete"));
+        case HttpReply::Error::TooLarge: return Failed(Outcome::Fail, TooLargeText());
+        case HttpReply::Error::Stopped: return Result{};
+        case HttpReply::Error::BadReply: return Failed(Outcome::Retry, QStringLiteral("not an HTTP answer"));
+        case HttpReply::Error::Network:
+            return Failed(Outcome::Retry, QStringLiteral("network error: %1").arg(h.detail));
+        }
+        if (!h.location.isEmpty()) {
+            // Sent to https (or another scheme): the network manager takes it from there.
+            request.setUrl(QUrl::fromEncoded(h.location));
+            return Fetch(Manager(nam), request);
+        }
+        if (h.status >= 200 && h.status < 300) return Judge(h.body);
+        return FromStatus(h.status, h.retryAfterMs);
+    }
+
+    // A network manager of this thread, made on first use.
+    static QNetworkAccessManager& Manager(QNetworkAccessManager*& nam) {
+        if (nam == nullptr) nam = new QNetworkAccessManager;
+        return *nam;
+    }
+
+    Result Fetch(QNetworkAccessManager& nam, QNetworkRequest& request) {
         request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
         if (!request.hasRawHeader("User-Agent")) request.setRawHeader("User-Agent", DefaultUserAgent());
         std::unique_ptr<QNetworkReply> reply(nam.get(request));
@@ -292,33 +390,62 @@ struct CTileDownloader::Private {
         poll.start(int(kStopPoll.count()));
         if (!reply->isFinished()) loop.exec();
 
-        if (abandoned) return Result{Outcome::Abandoned, {}};
-        if (tooLarge) return Result{Outcome::Fail, {}};
-        if (timedOut) return Result{Outcome::Retry, {}};
+        if (abandoned) return Result{};
+        if (tooLarge) return Failed(Outcome::Fail, TooLargeText());
+        if (timedOut) return Failed(Outcome::Retry, QStringLiteral("timeout"));
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         const QNetworkReply::NetworkError err = reply->error();
         if (err == QNetworkReply::NoError && (status == 0 || (status >= 200 && status < 300)))
             return Judge(reply->readAll());
-        if (status == 404 || status == 410 || err == QNetworkReply::ContentNotFoundError)
-            return Result{Outcome::NoTile, {}};
-        if (status == 408 || status == 429 || status >= 500) return Result{Outcome::Retry, {}};
-        if (status >= 400) return Result{Outcome::Fail, {}};  // refused: asking again will not help
-        return Result{Outcome::Retry, {}};                    // connection refused, dropped, reset
+        if (status == 0 && err == QNetworkReply::ContentNotFoundError)
+            return Failed(Outcome::Absent, QStringLiteral("no such file"));
+        if (status != 0) {
+            const QByteArray retryAfter = reply->rawHeader("Retry-After");
+            return FromStatus(status, retryAfter.isEmpty()
+                                          ? -1
+                                          : ParseRetryAfterMs(retryAfter, QDateTime::currentMSecsSinceEpoch()));
+        }
+        switch (err) {
+        case QNetworkReply::ConnectionRefusedError: return Failed(Outcome::Retry, QStringLiteral("connection refused"));
+        case QNetworkReply::HostNotFoundError: return Failed(Outcome::Retry, QStringLiteral("host not found (DNS)"));
+        case QNetworkReply::TimeoutError: return Failed(Outcome::Retry, QStringLiteral("timeout"));
+        case QNetworkReply::RemoteHostClosedError:
+            return Failed(Outcome::Retry, QStringLiteral("connection closed before the tile was complete"));
+        default: return Failed(Outcome::Retry, QStringLiteral("network error: %1").arg(reply->errorString()));
+        }
     }
 
     void Work() {
-        std::unique_ptr<QNetworkAccessManager> nam;
-        if (!source.IsLocal()) nam = std::make_unique<QNetworkAccessManager>();
+        QNetworkAccessManager* nam = nullptr;  // only for https and file URLs
+        CHttpClient http;
         TileJob job;
         int attempt = 0;
         while (Take(job, attempt)) {
             ++requests;
             Result r;
-            if (!WaitTurn()) r.outcome = Outcome::Abandoned;
-            else if (source.IsLocal()) r = Judge(source.Render(job));
-            else r = Fetch(*nam, job);
-            Complete(job, attempt, r);
+            QString url;
+            if (!WaitTurn()) {
+                r.outcome = Outcome::Abandoned;
+            } else if (source.IsLocal()) {
+                r = Judge(source.Render(job));
+            } else {
+                QNetworkRequest request = source.Request(job);
+                const QUrl& target = request.url();
+                if (target.isEmpty()) {
+                    r = Failed(Outcome::Absent, QStringLiteral("no URL for this tile"));
+                } else {
+                    if (!request.hasRawHeader("User-Agent")) request.setRawHeader("User-Agent", DefaultUserAgent());
+                    const QByteArray encoded = target.toEncoded();
+                    url = QString::fromUtf8(encoded);
+                    if (target.scheme() == QLatin1String("http") && target.userInfo().isEmpty())
+                        r = FetchHttp(http, nam, request, encoded);
+                    else
+                        r = Fetch(Manager(nam), request);
+                }
+            }
+            Complete(job, attempt, r, url);
         }
+        delete nam;
     }
 
     DownloadCounts Snapshot() const {
@@ -327,7 +454,8 @@ struct CTileDownloader::Private {
         c.present = present;
         c.stored = stored;
         c.failed = failed;
-        c.missing = missing;
+        c.absent = absent;
+        c.knownAbsent = knownAbsent;
         c.unreadable = unreadable;
         c.requests = requests;
         c.bytes = bytes;
@@ -359,6 +487,17 @@ DownloadCounts CTileDownloader::Counts() const { return d->Snapshot(); }
 QString CTileDownloader::LastError() const {
     std::lock_guard<std::mutex> lock(d->mutex);
     return d->error;
+}
+
+std::vector<FailureGroup> CTileDownloader::Failures() const {
+    std::vector<FailureGroup> out;
+    {
+        std::lock_guard<std::mutex> lock(d->mutex);
+        for (const auto& entry : d->failures) out.push_back(entry.second);
+    }
+    std::stable_sort(out.begin(), out.end(),
+                     [](const FailureGroup& a, const FailureGroup& b) { return a.count > b.count; });
+    return out;
 }
 
 DownloadEnd CTileDownloader::Run(const std::atomic<bool>& stop,
@@ -393,7 +532,7 @@ DownloadEnd CTileDownloader::Run(const std::atomic<bool>& stop,
     if (progress) progress(c);
     if (d->writeFailed) return DownloadEnd::WriteFailed;
     // A stop raised after the last tile changes nothing: the run is complete.
-    const bool complete = c.present + c.stored + c.failed + c.missing + c.unreadable >= c.planned;
+    const bool complete = c.present + c.stored + c.failed + c.absent + c.knownAbsent + c.unreadable >= c.planned;
     return complete ? DownloadEnd::Finished : DownloadEnd::Interrupted;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "storage/TaskEnums.h"
 #include "tools/vtcore/TileSource.h"
 
 #include <QString>
@@ -7,6 +8,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class CIdxFileDepository;
 
@@ -21,18 +23,35 @@ struct DownloadOptions {
     int timeoutMs = 15000;     // whole request, connection to last byte
     int invalidImageSize = 0;  // length of the provider's "no tile" image; 0 = none
     bool acceptAnyBody = false;  // elevation tiles are not images
+    bool retryAbsent = false;    // ask again for tiles recorded as absent at the source
+    int maxRetryAfterMs = 600000;  // longest Retry-After pause honoured
 };
 
-// Tile counts of one run. present + stored + failed + missing + (what is left) = planned.
+// Slot state of a tile the source does not have (HTTP 404 or 410, an empty answer, the provider's
+// "no tile" image, a file that is not there). The library reads it as a slot without data
+// (QUERY_NO_DATA) that IsNeedDownload leaves alone, so no reader takes it for a tile and no
+// downloader asks for it again unless told to.
+constexpr ENUM_BLOCK_STATE kBlockAbsent = static_cast<ENUM_BLOCK_STATE>(4);
+
+// Tile counts of one run. present + stored + failed + absent + knownAbsent + unreadable + (what is
+// left) = planned.
 struct DownloadCounts {
     long long planned = 0;   // tiles of the selected levels inside the region
     long long present = 0;   // had data before this run
     long long stored = 0;    // written in this run
     long long failed = 0;    // given up after the retries; marked for another run
-    long long missing = 0;   // the source has no such tile (404, empty, "no tile" image); marked
+    long long absent = 0;    // found absent at the source in this run (404, 410, empty, "no tile" image)
+    long long knownAbsent = 0;  // recorded absent by an earlier run and not asked for again
     long long unreadable = 0;  // slots whose state could not be read; left alone
     long long requests = 0;  // attempts, retries included
     long long bytes = 0;     // tile bytes written
+};
+
+// Tiles given up for one reason ("connection refused", "HTTP 503", "not an image", ...).
+struct FailureGroup {
+    QString reason;
+    long long count = 0;
+    QString exampleUrl;  // the first tile that failed so
 };
 
 enum class DownloadEnd {
@@ -42,9 +61,12 @@ enum class DownloadEnd {
 };
 
 // Fetches the tiles of an open, writable depository whose slots need data (waiting, failed or
-// damaged; see IsNeedDownload), on `threads` threads with their own network managers. A tile's
-// bytes are written (appended, then the slot repointed) by the thread that fetched them, so every
-// tile is either complete in the depository or absent. Failures are marked BLOCK_EMPTY.
+// damaged; see IsNeedDownload), on `threads` threads, each with its own kept-alive connections
+// (plain http) or network manager (https, file). A tile's bytes are written (appended, then the
+// slot repointed) by the thread that fetched them, so every tile is either complete in the
+// depository or not there. Failures are marked BLOCK_EMPTY, tiles the source does not have
+// kBlockAbsent. Every failure is written to the library's log with its URL and reason. A 429 or
+// 503 answer with Retry-After holds every thread's next request until that time.
 class CTileDownloader {
 public:
     CTileDownloader(CIdxFileDepository& depository, const ITileSource& source, const DownloadOptions& options);
@@ -58,6 +80,8 @@ public:
                     int intervalMs);
     DownloadCounts Counts() const;
     QString LastError() const;  // why a write failed
+    // The failed tiles grouped by reason, the largest group first.
+    std::vector<FailureGroup> Failures() const;
 
 private:
     struct Private;

@@ -3,7 +3,10 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include <QByteArray>
+
 #include <atomic>
+#include <functional>
 
 // The vtcore command-line tool as a library: the program's main() and the tests call RunVtcore.
 namespace VtCli {
@@ -29,5 +32,10 @@ bool StderrIsTerminal();
 // process-wide timer thread reports its shutdown on standard output, which would spoil output that
 // other programs read (plan --json, tasks --json).
 void DetachStdout();
+// Runs `work` with the process's standard error (file descriptor 2) caught and returns what was
+// written to it meanwhile (what fits a pipe; the rest is dropped). Libraries that print straight to
+// it, such as libpng's default error handler, are kept off the terminal. No other thread should
+// write to standard error meanwhile.
+QByteArray CaptureStderr(const std::function<void()>& work);
 
 }  // namespace VtCli

@@ -168,6 +168,8 @@ TEST_F(GridDownload, VerifyFindsDamageAndRepairLetsDownloadFetchItAgain) {
     v = RunTool({QStringLiteral("verify"), m_idx});
     EXPECT_EQ(v.code, VtCli::kExitIncomplete);
     EXPECT_TRUE(v.out.contains(QStringLiteral("not a decodable image"))) << qPrintable(v.out);
+    // libpng's complaint is part of the problem line, not a raw line on standard error.
+    EXPECT_TRUE(v.out.contains(QStringLiteral("(libpng error: "))) << qPrintable(v.out);
 
     v = RunTool({QStringLiteral("verify"), m_idx, QStringLiteral("--repair")});
     EXPECT_EQ(v.code, VtCli::kExitOk) << qPrintable(v.out);

@@ -1,12 +1,17 @@
-// Downloads from a real HTTP server on 127.0.0.1 that answers some tiles with 404s, slow replies,
-// dropped connections, bodies cut short, server errors and error pages.
+// Downloads from a real HTTP server on 127.0.0.1 that answers some tiles with 404s, 410s, empty
+// answers, slow replies, dropped connections, bodies cut short, server errors, error pages and
+// Retry-After.
 #include "LocalTileServer.h"
 #include "VtcoreTestSupport.h"
 
 #include "catalog/DataFactory.h"
+#include "tools/vtcore/Downloader.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
+#include <QLocale>
+#include <QRegularExpression>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QSet>
@@ -14,19 +19,24 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <functional>
+
 using namespace VtTest;
 
 namespace {
 
 constexpr int kRetries = 2;
 
-enum class Kind { Good, NotFound, SlowButInTime, DropOnce, CutOnce, TimeoutOnce, ServerError, ErrorPage };
+enum class Kind { Good, NotFound, Gone, Empty, SlowButInTime, DropOnce, CutOnce, TimeoutOnce, ServerError, ErrorPage };
 
 // A fixed mix of behaviours by tile; the first four kinds of trouble heal on a retry.
 Kind KindOf(int z, int x, int y) {
     const int h = (x * 7 + y * 13 + z * 31) % 29;
     switch (h) {
-    case 3: case 17: return Kind::NotFound;
+    case 3: return Kind::NotFound;
+    case 17: return Kind::Gone;
+    case 24: return Kind::Empty;
     case 5: return Kind::SlowButInTime;
     case 8: case 22: return Kind::DropOnce;
     case 11: return Kind::CutOnce;
@@ -37,16 +47,19 @@ Kind KindOf(int z, int x, int y) {
     }
 }
 
-bool Servable(int z, int x, int y) {
-    const Kind k = KindOf(z, x, y);
-    return k != Kind::NotFound && k != Kind::ServerError && k != Kind::ErrorPage;
-}
+bool Absent(Kind k) { return k == Kind::NotFound || k == Kind::Gone || k == Kind::Empty; }
+bool Failing(Kind k) { return k == Kind::ServerError || k == Kind::ErrorPage; }
 
-TileReply FlakyRule(int z, int x, int y, int attempt) {
+// `healed`: the server errors and error pages are over.
+TileReply FlakyRule(int z, int x, int y, int attempt, bool healed = false) {
     TileReply r;
-    switch (KindOf(z, x, y)) {
+    const Kind kind = KindOf(z, x, y);
+    if (healed && Failing(kind)) return r;
+    switch (kind) {
     case Kind::Good: break;
     case Kind::NotFound: r.status = 404; break;
+    case Kind::Gone: r.status = 410; break;
+    case Kind::Empty: r.empty = true; break;
     case Kind::SlowButInTime: r.delayMs = 150; break;
     case Kind::DropOnce: r.drop = attempt == 1; break;
     case Kind::CutOnce: r.cutShort = attempt == 1; break;
@@ -77,50 +90,149 @@ protected:
 
 }  // namespace
 
-TEST_F(HttpDownload, ServableTilesArriveByteForByteFailuresAreMarkedAndASecondRunAsksOnlyForTheRest) {
-    CLocalTileServer server(FlakyRule);
+TEST_F(HttpDownload, TilesArriveByteForByteAbsentTilesAreNotAskedAgainAndFailuresAreExplained) {
+    std::atomic<bool> healed{false};
+    CLocalTileServer server([&](int z, int x, int y, int attempt) { return FlakyRule(z, x, y, attempt, healed); });
     const QString idx = m_dir.filePath(QStringLiteral("flaky.idx"));
     const RunResult first = Download(idx, server);
-    // Some tiles can never be had, so the run ends incomplete.
+    // Server errors and error pages remain, so the run ends incomplete.
     ASSERT_EQ(first.code, VtCli::kExitIncomplete) << qPrintable(first.out + first.err);
 
     const TileMap tiles = ReadTiles(idx);
     const auto states = ReadStates(idx);
     ASSERT_GT(states.size(), 100);
-    QSet<QByteArray> kinds;
-    QList<std::tuple<int, int, int>> missing;
+    QSet<int> kinds;
+    QList<std::tuple<int, int, int>> failing, absent;
     for (auto it = states.begin(); it != states.end(); ++it) {
         const auto [z, x, y] = it.key();
-        kinds.insert(QByteArray::number(int(KindOf(z, x, y))));
-        if (Servable(z, x, y)) {
+        const Kind kind = KindOf(z, x, y);
+        kinds.insert(int(kind));
+        if (Absent(kind)) {
+            // An answer about the tile: asked once, recorded apart from failures.
+            EXPECT_EQ(it.value(), VtCli::kBlockAbsent) << z << "/" << x << "/" << y;
+            EXPECT_EQ(server.Requests(z, x, y), 1) << z << "/" << x << "/" << y;
+            absent.append(it.key());
+        } else if (Failing(kind)) {
+            EXPECT_EQ(it.value(), BLOCK_EMPTY) << z << "/" << x << "/" << y;  // fetched again next time
+            EXPECT_EQ(server.Requests(z, x, y), 1 + kRetries) << z << "/" << x << "/" << y;
+            failing.append(it.key());
+        } else {
             EXPECT_EQ(it.value(), BLOCK_HAS_DATA) << z << "/" << x << "/" << y;
             EXPECT_EQ(tiles.value(it.key()), CLocalTileServer::TileBytes(z, x, y)) << z << "/" << x << "/" << y;
-        } else {
-            EXPECT_EQ(it.value(), BLOCK_EMPTY) << z << "/" << x << "/" << y;  // marked: fetched again next time
-            missing.append(it.key());
-            // A 404 is an answer: asked once. Errors are asked 1 + retries times.
-            const int expected = KindOf(z, x, y) == Kind::NotFound ? 1 : 1 + kRetries;
-            EXPECT_EQ(server.Requests(z, x, y), expected) << z << "/" << x << "/" << y;
         }
     }
-    EXPECT_EQ(kinds.size(), 8) << "every kind of reply occurs in the region";
-    EXPECT_EQ(tiles.size() + missing.size(), states.size());
+    EXPECT_EQ(kinds.size(), 10) << "every kind of reply occurs in the region";
+    EXPECT_EQ(tiles.size() + failing.size() + absent.size(), states.size());
 
-    // The task row tells the same story.
+    // The summary groups the failures by reason, each with a count and one of its URLs; the log
+    // beside the depository names every failed tile.
+    const auto countOf = [&](bool (*pick)(Kind), Kind k) {
+        int n = 0;
+        for (const auto& key : pick == Failing ? failing : absent) n += KindOf(std::get<0>(key), std::get<1>(key), std::get<2>(key)) == k;
+        return n;
+    };
+    const QString prefix = QStringLiteral("http://127.0.0.1:%1/").arg(server.Port());
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("\n +%1  HTTP 503, e\\.g\\. %2")
+                                       .arg(countOf(Failing, Kind::ServerError))
+                                       .arg(QRegularExpression::escape(prefix)))
+                    .match(first.out)
+                    .hasMatch())
+        << qPrintable(first.out);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("\n +%1  not an image, e\\.g\\. %2")
+                                       .arg(countOf(Failing, Kind::ErrorPage))
+                                       .arg(QRegularExpression::escape(prefix)))
+                    .match(first.out)
+                    .hasMatch())
+        << qPrintable(first.out);
+    EXPECT_TRUE(first.out.contains(QStringLiteral("absent     %1 absent at the source").arg(absent.size())))
+        << qPrintable(first.out);
+    QFile log(m_dir.filePath(QStringLiteral("flaky.log")));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly)) << "the library's log beside the depository";
+    const QByteArray logText = log.readAll();
+    for (const auto& [z, x, y] : failing)
+        EXPECT_TRUE(logText.contains(QStringLiteral("%1%2/%3/%4.png").arg(prefix).arg(z).arg(x).arg(y).toUtf8()));
+
+    // info counts absent tiles in a column of their own.
+    const RunResult info = RunTool({QStringLiteral("info"), idx});
+    EXPECT_TRUE(info.out.contains(QRegularExpression(QStringLiteral("absent"))));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("total +%1 +%2 +0 +%3 +%4 ")
+                                       .arg(states.size()).arg(tiles.size()).arg(failing.size()).arg(absent.size()))
+                    .match(info.out).hasMatch()) << qPrintable(info.out);
+
+    // Again: exactly the failed tiles are asked for; absent ones are not.
+    server.ResetCounts();
+    const QStringList again = {QStringLiteral("download"), idx, QStringLiteral("--source"), server.UrlTemplate(),
+                               QStringLiteral("--retries"), QStringLiteral("0"), QStringLiteral("--quiet")};
+    EXPECT_EQ(RunTool(again).code, VtCli::kExitIncomplete);
+    EXPECT_EQ(server.TotalRequests(), failing.size());
+    for (const auto& key : failing) EXPECT_EQ(server.Requests(std::get<0>(key), std::get<1>(key), std::get<2>(key)), 1);
+    EXPECT_EQ(ReadTiles(idx), tiles);
+
+    // Once the server has healed, what is left is absent: the run is complete.
+    healed = true;
+    server.ResetCounts();
+    RunResult healedRun = RunTool(again);
+    EXPECT_EQ(healedRun.code, VtCli::kExitOk) << qPrintable(healedRun.out);
+    EXPECT_EQ(server.TotalRequests(), failing.size());
     DataFactory::setApplicationDir(m_dir.path());
     const QList<DownloadTask> rows = DataFactory::getTaskList();
     ASSERT_EQ(rows.size(), 1);
-    EXPECT_EQ(rows[0].state, TASK_STATE_FAILED);
-    EXPECT_EQ(DataFactory::getProgress(rows[0].ID), QStringLiteral("%1/%2").arg(tiles.size()).arg(states.size()));
+    EXPECT_EQ(rows[0].state, TASK_STATE_COMPLETED);
+    EXPECT_EQ(DataFactory::getProgress(rows[0].ID),
+              QStringLiteral("%1/%2").arg(tiles.size() + failing.size()).arg(states.size()));
 
-    // Again: exactly the tiles without data are asked for, nothing else.
+    // --retry-absent asks for them once more.
     server.ResetCounts();
-    const RunResult second = RunTool({QStringLiteral("download"), idx, QStringLiteral("--source"), server.UrlTemplate(),
-                                      QStringLiteral("--retries"), QStringLiteral("0"), QStringLiteral("--quiet")});
-    EXPECT_EQ(second.code, VtCli::kExitIncomplete);
-    EXPECT_EQ(server.TotalRequests(), missing.size());
-    for (const auto& key : missing) EXPECT_EQ(server.Requests(std::get<0>(key), std::get<1>(key), std::get<2>(key)), 1);
-    EXPECT_EQ(ReadTiles(idx), tiles);
+    EXPECT_EQ(RunTool(again + QStringList{QStringLiteral("--retry-absent")}).code, VtCli::kExitOk);
+    EXPECT_EQ(server.TotalRequests(), absent.size());
+    EXPECT_EQ(RunTool({QStringLiteral("verify"), idx}).code, VtCli::kExitOk);
+}
+
+TEST_F(HttpDownload, RetryAfterHoldsEveryRequestUntilTheServersTime) {
+    struct Row {
+        int status;
+        std::function<QByteArray()> value;  // the Retry-After value, made when the answer is sent
+    };
+    const Row rows[] = {
+        {429, [] { return QByteArray("1"); }},  // delta seconds
+        // An HTTP date two seconds ahead: a pause of more than one second either way.
+        {503, [] {
+             return QLocale::c()
+                 .toString(QDateTime::currentDateTimeUtc().addSecs(2), QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'"))
+                 .toLatin1();
+         }},
+    };
+    for (const Row& row : rows) {
+        QMutex mutex;
+        QList<qint64> starts;
+        qint64 answered = 0;  // when the Retry-After went out
+        CLocalTileServer server([&](int z, int x, int y, int attempt) {
+            QMutexLocker lock(&mutex);
+            starts.append(QDateTime::currentMSecsSinceEpoch());
+            TileReply r;
+            if (z == 3 && x == 6 && y == 3 && attempt == 1) {
+                r.status = row.status;
+                r.headers = "Retry-After: " + row.value() + "\r\n";
+                answered = starts.last();
+            }
+            return r;
+        });
+        const QString idx = m_dir.filePath(QStringLiteral("pause%1.idx").arg(row.status));
+        const RunResult r = RunTool({QStringLiteral("download"), idx, QStringLiteral("--source"), server.UrlTemplate(),
+                                     QStringLiteral("--extent"), QStringLiteral("90,10,140,55"), QStringLiteral("--levels"),
+                                     QStringLiteral("1-6"), QStringLiteral("--backoff"), QStringLiteral("10"),
+                                     QStringLiteral("--threads"), QStringLiteral("4"), QStringLiteral("--quiet")});
+        ASSERT_EQ(r.code, VtCli::kExitOk) << row.status << qPrintable(r.out + r.err);
+        EXPECT_EQ(server.Requests(3, 6, 3), 2) << row.status;
+        QMutexLocker lock(&mutex);
+        ASSERT_GT(answered, 0) << row.status;
+        // Requests already on their way may arrive just after the answer; then nothing until the
+        // time has passed.
+        int during = 0;
+        for (qint64 t : starts) during += t > answered + 200 && t < answered + 900;
+        EXPECT_EQ(during, 0) << row.status;
+        EXPECT_GE(starts.last() - answered, 900) << row.status;
+    }
 }
 
 TEST_F(HttpDownload, HeadersAndRateLimitReachTheServer) {
@@ -177,7 +289,8 @@ TEST_F(HttpDownload, ProviderNoTileImagesAndOversizedBodiesAreNotStored) {
         const int x = std::get<1>(it.key());
         ++seen[x % 2 == 0 ? 1 : x % 4 == 1 ? 2 : 0];
         const bool kept = x % 2 == 1 && x % 4 != 1;
-        EXPECT_EQ(it.value(), kept ? BLOCK_HAS_DATA : BLOCK_EMPTY) << x;
+        // The no-tile image says the tile is absent; an oversized body is a failure.
+        EXPECT_EQ(it.value(), kept ? BLOCK_HAS_DATA : x % 2 == 0 ? VtCli::kBlockAbsent : BLOCK_EMPTY) << x;
         // Neither is retried: asking again gives the same answer.
         if (!kept) {
             EXPECT_EQ(server.Requests(std::get<0>(it.key()), x, std::get<2>(it.key())), 1);

@@ -107,7 +107,7 @@ void CLocalTileServer::run() {
         const char* reason = r.status == 200 ? "OK" : r.status == 404 ? "Not Found" : "Error";
         QByteArray head = "HTTP/1.1 " + QByteArray::number(r.status) + " " + reason +
                           "\r\nContent-Type: image/png\r\nContent-Length: " + QByteArray::number(body.size()) +
-                          "\r\nConnection: keep-alive\r\n\r\n";
+                          "\r\nConnection: keep-alive\r\n" + r.headers + "\r\n";
         if (r.cutShort) {
             socket->write(head + body.left(body.size() / 2));
             socket->flush();
@@ -128,7 +128,8 @@ void CLocalTileServer::run() {
             const QList<QByteArray> line = request.left(request.indexOf("\r\n")).split(' ');
             int z = 0, x = 0, y = 0;
             const TileReply r = Decide(request, line.size() >= 2 ? line[1] : QByteArray(), z, x, y);
-            const QByteArray body = !r.body.isEmpty()  ? r.body
+            const QByteArray body = r.empty            ? QByteArray()
+                                    : !r.body.isEmpty()  ? r.body
                                     : r.status != 200 ? QByteArray()
                                     : z < 0           ? TileBytes(0, 0, 0)
                                                       : TileBytes(z, x, y);

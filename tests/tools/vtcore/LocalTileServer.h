@@ -21,6 +21,8 @@ struct TileReply {
     bool drop = false;     // close the connection without an answer
     bool cutShort = false; // send the headers and half the body, then close
     QByteArray body;       // replaces the tile's bytes when not empty
+    bool empty = false;    // a body of no bytes
+    QByteArray headers;    // further header lines, each ending in "\r\n"
 };
 
 class CLocalTileServer : public QThread {
