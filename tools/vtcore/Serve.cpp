@@ -7,20 +7,23 @@
 #include "tools/vtcore/ServeSite.h"
 #include "tools/vtcore/Vtcore.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QEvent>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QHostAddress>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -57,12 +60,12 @@ public:
 
 private:
     void Emit(const QByteArray& line) {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
         std::fflush(stdout);
     }
     bool m_quiet;
-    QMutex m_mutex;
+    std::mutex m_mutex;
 };
 
 class CServeSocket : public QTcpSocket {
@@ -90,30 +93,82 @@ QByteArray LinkHost(const HttpRequest& request, const QTcpSocket& socket) {
 class CServeWorker {
 public:
     CServeWorker(const CServeSite& site, CAccessLog& log, std::atomic<int>& connections)
-        : m_site(site), m_log(log), m_connections(connections), m_hub(new QObject) {
-        m_hub->moveToThread(&m_thread);
-        QObject::connect(&m_thread, &QThread::finished, m_hub, &QObject::deleteLater);
-        m_thread.start();
-        QMetaObject::invokeMethod(m_hub, [this] {
-            auto* sweep = new QTimer(m_hub);
-            QObject::connect(sweep, &QTimer::timeout, m_hub, [this] { Sweep(); });
-            sweep->start(kSweepMs);
-        });
+        : m_site(site), m_log(log), m_connections(connections) {
+        m_thread = std::thread([this] { Run(); });
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_ready.wait(lock, [this] { return m_hub != nullptr; });
     }
+    // Closes the worker's connections and joins its thread.
     ~CServeWorker() {
-        m_thread.quit();
-        m_thread.wait();
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+        }
+        QCoreApplication::postEvent(m_hub, new QEvent(kWakeEvent));
+        m_thread.join();
     }
     CServeWorker(const CServeWorker&) = delete;
     CServeWorker& operator=(const CServeWorker&) = delete;
 
+    // Hands an accepted socket to this worker (from the accepting thread).
     void Adopt(qintptr fd) {
-        QMetaObject::invokeMethod(m_hub, [this, fd] { AdoptHere(fd); }, Qt::QueuedConnection);
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_incoming.push_back(fd);
+        }
+        QCoreApplication::postEvent(m_hub, new QEvent(kWakeEvent));
+    }
+
+private:
+    static constexpr QEvent::Type kWakeEvent = QEvent::Type(QEvent::User + 17);
+
+    // Receives the wake-ups; sockets are its children and end with it.
+    class CHub : public QObject {
+    public:
+        explicit CHub(CServeWorker& worker) : m_worker(worker) {}
+        bool event(QEvent* e) override {
+            if (e->type() != kWakeEvent) return QObject::event(e);
+            m_worker.TakeIncoming();
+            return true;
+        }
+
+    private:
+        CServeWorker& m_worker;
+    };
+
+    // The thread: its own event loop. Sockets and descriptors pass between threads only under
+    // m_mutex, so that the hand-over is plain to see (also for ThreadSanitizer).
+    void Run() {
+        QEventLoop loop;
+        CHub hub(*this);
+        QTimer sweep;
+        QObject::connect(&sweep, &QTimer::timeout, &hub, [this] { Sweep(); });
+        sweep.start(kSweepMs);
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_loop = &loop;
+            m_hub = &hub;
+        }
+        m_ready.notify_all();
+        loop.exec();
+        qDeleteAll(hub.children());  // before the hub: their slots refer to it
+    }
+
+    void TakeIncoming() {
+        std::vector<qintptr> fds;
+        bool stop = false;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            fds.swap(m_incoming);
+            stop = m_stop;
+        }
+        for (qintptr fd : fds) AdoptHere(fd);
+        if (stop) m_loop->quit();
     }
 
 private:
     void AdoptHere(qintptr fd) {
-        auto* s = new CServeSocket(m_hub);
+        auto* s = new CServeSocket(m_hub);  // in this thread, whose loop serves it
         if (!s->setSocketDescriptor(fd)) {
             ::close(int(fd));
             delete s;
@@ -183,8 +238,13 @@ private:
     const CServeSite& m_site;
     CAccessLog& m_log;
     std::atomic<int>& m_connections;
-    QThread m_thread;
-    QObject* m_hub;  // lives in m_thread; parent of its connections
+    std::mutex m_mutex;
+    std::condition_variable m_ready;
+    std::vector<qintptr> m_incoming;  // accepted, not yet adopted
+    bool m_stop = false;
+    QObject* m_hub = nullptr;       // set once the thread runs; parent of its connections
+    QEventLoop* m_loop = nullptr;
+    std::thread m_thread;
 };
 
 class CAcceptor : public QTcpServer {

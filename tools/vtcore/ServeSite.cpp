@@ -16,10 +16,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QMutexLocker>
 #include <QUrl>
 
 #include <algorithm>
+#include <mutex>
 #include <sys/stat.h>
 
 namespace VtCli {
@@ -164,15 +164,15 @@ struct CServeSite::Served {
     QString name;
     QString idxPath;
     QString datPath;
-    mutable QMutex mutex;
+    mutable std::mutex mutex;
     std::shared_ptr<const Snapshot> snapshot;
 
     std::shared_ptr<const Snapshot> Get() const {
-        QMutexLocker lock(&mutex);
+        std::lock_guard<std::mutex> lock(mutex);
         return snapshot;
     }
     void Set(std::shared_ptr<const Snapshot> s) {
-        QMutexLocker lock(&mutex);
+        std::lock_guard<std::mutex> lock(mutex);
         snapshot = std::move(s);
     }
 };

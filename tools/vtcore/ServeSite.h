@@ -19,7 +19,6 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QMutex>
 #include <QPair>
 #include <QString>
 #include <QStringList>
