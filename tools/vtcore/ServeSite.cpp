@@ -3,6 +3,7 @@
 #include "core/log/VtLog.h"
 #include "storage/IdxFileDepository.h"
 #include "tools/vtcore/Commands_p.h"
+#include "tools/vtcore/DepositoryLock.h"
 #include "tools/vtcore/Region.h"
 #include "tools/vtcore/TileExport.h"
 
@@ -68,6 +69,7 @@ QByteArray StateWord(long long offset) {
     case BLOCK_EMPTY: return "failed";
     case BLOCK_WAITING: return "waiting";
     case BLOCK_DAMAGED: return "damaged";
+    case 4: return "absent";  // the source has no such tile (recorded by vtcore download)
     case BLOCK_SKIPPED_LEVEL: return "outside";
     default: return offset < 0 ? "invalid" : "state-" + QByteArray::number(offset);
     }
@@ -371,9 +373,13 @@ ServeReply CServeSite::Index() const {
         const QString link = QString::fromLatin1(NameInUrl(served->name));
         html += QStringLiteral("<tr><td><a href=\"/%1/\">%2</a></td>").arg(link, served->name.toHtmlEscaped());
         if (s->dep) {
-            html += QStringLiteral("<td>%1</td><td>%2</td><td>%3</td>")
+            const long long writer = CDepositoryLock::Holder(served->idxPath);
+            const QString note = writer == 0 ? QString()
+                                 : writer < 0 ? QStringLiteral(" (being downloaded into)")
+                                              : QStringLiteral(" (being downloaded into by process %1)").arg(writer);
+            html += QStringLiteral("<td>%1</td><td>%2</td><td>%3%4</td>")
                         .arg(s->mapTypeText.toHtmlEscaped(), FormatLevels(s->headerLevels),
-                             FormatCount(s->stored));
+                             FormatCount(s->stored), note);
         } else {
             html += QStringLiteral("<td colspan=\"3\">unavailable: %1</td>").arg(s->reason.toHtmlEscaped());
         }
@@ -511,8 +517,8 @@ ServeReply CServeSite::States(const Snapshot& s, const QByteArray& query) const 
     if ((long long)(x1 - x0 + 1) * (y1 - y0 + 1) > kMaxStateTiles)
         return Plain(400, "at most " + QByteArray::number(kMaxStateTiles) + " tiles per request");
     // One character per tile, rows from y0, columns from x0: the slot's state digit ('2' stored,
-    // '1' waiting, '0' failed, '3' damaged, '6' outside the region or level), '-' where the
-    // depository has no slot, '?' for states outside 0..9.
+    // '1' waiting, '0' failed, '3' damaged, '4' absent at the source, '6' outside the region or
+    // level), '-' where the depository has no slot, '?' for states outside 0..9.
     QByteArray states;
     states.reserve((x1 - x0 + 1) * (y1 - y0 + 1));
     const LevelGrid* g = s.Grid(z);

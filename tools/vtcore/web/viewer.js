@@ -3,10 +3,11 @@
 (function () {
   'use strict';
 
-  var STATE_NAMES = { '0': 'failed', '1': 'waiting', '2': 'stored', '3': 'damaged', '6': 'outside',
+  var STATE_NAMES = { '0': 'failed', '1': 'waiting', '2': 'stored', '3': 'damaged', '4': 'absent', '6': 'outside',
                       '-': 'no slot', '?': 'unknown state' };
   var STATE_COLOURS = { '0': 'rgba(220, 30, 30, 0.45)', '1': 'rgba(40, 90, 230, 0.35)',
-                        '3': 'rgba(255, 140, 0, 0.55)', '6': 'rgba(90, 90, 90, 0.25)',
+                        '3': 'rgba(255, 140, 0, 0.55)', '4': 'rgba(120, 120, 120, 0.4)',
+                        '6': 'rgba(90, 90, 90, 0.25)',
                         '?': 'rgba(160, 0, 160, 0.45)' };
   var MAX_STATE_TILES = 65536;
 
