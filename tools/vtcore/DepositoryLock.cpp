@@ -33,14 +33,21 @@ bool CDepositoryLock::Acquire(const QString& idxPath, QString& error) {
     const QString path = LockPath(idxPath);
     const QByteArray native = QFile::encodeName(path);
     // A few rounds: the previous holder may remove the file between our open and our lock.
-    for (int round = 0; round < 8; ++round) {
+    for (int round = 0; round < 50; ++round) {
         const int fd = open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
         if (fd < 0) {
             error = QStringLiteral("cannot create the lock file %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
             return false;
         }
-        if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            const int why = errno;
+        // Holder() looks with a shared lock of a few microseconds; a holder keeps the lock for the
+        // whole command. A few short retries tell the two apart.
+        int why = 0;
+        for (int tries = 0; tries < 10; ++tries) {
+            why = flock(fd, LOCK_EX | LOCK_NB) == 0 ? 0 : errno;
+            if (why != EWOULDBLOCK) break;
+            usleep(10000);
+        }
+        if (why != 0) {
             const long long pid = why == EWOULDBLOCK ? ReadPid(fd) : 0;
             close(fd);
             m_inUse = why == EWOULDBLOCK;
@@ -68,7 +75,9 @@ bool CDepositoryLock::Acquire(const QString& idxPath, QString& error) {
         m_path = path;
         return true;
     }
-    error = QStringLiteral("cannot lock %1: it keeps being replaced").arg(path);
+    // Other writers keep taking and releasing it: in use all the same.
+    m_inUse = true;
+    error = QStringLiteral("depository in use by process %1 (%2)").arg(Holder(idxPath)).arg(idxPath);
     return false;
 }
 

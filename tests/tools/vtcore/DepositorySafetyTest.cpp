@@ -25,10 +25,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 #include <functional>
 #include <memory>
 #include <sys/types.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
 
 using namespace VtTest;
 
@@ -450,4 +454,47 @@ TEST_F(DepositorySafety, WhatTheUserReads) {
         }
         EXPECT_EQ(FileBytes(db), before);
     }
+}
+
+TEST(DepositoryLock, OneHolderAtATimeAmongManyThreadsWhileOthersLook) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString idx = dir.filePath(QStringLiteral("d.idx"));
+    constexpr int kThreads = 8;
+    constexpr int kTurns = 5;
+    std::atomic<int> inside{0};
+    std::atomic<int> overlaps{0};
+    std::atomic<int> wrongHolder{0};
+    std::atomic<bool> done{false};
+    // Lookers see either no holder or this process, never a stale or foreign one.
+    std::thread looker([&] {
+        while (!done) {
+            const long long h = VtCli::CDepositoryLock::Holder(idx);
+            if (h != 0 && h != getpid() && h != -1) ++wrongHolder;
+        }
+    });
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&] {
+            for (int turns = 0; turns < kTurns;) {
+                VtCli::CDepositoryLock lock;
+                QString error;
+                if (!lock.Acquire(idx, error)) {
+                    if (!lock.InUse()) ++overlaps;  // any other failure is one too
+                    continue;
+                }
+                if (++inside != 1) ++overlaps;
+                QThread::usleep(500);
+                --inside;
+                ++turns;
+            }
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    done = true;
+    looker.join();
+    EXPECT_EQ(overlaps.load(), 0);
+    EXPECT_EQ(wrongHolder.load(), 0);
+    EXPECT_EQ(VtCli::CDepositoryLock::Holder(idx), 0);
+    EXPECT_FALSE(QFileInfo::exists(idx + QStringLiteral(".lock")));
 }
