@@ -1,9 +1,13 @@
 // Tile depository throughput against baselines measured in the same process on the same bytes.
-//   BM_WriteBuffer/T: T threads write 8-32 KiB tiles. plain = one thread appending the same bytes
-//     with buffered fwrite plus the same 12-byte slot updates (the practical limit of the format);
-//     sqlite = the same tiles inserted into an MBTiles-style table (WAL, one transaction per 1000
-//     tiles). Counters: *_MBps and ratio_plain = depository / plain, ratio_sqlite = depository / sqlite.
-//   BM_ReadBuffer: random reads of existing tiles against pread of the same ranges (ratio).
+//   BM_WriteBuffer/T: T threads write 8-32 KiB tiles into a fresh depository. pattern = the same T
+//     threads doing what the format needs and nothing else: claim the data offset with one atomic
+//     addition, pwrite the tile, pwrite the 12-byte offset and length of its slot; plain = one
+//     thread appending the same bytes with buffered fwrite plus the same slot updates; sqlite = the
+//     same tiles inserted into an MBTiles-style table (WAL, one transaction per 1000 tiles).
+//     Counters: *_MBps, ratio_pattern = depository / pattern, ratio_plain, ratio_sqlite.
+//   BM_ReadBuffer/T: T threads read the tiles in random order. pattern = pread of the 20-byte slot,
+//     then pread of the bytes it names (the least a reader of the format does); pread = pread of
+//     the tile alone, its range known beforehand. Counters: ratio_pattern, ratio_pread.
 //   BM_Create: an index of 5.6 million slots against writing as many bytes sequentially (ratio),
 //     with the growth of the resident set while creating.
 //   BM_ConvertToDatIndex / BM_ConvertToTileKey: conversions per second over levels 1 to 18.
@@ -17,6 +21,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -93,6 +98,52 @@ double PlainWrite(const std::string& dir, const std::vector<Bytes>& tiles, const
     return s;
 }
 
+// Runs fn(t) on threads t = 0..n-1 and waits for them.
+template <typename Fn>
+void RunThreads(int n, Fn fn) {
+    std::vector<std::thread> pool;
+    for (int t = 0; t < n; ++t) pool.emplace_back(fn, t);
+    for (std::thread& t : pool) t.join();
+}
+
+// Index and data files of the same sizes as a fresh depository's, for the pattern baselines.
+struct PatternFiles {
+    int dat = -1;
+    int idx = -1;
+    PatternFiles(const std::string& dir, long long slotTotal) {
+        dat = ::open((dir + "/pattern.dat").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+        idx = ::open((dir + "/pattern.idx").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+        const std::vector<unsigned char> header(100, 0);
+        if (::pwrite(dat, header.data(), header.size(), 0) != 100) std::perror("pattern.dat");
+        const std::vector<unsigned char> zeros(static_cast<size_t>(slotTotal) * 20, 0);
+        if (::pwrite(idx, zeros.data(), zeros.size(), 0) != static_cast<ssize_t>(zeros.size())) std::perror("pattern.idx");
+    }
+    ~PatternFiles() {
+        ::close(dat);
+        ::close(idx);
+    }
+};
+
+// The lock-free write pattern: claim the offset atomically, pwrite the tile, pwrite the slot.
+double PatternWrite(const std::string& dir, int threads, long long slotTotal, const std::vector<Bytes>& tiles,
+                    const std::vector<long long>& slotOf) {
+    PatternFiles files(dir, slotTotal);
+    std::atomic<long long> end{100};
+    const Clock::time_point start = Clock::now();
+    RunThreads(threads, [&](int t) {
+        for (size_t i = static_cast<size_t>(t); i < tiles.size(); i += static_cast<size_t>(threads)) {
+            const int length = static_cast<int>(tiles[i].size());
+            const long long offset = end.fetch_add(length);
+            if (::pwrite(files.dat, tiles[i].data(), tiles[i].size(), offset) != length) std::abort();
+            unsigned char field[12];
+            std::memcpy(field, &offset, 8);
+            std::memcpy(field + 8, &length, 4);
+            if (::pwrite(files.idx, field, 12, slotOf[i] * 20 - 12) != 12) std::abort();
+        }
+    });
+    return Seconds(start);
+}
+
 double SqliteWrite(const std::string& dir, const std::vector<Bytes>& tiles, const std::vector<long long>& slotOf) {
     const std::string path = dir + "/tiles.mbtiles";
     std::remove(path.c_str());
@@ -141,37 +192,44 @@ void BM_WriteBuffer(benchmark::State& state) {
     std::mt19937 rng(7);
     for (long long& s : slotOf) s = 1 + static_cast<long long>(rng() % static_cast<unsigned long long>(maxSlot));
     const double bytes = TotalBytes(tiles);
-    double depSeconds = 0, plainSeconds = 0, sqliteSeconds = 0;
+    double depSeconds = 0, patternSeconds = 0, plainSeconds = 0, sqliteSeconds = 0;
+    int round = 0;
     for (auto _ : state) {
-        const Clock::time_point start = Clock::now();
-        std::vector<std::thread> pool;
-        for (int t = 0; t < threads; ++t) {
-            pool.emplace_back([&, t] {
-                for (size_t i = static_cast<size_t>(t); i < tiles.size(); i += static_cast<size_t>(threads)) {
-                    Bytes& tile = const_cast<Bytes&>(tiles[i]);
-                    dep.WriteBuffer(slotOf[i], tile.data(), static_cast<int>(tile.size()), false);
-                }
-            });
+        // Each round starts from fresh files, the depository and the pattern alike, and they take
+        // turns at going first.
+        dep.Close();
+        if (!dep.Create(ChinaTask(9), true, nullptr, BLOCK_WAITING) || !dep.Open(false)) {
+            state.SkipWithError("cannot create the depository");
+            return;
         }
-        for (std::thread& t : pool) t.join();
-        dep.FlushDATFile();
-        dep.FlushIdxFile();
+        if (round % 2 == 1) patternSeconds += PatternWrite(base, threads, maxSlot, tiles, slotOf);
+        const Clock::time_point start = Clock::now();
+        RunThreads(threads, [&](int t) {
+            for (size_t i = static_cast<size_t>(t); i < tiles.size(); i += static_cast<size_t>(threads)) {
+                Bytes& tile = const_cast<Bytes&>(tiles[i]);
+                dep.WriteBuffer(slotOf[i], tile.data(), static_cast<int>(tile.size()), false);
+            }
+        });
         const double s = Seconds(start);
         depSeconds += s;
         state.SetIterationTime(s);
+        if (round++ % 2 == 0) patternSeconds += PatternWrite(base, threads, maxSlot, tiles, slotOf);
         plainSeconds += PlainWrite(base, tiles, slotOf);
         sqliteSeconds += SqliteWrite(base, tiles, slotOf);
     }
     const double n = static_cast<double>(state.iterations());
     state.SetBytesProcessed(static_cast<int64_t>(bytes * n));
     state.counters["dep_MBps"] = bytes * n / depSeconds / 1e6;
+    state.counters["pattern_MBps"] = bytes * n / patternSeconds / 1e6;
     state.counters["plain_MBps"] = bytes * n / plainSeconds / 1e6;
     state.counters["sqlite_MBps"] = bytes * n / sqliteSeconds / 1e6;
+    state.counters["ratio_pattern"] = patternSeconds / depSeconds;
     state.counters["ratio_plain"] = plainSeconds / depSeconds;
     state.counters["ratio_sqlite"] = sqliteSeconds / depSeconds;
 }
 
 void BM_ReadBuffer(benchmark::State& state) {
+    const int threads = static_cast<int>(state.range(0));
     QTemporaryDir dir;
     CIdxFileDepository dep;
     dep.SetIndexFile(dir.path().toStdString() + "/dep.idx");
@@ -198,28 +256,50 @@ void BM_ReadBuffer(benchmark::State& state) {
     std::vector<size_t> order(slotOf.size());
     std::iota(order.begin(), order.end(), 0);
     std::shuffle(order.begin(), order.end(), std::mt19937(3));
-    const int fd = ::open(dep.GetDATFile().c_str(), O_RDONLY);
-    Bytes buf(CIdxFileDepository::kTravelBuffer);
+    const int dat = ::open(dep.GetDATFile().c_str(), O_RDONLY);
+    const int idx = ::open(dep.GetIndexFile().c_str(), O_RDONLY);
+    std::vector<Bytes> buffers(static_cast<size_t>(threads), Bytes(CIdxFileDepository::kTravelBuffer));
+    // Runs read(buffer, i) for every tile, the tiles of the random order dealt out to the threads.
+    auto timed = [&](auto read) {
+        const Clock::time_point start = Clock::now();
+        RunThreads(threads, [&](int t) {
+            Bytes& buf = buffers[static_cast<size_t>(t)];
+            for (size_t k = static_cast<size_t>(t); k < order.size(); k += static_cast<size_t>(threads)) {
+                read(buf, order[k]);
+            }
+        });
+        return Seconds(start);
+    };
     const double bytes = TotalBytes(tiles);
-    double depSeconds = 0, plainSeconds = 0;
+    double depSeconds = 0, patternSeconds = 0, preadSeconds = 0;
     for (auto _ : state) {
-        Clock::time_point start = Clock::now();
-        for (size_t i : order) benchmark::DoNotOptimize(dep.ReadBuffer(slotOf[i], buf.data(), static_cast<int>(buf.size())));
-        const double s = Seconds(start);
+        const double s = timed([&](Bytes& buf, size_t i) {
+            benchmark::DoNotOptimize(dep.ReadBuffer(slotOf[i], buf.data(), static_cast<int>(buf.size())));
+        });
         depSeconds += s;
         state.SetIterationTime(s);
-        start = Clock::now();
-        for (size_t i : order) {
-            benchmark::DoNotOptimize(::pread(fd, buf.data(), static_cast<size_t>(ranges[i].length), ranges[i].offset));
-        }
-        plainSeconds += Seconds(start);
+        patternSeconds += timed([&](Bytes& buf, size_t i) {
+            unsigned char slot[20];
+            if (::pread(idx, slot, 20, (slotOf[i] - 1) * 20) != 20) std::abort();
+            long long offset = 0;
+            int length = 0;
+            std::memcpy(&offset, slot + 8, 8);
+            std::memcpy(&length, slot + 16, 4);
+            benchmark::DoNotOptimize(::pread(dat, buf.data(), static_cast<size_t>(length), offset));
+        });
+        preadSeconds += timed([&](Bytes& buf, size_t i) {
+            benchmark::DoNotOptimize(::pread(dat, buf.data(), static_cast<size_t>(ranges[i].length), ranges[i].offset));
+        });
     }
-    ::close(fd);
+    ::close(dat);
+    ::close(idx);
     const double n = static_cast<double>(state.iterations());
     state.SetBytesProcessed(static_cast<int64_t>(bytes * n));
     state.counters["dep_MBps"] = bytes * n / depSeconds / 1e6;
-    state.counters["pread_MBps"] = bytes * n / plainSeconds / 1e6;
-    state.counters["ratio"] = plainSeconds / depSeconds;
+    state.counters["pattern_MBps"] = bytes * n / patternSeconds / 1e6;
+    state.counters["pread_MBps"] = bytes * n / preadSeconds / 1e6;
+    state.counters["ratio_pattern"] = patternSeconds / depSeconds;
+    state.counters["ratio_pread"] = preadSeconds / depSeconds;
 }
 
 void BM_Create(benchmark::State& state) {
@@ -299,7 +379,7 @@ void BM_ConvertToTileKey(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_WriteBuffer)->Arg(1)->Arg(2)->Arg(4)->Arg(8)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ReadBuffer)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadBuffer)->Arg(1)->Arg(8)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Create)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_ConvertToDatIndex);
 BENCHMARK(BM_ConvertToTileKey);

@@ -17,12 +17,15 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <mutex>
 #include <new>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -116,6 +119,12 @@ void PutLE(unsigned char* out, unsigned long long v, int bytes) {
     for (int i = 0; i < bytes; ++i) out[i] = static_cast<unsigned char>(v >> (8 * i));
 }
 
+unsigned long long GetLE(const unsigned char* in, int bytes) {
+    unsigned long long v = 0;
+    for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | in[i];
+    return v;
+}
+
 // The same 20 bytes CICD_IDX_INDEX serialises to (byte order 1, bit order 1), without a stream:
 // index creation writes millions of slots.
 void EncodeSlot(unsigned char* out, long long mapID, long long offset, int length) {
@@ -132,13 +141,6 @@ bool SerializeHeader(CICD_IDX_FILE_HEADER& header, unsigned char (&buf)[CIdxFile
     return stream.Serialize(header);
 }
 
-// Depository levels are one-based and at most CDatIndexConvert::kMaxLevel deep; deeper levels
-// would make the slot count meaningless.
-bool LevelsAcceptable(const std::vector<int>& levels) {
-    return std::all_of(levels.begin(), levels.end(),
-                       [](int l) { return l >= 1 && l <= CDatIndexConvert::kMaxLevel; });
-}
-
 // Outcome of reading a data-file header.
 enum HeaderRead { HEADER_OK, HEADER_NO_FILE, HEADER_SHORT, HEADER_INVALID };
 
@@ -149,8 +151,7 @@ HeaderRead ReadHeaderFile(const std::string& dat, CICD_IDX_FILE_HEADER& header) 
     if (std::fread(buf, 1, sizeof buf, f.get()) < sizeof buf) return HEADER_SHORT;
     CBinaryMemoryStream stream(1, 1);
     stream.Attach(buf, static_cast<int>(sizeof buf));
-    if (!stream.Deserialize(header) || !header.IsValid() || !LevelsAcceptable(header.m_vecLevels))
-        return HEADER_INVALID;
+    if (!stream.Deserialize(header) || !header.IsValid()) return HEADER_INVALID;
     return HEADER_OK;
 }
 
@@ -176,6 +177,82 @@ ENUM_BLOCK_STATE StateOfOffset(long long offset) {
     return static_cast<ENUM_BLOCK_STATE>(offset);
 }
 
+// The operations that use the open files, counted so that Close can wait for them to end before
+// it closes the files; an operation that starts while Close waits is refused. Entering and
+// leaving are two atomic additions: no operation waits for another.
+class FileUsers {
+public:
+    bool Enter() {
+        users_.fetch_add(1);
+        if (!closing_.load()) return true;
+        Leave();
+        return false;
+    }
+    void Leave() {
+        if (users_.fetch_sub(1) == 1 && closing_.load()) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            drained_.notify_all();
+        }
+    }
+    // Refuses new users and waits until the current ones have left; Admit lets them in again.
+    void Drain() {
+        closing_.store(true);
+        std::unique_lock<std::mutex> lock(mutex_);
+        drained_.wait(lock, [this] { return users_.load() == 0; });
+    }
+    void Admit() { closing_.store(false); }
+
+private:
+    std::atomic<int> users_{0};
+    std::atomic<bool> closing_{false};
+    std::mutex mutex_;
+    std::condition_variable drained_;
+};
+
+// Index writes of this depository, counted per stripe of slots; the last stripe counts writes
+// that span many slots. A file system may copy even a 12-byte write in pieces (one per page it
+// touches) while a concurrent read copies the same bytes, so a reader could see a slot half old,
+// half new. A reader therefore keeps a slot only when no write to its stripe overlapped the read.
+class SlotWrites {
+public:
+    static constexpr int kWide = 64;
+
+    static int StripeOf(long long slot) { return static_cast<int>(slot % kWide); }
+    void Begin(int stripe) { s_[stripe].begun.fetch_add(1, std::memory_order_acq_rel); }
+    void End(int stripe) { s_[stripe].ended.fetch_add(1, std::memory_order_release); }
+
+    struct Mark {
+        unsigned long long own;
+        unsigned long long wide;
+    };
+    Mark Before(int stripe) const {
+        return Mark{s_[stripe].ended.load(std::memory_order_acquire), s_[kWide].ended.load(std::memory_order_acquire)};
+    }
+    // True when every write begun by now had ended when Before was taken. The read in between
+    // is a system call, so the counters are read again after an acquire fence; ThreadSanitizer
+    // takes no fences, and there a read-modify-write of the counters orders the same way.
+    bool Unchanged(int stripe, const Mark& m) const {
+#ifdef __SANITIZE_THREAD__
+        return s_[stripe].begun.fetch_add(0, std::memory_order_acq_rel) == m.own &&
+               s_[kWide].begun.fetch_add(0, std::memory_order_acq_rel) == m.wide;
+#else
+        std::atomic_thread_fence(std::memory_order_acquire);
+        return s_[stripe].begun.load(std::memory_order_relaxed) == m.own &&
+               s_[kWide].begun.load(std::memory_order_relaxed) == m.wide;
+#endif
+    }
+
+private:
+    struct alignas(64) Stripe {
+        mutable std::atomic<unsigned long long> begun{0};
+        std::atomic<unsigned long long> ended{0};
+    };
+    Stripe s_[kWide + 1];
+};
+
+// Reads of one slot that met a write this many times in a row give up (a failed read).
+constexpr int kMaxSlotReadAttempts = 100000;
+
 }  // namespace
 
 struct CIdxFileDepository::Private {
@@ -188,20 +265,43 @@ struct CIdxFileDepository::Private {
 
     std::string idxPath;
     std::string datPath;
-    // Lock order: index, then data. The info mutex is a leaf: nothing is locked while holding it.
+    // Open, Close and Create one at a time.
+    std::mutex life;
+    // Lock order: index, then data. Tile writes and reads take neither: they only enter `users`.
+    // The index lock keeps the operations that write many slots (filling, states by level or
+    // extent) apart; the data lock keeps header writes and repairs apart. The info mutex is a leaf.
     mutable std::recursive_mutex idxLock;
     mutable std::recursive_mutex dataLock;
-    std::FILE* idx = nullptr;
-    std::FILE* dat = nullptr;
+    mutable FileUsers users;
+    mutable SlotWrites slotWrites;
+    std::atomic<std::FILE*> idx{nullptr};
+    std::atomic<std::FILE*> dat{nullptr};
     std::unique_ptr<Info> info{new Info};
     std::atomic<bool> open{false};
-    bool readOnly = false;
+    bool readOnly = false;  // guarded by `life`
     CDatIndexConvert converter;
     std::atomic<long long> slotCount{0};  // slots of levels 1 to the deepest
-    // End of the data file: where the next tile goes. Guarded by dataLock.
-    long long dataEnd = 0;
+    // Where the next tile goes: the end of the data file as this depository knows it.
+    std::atomic<long long> dataEnd{0};
     // Where FillIndex appends slots; guarded by idxLock.
     long long fillPos = 0;
+
+    // One operation's use of the files; null files when closed or closing.
+    class Use {
+    public:
+        explicit Use(const Private& p) : p_(p), in_(p.users.Enter()) {}
+        ~Use() {
+            if (in_) p_.users.Leave();
+        }
+        Use(const Use&) = delete;
+        Use& operator=(const Use&) = delete;
+        std::FILE* Index() const { return in_ ? p_.idx.load(std::memory_order_acquire) : nullptr; }
+        std::FILE* Data() const { return in_ ? p_.dat.load(std::memory_order_acquire) : nullptr; }
+
+    private:
+        const Private& p_;
+        const bool in_;
+    };
 
     // Copies the header into the info block and the task, and refreshes the derived values.
     // The caller holds info->mutex.
@@ -223,44 +323,83 @@ struct CIdxFileDepository::Private {
         converter.SetTileModelViaMap(mapType);
     }
 
-    // Reads one slot. A slot not wholly inside a short index reads as zeros (state 0, no data).
-    // False when the index file is not open or cannot be read.
-    bool ReadSlot(long long slot, CICD_IDX_INDEX& out) const {
-        if (slot < 1 || slot > kMaxSlot) return false;
+    // Reads one slot of the open index `f` without a lock (see SlotWrites). A slot not wholly
+    // inside a short index reads as zeros (state 0, no data). False when the file cannot be read.
+    bool ReadSlotIn(std::FILE* f, long long slot, CICD_IDX_INDEX& out) const {
+        if (f == nullptr || slot < 1 || slot > kMaxSlot) return false;
         unsigned char buf[kSlotSize] = {};
-        {
-            Lock lock(idxLock);
+        const int stripe = SlotWrites::StripeOf(slot);
+        for (int attempt = 0;; ++attempt) {
+            const SlotWrites::Mark mark = slotWrites.Before(stripe);
             size_t got = 0;
-            if (idx == nullptr || !VtReadAt(idx, (slot - 1) * kSlotSize, buf, sizeof buf, got)) return false;
-            // A slot cut by the end of the file is torn: none of its bytes can be trusted.
-            if (got < sizeof buf) std::memset(buf, 0, sizeof buf);
+            if (!VtReadAt(f, (slot - 1) * kSlotSize, buf, sizeof buf, got)) return false;
+            if (slotWrites.Unchanged(stripe, mark)) {
+                // A slot cut by the end of the file is torn: none of its bytes can be trusted.
+                if (got < sizeof buf) std::memset(buf, 0, sizeof buf);
+                break;
+            }
+            if (attempt == kMaxSlotReadAttempts) return false;
+            if (attempt >= 8) std::this_thread::yield();
         }
-        CBinaryMemoryStream stream(1, 1);
-        stream.Attach(buf, static_cast<int>(sizeof buf));
-        return stream.Deserialize(out);
+        // The 20 bytes CICD_IDX_INDEX reads (byte order 1, bit order 1), without a stream: this is
+        // the path of every tile read.
+        out.m_nMapID = static_cast<long long>(GetLE(buf, 8));
+        out.m_nOffset = static_cast<long long>(GetLE(buf + 8, 8));
+        out.m_nLength = static_cast<int>(static_cast<unsigned int>(GetLE(buf + 16, 4)));
+        return true;
     }
 
-    // Reads exactly n bytes at offset; a short read (past the end of the file) fails.
-    bool ReadData(long long offset, unsigned char* buf, int n) const {
-        Lock lock(dataLock);
+    bool ReadSlot(long long slot, CICD_IDX_INDEX& out) const {
+        const Use use(*this);
+        return ReadSlotIn(use.Index(), slot, out);
+    }
+
+    // Reads exactly n bytes at offset of the open data file `f`; a short read (past the end of
+    // the file) fails.
+    static bool ReadDataIn(std::FILE* f, long long offset, unsigned char* buf, int n) {
         size_t got = 0;
-        return dat != nullptr && n >= 0 && VtReadAt(dat, offset, buf, static_cast<size_t>(n), got) &&
+        return f != nullptr && n >= 0 && VtReadAt(f, offset, buf, static_cast<size_t>(n), got) &&
                got == static_cast<size_t>(n);
     }
 
     // Writes the 100-byte header at the start of the data file.
     bool WriteHeader(const unsigned char* buf) {
         Lock lock(dataLock);
-        return dat != nullptr && VtWriteAt(dat, 0, buf, kHeaderSize);
+        const Use use(*this);
+        return use.Data() != nullptr && VtWriteAt(use.Data(), 0, buf, kHeaderSize);
+    }
+
+    // Writes n bytes of whole or partial slots at byte `pos` of the index, counted as a wide write.
+    bool WriteIndexSpan(long long pos, const unsigned char* buf, size_t n) {
+        const Use use(*this);
+        if (use.Index() == nullptr) return false;
+        slotWrites.Begin(SlotWrites::kWide);
+        const bool ok = VtWriteAt(use.Index(), pos, buf, n);
+        slotWrites.End(SlotWrites::kWide);
+        return ok;
     }
 
     // Writes `count` whole slots at byte `pos` of the index file and moves pos past them.
     bool WriteSlots(const unsigned char* buf, size_t count, long long& pos) {
         Lock lock(idxLock);
         const size_t bytes = count * static_cast<size_t>(kSlotSize);
-        if (idx == nullptr || !VtWriteAt(idx, pos, buf, bytes)) return false;
+        if (!WriteIndexSpan(pos, buf, bytes)) return false;
         pos += static_cast<long long>(bytes);
         return true;
+    }
+
+    // Claims len bytes at the end of the data file for one tile. The start is the later of the end
+    // this depository knows and the file's real end, so tiles that another depository object or
+    // process appended before are never overwritten; concurrent claims of this object get
+    // disjoint ranges without waiting for each other.
+    long long ClaimData(std::FILE* f, int len) {
+        const long long real = VtFileSize(f);
+        long long known = dataEnd.load();
+        long long start = 0;
+        do {
+            start = std::max(known, real);
+        } while (!dataEnd.compare_exchange_weak(known, start + len));
+        return start;
     }
 
     bool FillLevel(int level, CCreateProgressCallback* cb, long long total, ENUM_BLOCK_STATE state, long long& pos);
@@ -305,21 +444,21 @@ std::string CIdxFileDepository::GetDATFile() const { return d->datPath; }
 bool CIdxFileDepository::IsOpen() const { return d->open; }
 
 bool CIdxFileDepository::Close() {
+    std::lock_guard<std::mutex> life(d->life);
     if (!d->open) return true;
+    d->open = false;
+    // Operations under way finish with the files; those that start from now on are refused.
+    d->users.Drain();
     Lock indexLock(d->idxLock);
     Lock dataLock(d->dataLock);
     // Data before index, so that no slot reaches the disk before the bytes it points at.
-    if (d->dat != nullptr) {
-        if (!d->readOnly) std::fflush(d->dat);
-        std::fclose(d->dat);
-        d->dat = nullptr;
+    for (std::atomic<std::FILE*>* file : {&d->dat, &d->idx}) {
+        std::FILE* f = file->exchange(nullptr);
+        if (f == nullptr) continue;
+        if (!d->readOnly) std::fflush(f);
+        std::fclose(f);
     }
-    if (d->idx != nullptr) {
-        if (!d->readOnly) std::fflush(d->idx);
-        std::fclose(d->idx);
-        d->idx = nullptr;
-    }
-    d->open = false;
+    d->users.Admit();
     return true;
 }
 
@@ -334,16 +473,36 @@ bool CIdxFileDepository::Delete() {
 
 bool CIdxFileDepository::Create(const STRUCT_DOWNLOAD_TASK& task, bool overwrite, CCreateProgressCallback* cb,
                                 ENUM_BLOCK_STATE initial) {
+    std::lock_guard<std::mutex> life(d->life);
     if (d->open) return false;
-    if (FileExists(d->idxPath) || FileExists(d->datPath)) {
-        if (!overwrite || !Delete()) return false;
-    }
+    const bool exists = FileExists(d->idxPath) || FileExists(d->datPath);
+    if (exists && !overwrite) return false;
     const std::vector<int> levels(task.level.begin(), task.level.end());
-    if (!LevelsAcceptable(levels)) {
-        VtLogError() << VtGB("[CIdxFileDepository::Create] 级别超出范围(1-23)");
-        return false;
-    }
     if (!MakeDirectoryOf(d->idxPath) || !MakeDirectoryOf(d->datPath)) return false;
+    // Any level is taken, but the index it needs must fit the file system (a deep level over a
+    // large extent would otherwise fill the disk before failing), checked before an old
+    // depository is removed.
+    {
+        const CDatIndexConvert conv(task.maptype, task.extent);
+        const int deepest = levels.empty() ? 0 : *std::max_element(levels.begin(), levels.end());
+        const long long slotTotal = conv.GetTileNumberUtilLevel(deepest);
+        std::uint64_t freeBytes = 0;
+        if (!VtQueryDiskFreeBytes(NativePath(d->idxPath), freeBytes)) {
+            freeBytes = UINT64_MAX;  // unknown: the writes themselves will tell
+        } else if (exists) {
+            // The files about to be replaced give their space back.
+            for (const std::string* path : {&d->idxPath, &d->datPath}) {
+                const QFileInfo old(QFile::decodeName(NativePath(*path).c_str()));
+                freeBytes += static_cast<std::uint64_t>(old.size());
+            }
+        }
+        if (slotTotal > kMaxSlot || static_cast<std::uint64_t>(slotTotal) * kSlotSize > freeBytes) {
+            VtLogError() << VtGB("[CIdxFileDepository::Create] 索引需要") << static_cast<unsigned long long>(slotTotal)
+                         << VtGB("个位置,超出磁盘可用空间");
+            return false;
+        }
+    }
+    if (exists && !Delete()) return false;
 
     unsigned char headerBytes[kHeaderSize];
     {
@@ -377,23 +536,24 @@ bool CIdxFileDepository::Create(const STRUCT_DOWNLOAD_TASK& task, bool overwrite
         d->dat = OpenFile(d->datPath, "wb");
         d->fillPos = 0;
     }
-    bool ok = d->idx != nullptr && d->dat != nullptr;
+    bool ok = d->idx.load() != nullptr && d->dat.load() != nullptr;
     ok = ok && d->WriteHeader(headerBytes);
     ok = ok && FillIndex(cb, d->converter.GetTileNumberUtilLevel(GetMaxLevel()), initial);
     {
         Lock indexLock(d->idxLock);
         Lock dataLock(d->dataLock);
-        for (std::FILE** f : {&d->dat, &d->idx}) {
-            if (*f == nullptr) continue;
-            ok = std::fflush(*f) == 0 && ok;
-            ok = std::fclose(*f) == 0 && ok;
-            *f = nullptr;
+        for (std::atomic<std::FILE*>* file : {&d->dat, &d->idx}) {
+            std::FILE* f = file->exchange(nullptr);
+            if (f == nullptr) continue;
+            ok = std::fflush(f) == 0 && ok;
+            ok = std::fclose(f) == 0 && ok;
         }
     }
     return ok;
 }
 
 bool CIdxFileDepository::Open(bool readOnly) {
+    std::lock_guard<std::mutex> life(d->life);
     if (d->open) return true;
     if (!FileExists(d->idxPath) || !FileExists(d->datPath)) return false;
     CICD_IDX_FILE_HEADER header;
@@ -411,16 +571,17 @@ bool CIdxFileDepository::Open(bool readOnly) {
     {
         Lock indexLock(d->idxLock);
         Lock dataLock(d->dataLock);
-        d->idx = OpenFile(d->idxPath, mode);
-        d->dat = OpenFile(d->datPath, mode);
-        if (d->idx == nullptr || d->dat == nullptr) {
-            if (d->idx != nullptr) std::fclose(d->idx);
-            if (d->dat != nullptr) std::fclose(d->dat);
-            d->idx = d->dat = nullptr;
+        std::FILE* idx = OpenFile(d->idxPath, mode);
+        std::FILE* dat = OpenFile(d->datPath, mode);
+        if (idx == nullptr || dat == nullptr) {
+            if (idx != nullptr) std::fclose(idx);
+            if (dat != nullptr) std::fclose(dat);
             return false;
         }
-        d->dataEnd = VtFileSize(d->dat);
-        d->fillPos = VtFileSize(d->idx);
+        d->dataEnd = VtFileSize(dat);
+        d->fillPos = VtFileSize(idx);
+        d->idx = idx;
+        d->dat = dat;
     }
     {
         Lock lock(d->info->mutex);
@@ -494,10 +655,6 @@ std::string CIdxFileDepository::GetDescription() const {
 bool CIdxFileDepository::UpdateDatFileInfo(const STRUCT_DOWNLOAD_TASK& task) {
     if (!d->open) return false;
     const std::vector<int> levels(task.level.begin(), task.level.end());
-    if (!LevelsAcceptable(levels)) {
-        VtLogError() << VtGB("[CIdxFileDepository::UpdateDatFileInfo] 级别超出范围(1-23)");
-        return false;
-    }
     unsigned char buf[kHeaderSize];
     {
         Lock lock(d->info->mutex);
@@ -514,8 +671,7 @@ bool CIdxFileDepository::UpdateDatFileInfo(const STRUCT_DOWNLOAD_TASK& task) {
         d->TakeHeader(h);
         if (!SerializeHeader(d->info->header, buf)) return false;
     }
-    Lock lock(d->dataLock);
-    if (d->dat == nullptr) {
+    if (d->dat.load() == nullptr) {
         VtLogError() << VtGB("UpdateDatFileInfo时m_pDatFD为空，操作文件失败！");
         return false;
     }
@@ -529,8 +685,7 @@ bool CIdxFileDepository::UpdateDATHeader() {
         Lock lock(d->info->mutex);
         if (!SerializeHeader(d->info->header, buf)) return false;
     }
-    Lock lock(d->dataLock);
-    if (d->dat == nullptr) {
+    if (d->dat.load() == nullptr) {
         VtLogError() << VtGB("UpdateDATHeader时m_pDatFD为空，操作文件失败！");
         return false;
     }
@@ -561,39 +716,43 @@ bool CIdxFileDepository::WriteBuffer(long long slot, unsigned char* buf, int len
         VtLogError() << VtGB("缓存写入文件失败，原因是缓存为空或长度为0");
         return false;
     }
-    if (slot < 1 || slot > d->slotCount) {
+    if (slot < 1 || slot > std::min(d->slotCount.load(), kMaxSlot)) {
         VtLogError() << VtGB("缓存写入文件失败，原因是索引超出范围");
         return false;
     }
-    Lock indexLock(d->idxLock);
-    Lock dataLock(d->dataLock);
-    if (d->dat == nullptr || d->idx == nullptr) {
+    const Private::Use use(*d);
+    std::FILE* dat = use.Data();
+    std::FILE* idx = use.Index();
+    if (dat == nullptr || idx == nullptr) {
         VtLogError() << VtGB("WriteBuffer时m_pDatFD或m_pIdxFD为空，操作文件失败！");
         return false;
     }
-    // The bytes go to the end of the data file first; the slot is repointed only afterwards, so
-    // a crash in between leaves the slot at its previous, complete copy.
-    // The file's real end: another depository object or process may have appended since.
-    const long long offset = std::max(d->dataEnd, VtFileSize(d->dat));
-    if (offset < kFirstDataOffset || !VtWriteAt(d->dat, offset, buf, static_cast<size_t>(len)) ||
-        (flush && std::fflush(d->dat) != 0)) {
-        d->dataEnd = std::max(VtFileSize(d->dat), d->dataEnd);  // a partial write may have grown it
+    // The bytes go to a range of the data file that no other write claims, and the slot is
+    // repointed only after they are all written, so a crash in between leaves the slot at its
+    // previous, complete copy. Neither step waits for another writer.
+    const long long offset = d->ClaimData(dat, len);
+    if (offset < kFirstDataOffset || !VtWriteAt(dat, offset, buf, static_cast<size_t>(len))) {
         VtLogError() << VtGB("WriteBuffer时fwrite错误1，操作文件失败！");
         return false;
     }
-    d->dataEnd = offset + len;
-    // Offset and length in one write: a crash never leaves a new offset with an old length.
+    // Offset and length in one positioned write: a crash never leaves a new offset with an old
+    // length, and readers of this object never see the write half done (SlotWrites).
     unsigned char field[12];
     PutLE(field, static_cast<unsigned long long>(offset), 8);
     PutLE(field + 8, static_cast<unsigned int>(len), 4);
-    if (!VtWriteAt(d->idx, slot * kSlotSize - 12, field, sizeof field)) {
-        VtLogError() << VtGB("WriteBuffer时fwrite错误2，操作文件失败！");
+    const int stripe = SlotWrites::StripeOf(slot);
+    size_t written = 0;
+    d->slotWrites.Begin(stripe);
+    const bool ok = VtWriteAt(idx, slot * kSlotSize - 12, field, sizeof field, written);
+    d->slotWrites.End(stripe);
+    if (!ok) {
+        VtLogError() << VtGB(written < 8 ? "WriteBuffer时fwrite错误2，操作文件失败！"
+                                         : "WriteBuffer时fwrite错误3，操作文件失败！");
         return false;
     }
-    if (flush && std::fflush(d->idx) != 0) {
-        VtLogError() << VtGB("WriteBuffer时fwrite错误3，操作文件失败！");
-        return false;
-    }
+    // Positioned writes leave nothing in stdio's buffers: with or without `flush`, every byte has
+    // reached the operating system.
+    (void)flush;
     return true;
 }
 
@@ -616,11 +775,17 @@ bool CIdxFileDepository::SetFileIndexStatus(long long slot, ENUM_BLOCK_STATE sta
         VtLogError() << VtGB("设置Dat索引状态失败，原因是文件未打开");
         return false;
     }
-    Lock lock(d->idxLock);
     unsigned char field[8];
     PutLE(field, static_cast<unsigned long long>(static_cast<long long>(state)), 8);
-    bool ok = d->idx != nullptr && slot >= 1 && slot <= kMaxSlot && VtWriteAt(d->idx, slot * kSlotSize - 12, field, 8);
-    if (ok && flush) ok = std::fflush(d->idx) == 0;
+    bool ok = false;
+    if (slot >= 1 && slot <= kMaxSlot) {
+        const Private::Use use(*d);
+        const int stripe = SlotWrites::StripeOf(slot);
+        d->slotWrites.Begin(stripe);
+        ok = use.Index() != nullptr && VtWriteAt(use.Index(), slot * kSlotSize - 12, field, 8);
+        d->slotWrites.End(stripe);
+    }
+    (void)flush;  // positioned writes: nothing stays in stdio's buffers
     if (!ok) {
         VtLogError() << VtGB("设置Dat索引状态失败，原因是fwrite文件写入失败");
         return false;
@@ -642,9 +807,9 @@ bool CIdxFileDepository::SetFileIndexStatusViaTile(const CTileKey& key, ENUM_BLO
     return SetFileIndexStatus(slot, state, flush);
 }
 
-// Sets the state of the selected tiles of one level in batches: each batch of slots is read,
-// changed and written back under the index lock, so concurrent writers are never overwritten.
-bool CIdxFileDepository::Private::SetStatesInLevel(int level, ENUM_BLOCK_STATE state, bool flush,
+// Sets the state of the selected tiles of one level in batches of slots. Only runs of selected
+// slots are written back, so a tile that a concurrent WriteBuffer points another slot at is kept.
+bool CIdxFileDepository::Private::SetStatesInLevel(int level, ENUM_BLOCK_STATE state, bool /*flush*/,
                                                    const std::function<bool(const CTileKey&)>& select) {
     CDatIndexConvert conv;
     {
@@ -667,22 +832,34 @@ bool CIdxFileDepository::Private::SetStatesInLevel(int level, ENUM_BLOCK_STATE s
         Lock lock(idxLock);
         const long long at = (first + done - 1) * kSlotSize;
         size_t got = 0;
-        if (idx == nullptr || !VtReadAt(idx, at, batch.data(), batch.size(), got)) return false;
+        {
+            const Use use(*this);
+            if (use.Index() == nullptr || !VtReadAt(use.Index(), at, batch.data(), batch.size(), got)) return false;
+        }
         // Slots past the end of a short index read as zeros, a torn last slot too.
         std::fill(batch.begin() + static_cast<long>(got - got % kSlotSize), batch.end(), 0);
-        bool changed = false;
-        for (long long i = 0; i < count; ++i) {
-            const long long pos = done + i;
-            const CTileKey key(level - 1, static_cast<int>(minKey.GetTileX() + pos % cols),
-                               static_cast<int>(minKey.GetTileY() + pos / cols), model);
-            if (!select(key)) continue;
-            PutLE(batch.data() + i * kSlotSize + 8, static_cast<unsigned long long>(static_cast<long long>(state)), 8);
-            changed = true;
-        }
-        if (changed) {
-            bool ok = VtWriteAt(idx, at, batch.data(), batch.size());
-            if (ok && flush) ok = std::fflush(idx) == 0;
-            if (!ok) {
+        // A run of selected slots is written from its first offset field to its last one; the
+        // map IDs and lengths in between are those just read (a state makes the length moot).
+        long long runStart = -1;
+        for (long long i = 0; i <= count; ++i) {
+            bool selected = false;
+            if (i < count) {
+                const long long pos = done + i;
+                const CTileKey key(level - 1, static_cast<int>(minKey.GetTileX() + pos % cols),
+                                   static_cast<int>(minKey.GetTileY() + pos / cols), model);
+                selected = select(key);
+            }
+            if (selected) {
+                PutLE(batch.data() + i * kSlotSize + 8,
+                      static_cast<unsigned long long>(static_cast<long long>(state)), 8);
+                if (runStart < 0) runStart = i;
+                continue;
+            }
+            if (runStart < 0) continue;
+            const long long from = runStart * kSlotSize + 8;
+            const long long to = (i - 1) * kSlotSize + 16;
+            runStart = -1;
+            if (!WriteIndexSpan(at + from, batch.data() + from, static_cast<size_t>(to - from))) {
                 VtLogError() << VtGB("设置Dat索引状态失败，原因是fwrite文件写入失败");
                 return false;
             }
@@ -710,32 +887,36 @@ bool CIdxFileDepository::SetIndexStatusViaExtent(const EXTENT& e, ENUM_BLOCK_STA
 }
 
 void CIdxFileDepository::FlushIdxFile() {
-    Lock lock(d->idxLock);
-    if (d->idx != nullptr) std::fflush(d->idx);
+    const Private::Use use(*d);
+    if (use.Index() != nullptr) std::fflush(use.Index());
 }
 
 void CIdxFileDepository::FlushDATFile() {
-    Lock lock(d->dataLock);
-    if (d->dat != nullptr) std::fflush(d->dat);
+    const Private::Use use(*d);
+    if (use.Data() != nullptr) std::fflush(use.Data());
 }
 
 // ---- reading ----
 
+// Reads take no lock: a slot is repointed only after its new bytes are complete, and bytes once
+// written are never changed (RepairTDT190ER aside), so whichever copy a slot names is whole.
 int CIdxFileDepository::ReadBuffer(long long slot, unsigned char* buf, int size) const {
     if (buf == nullptr || size < 1 || slot < 1 || !d->open) return -1;
+    const Private::Use use(*d);
     CICD_IDX_INDEX s;
-    if (!d->ReadSlot(slot, s)) return -1;
+    if (!d->ReadSlotIn(use.Index(), slot, s)) return -1;
     if (s.m_nOffset < kFirstDataOffset || s.m_nLength < 1 || size < s.m_nLength) return -1;
-    return d->ReadData(s.m_nOffset, buf, s.m_nLength) ? s.m_nLength : -1;
+    return Private::ReadDataIn(use.Data(), s.m_nOffset, buf, s.m_nLength) ? s.m_nLength : -1;
 }
 
 int CIdxFileDepository::ReadBufferLimit(long long slot, unsigned char* buf, int size) const {
     if (buf == nullptr || size < 1 || slot < 1 || !d->open) return -1;
+    const Private::Use use(*d);
     CICD_IDX_INDEX s;
-    if (!d->ReadSlot(slot, s)) return -1;
+    if (!d->ReadSlotIn(use.Index(), slot, s)) return -1;
     if (s.m_nOffset < kFirstDataOffset || s.m_nLength < 1) return -1;
     const int n = std::min(s.m_nLength, size);
-    return d->ReadData(s.m_nOffset, buf, n) ? n : -1;
+    return Private::ReadDataIn(use.Data(), s.m_nOffset, buf, n) ? n : -1;
 }
 
 CCache CIdxFileDepository::ReadBuffer(E_QUERY_RESULT& result, long long slot) {
@@ -750,8 +931,9 @@ CCache CIdxFileDepository::ReadBuffer(E_QUERY_RESULT& result, long long slot) {
         result = QUERY_DATA_ERROR;
         return cache;
     }
+    const Private::Use use(*d);
     CICD_IDX_INDEX s;
-    if (!d->ReadSlot(slot, s)) {
+    if (!d->ReadSlotIn(use.Index(), slot, s)) {
         VtLogDebug() << VtGB("CIdxFileDepository::ReadBuffer错误，索引文件打开失败");
         result = QUERY_DATA_ERROR;
         return cache;
@@ -772,7 +954,7 @@ CCache CIdxFileDepository::ReadBuffer(E_QUERY_RESULT& result, long long slot) {
         return cache;
     }
     bytes[s.m_nLength] = 0;
-    if (!d->ReadData(s.m_nOffset, bytes, s.m_nLength)) {
+    if (!Private::ReadDataIn(use.Data(), s.m_nOffset, bytes, s.m_nLength)) {
         // A slot pointing past the end of the data file: a failed read, never a short tile.
         delete[] bytes;
         VtLogDebug() << VtGB("CIdxFileDepository::ReadBuffer错误，数据文件读取失败");
@@ -793,15 +975,13 @@ int CIdxFileDepository::GetBufferLength(long long slot) const {
 
 long long CIdxFileDepository::GetFileIndexOffset(long long slot) const {
     if (slot < 1 || !d->open) return -1;
-    {
-        Lock lock(d->idxLock);
-        if (d->idx == nullptr) {
-            VtLogError() << VtGB("GetFileIndexOffset时m_pIdxFD为空，操作文件失败！");
-            return -1;
-        }
+    const Private::Use use(*d);
+    if (use.Index() == nullptr) {
+        VtLogError() << VtGB("GetFileIndexOffset时m_pIdxFD为空，操作文件失败！");
+        return -1;
     }
     CICD_IDX_INDEX s;
-    return d->ReadSlot(slot, s) ? s.m_nOffset : -1;
+    return d->ReadSlotIn(use.Index(), slot, s) ? s.m_nOffset : -1;
 }
 
 ENUM_BLOCK_STATE CIdxFileDepository::GetFileIndexStatus(long long slot) {
@@ -814,15 +994,13 @@ bool CIdxFileDepository::IsFileIndexHavData(long long slot) const {
 
 bool CIdxFileDepository::GetIndexInfo(long long& mapID, long long& offset, int& length, long long slot) const {
     if (slot < 1 || !d->open) return false;
-    {
-        Lock lock(d->idxLock);
-        if (d->idx == nullptr) {
-            VtLogError() << VtGB("GetIndexInfo时m_pIdxFD为空，操作文件失败！");
-            return false;
-        }
+    const Private::Use use(*d);
+    if (use.Index() == nullptr) {
+        VtLogError() << VtGB("GetIndexInfo时m_pIdxFD为空，操作文件失败！");
+        return false;
     }
     CICD_IDX_INDEX s;
-    if (!d->ReadSlot(slot, s)) return false;
+    if (!d->ReadSlotIn(use.Index(), slot, s)) return false;
     mapID = s.m_nMapID;
     offset = s.m_nOffset;
     length = s.m_nLength;
@@ -959,7 +1137,7 @@ bool CIdxFileDepository::ExpandLevelTo(int level, CCreateProgressCallback* cb) {
     };
     if (level > deepest) {
         Lock indexLock(d->idxLock);
-        if (d->idx == nullptr) {
+        if (d->idx.load() == nullptr) {
             VtLogError() << VtGB("ExpandLevelTo时m_pIdxFD为空，操作文件失败！");
             return false;
         }
@@ -1113,12 +1291,12 @@ bool CIdxFileDepository::RepairTDT190ER(long long slot, int shift, int length) {
     if (slot < 1 || !d->open) return false;
     CICD_IDX_INDEX s;
     {
-        Lock lock(d->idxLock);
-        if (d->idx == nullptr) {
+        const Private::Use use(*d);
+        if (use.Index() == nullptr) {
             VtLogError() << VtGB("GetFileIndexOffset时m_pIdxFD为空，操作文件失败！");
             return false;
         }
-        if (!d->ReadSlot(slot, s)) return false;
+        if (!d->ReadSlotIn(use.Index(), slot, s)) return false;
     }
     bool repaired = false;
     const long long from = s.m_nOffset + shift;
@@ -1127,11 +1305,12 @@ bool CIdxFileDepository::RepairTDT190ER(long long slot, int shift, int length) {
         std::vector<unsigned char> bytes(static_cast<size_t>(s.m_nLength) + 1, 0);
         const int n = s.m_nLength;
         Lock lock(d->dataLock);
-        if (d->ReadData(from, bytes.data(), n) && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[n - 2] == 0xFF &&
-            bytes[n - 1] == 0xD9) {
+        const Private::Use use(*d);
+        if (Private::ReadDataIn(use.Data(), from, bytes.data(), n) && bytes[0] == 0xFF && bytes[1] == 0xD8 &&
+            bytes[n - 2] == 0xFF && bytes[n - 1] == 0xD9) {
             const int decodeLength = std::max(0, std::min(length, n));
             const QImage image = QImage::fromData(bytes.data(), decodeLength);
-            if (!image.isNull() && d->dat != nullptr && VtWriteAt(d->dat, s.m_nOffset, bytes.data(), static_cast<size_t>(n))) {
+            if (!image.isNull() && VtWriteAt(use.Data(), s.m_nOffset, bytes.data(), static_cast<size_t>(n))) {
                 repaired = true;
             }
         }

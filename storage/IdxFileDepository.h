@@ -16,9 +16,16 @@
 // task's extent at every level from 1 to the deepest) and a data file "<name>.dat" beside it that
 // starts with a 100-byte header and then holds tile bytes back to back. Slots count from 1.
 //
-// Any number of threads may read and write one open depository. The index file and the data file
-// each have a re-entrant lock, always taken index before data; tile bytes are appended before the
-// slot is repointed, so a crash leaves every slot at a complete earlier copy (or without data).
+// Any number of threads may read and write one open depository. Tile writes and reads take no
+// lock: a write claims its range at the end of the data file with one atomic step, appends the
+// bytes, then repoints the slot with one 12-byte positioned write of offset and length; a read
+// reads the slot, then the bytes it names. So a crash leaves every slot at a complete earlier
+// copy (or without data), and a reader gets either the old or the new tile, never a mix. Writes
+// of many slots (filling, states by level or extent) are kept apart by an index lock, header
+// writes and repairs by a data lock, taken index before data. Close waits for the operations
+// under way and refuses those that start meanwhile.
+// Another depository object or process may append to the same files between this one's writes
+// without losing tiles; writes of several objects at the same moment are not coordinated.
 // Paths are 8-bit GB18030 text. Failures are return values plus one log record; nothing throws.
 // A depository owns open files and cannot be copied.
 class VTCORE_EXPORT CIdxFileDepository {
@@ -77,12 +84,14 @@ public:
 
     // ---- create, open, validate ----
     // Writes the header and one slot per tile of levels 1 to the deepest of task.level (selected
-    // levels in `initial`, the others BLOCK_SKIPPED_LEVEL); leaves the depository closed.
-    // False when open, when the files exist and !overwrite, when a level is outside 1..23, or
-    // when a file cannot be written.
+    // levels in `initial`, the others BLOCK_SKIPPED_LEVEL); leaves the depository closed. Any
+    // level is taken (levels below 1 or without tiles add no slots). False when open, when the
+    // files exist and !overwrite, when the index would not fit the free space of its file system
+    // (checked before existing files are removed), or when a file cannot be written.
     bool Create(const STRUCT_DOWNLOAD_TASK& task, bool overwrite, CCreateProgressCallback* cb,
                 ENUM_BLOCK_STATE initial);
-    // True at once when open. False when a file is missing or the header is short or invalid.
+    // True at once when open. False when a file is missing or the header is short or invalid
+    // (file code, version); the levels it lists are taken as they are.
     bool Open(bool readOnly);
     bool IsFileValid() const;
     // The task described by a data file's header; a default task on any failure.
@@ -99,7 +108,8 @@ public:
     // ---- writing tiles and states ----
     // Appends len bytes and points the slot at them. The bytes and the slot reach the operating
     // system before it returns, whatever `flush` says. False when closed, for an empty buffer, a
-    // slot outside 1..GetMaxIndex(), or a failed write.
+    // slot outside 1..GetMaxIndex(), or a failed write, logged as the failure of the tile bytes
+    // ("fwrite错误1"), of the slot's offset ("fwrite错误2") or of its length ("fwrite错误3").
     bool WriteBuffer(long long slot, unsigned char* buf, int len, bool flush);
     bool WriteBufferViaMapIndex(int level, long long mapID, unsigned char* buf, int len, bool flush);
     bool WriteBufferViaTile(const CTileKey& key, unsigned char* buf, int len, bool flush);

@@ -22,15 +22,21 @@ bool VtReadAt(std::FILE* f, long long offset, void* buf, std::size_t n, std::siz
 }
 
 bool VtWriteAt(std::FILE* f, long long offset, const void* buf, std::size_t n) {
+    std::size_t written = 0;
+    return VtWriteAt(f, offset, buf, n, written);
+}
+
+bool VtWriteAt(std::FILE* f, long long offset, const void* buf, std::size_t n, std::size_t& written) {
+    written = 0;
     if (f == nullptr || offset < 0 || n > static_cast<unsigned long long>(LLONG_MAX - offset)) return false;
     const int fd = ::fileno(f);
     const char* in = static_cast<const char*>(buf);
-    std::size_t done = 0;
-    while (done < n) {
-        const ssize_t w = ::pwrite(fd, in + done, n - done, static_cast<off_t>(offset + static_cast<long long>(done)));
+    while (written < n) {
+        const ssize_t w =
+            ::pwrite(fd, in + written, n - written, static_cast<off_t>(offset + static_cast<long long>(written)));
         if (w < 0 && errno == EINTR) continue;
         if (w <= 0) return false;
-        done += static_cast<std::size_t>(w);
+        written += static_cast<std::size_t>(w);
     }
     return true;
 }

@@ -12,5 +12,8 @@
 bool VtReadAt(std::FILE* f, long long offset, void* buf, std::size_t n, std::size_t& got);
 // Writes all n bytes at offset. False unless every byte was written.
 bool VtWriteAt(std::FILE* f, long long offset, const void* buf, std::size_t n);
+// As above; written = the bytes that reached the file, from the first one on (fewer than n when
+// it fails part-way, e.g. at the file-size limit).
+bool VtWriteAt(std::FILE* f, long long offset, const void* buf, std::size_t n, std::size_t& written);
 // Current size of the file in bytes; -1 when it cannot be queried.
 long long VtFileSize(std::FILE* f);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <random>
 #include <set>
@@ -116,6 +117,138 @@ TEST(IdxFileDepositoryConcurrency, ParallelWritersAndReadersKeepEveryTileIntact)
         } else {
             EXPECT_EQ(std::make_pair(seq, static_cast<int>(tile.size())), it->second) << slot;
         }
+    }
+}
+
+// Slots whose 12-byte offset and length cross a page of the index are written in two pieces by
+// the file system; readers of those slots still see either the old or the new tile, never a mix.
+TEST(IdxFileDepositoryConcurrency, ReadersNeverSeeASlotHalfWritten) {
+    TempDepository t;
+    ASSERT_TRUE(t.CreateOpen({1, 2, 3, 4, 5, 6}));
+    // Slot 205 has its offset in the first page and its length in the second; slot 410's offset
+    // itself spans the second and third.
+    const long long crossing[] = {205, 410};
+    std::atomic<bool> writing{true};
+    std::atomic<long long> torn{0}, reads{0};
+    std::vector<std::thread> threads;
+    for (int w = 0; w < 2; ++w) {
+        threads.emplace_back([&, w] {
+            for (uint32_t i = 1; i <= 20000; ++i) {
+                const long long slot = crossing[(i + static_cast<uint32_t>(w)) % 2];
+                EXPECT_TRUE(WriteTile(t.dep, slot, MakeTile(slot, i, 20 + static_cast<int>(i % 7) * 11), false));
+            }
+        });
+    }
+    for (int r = 0; r < 2; ++r) {
+        threads.emplace_back([&, r] {
+            Bytes buf(256);
+            for (uint32_t i = 0; writing; ++i) {
+                const long long slot = crossing[(i + static_cast<uint32_t>(r)) % 2];
+                const int n = t.dep.ReadBuffer(slot, buf.data(), static_cast<int>(buf.size()));
+                uint32_t seq = 0;
+                if (n > 0 && !IsIntactTile(Bytes(buf.begin(), buf.begin() + n), slot, seq)) ++torn;
+                ++reads;
+            }
+        });
+    }
+    threads[0].join();
+    threads[1].join();
+    writing = false;
+    threads[2].join();
+    threads[3].join();
+    EXPECT_EQ(torn, 0) << "of " << reads << " reads";
+}
+
+// Tiles written into one half of a level while another thread keeps setting the states of the
+// other half: the state changes never take a tile away from a slot they do not select.
+TEST(IdxFileDepositoryConcurrency, StateChangesKeepTilesOfSlotsTheyDoNotSelect) {
+    TempDepository t;
+    ASSERT_TRUE(t.CreateOpen({1, 2, 3, 4, 5, 6}));
+    // Level 6 is 32 x 32 tiles from slot 342 on; the western half is columns 0 to 15.
+    const EXTENT west{-180.0, -85.0, -0.001, 85.0};
+    auto eastern = [](long long slot) { return (slot - 342) % 32 >= 16; };
+    std::atomic<bool> writing{true};
+    std::atomic<int> failed{0};
+    std::vector<std::map<long long, Bytes>> last(4);
+    std::vector<std::thread> writers;
+    for (int w = 0; w < 4; ++w) {
+        writers.emplace_back([&, w] {
+            std::mt19937 rng(300 + w);
+            for (uint32_t i = 1; i <= 1500; ++i) {
+                long long slot = 0;
+                do {
+                    slot = 342 + static_cast<long long>(rng() % 1024);
+                } while (!eastern(slot) || slot % 4 != w);
+                Bytes tile = MakeTile(slot, i, 20 + static_cast<int>(rng() % 2000));
+                if (!WriteTile(t.dep, slot, tile, false)) ++failed;
+                last[static_cast<size_t>(w)][slot] = std::move(tile);
+            }
+        });
+    }
+    std::thread marker([&] {
+        bool waiting = true;
+        while (writing) {
+            if (!t.dep.SetIndexStatusViaExtent(west, waiting ? BLOCK_WAITING : BLOCK_DAMAGED, true, false)) ++failed;
+            waiting = !waiting;
+        }
+    });
+    for (std::thread& w : writers) w.join();
+    writing = false;
+    marker.join();
+    EXPECT_EQ(failed, 0);
+    for (const auto& owned : last) {
+        for (const auto& slotTile : owned) {
+            Bytes back;
+            ASSERT_EQ(ReadTile(t.dep, slotTile.first, back), QUERY_OK) << slotTile.first;
+            ASSERT_EQ(back, slotTile.second) << slotTile.first;
+        }
+    }
+    for (long long slot = 342; slot < 342 + 1024; ++slot) {
+        if (eastern(slot)) continue;
+        const ENUM_BLOCK_STATE state = t.dep.GetFileIndexStatus(slot);
+        ASSERT_TRUE(state == BLOCK_WAITING || state == BLOCK_DAMAGED) << slot;
+    }
+}
+
+// Close while eight threads write and read: it waits for the calls under way, later calls fail
+// cleanly, and the files reopen with every slot holding a complete tile.
+TEST(IdxFileDepositoryConcurrency, CloseWhileWritingAndReading) {
+    TempDepository t;
+    ASSERT_TRUE(t.CreateOpen({1, 2, 3, 4, 5}));
+    const long long slotTotal = t.dep.GetMaxIndex();
+    std::atomic<int> writes{0};
+    std::vector<std::thread> threads;
+    for (int w = 0; w < 8; ++w) {
+        threads.emplace_back([&, w] {
+            std::mt19937 rng(500 + w);
+            Bytes buf(4096);
+            for (uint32_t i = 1;; ++i) {
+                const long long slot = 1 + static_cast<long long>(rng() % slotTotal);
+                if (w % 2 == 0) {
+                    if (!WriteTile(t.dep, slot, MakeTile(slot, i, 20 + static_cast<int>(rng() % 3000)), false)) return;
+                    ++writes;
+                } else {
+                    const int n = t.dep.ReadBuffer(slot, buf.data(), static_cast<int>(buf.size()));
+                    uint32_t seq = 0;
+                    EXPECT_TRUE(n <= 0 || IsIntactTile(Bytes(buf.begin(), buf.begin() + n), slot, seq)) << slot;
+                    if (!t.dep.IsOpen()) return;
+                }
+            }
+        });
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (writes < 2000 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+    EXPECT_GE(writes, 2000);
+    EXPECT_TRUE(t.dep.Close());
+    for (std::thread& th : threads) th.join();
+    Bytes back;
+    EXPECT_EQ(ReadTile(t.dep, 1, back), QUERY_DATA_ERROR);
+
+    ASSERT_TRUE(t.dep.Open(true));
+    for (long long slot = 1; slot <= slotTotal; ++slot) {
+        const E_QUERY_RESULT result = ReadTile(t.dep, slot, back);
+        uint32_t seq = 0;
+        ASSERT_TRUE(result == QUERY_NO_DATA || (result == QUERY_OK && IsIntactTile(back, slot, seq))) << slot;
     }
 }
 

@@ -51,8 +51,6 @@ TEST(IdxFileDepositoryDamage, HeadersThatAreRejected) {
         {"version 205", [](Bytes& d) { WriteLE<int32_t>(d, 4, 205); }, false},
         {"41 levels announced", [](Bytes& d) { d[12] = 41; }, false},
         {"255 levels announced", [](Bytes& d) { d[12] = 255; }, false},
-        {"level 0", [](Bytes& d) { d[13] = 0; }, false},
-        {"level 200", [](Bytes& d) { d[14] = 200; }, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -70,6 +68,45 @@ TEST(IdxFileDepositoryDamage, HeadersThatAreRejected) {
         EXPECT_EQ(info.version, 0);  // a default task
         EXPECT_TRUE(info.level.isEmpty());
         EXPECT_EQ(capture.Count(VTLOG_LEVEL_ERROR, ""), 1);
+    }
+}
+
+// A valid header opens whatever levels it lists; the tiles stay readable and writable, and slots
+// beyond what a 64-bit file offset can address are refused.
+TEST(IdxFileDepositoryDamage, HeadersWithUnusualLevelsOpen) {
+    struct Row {
+        const char* what;
+        size_t at;  // byte of the level list changed (levels 1, 2, 3 at bytes 13, 14, 15)
+        unsigned char level;
+        QList<int> levels;
+        bool lastSlotAddressable;
+    };
+    const Row rows[] = {
+        {"level 0", 13, 0, {0, 2, 3}, true},
+        {"level 24", 15, 24, {1, 2, 24}, true},
+        {"level 200: index beyond 64-bit offsets", 14, 200, {1, 200, 3}, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        Damaged f([&](Bytes&, Bytes& dat) { dat[row.at] = row.level; });
+        EXPECT_EQ(CIdxFileDepository::ReadDatFileInfo(f.t.dat).level, row.levels);
+        CIdxFileDepository dep;
+        dep.SetIndexFile(f.t.idx);
+        EXPECT_TRUE(dep.IsFileValid());
+        ASSERT_TRUE(dep.Open(false));
+        EXPECT_EQ(dep.GetDatFileInfo().level, row.levels);
+        Bytes tile;
+        EXPECT_EQ(ReadTile(dep, 3, tile), QUERY_OK);
+        EXPECT_EQ(tile, MakeTile(3, 1, 400));
+        const Bytes fresh = MakeTile(5, 2, 50);
+        ASSERT_TRUE(WriteTile(dep, 5, fresh));
+        EXPECT_EQ(ReadTile(dep, 5, tile), QUERY_OK);
+        EXPECT_EQ(tile, fresh);
+        CVtLogCapture capture;
+        if (!row.lastSlotAddressable) {
+            EXPECT_FALSE(WriteTile(dep, dep.GetMaxIndex(), fresh));
+            EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_ERROR, "缓存写入文件失败，原因是索引超出范围"));
+        }
     }
 }
 

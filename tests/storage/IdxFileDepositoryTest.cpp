@@ -7,12 +7,19 @@
 #include "tile/TileModel.h"
 
 #include <QBuffer>
+#include <QFileInfo>
 #include <QImage>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <map>
+#include <string>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace vt_depository_test;
 
@@ -79,10 +86,48 @@ TEST(IdxFileDepository, CreatedFilesMatchTheLayoutByteForByte) {
     EXPECT_TRUE(info.bIsGoogleOffset);
 }
 
-TEST(IdxFileDepository, CreateRefusesBadLevelsAndExistingFilesUnlessOverwriting) {
+// Any level is taken; only an index larger than the file system can hold is refused.
+TEST(IdxFileDepository, CreateTakesAnyLevelThatFitsTheDisk) {
+    const EXTENT street{116.39, 39.90, 116.3901, 39.9001};
+    struct Row {
+        const char* what;
+        QList<int> levels;
+        EXTENT extent;
+        bool created;
+    };
+    const Row rows[] = {
+        {"level 24 over a street", {24}, street, true},
+        {"levels 0 and 24 over a street", {0, 24}, street, true},
+        {"level 0 alone: no slots", {0}, kMercatorWorld, true},
+        {"level 24 over the world: petabytes of index", {2, 24}, kMercatorWorld, false},
+        {"level 31 over the world: beyond 64-bit offsets", {31}, kMercatorWorld, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        TempDepository t;
+        CVtLogCapture capture;
+        ASSERT_EQ(t.dep.Create(MakeTask(row.levels, row.extent), false, nullptr, BLOCK_WAITING), row.created);
+        if (!row.created) {
+            EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(t.idx)));
+            EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_ERROR, "[CIdxFileDepository::Create]"));
+            continue;
+        }
+        ASSERT_TRUE(t.dep.Open(false));
+        EXPECT_EQ(t.dep.GetDatFileInfo().level, row.levels);
+        const long long slotTotal = CDatIndexConvert(kMercatorMapType, row.extent).GetTileNumberUtilLevel(row.levels.back());
+        EXPECT_EQ(t.dep.GetMaxIndex(), slotTotal);
+        EXPECT_EQ(static_cast<long long>(ReadFile(t.idx).size()), slotTotal * 20);
+        if (slotTotal == 0) continue;
+        const Bytes tile = MakeTile(slotTotal, 1, 64);
+        ASSERT_TRUE(WriteTile(t.dep, slotTotal, tile));
+        Bytes back;
+        EXPECT_EQ(ReadTile(t.dep, slotTotal, back), QUERY_OK);
+        EXPECT_EQ(back, tile);
+    }
+}
+
+TEST(IdxFileDepository, CreateRefusesExistingFilesUnlessOverwriting) {
     TempDepository t;
-    EXPECT_FALSE(t.dep.Create(MakeTask({2, 24}), false, nullptr, BLOCK_WAITING));
-    EXPECT_FALSE(t.dep.Create(MakeTask({0}), false, nullptr, BLOCK_WAITING));
     ASSERT_TRUE(t.dep.Create(MakeTask({2}), false, nullptr, BLOCK_WAITING));
     const Bytes idxBefore = ReadFile(t.idx);
     EXPECT_FALSE(t.dep.Create(MakeTask({3}), false, nullptr, BLOCK_WAITING));
@@ -221,6 +266,50 @@ TEST(IdxFileDepository, RefusedWritesAndReadsNameTheirReason) {
     EXPECT_TRUE(back.empty());
     EXPECT_EQ(t.dep.GetFileIndexOffset(0), -1);
     EXPECT_EQ(t.dep.GetBufferLength(0), 0);
+}
+
+// A write that fails part-way names the step that failed: the tile bytes, the slot's offset or
+// its length. Each row runs in a child process whose file-size limit cuts the write at that step.
+TEST(IdxFileDepository, FailedWritesNameTheFailingStep) {
+    TempDepository t;
+    ASSERT_TRUE(t.CreateOpen({1, 2, 3, 4}));  // 85 slots: an index of 1700 bytes, data of 100
+    t.dep.Close();
+    struct Row {
+        const char* what;
+        long long limit;  // bytes any file of the child may reach
+        int expected;     // 1, 2, 3: the message "fwrite错误N"; 0: the write succeeds
+    };
+    // Slot 85's offset field lies at bytes 1688 to 1695 of the index, its length at 1696 to 1699.
+    const Row rows[] = {
+        {"tile bytes cut", 120, 1},
+        {"offset cut in its middle", 1692, 2},
+        {"offset whole, length cut", 1696, 3},
+        {"nothing cut", 1700, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ::signal(SIGXFSZ, SIG_IGN);  // the limit then fails the write instead of killing
+            const rlimit limit{static_cast<rlim_t>(row.limit), static_cast<rlim_t>(row.limit)};
+            CIdxFileDepository dep;
+            dep.SetIndexFile(t.idx);
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0 || !dep.Open(false)) ::_exit(9);
+            CVtLogCapture capture;
+            const bool written = WriteTile(dep, 85, MakeTile(85, 1, 40));
+            int found = written ? 0 : 8;
+            for (int step = 1; step <= 3; ++step) {
+                const std::string message = "WriteBuffer时fwrite错误" + std::to_string(step) + "，操作文件失败！";
+                if (capture.Contains(VTLOG_LEVEL_ERROR, message.c_str())) found = found == 8 ? step : 7;
+            }
+            ::_exit(found);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), row.expected);
+    }
 }
 
 TEST(IdxFileDepository, TileLengthLimitOfTheCacheRead) {
@@ -402,6 +491,7 @@ TEST(IdxFileDepository, HeaderUpdatesPersist) {
     task.maptype = 5;  // a WGS84 type: the scheme becomes geographic
     task.extent = EXTENT{0, 0, 90, 45};
     task.bIsGoogleOffset = false;
+    task.level = {2, 24};  // any level is kept
     ASSERT_TRUE(t.dep.UpdateDatFileInfo(task));
     EXPECT_EQ(t.dep.GetIndexConverter().GetTileModel(), TILE_MODEL_GEOGRAPHIC);
     EXPECT_EQ(t.dep.GetMapType(), 5);
@@ -412,6 +502,7 @@ TEST(IdxFileDepository, HeaderUpdatesPersist) {
     EXPECT_EQ(info.extent.maxx, 90);
     EXPECT_FALSE(info.bIsGoogleOffset);
     EXPECT_EQ(info.MapItemType, 12);
+    EXPECT_EQ(info.level, (QList<int>{2, 24}));
     EXPECT_EQ(info.name, QString("tiles"));
     EXPECT_EQ(info.path.toStdString(), t.dat);
     EXPECT_EQ(info.count, 0);  // not in the header: a default task otherwise
