@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <map>
 #include <string>
+#include <thread>
 
 #include <signal.h>
 #include <sys/resource.h>
@@ -209,20 +210,33 @@ TEST(IdxFileDepository, WritesAppendAndRepointTheSlot) {
     EXPECT_TRUE(back.empty());
 }
 
+// Two depository objects on the same files take turns, each turn written by several threads at
+// once: every object appends after what the other appended, so no tile is overwritten.
 TEST(IdxFileDepository, TwoWritersOfTheSameFilesNeverOverwriteEachOthersTiles) {
     TempDepository t;
-    ASSERT_TRUE(t.CreateOpen({1, 2, 3}));
+    ASSERT_TRUE(t.CreateOpen({1, 2, 3, 4}));
     CIdxFileDepository other;
     other.SetIndexFile(t.idx);
     ASSERT_TRUE(other.Open(false));
-    for (long long slot = 1; slot <= 20; ++slot) {
-        ASSERT_TRUE(WriteTile(slot % 2 ? t.dep : other, slot, MakeTile(slot, 1, 100 + int(slot))));
+    auto tileOf = [](long long slot) { return MakeTile(slot, 1, 100 + int(slot)); };
+    for (int turn = 0; turn < 6; ++turn) {
+        CIdxFileDepository& writer = turn % 2 ? other : t.dep;
+        const int threads = turn < 2 ? 1 : 4;
+        std::vector<std::thread> pool;
+        for (int th = 0; th < threads; ++th) {
+            pool.emplace_back([&, th] {
+                for (long long slot = turn * 14 + 1 + th; slot <= turn * 14 + 14; slot += threads) {
+                    EXPECT_TRUE(WriteTile(writer, slot, tileOf(slot), false)) << slot;
+                }
+            });
+        }
+        for (std::thread& th : pool) th.join();
     }
     for (CIdxFileDepository* reader : {&t.dep, &other}) {
-        for (long long slot = 1; slot <= 20; ++slot) {
-            Bytes back(static_cast<size_t>(100 + slot));
-            EXPECT_EQ(reader->ReadBuffer(slot, back.data(), int(back.size())), int(back.size())) << slot;
-            EXPECT_EQ(back, MakeTile(slot, 1, 100 + int(slot))) << slot;
+        for (long long slot = 1; slot <= 84; ++slot) {
+            Bytes back;
+            EXPECT_EQ(ReadTile(*reader, slot, back), QUERY_OK) << slot;
+            EXPECT_EQ(back, tileOf(slot)) << slot;
         }
     }
 }
