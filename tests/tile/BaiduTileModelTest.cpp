@@ -17,7 +17,7 @@ TEST(BaiduTileModel, KeysAreTheGeneralTilesThatHoldThePointsBaiduTiles)
     CBaiduTileModel model;
     std::mt19937 rng(100);
     std::uniform_real_distribution<double> lon(73.5, 134.5), lat(18.2, 53.5);
-    int checked = 0;
+    int checked = 0, crossing = 0;
     for (int level = 3; level <= 18; ++level) {
         const double span = 256.0 * CBaiduToConvert::BdRes(level);
         for (int i = 0; i < 150; ++i) {
@@ -30,6 +30,7 @@ TEST(BaiduTileModel, KeysAreTheGeneralTilesThatHoldThePointsBaiduTiles)
             const CTileKey key = model.MakeKey(level, bd.x(), bd.y());
             ASSERT_EQ(key.GetTileModel(), TILE_MODEL_MERCATOR);
             ASSERT_EQ(key.GetLevel(), level);
+            crossing += model.IsCrossTileX(level, bd.x()) ? 1 : 0;  // within a pixel of a column border
             double minx = 0, miny = 0, maxx = 0, maxy = 0;
             ASSERT_TRUE(CBaiduToConvert::GetBdLBFromTile(key.GetTileX() + 1, key.GetTileY() + 1, level + 1, minx, miny,
                                                          maxx, maxy));
@@ -42,6 +43,7 @@ TEST(BaiduTileModel, KeysAreTheGeneralTilesThatHoldThePointsBaiduTiles)
         }
     }
     EXPECT_GT(checked, 2000);
+    EXPECT_LT(crossing, checked / 20);
 }
 
 TEST(BaiduTileModel, RangesAgreeWithTheKeysOfTheirCorners)

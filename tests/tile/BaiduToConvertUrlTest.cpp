@@ -92,6 +92,7 @@ TEST(BaiduTileNumbers, GeneralTilesShiftIntoBaidusGrid)
         {2 * n + k + 1, 2 * n + k + 1, 18, "M78273", "78272"},  // east and south of it
         {131073, 1, 18, "0", "131071"},            // one axis inside is enough to shift
         {2 * n + k + 1, 5, 18, "", ""},            // ... and the shifted column then has no number
+        {2 * n + k, 2 * n + k + 1, 18, "", ""},    // the last column inside with a row beyond
         {5, 2 * n + k + 1, 18, "", ""},            // ... nor the shifted row
     };
     for (const auto& c : cases) {
@@ -103,6 +104,8 @@ TEST(BaiduTileNumbers, GeneralTilesShiftIntoBaidusGrid)
     // Unshifted numbers with a negative one spelled "M" and its absolute value.
     QString bx, by;
     CBaiduToConvert::GeneralTileToBdTileXY(n, n + 3, 18, bx, by);
+    EXPECT_EQ(bx + QLatin1Char(',') + by, QStringLiteral("M1,M3"));
+    CBaiduToConvert::GeneralTileToBdTileXY(2 * n + 1, 5, 18, bx, by);  // beyond the grid: left alone
     EXPECT_EQ(bx + QLatin1Char(',') + by, QStringLiteral("M1,M3"));
     // Extreme numbers and zooms stay defined.
     CBaiduToConvert::tileToBdTile(2147483647, -2147483647 - 1, 40, bx, by);
