@@ -147,11 +147,6 @@ void DataFactory::closeConnectionsLocked() {
 }
 
 QSqlDatabase& DataFactory::getTaskDB() {
-    QMutexLocker locker(&mutex);
-    return openTaskDBLocked();
-}
-
-QSqlDatabase& DataFactory::openTaskDBLocked() {
     const QDir dir(applicationDir());
     copyResourceIfMissing(kColorReliefResource, dir.filePath("color_relief.txt"));
     const QString path = dir.filePath("task.db");

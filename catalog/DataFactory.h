@@ -20,8 +20,8 @@
 //   schema is brought up to date when the connection "TASKDB" opens, once per process.
 // - the region database ("region.dll", else "china.dll", in the application directory), read-only:
 //   administrative areas with their outlines and the cities of the two 3D city map sources.
-// Every public operation holds `mutex` from start to end, so all callers, on any thread, share one
-// connection per database in turn. Nothing is logged; failures are the empty result named below.
+// Every public operation but getTaskDB holds `mutex` from start to end, so all callers, on any
+// thread, share one connection per database in turn. Nothing is logged; failures are the empty result named below.
 class VTCORE_EXPORT DataFactory {
 public:
     DataFactory() = default;
@@ -40,6 +40,8 @@ public:
     // texts may hold any character, quotes included.
 
     // The open (or, on failure, closed) connection "TASKDB"; opens it and upgrades the schema first.
+    // Takes no lock, so a host already holding `mutex` may call it; a caller on a thread of its own
+    // holds `mutex` around the call and every use of the connection.
     static QSqlDatabase& getTaskDB();
     // Every task in id order. A stored thread count above 1000 loads as offset tiles
     // (bIsGoogleOffset) with the count minus 1000; see the column rules in DataFactory.cpp.
@@ -118,8 +120,6 @@ public:
     static QMutex mutex;          // non-recursive; guards both databases
 
 private:
-    // The task connection, opened and upgraded when needed; take `mutex` before calling.
-    static QSqlDatabase& openTaskDBLocked();
     // Rewrites the export coordinate code of one row; takes no lock.
     static bool alterTaskCoordType(int id, int code);
     // Adds `column` to `table` unless the table's CREATE text already names it; failures ignored.

@@ -147,7 +147,7 @@ DownloadTask readTask(const Row& row, int version) {
 QList<DownloadTask> DataFactory::getTaskList() {
     QMutexLocker locker(&mutex);
     QList<DownloadTask> tasks;
-    QSqlDatabase& db = openTaskDBLocked();
+    QSqlDatabase& db = getTaskDB();
     if (!db.isOpen()) return tasks;
     {
         QSqlQuery query(db);
@@ -176,7 +176,7 @@ bool DataFactory::alterTaskCoordType(int id, int code) {
 
 bool DataFactory::addNewTask(DownloadTask& task, long long count, int* newId) {
     QMutexLocker locker(&mutex);
-    QSqlDatabase& db = openTaskDBLocked();
+    QSqlDatabase& db = getTaskDB();
     if (!db.isOpen()) return false;
 
     static const char* const kColumns[] = {
@@ -239,7 +239,7 @@ bool DataFactory::addNoviceNewTask(DownloadTask&, long long, int*) { return fals
 
 bool DataFactory::alterTask(DownloadTask& task) {
     QMutexLocker locker(&mutex);
-    QSqlDatabase& db = openTaskDBLocked();
+    QSqlDatabase& db = getTaskDB();
     return execBound(
         db,
         "update task set [buyState] = :buyState, [CustomRowCount] = :CustomRowCount, "
@@ -313,59 +313,59 @@ bool DataFactory::alterTask(DownloadTask& task) {
 
 bool DataFactory::deleteTask(int id) {
     QMutexLocker locker(&mutex);
-    return execBound(openTaskDBLocked(), "delete from task where [id] = :id", {{":id", id}});
+    return execBound(getTaskDB(), "delete from task where [id] = :id", {{":id", id}});
 }
 
 bool DataFactory::deleteNoviceTask(int id) {
     QMutexLocker locker(&mutex);
-    return execBound(openTaskDBLocked(), "delete from novicetask where [id] = :id", {{":id", id}});
+    return execBound(getTaskDB(), "delete from novicetask where [id] = :id", {{":id", id}});
 }
 
 bool DataFactory::updateTaskState(int id, int state) {
     QMutexLocker locker(&mutex);
-    return execBound(openTaskDBLocked(), "update task set state = :state where id = :id;",
+    return execBound(getTaskDB(), "update task set state = :state where id = :id;",
                      {{":state", state}, {":id", id}});
 }
 
 bool DataFactory::updateNoviceTaskState(int id, int state) {
     QMutexLocker locker(&mutex);
-    return execBound(openTaskDBLocked(), "update novicetask set state = :state where id = :id;",
+    return execBound(getTaskDB(), "update novicetask set state = :state where id = :id;",
                      {{":state", state}, {":id", id}});
 }
 
 bool DataFactory::updateupExportPath(int id, QString path) {
     QMutexLocker locker(&mutex);
-    return execBound(openTaskDBLocked(), "update task set upExportPath = :upExportPath where id = :id;",
+    return execBound(getTaskDB(), "update task set upExportPath = :upExportPath where id = :id;",
                      {{":upExportPath", path}, {":id", id}});
 }
 
 bool DataFactory::saveUpExportPath(int id, QString path) {
     QMutexLocker locker(&mutex);
-    return execBound(openTaskDBLocked(), "update task set [upExportPath] = :upExportPath where [id] = :id",
+    return execBound(getTaskDB(), "update task set [upExportPath] = :upExportPath where [id] = :id",
                      {{":upExportPath", path}, {":id", id}});
 }
 
 bool DataFactory::insertPolygonData(int id, const QByteArray& data) {
     QMutexLocker locker(&mutex);
-    return execBound(openTaskDBLocked(), "update [task] set [rangepoints] = :PloygonData where [id] = :id",
+    return execBound(getTaskDB(), "update [task] set [rangepoints] = :PloygonData where [id] = :id",
                      {{":PloygonData", data}, {":id", id}});
 }
 
 bool DataFactory::insertNovicePolygonData(int id, const QByteArray& data) {
     QMutexLocker locker(&mutex);
-    return execBound(openTaskDBLocked(), "update [novicetask] set [rangepoints] = :PloygonData where [id] = :id",
+    return execBound(getTaskDB(), "update [novicetask] set [rangepoints] = :PloygonData where [id] = :id",
                      {{":PloygonData", data}, {":id", id}});
 }
 
 bool DataFactory::insertIsNoviceModel(int id, bool isNovice) {
     QMutexLocker locker(&mutex);
-    return execBound(openTaskDBLocked(), "update [task] set [bIsNovice] = :bIsNovice where [id] = :id",
+    return execBound(getTaskDB(), "update [task] set [bIsNovice] = :bIsNovice where [id] = :id",
                      {{":bIsNovice", flag(isNovice)}, {":id", id}});
 }
 
 bool DataFactory::existTask(QString name) {
     QMutexLocker locker(&mutex);
-    QSqlDatabase& db = openTaskDBLocked();
+    QSqlDatabase& db = getTaskDB();
     if (!db.isOpen()) return false;
     QSqlQuery query(db);
     query.prepare("select count(*) as [count] from task where name = :name");
@@ -375,25 +375,25 @@ bool DataFactory::existTask(QString name) {
 
 bool DataFactory::alterTaskLevel(int id, QList<int> levels) {
     QMutexLocker locker(&mutex);
-    return execBound(openTaskDBLocked(), "update task set [level] = :level where [id] = :id",
+    return execBound(getTaskDB(), "update task set [level] = :level where [id] = :id",
                      {{":level", joinLevels(levels)}, {":id", id}});
 }
 
 bool DataFactory::alterTaskThread(int id, int threadCount) {
     QMutexLocker locker(&mutex);
-    return execBound(openTaskDBLocked(), "update task set [threadcount] = :threadcount where [id] = :id",
+    return execBound(getTaskDB(), "update task set [threadcount] = :threadcount where [id] = :id",
                      {{":threadcount", threadCount}, {":id", id}});
 }
 
 bool DataFactory::alterTaskState(int id, ENUM_TASK_STATE state) {
     QMutexLocker locker(&mutex);
-    return execBound(openTaskDBLocked(), "update task set [state] = :state where [id] = :id",
+    return execBound(getTaskDB(), "update task set [state] = :state where [id] = :id",
                      {{":state", static_cast<int>(state)}, {":id", id}});
 }
 
 bool DataFactory::alterNoviceTaskState(int id, ENUM_TASK_STATE state) {
     QMutexLocker locker(&mutex);
-    return execBound(openTaskDBLocked(), "update novicetask set [state] = :state where [id] = :id",
+    return execBound(getTaskDB(), "update novicetask set [state] = :state where [id] = :id",
                      {{":state", static_cast<int>(state)}, {":id", id}});
 }
 
@@ -426,35 +426,35 @@ QString readProgress(QSqlDatabase& db, const char* sql, int id) {
 
 ENUM_TASK_STATE DataFactory::getTaskState(int id, bool* ok) {
     QMutexLocker locker(&mutex);
-    return readState(openTaskDBLocked(), "select state from task where [id] = :id", id, ok);
+    return readState(getTaskDB(), "select state from task where [id] = :id", id, ok);
 }
 
 ENUM_TASK_STATE DataFactory::getNoviceTaskState(int id, bool* ok) {
     QMutexLocker locker(&mutex);
-    return readState(openTaskDBLocked(), "select state from novicetask where [id] = :id", id, ok);
+    return readState(getTaskDB(), "select state from novicetask where [id] = :id", id, ok);
 }
 
 bool DataFactory::alterTileTotal(int id, long long count) {
     QMutexLocker locker(&mutex);
-    return execBound(openTaskDBLocked(), "update task set [count] = :count where [id] = :id",
+    return execBound(getTaskDB(), "update task set [count] = :count where [id] = :id",
                      {{":count", count}, {":id", id}});
 }
 
 bool DataFactory::alterNovectTileTotal(int id, long long count) {
     QMutexLocker locker(&mutex);
-    return execBound(openTaskDBLocked(), "update novicetask set [count] = :count where [id] = :id",
+    return execBound(getTaskDB(), "update novicetask set [count] = :count where [id] = :id",
                      {{":count", count}, {":id", id}});
 }
 
 bool DataFactory::saveProgress(int id, QString text) {
     QMutexLocker locker(&mutex);
-    return execBound(openTaskDBLocked(), "update task set [progress] = :progress where [id] = :id",
+    return execBound(getTaskDB(), "update task set [progress] = :progress where [id] = :id",
                      {{":progress", text}, {":id", id}});
 }
 
 QString DataFactory::getProgress(int id) {
     QMutexLocker locker(&mutex);
-    return readProgress(openTaskDBLocked(), "select [progress] from task where [id] = :id", id);
+    return readProgress(getTaskDB(), "select [progress] from task where [id] = :id", id);
 }
 
 QString DataFactory::getProgress(QSqlDatabase& db, int id) {
@@ -464,5 +464,5 @@ QString DataFactory::getProgress(QSqlDatabase& db, int id) {
 
 QString DataFactory::getNoviceProgress(int id) {
     QMutexLocker locker(&mutex);
-    return readProgress(openTaskDBLocked(), "select [progress] from novicetask where [id] = :id", id);
+    return readProgress(getTaskDB(), "select [progress] from novicetask where [id] = :id", id);
 }

@@ -7,11 +7,14 @@
 #include <QDir>
 #include <QFile>
 #include <QIODevice>
+#include <QMutexLocker>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <future>
 #include <set>
 #include <thread>
 #include <vector>
@@ -124,7 +127,15 @@ protected:
 
 TEST_F(DataFactoryTaskTest, FreshDirectoryGetsACurrentDatabase) {
     EXPECT_TRUE(DataFactory::getTaskList().isEmpty());
-    EXPECT_TRUE(DataFactory::getTaskDB().isOpen());
+    {
+        // A host holding the public mutex reaches the connection: getTaskDB takes no lock itself.
+        QMutexLocker hostLock(&DataFactory::mutex);
+        std::future<bool> open = std::async(std::launch::async, [] { return DataFactory::getTaskDB().isOpen(); });
+        const bool returned = open.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+        hostLock.unlock();
+        EXPECT_TRUE(returned) << "getTaskDB waited for the mutex";
+        EXPECT_TRUE(open.get());
+    }
     ASSERT_TRUE(QFile::exists(dbPath()));
     RawDb raw(dbPath());
     const QStringList task = raw.columns("task");
