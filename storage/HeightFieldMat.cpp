@@ -191,8 +191,7 @@ int CHeightFieldMat::CalculateBufferSize() const {
 int CHeightFieldMat::GetDataTypeByte() const { return BytesOf(m_eType); }
 
 void CHeightFieldMat::SetDataPtr(void* p) {
-    if (p == m_pData) return;
-    delete[] m_pData;
+    // The old buffer is not freed: a caller that took it with GetDataPtr owns it now.
     m_pData = static_cast<unsigned char*>(p);
     m_nBufferSize = m_pData != nullptr ? CalculateBufferSize() : 0;
 }

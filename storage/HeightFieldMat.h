@@ -56,8 +56,10 @@ public:
     bool IsNull() const { return m_pData == nullptr; }
 
     void* GetDataPtr() const { return m_pData; }
-    // Takes ownership of p, which must be allocated with new unsigned char[] and hold
-    // CalculateBufferSize() bytes; any previous buffer is freed. Null empties the matrix.
+    // Replaces the data pointer only. The matrix then owns p: it must come from new unsigned char[]
+    // and hold CalculateBufferSize() bytes, and Destroy or the destructor frees it. The previous
+    // buffer is not freed; whoever took it with GetDataPtr frees it with delete[]. Null empties
+    // the matrix (and likewise leaves the old buffer to the caller).
     void SetDataPtr(void* p);
     // Pointers into the buffer; null without data or for a row/column outside the grid.
     void* GetRowPtr(int row) const;

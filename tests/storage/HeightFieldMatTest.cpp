@@ -337,9 +337,14 @@ TEST(HeightFieldMat, OwnershipSizesAndNodata) {
     EXPECT_FALSE(big.Create(2, 2, static_cast<HF::E_HEIGHT_FIELD_DATA_TYPE>(7)));
     EXPECT_EQ(big.GetNodata(), nullptr);
 
-    HF owner(2, 1, HF::HFDT_INT16);
-    auto* data = new unsigned char[4]{1, 0, 2, 0};
-    owner.SetDataPtr(data);
+    HF owner;
+    ASSERT_TRUE(owner.Create(2, 1, HF::HFDT_INT16));
+    auto* taken = static_cast<unsigned char*>(owner.GetDataPtr());
+    owner.SetDataPtr(new unsigned char[4]{1, 0, 2, 0});
+    int16_t old = 0;
+    std::memcpy(&old, taken, sizeof old);
+    EXPECT_EQ(old, -32768);  // the old buffer stays alive and the caller's to free
+    delete[] taken;
     EXPECT_EQ(Values(owner), (std::vector<double>{1, 2}));
     int16_t out[2] = {};
     EXPECT_TRUE(owner.CopyTo(out, 100));  // no more than the buffer
