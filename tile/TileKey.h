@@ -20,12 +20,17 @@ enum E_TILE_MODEL : int {
 // the scheme itself is not compared, and order is level, then column, then row.
 class VTCORE_EXPORT CTileKey {
 public:
-    CTileKey(int level = 0, int x = 0, int y = 0, E_TILE_MODEL model = TILE_MODEL_MAPID)
+    // (level, x, y, model); the default key is (0, 0, 0, TILE_MODEL_MAPID). A level alone must be
+    // named explicitly, so that no number (nor a scheme through its number) converts to a key.
+    CTileKey() : CTileKey(0, 0, 0) {}
+    explicit CTileKey(int level) : CTileKey(level, 0, 0) {}
+    CTileKey(int level, int x, int y = 0, E_TILE_MODEL model = TILE_MODEL_MAPID)
         : m_nLevel(level), m_nTileX(x), m_nTileY(y), m_eTileModel(model)
     {
     }
-    // Level, column and row -1: invalid in every family.
-    explicit CTileKey(E_TILE_MODEL model) : m_nLevel(-1), m_nTileX(-1), m_nTileY(-1), m_eTileModel(model) {}
+    // Level, column and row -1: invalid in every family. Implicit, so `CTileKey k = model;` means
+    // this key.
+    CTileKey(E_TILE_MODEL model) : m_nLevel(-1), m_nTileX(-1), m_nTileY(-1), m_eTileModel(model) {}
 
     void SetLevel(int level) { m_nLevel = level; }
     int GetLevel() const { return m_nLevel; }

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <random>
+#include <type_traits>
 
 namespace {
 
@@ -83,6 +84,11 @@ TEST(TileKey, Validity)
     };
     for (const Row& r : rows)
         EXPECT_EQ(r.k.IsValid(), r.valid) << r.k.GetTileKeyString() << " model " << r.k.GetTileModel();
+
+    // A scheme converts implicitly to its all -1 key; a bare number never converts to a level.
+    const CTileKey fromModel = TILE_MODEL_MERCATOR;
+    ExpectKey(fromModel, CTileKey(-1, -1, -1, TILE_MODEL_MERCATOR));
+    static_assert(!std::is_convertible<int, CTileKey>::value, "a number is not a key");
 }
 
 TEST(TileKey, ChangeTileModelConvertsOnlyAcrossFamilies)
@@ -272,36 +278,66 @@ TEST(TileKey, ClampToLevelAndInverseRows)
     }
 }
 
-TEST(TileKey, HostileNumbersDoNotOverflow)
+TEST(TileKey, HostileNumbersSaturateInsteadOfWrapping)
 {
-    const CTileKey extremes[] = {
-        CTileKey(INT_MAX, INT_MAX, INT_MAX, TILE_MODEL_MERCATOR),
-        CTileKey(INT_MIN, INT_MIN, INT_MIN, TILE_MODEL_MAPID),
-        CTileKey(INT_MAX, INT_MIN, INT_MAX, TILE_MODEL_MAPID),
-        CTileKey(INT_MIN, INT_MAX, INT_MIN, TILE_MODEL_GEOGRAPHIC),
+    const CTileKey a(INT_MAX, INT_MAX, INT_MAX, TILE_MODEL_MERCATOR);
+    const CTileKey b(INT_MIN, INT_MIN, INT_MIN, TILE_MODEL_MAPID);
+    const CTileKey c(INT_MAX, INT_MIN, INT_MAX, TILE_MODEL_MAPID);
+    const CTileKey d(INT_MIN, INT_MAX, INT_MIN, TILE_MODEL_GEOGRAPHIC);
+    const auto changed = [](CTileKey k, E_TILE_MODEL m) {
+        k.ChangeTileModel(m);
+        return k;
     };
-    // Run under UBSan: any signed overflow aborts the test program.
-    for (const CTileKey& k : extremes) {
-        CTileKey c = k;
-        c.ChangeTileModel(TILE_MODEL_MAPID);
-        c.ChangeTileModel(TILE_MODEL_BAIDU);
-        (void)(k < CTileKey(INT_MIN, INT_MAX, 0, TILE_MODEL_MAPID));
-        (void)k.CreateChildTileKeyRBCornor();
-        (void)k.CreateChildTileKeyLTCornor();
-        (void)k.CreateParentTileKey();
-        (void)k.GetRightSibling();
-        (void)k.GetLeftSibling();
-        (void)k.GetDownSibling();
-        (void)k.GetUpSibling();
-        (void)k.GetInverseYTile();
-        (void)k.ToMapID();
-        (void)k.GetParentQuardIndex();
-        c = k;
-        c.ClampToLevel();
-        c.FromMapID(LLONG_MIN, INT_MIN);
-        c.FromMapID(LLONG_MAX, INT_MAX);
-        int a = 0, b = 0, s1 = 0, s2 = 0;
-        (void)k.GetAnicientQuardCoordinate(a, b, s1, s2, INT_MIN);
+    const auto clamped = [](CTileKey k) {
+        k.ClampToLevel();
+        return k;
+    };
+    const auto fromId = [](E_TILE_MODEL m, long long id, int level) {
+        CTileKey k(0, 0, 0, m);
+        k.FromMapID(id, level);
+        return k;
+    };
+    const int half = INT_MAX / 2;
+    struct Row {
+        const char* what;
+        CTileKey got, want;
+    };
+    // Every number that leaves the 32-bit range stops at its limit (UBSan also sees no overflow).
+    const Row rows[] = {
+        {"right of the last column", a.GetRightSibling(), a},
+        {"left of the first column", b.GetLeftSibling(), b},
+        {"above the first row", d.GetUpSibling(), d},
+        {"below the last row", c.GetDownSibling(), c},
+        {"child beyond every limit", a.CreateChildTileKeyRBCornor(), a},
+        {"child below every limit", b.CreateChildTileKeyLTCornor(), CTileKey(INT_MIN + 1, INT_MIN, INT_MIN, TILE_MODEL_MAPID)},
+        {"parent of the extremes", a.CreateParentTileKey(), CTileKey(INT_MAX - 1, half, half, TILE_MODEL_MERCATOR)},
+        {"parent of mixed extremes", c.CreateParentTileKey(), CTileKey(INT_MAX - 1, -half, half + 1, TILE_MODEL_MAPID)},
+        {"to one-based and back", changed(changed(a, TILE_MODEL_MAPID), TILE_MODEL_BAIDU),
+         CTileKey(INT_MAX - 1, INT_MAX - 1, INT_MAX - 1, TILE_MODEL_BAIDU)},
+        {"to zero-based", changed(b, TILE_MODEL_BAIDU), CTileKey(INT_MIN, INT_MIN, INT_MIN, TILE_MODEL_BAIDU)},
+        {"inverse row at 2^62 rows", a.GetInverseYTile(), a},
+        {"inverse row at one row", d.GetInverseYTile(), CTileKey(INT_MIN, INT_MAX, INT_MAX, TILE_MODEL_GEOGRAPHIC)},
+        {"clamped deep", clamped(a), a},
+        {"clamped shallow", clamped(d), CTileKey(INT_MIN, 0, 0, TILE_MODEL_GEOGRAPHIC)},
+        {"clamped shallow one-based", clamped(b), CTileKey(INT_MIN, 1, 1, TILE_MODEL_MAPID)},
+        {"largest id, deepest level", fromId(TILE_MODEL_MERCATOR, LLONG_MAX, INT_MAX),
+         CTileKey(INT_MAX, INT_MAX, 1, TILE_MODEL_MERCATOR)},
+        {"smallest id", fromId(TILE_MODEL_MERCATOR, LLONG_MIN, INT_MIN), CTileKey(INT_MIN, 0, INT_MIN, TILE_MODEL_MERCATOR)},
+        {"largest id, one-based", fromId(TILE_MODEL_MAPID, LLONG_MAX, INT_MAX), CTileKey(INT_MAX, INT_MAX, 2, TILE_MODEL_MAPID)},
+        {"smallest id, one-based", fromId(TILE_MODEL_MAPID, LLONG_MIN, INT_MIN), CTileKey(INT_MIN, INT_MIN, 1, TILE_MODEL_MAPID)},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        ExpectKey(r.got, r.want);
     }
-    SUCCEED();
+    for (const CTileKey& k : {a, b, c, d})
+        EXPECT_EQ(k.ToMapID(), -1) << k.GetTileKeyString();
+    EXPECT_EQ(a.GetParentQuardIndex(), 3);
+    EXPECT_EQ(b.GetParentQuardIndex(), -3);  // remainders keep the dividend's sign
+    EXPECT_TRUE(b < a && a > b && !(a < b));
+    int qx = 0, qy = 0, spanX = 0, spanY = 0;
+    ASSERT_TRUE(a.GetAnicientQuardCoordinate(qx, qy, spanX, spanY, INT_MIN));
+    EXPECT_EQ(qx, INT_MAX);
+    EXPECT_EQ(qy, INT_MAX);
+    EXPECT_EQ(spanX, INT_MAX);
 }
