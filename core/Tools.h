@@ -34,7 +34,9 @@ public:
     // One-based tiles: level L has n = 2^(L-1) columns; IDs (row - 1) * n + col run row by row from
     // the north-west. Mercator branch in normalised units (X = lon / 360, Y in -0.5..0.5, 0.5 north);
     // WGS branch (map types answering isWgs84) in degrees with square tiles of 360 / 2^(L-1).
-    // Levels below 1 count as 1 and above 31 as 31, so every count fits its type.
+    // Levels below 1 count as 1 and above 63 as 63 (n = 2^62, as far as tile keys' map IDs go).
+    // Counts, rows and columns returned as int saturate at INT_MAX (n passes it from level 32);
+    // an ID that does not fit 64 bits is -1.
     static void getXY(const double& lon, const double& lat, double& X, double& Y);
     static double getX(const double& lon);
     static double getY(const double& lat);  // latitude clamped to +-85.05112877980655
@@ -64,9 +66,9 @@ public:
     // lower-right) per level below it.
     static QString getCodeByIndex(int row, int col, int level);
     static QString getCodeByMapID(long long id, int level);
-    // -1 for a code longer than 31 letters; letters other than q r s t change nothing.
+    // -1 for a code longer than 63 letters; letters other than q r s t change nothing.
     static long long getMapIdByCode(QString code);
-    // Extent of a quadtree code in normalised units, or degrees; all 0 for a code over 31 letters.
+    // Extent of a quadtree code in normalised units, or degrees; all 0 for a code over 63 letters.
     static void getExtent(QString code, double& minx, double& miny, double& maxx, double& maxy, bool inDegrees);
     static void getExtent(int level, long long id, double& minx, double& miny, double& maxx, double& maxy,
                           bool inDegrees, int mapType);
@@ -81,7 +83,7 @@ public:
                               int& rowCount, int& colCount, bool inDegrees, int mapType);
     static void getRowColInfoWGS(double minx, double miny, double maxx, double maxy, int level, int& row, int& col,
                                  int& rowCount, int& colCount);
-    // Tiles of levels 1 .. maxLevel (at most 31); 0 when maxLevel < 1.
+    // Tiles of levels 1 .. maxLevel (at most 63), saturating at LLONG_MAX; 0 when maxLevel < 1.
     static long long getAllMapCount(int maxLevel, double minx, double miny, double maxx, double maxy, bool inDegrees,
                                     int mapType);
     // Index of the level's first tile in a multi-level task over e (degrees) and its tile count.
@@ -91,8 +93,9 @@ public:
     // Level of the index-th tile of a multi-level task; -1 when the index lies beyond maxLevel.
     static int getLevelByIndex(long long index, CExtent e, int mapType, int maxLevel, bool inDegrees);
     // IDs of the tiles covering an extent, appended row by row. The Mercator list is squared up by
-    // moving its first row or column (unclamped). A range of more than 16777216 tiles appends
-    // nothing and is logged.
+    // moving its first row or column (unclamped). A range of more than 2^27 (134,217,728) tiles,
+    // whose list would take over 1 GiB and near QList's limit, or one whose IDs pass 64 bits,
+    // appends nothing and is logged as an error with the reason.
     static void getMapIDArray(double minx, double miny, double maxx, double maxy, int level, QList<long long>& ids,
                               int mapType);
     static void getMapIDArrayMEC(double minx, double miny, double maxx, double maxy, int level,
@@ -127,7 +130,8 @@ public:
     // Reads "116°30'15\"E" (ASCII minute and second marks, whole numbers) or a plain decimal.
     static double dMSToDegree(QString text);
     // 2^n points on a circle around centre (radius in the coordinates' unit), without a closing
-    // point; empty when n < 0 or n > 20.
+    // point. Empty when n < 0; also when n > 24 (over 16.7 million points, some 700 MB), which is
+    // logged as an error.
     static QList<QPointF> translateRadToWGS84(const QPointF& centre, const double& radius, int n);
 
     // ---- datum conversions (tile/ToolsDatum.cpp) ----

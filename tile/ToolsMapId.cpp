@@ -19,11 +19,13 @@ constexpr double kMercatorHalfWorld = 20037508.342789244;
 constexpr double kDegreesPerRad = 57.29577951308232;
 constexpr double kRadsPerDegree = 0.017453292519943295;
 
-// Deepest level handled: n = 2^30 still fits an int and n * n a long long.
-constexpr int kMaxLevel = 31;
+// Levels as the tile keys take them: n = 2^(L-1) up to 2^62 at level 63, the deepest level whose
+// numbers a long long holds; deeper levels count as 63, shallower than 1 as 1.
+constexpr int kMaxLevel = 63;
 constexpr int kBaseLevelSearchDepth = 21;
-constexpr long long kMaxIdListSize = 1LL << 24;
-constexpr int kMaxRingPower = 20;
+// A QList holds at most 2^28 - 1 pointer-sized elements; the documented refusal keeps a margin.
+constexpr long long kMaxIdListSize = 1LL << 27;
+constexpr int kMaxRingPower = 24;
 const char* const kQuadLetters = "qrts";
 
 int ClampLevel(int level) { return std::clamp(level, 1, kMaxLevel); }
@@ -31,6 +33,13 @@ int ClampLevel(int level) { return std::clamp(level, 1, kMaxLevel); }
 long long ColCount(int level) { return 1LL << (ClampLevel(level) - 1); }
 
 long long RowCountWGS(int level) { return ClampLevel(level) == 1 ? 1 : ColCount(level) / 2; }
+
+// (row - 1) * n + col, or -1 when that does not fit 64 bits.
+long long IdOf(long long row, long long col, long long n) {
+    long long id = 0;
+    if (__builtin_mul_overflow(row - 1, n, &id) || __builtin_add_overflow(id, col, &id)) return -1;
+    return id;
+}
 
 // Tile edge of the Mercator branch in normalised units, and of the WGS branch in degrees.
 double MercatorTileSize(int level) { return std::ldexp(1.0, -(ClampLevel(level) - 1)); }
@@ -49,7 +58,10 @@ long long TruncToLong(double v) {
 }
 int TruncToInt(double v) { return ClampToInt(TruncToLong(v)); }
 
-int ClampIndex(long long v, long long count) { return static_cast<int>(std::clamp<long long>(v, 1, count)); }
+// Into 1 .. count, and into an int: rows and columns beyond 2^31 - 1 cannot be named.
+int ClampIndex(long long v, long long count) {
+    return static_cast<int>(std::clamp<long long>(v, 1, std::min<long long>(count, INT_MAX)));
+}
 
 bool IsWgs(int mapType) { return CMapTypeManager::getInstance()->isWgs84(mapType); }
 
@@ -100,11 +112,16 @@ void AppendIds(const char* tag, int level, long long firstRow, long long lastRow
     const long long cols = lastCol - firstCol + 1;
     if (rows <= 0 || cols <= 0) return;
     if (rows > kMaxIdListSize || cols > kMaxIdListSize || rows * cols > kMaxIdListSize) {
-        VtLogError() << tag << VtGB("瓦片数量过多, 未生成编号列表: ") << static_cast<unsigned long long>(rows)
-                     << " x " << static_cast<unsigned long long>(cols);
+        VtLogError() << tag << VtGB("瓦片数量超过编号列表上限") << static_cast<unsigned long long>(kMaxIdListSize)
+                     << VtGB(", 未生成编号列表: ") << static_cast<unsigned long long>(rows) << " x "
+                     << static_cast<unsigned long long>(cols);
         return;
     }
     const long long n = ColCount(level);
+    if (IdOf(firstRow, firstCol, n) == -1 || IdOf(lastRow, lastCol, n) == -1) {
+        VtLogError() << tag << VtGB("瓦片编号超出64位整数, 未生成编号列表: 层级 ") << level;
+        return;
+    }
     ids.reserve(ids.size() + static_cast<int>(rows * cols));
     for (long long r = firstRow; r <= lastRow; ++r) {
         for (long long c = firstCol; c <= lastCol; ++c) ids.append((r - 1) * n + c);
@@ -120,7 +137,8 @@ int SumLevels(int maxLevel, const CExtent& e, bool inDegrees, int mapType, long 
         int row = 0, col = 0, rowCount = 0, colCount = 0;
         Tools::getRowColInfo(e.minx, e.miny, e.maxx, e.maxy, level, row, col, rowCount, colCount, inDegrees,
                              mapType);
-        sum += static_cast<long long>(rowCount) * colCount;
+        // Whole-world counts of the deepest levels pass 2^63: the sum saturates.
+        if (__builtin_add_overflow(sum, static_cast<long long>(rowCount) * colCount, &sum)) sum = LLONG_MAX;
         if (stop(sum)) return level;
     }
     return -1;
@@ -192,9 +210,7 @@ double Tools::RadToDegree(double rad) { return rad * kDegreesPerRad; }
 
 double Tools::DegreeToRad(double deg) { return deg * kRadsPerDegree; }
 
-long long Tools::getMapID(int level, int row, int col) {
-    return (static_cast<long long>(row) - 1) * ColCount(level) + col;
-}
+long long Tools::getMapID(int level, int row, int col) { return IdOf(row, col, ColCount(level)); }
 
 void Tools::getRowCol(long long id, int level, int& row, int& col) {
     const long long n = ColCount(level);
@@ -210,11 +226,11 @@ void Tools::getRowCol(long long id, int level, int& row, int& col) {
 
 void Tools::getRowColWGS(long long id, int level, int& row, int& col) { getRowCol(id, level, row, col); }
 
-int Tools::getColCount(int level) { return static_cast<int>(ColCount(level)); }
+int Tools::getColCount(int level) { return ClampToInt(ColCount(level)); }
 
-int Tools::getColCountWGS(int level) { return static_cast<int>(ColCount(level)); }
+int Tools::getColCountWGS(int level) { return ClampToInt(ColCount(level)); }
 
-int Tools::getRowCountWGS(int level) { return static_cast<int>(RowCountWGS(level)); }
+int Tools::getRowCountWGS(int level) { return ClampToInt(RowCountWGS(level)); }
 
 double Tools::getSingleMapWidth(int level) { return MercatorTileSize(level); }
 
@@ -252,7 +268,7 @@ QString Tools::getCodeByMapID(long long id, int level) {
 long long Tools::getMapIdByCode(QString code) {
     long long row = 1, col = 1;
     if (!DecodeQuadCode(code, row, col)) return -1;
-    return (row - 1) * ColCount(code.size()) + col;
+    return IdOf(row, col, ColCount(code.size()));
 }
 
 void Tools::getExtent(QString code, double& minx, double& miny, double& maxx, double& maxy, bool inDegrees) {
@@ -546,7 +562,8 @@ QList<QPointF> Tools::translateRadToWGS84(const QPointF& centre, const double& r
     QList<QPointF> ring;
     if (n < 0) return ring;
     if (n > kMaxRingPower) {
-        VtLogError() << "[Tools::translateRadToWGS84] " << VtGB("圆周点数过多: 2^") << n;
+        VtLogError() << "[Tools::translateRadToWGS84] " << VtGB("圆周点数过多(上限2^") << kMaxRingPower
+                     << VtGB("), 未生成: 2^") << n;
         return ring;
     }
     const int count = 1 << n;

@@ -1,10 +1,12 @@
 #include "core/Tools.h"
 #include "core/log/VtLog.h"
 #include "tile/ITileModel.h"
+#include "tile/TileKey.h"
 #include "tile/TileModel.h"
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <random>
 
@@ -100,6 +102,9 @@ TEST(ToolsMapId, IdsRowsAndColumns) {
         {3, 4, 4, 16},  // last tile
         {21, 1048576, 1048576, 1099511627776LL},
         {31, 1073741824, 1073741824, 1152921504606846976LL},
+        {40, 5, 7, 4 * (1LL << 39) + 7},          // past an int of columns
+        {63, 2, 1, (1LL << 62) + 1},              // the deepest level of 64-bit IDs
+        {0, 3, 1, 3},                             // below level 1: one column
     };
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.id);
@@ -109,6 +114,24 @@ TEST(ToolsMapId, IdsRowsAndColumns) {
         Tools::getRowColWGS(c.id, c.level, wgsRow, wgsCol);
         EXPECT_EQ(std::make_pair(row, col), std::make_pair(c.row, c.col));
         EXPECT_EQ(std::make_pair(wgsRow, wgsCol), std::make_pair(c.row, c.col));
+    }
+    EXPECT_EQ(Tools::getMapID(63, INT_MAX, INT_MAX), -1);  // beyond 64 bits
+
+    // The same numbers as the one-based tile keys at every level.
+    for (int level = -1; level <= 70; ++level) {
+        for (const std::pair<int, int>& rc : {std::make_pair(1, 1), std::make_pair(3, 2), std::make_pair(70000, 123)}) {
+            SCOPED_TRACE(testing::Message() << "level " << level << " row " << rc.first);
+            const CTileKey key(level, rc.second, rc.first, TILE_MODEL_MAPID);
+            if (key.IsValid()) {
+                EXPECT_EQ(Tools::getMapID(level, rc.first, rc.second), key.ToMapID());
+            }
+            const long long id = Tools::getMapID(level, rc.first, rc.second);
+            CTileKey back(0, 0, 0, TILE_MODEL_MAPID);
+            back.FromMapID(id, level);
+            int row = 0, col = 0;
+            Tools::getRowCol(id, level, row, col);
+            EXPECT_EQ(std::make_pair(row, col), std::make_pair(back.GetTileY(), back.GetTileX()));
+        }
     }
 }
 
@@ -121,7 +144,9 @@ TEST(ToolsMapId, CountsAndSizesPerLevel) {
         {-5, 1, 1, 1.0},  // below 1 counts as level 1
         {0, 1, 1, 1.0},      {1, 1, 1, 1.0},  {2, 2, 1, 0.5}, {3, 4, 2, 0.25},
         {31, 1 << 30, 1 << 29, std::ldexp(1.0, -30)},
-        {1000, 1 << 30, 1 << 29, std::ldexp(1.0, -30)},  // deeper than 31 counts as 31
+        {32, INT_MAX, 1 << 30, std::ldexp(1.0, -31)},  // 2^31 columns: an int saturates
+        {33, INT_MAX, INT_MAX, std::ldexp(1.0, -32)},
+        {1000, INT_MAX, INT_MAX, std::ldexp(1.0, -62)},  // deeper than 63 counts as 63
     };
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.level);
@@ -155,10 +180,11 @@ TEST(ToolsMapId, DamagedQuadCodes) {
     EXPECT_EQ(Tools::getMapIdByCode(""), 1);
     // An unknown letter changes nothing but still counts towards the level.
     EXPECT_EQ(Tools::getMapIdByCode("txs"), Tools::getMapID(3, 2, 2));
-    EXPECT_EQ(Tools::getMapIdByCode(QString(32, QLatin1Char('s'))), -1);  // deeper than any level
+    EXPECT_EQ(Tools::getMapIdByCode(QString(64, QLatin1Char('q'))), -1);  // deeper than any level
+    EXPECT_EQ(Tools::getMapIdByCode(QString(63, QLatin1Char('s'))), -1);  // an ID beyond 64 bits
     EXPECT_EQ(Tools::getMapIdByCode(QString(100000, QLatin1Char('r'))), -1);
     double minx = 9, miny = 9, maxx = 9, maxy = 9;
-    Tools::getExtent(QString(40, QLatin1Char('q')), minx, miny, maxx, maxy, true);
+    Tools::getExtent(QString(64, QLatin1Char('q')), minx, miny, maxx, maxy, true);
     EXPECT_EQ(CExtent(minx, miny, maxx, maxy), CExtent(0, 0, 0, 0));
 }
 
@@ -332,6 +358,14 @@ TEST(ToolsMapId, HugeIdListsAreRefused) {
     Tools::getMapIDArrayMEC(-0.5, -0.5, 0.5, 0.5, 20, ids, kMercatorType);
     EXPECT_TRUE(ids.isEmpty());
     EXPECT_EQ(capture.Count(VTLOG_LEVEL_ERROR, "[Tools::getMapIDArray"), 2);
+
+    // Long lists are made while memory allows: 4097 x 4096 IDs at WGS level 14 (128 MB).
+    const double w = Tools::getSingleMapWidthWGS(14);
+    Tools::getMapIDArrayWGS(-180, -90, w * 4096.5 - 180, 90, 14, ids);
+    ASSERT_EQ(ids.size(), 4096 * 4097);
+    EXPECT_EQ(ids.front(), 1);
+    EXPECT_EQ(ids.back(), Tools::getMapID(14, 4096, 4097));
+    EXPECT_EQ(capture.Count(VTLOG_LEVEL_ERROR, "[Tools::getMapIDArray"), 2);
 }
 
 TEST(ToolsMapId, BaseLevels) {
@@ -483,6 +517,7 @@ TEST(ToolsMapId, RingsAroundACentre) {
     }
     EXPECT_EQ(Tools::translateRadToWGS84(QPointF(), 1.0, 0).size(), 1);
     EXPECT_TRUE(Tools::translateRadToWGS84(QPointF(), 1.0, -1).isEmpty());
+    EXPECT_EQ(Tools::translateRadToWGS84(QPointF(), 1.0, 21).size(), 1 << 21);  // two million points
     CVtLogCapture capture;
     EXPECT_TRUE(Tools::translateRadToWGS84(QPointF(), 1.0, 40).isEmpty());
     EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_ERROR, "[Tools::translateRadToWGS84]"));
