@@ -29,10 +29,14 @@ bool toJsonValue(const QVariant& value, Json::Value& out) {
 bool fromJsonValue(const Json::Value& value, QVariant& out) {
     switch (value.type()) {
     case Json::intValue:
-        out = value.isInt() ? QVariant(value.asInt()) : QVariant(static_cast<qlonglong>(value.asInt64()));
-        return true;
     case Json::uintValue:
-        out = value.isUInt() ? QVariant(value.asUInt()) : QVariant(static_cast<qulonglong>(value.asUInt64()));
+        // The text does not say which kind was written, and the parser calls every number up to
+        // 2^63 - 1 signed; the smallest kind that holds the number brings Int and UInt back as they
+        // were written (a LongLong between 2^31 and 2^32 - 1 comes back as UInt).
+        if (value.isInt()) out = QVariant(value.asInt());
+        else if (value.isUInt()) out = QVariant(value.asUInt());
+        else if (value.isInt64()) out = QVariant(static_cast<qlonglong>(value.asInt64()));
+        else out = QVariant(static_cast<qulonglong>(value.asUInt64()));
         return true;
     case Json::realValue: out = QVariant(value.asDouble()); return true;
     case Json::stringValue: out = QVariant(ConvertStdStringToQString(value.asString(), kGb)); return true;

@@ -9,9 +9,9 @@
 
 // Named Qt variants (keys in byte order) with a flat JSON form. Not synchronised.
 // JSON members by variant type: Bool as the integer 0/1 (read back as Int), Int, UInt, LongLong,
-// ULongLong as integers, Double as a real, String as GB18030 bytes. A JSON number reads as Int when
-// it fits 32 bits, else LongLong (UInt / ULongLong beyond the signed 64-bit range); a JSON boolean
-// as Bool. Other variant types are not written; null, arrays and objects are not read.
+// ULongLong as integers, Double as a real, String as GB18030 bytes. A JSON integer reads as the
+// smallest of Int, UInt, LongLong, ULongLong that holds it, so Int and UInt come back as written
+// (a LongLong from 2^31 to 2^32 - 1 comes back as UInt); a JSON boolean as Bool. Other variant types are not written; null, arrays and objects are not read.
 class VTCORE_EXPORT CPropertySetObject {
 public:
     CPropertySetObject() = default;
