@@ -3,6 +3,7 @@
 #include "core/VtCoreExport.h"
 #include "core/kernel/EventObserver.h"
 #include "core/kernel/Module.h"
+#include "core/kernel/VariantSetObject.h"
 
 #include <memory>
 #include <string>
@@ -28,8 +29,9 @@ public:
 };
 
 // The kernel's plug-in manager: loads plug-in libraries, keeps their IPlugin objects in load
-// order and unloads them in reverse order. Used from one thread; not synchronised.
-class VTCORE_EXPORT CPluginModule : public IPluginModule, public CEventObserver {
+// order and unloads them in reverse order. Used from one thread; not synchronised, except for the
+// values of its variant set, which any thread may read and write.
+class VTCORE_EXPORT CPluginModule : public IPluginModule, public CEventObserver, public CVariantSetObject {
 public:
     // What the manager knows about one loaded plug-in.
     struct PluginInfo {
