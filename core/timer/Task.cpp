@@ -19,7 +19,7 @@ constexpr PriorityRow kPriorities[] = {
 
 }  // namespace
 
-CTask::CTask() : m_bRunning(false), m_bFinished(true) {}
+CTask::CTask() : m_state(std::make_shared<ThreadState>()) {}
 
 CTask::~CTask() {
     std::lock_guard<std::mutex> lock(m_threadMutex);
@@ -32,26 +32,25 @@ int CTask::PriorityLevelOf(int priorityCode) {
     return 0;
 }
 
-bool CTask::IsTaskThread() const {
-    return m_pThread != nullptr && m_pThread->get_id() == std::this_thread::get_id();
-}
+bool CTask::IsTaskThread() const { return m_state->id.load() == std::this_thread::get_id(); }
 
 bool CTask::StartThread(const std::string& name, int priorityCode) {
     std::lock_guard<std::mutex> lock(m_threadMutex);
-    if (IsTaskThread()) return false;  // a thread cannot join itself
+    if (IsTaskThread()) return false;  // a thread cannot wait for itself
     JoinLocked(-1);
     m_strThreadName = name;
     {
-        std::lock_guard<std::mutex> done(m_doneMutex);
-        m_bFinished = false;
+        std::lock_guard<std::mutex> done(m_state->doneMutex);
+        m_state->finished = false;
     }
-    m_bRunning.store(true);
+    m_state->running.store(true);
     try {
-        m_pThread = std::make_unique<std::thread>(&CTask::ThreadProc, this, PriorityLevelOf(priorityCode));
+        m_pThread = std::make_unique<std::thread>(&CTask::ThreadProc, this, m_state, name, PriorityLevelOf(priorityCode));
+        m_state->id.store(m_pThread->get_id());
     } catch (const std::exception&) {
-        m_bRunning.store(false);
-        std::lock_guard<std::mutex> done(m_doneMutex);
-        m_bFinished = true;
+        m_state->running.store(false);
+        std::lock_guard<std::mutex> done(m_state->doneMutex);
+        m_state->finished = true;
         return false;
     }
     return true;
@@ -59,37 +58,50 @@ bool CTask::StartThread(const std::string& name, int priorityCode) {
 
 bool CTask::StopThread(int timeoutMs) {
     std::lock_guard<std::mutex> lock(m_threadMutex);
-    if (m_pThread == nullptr || IsTaskThread()) return false;
+    if (IsTaskThread()) return false;
     return JoinLocked(timeoutMs);
 }
 
 bool CTask::JoinLocked(int timeoutMs) {
-    if (m_pThread == nullptr) return false;
-    m_bRunning.store(false);
-    bool inTime = true;
-    if (timeoutMs >= 0) {
-        std::unique_lock<std::mutex> done(m_doneMutex);
-        inTime = m_doneCondition.wait_for(done, std::chrono::milliseconds(timeoutMs), [this] { return m_bFinished; });
+    ThreadState& state = *m_state;
+    state.running.store(false);
+    bool finished = true;
+    {
+        // Also waits for a thread detached by an earlier timed-out stop: nothing may start, and no
+        // member may go, while it still runs Run().
+        std::unique_lock<std::mutex> done(state.doneMutex);
+        const auto isFinished = [&state] { return state.finished; };
+        if (timeoutMs < 0) {
+            state.doneCondition.wait(done, isFinished);
+        } else {
+            finished = state.doneCondition.wait_for(done, std::chrono::milliseconds(timeoutMs), isFinished);
+        }
     }
-    if (!inTime) {
-        VtLogWarn() << "[CTask::StopThread] " << m_strThreadName << VtGB(" 线程未在时限内结束，继续等待");
+    if (finished) state.id.store(std::thread::id());  // the id may be given to another thread now
+    if (m_pThread == nullptr) return false;
+    if (!finished) {
+        VtLogWarn() << "[CTask::StopThread] " << m_strThreadName << VtGB(" 线程未在时限内结束，已分离，由其自行结束");
+        m_pThread->detach();
+        m_pThread.reset();
+        return false;
     }
     m_pThread->join();
     m_pThread.reset();
-    return inTime;
+    return true;
 }
 
-void CTask::ThreadProc(int priorityLevel) {
+void CTask::ThreadProc(CTask* task, std::shared_ptr<ThreadState> state, std::string name, int priorityLevel) {
     IVtPlatform& platform = GetVtPlatform();
-    platform.SetCurrentThreadName(m_strThreadName);
+    platform.SetCurrentThreadName(name);
     platform.SetCurrentThreadPriority(priorityLevel);
     try {
-        Run();
+        task->Run();
     } catch (...) {
         // The thread ends like a normal return; its owner may start it again.
     }
-    m_bRunning.store(false);
-    std::lock_guard<std::mutex> done(m_doneMutex);
-    m_bFinished = true;
-    m_doneCondition.notify_all();
+    // From here on only the shared state is touched: the task may be gone once finished is set.
+    state->running.store(false);
+    std::lock_guard<std::mutex> done(state->doneMutex);
+    state->finished = true;
+    state->doneCondition.notify_all();
 }

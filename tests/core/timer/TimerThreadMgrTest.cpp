@@ -1,5 +1,6 @@
 #include "core/timer/TimerObjectEx.h"
 #include "core/timer/TimerThreadMgr.h"
+#include "core/log/VtLog.h"
 
 #include <gtest/gtest.h>
 
@@ -226,14 +227,32 @@ TEST(TimerThreadMgr, KillTimerMinusOneStopsTheThreadAndSetTimerRestartsIt) {
     ASSERT_TRUE(waitFor([&] { return owner.fired == 2; }));
 }
 
-TEST(TimerThreadMgr, DestructionJoinsAndSaysSo) {
+TEST(TimerThreadMgr, StopGivesUpAtItsTimeoutButDestructionWaits) {
+    struct Sleeper {
+        std::atomic<bool> inside{false};
+        std::atomic<bool> done{false};
+        static void Callback(unsigned int, void* owner) {
+            auto* self = static_cast<Sleeper*>(owner);
+            if (self->inside.exchange(true)) return;
+            std::this_thread::sleep_for(1500ms);
+            self->done = true;
+        }
+    } sleeper;
+    CVtLogCapture capture;
     testing::internal::CaptureStdout();
     {
         CTimerThreadMgr mgr("Joiner", 210);
-        Counter owner;
-        ASSERT_EQ(mgr.SetTimer(1, &Counter::Callback, &owner, 1, -1, true), 1);
-        ASSERT_TRUE(waitFor([&] { return owner.fired > 0; }));
+        ASSERT_EQ(mgr.SetTimer(1, &Sleeper::Callback, &sleeper, 1, -1, true), 1);
+        ASSERT_TRUE(waitFor([&] { return sleeper.inside.load(); }));
+        // The thread cannot be killed: it is left to finish, and the stop returns near its timeout.
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(mgr.StopThread(100));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 1000ms);
+        EXPECT_FALSE(sleeper.done);
+        EXPECT_FALSE(mgr.IsRunning());
+        EXPECT_EQ(capture.Count(VTLOG_LEVEL_WARN, "[CTask::StopThread] Joiner"), 1);
     }
+    EXPECT_TRUE(sleeper.done);  // the destructor waited for the callback
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Wait Joiner Timer Stop...\nWait Joiner Timer Stop Over.\n");
 }
 
