@@ -92,34 +92,52 @@ QRectF SheetRect(const CMapSheet& s, long long dlon, long long dlat) {
                   MsToDeg(static_cast<double>(dlon)), MsToDeg(static_cast<double>(dlat)));
 }
 
-// The sheet containing (lon, lat) in ms; the scale must be valid.
+bool Covers(long long low, long long size, long long v) { return low <= v && v <= low + size; }
+
+// The sheet of (lon, lat) in ms by the series' numbering; the scale must be valid. The numbering
+// counts |lon| and |lat| away from the prime meridian and the equator, so a point on an inner
+// sheet line goes to the sheet farther from them. Where that count names a sheet the point is not
+// on (a point on a 1:1,000,000 line in the west or south, the east and north limits), the point
+// goes to the sheet it is on, inside the same 1:1,000,000 sheet and the limits.
 CMapSheet SheetAtMs(const MapSheetScaleRow& scale, long long lon, long long lat) {
-    // The east and north limits are borders of no sheet inside; they go to the last sheet.
-    lon = std::clamp(lon, kMinLonMs, kMaxLonMs - 1);
-    lat = std::clamp(lat, kMinLatMs, kMaxLatMs - 1);
+    lon = std::clamp(lon, kMinLonMs, kMaxLonMs);
+    lat = std::clamp(lat, kMinLatMs, kMaxLatMs);
     CMapSheet s;
     s.m_bValid = true;
     s.m_bNorth = lat >= 0;
-    const long long zone = FloorDiv(lon, kZoneMs) + 31;
-    const long long band = s.m_bNorth ? lat / kBandMs + 1 : CeilDiv(-lat, kBandMs);
+    // 180 and 88 would open a column 61 and a band W; they are the last sheets' edges instead.
+    const long long zone = std::min<long long>(FloorDiv(lon, kZoneMs) + 31, 60);
+    const long long band = std::min<long long>(s.m_bNorth ? lat / kBandMs + 1 : CeilDiv(-lat, kBandMs), 22);
     s.m_nColumn = static_cast<int>(zone);
     s.m_cRowLetter = static_cast<char>('A' + band - 1);
     s.m_cScaleLetter = scale.letter;
     if (scale.scale != MAPSHEET_1M) {
-        // Offsets from the 1:1,000,000 sheet's west and south edges: the same result as counting
-        // |lon| and |lat| from the equator and prime meridian and mirroring west and south, but a
-        // border point always goes to the sheet east and north of it.
-        const long long east = lon - (zone - 31) * kZoneMs;
-        const long long south = s.m_bNorth ? lat - (band - 1) * kBandMs : lat + band * kBandMs;
-        s.m_nColumnInSheet = static_cast<int>(east / scale.dlon + 1);
-        s.m_nRow = static_cast<int>(s.m_bNorth ? scale.count - south / scale.dlat : south / scale.dlat + 1);
+        const long long n = scale.count;
+        const long long zoneWest = (zone - 31) * kZoneMs;
+        const long long bandSouth = s.m_bNorth ? (band - 1) * kBandMs : -band * kBandMs;
+        const long long absLon = lon < 0 ? -lon : lon;
+        const long long absLat = lat < 0 ? -lat : lat;
+        long long col = (absLon % kZoneMs) / scale.dlon + 1;
+        if (lon < 0) col = n + 1 - col;
+        if (!Covers(zoneWest + (col - 1) * scale.dlon, scale.dlon, lon))
+            col = std::clamp<long long>((lon - zoneWest) / scale.dlon + 1, 1, n);
+        long long row = n - (absLat % kBandMs) / scale.dlat;
+        const auto rowSouth = [&](long long r) {
+            return s.m_bNorth ? bandSouth + kBandMs - r * scale.dlat : bandSouth + (r - 1) * scale.dlat;
+        };
+        if (!Covers(rowSouth(row), scale.dlat, lat)) {
+            const long long fromSouth = (lat - bandSouth) / scale.dlat;
+            row = std::clamp<long long>(s.m_bNorth ? n - fromSouth : fromSouth + 1, 1, n);
+        }
+        s.m_nColumnInSheet = static_cast<int>(col);
+        s.m_nRow = static_cast<int>(row);
     }
     s.m_rect = SheetRect(s, scale.dlon, scale.dlat);
     return s;
 }
 
+// Built from the fields whether or not the sheet is valid.
 QString SheetName(const CMapSheet& s, bool noHemisphere) {
-    if (!s.m_bValid) return QString();
     QString name;
     if (!noHemisphere) name += QLatin1Char(s.m_bNorth ? 'N' : 'S');
     name += QLatin1Char(s.m_cRowLetter);
@@ -175,7 +193,9 @@ void WalkSheets(const MapSheetScaleRow& scale, long long west, long long south, 
                 Visit visit) {
     for (long long lon = west; lon < east; lon += scale.dlon) {
         for (long long lat = south; lat < north; lat += scale.dlat) {
-            if (!visit(SheetAtMs(scale, lon, lat))) return;
+            // Just inside the south-west corner: the corner itself lies on lines the numbering
+            // may give to a neighbour.
+            if (!visit(SheetAtMs(scale, lon + 1, lat + 1))) return;
         }
     }
 }

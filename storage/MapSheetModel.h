@@ -23,9 +23,12 @@ class CTileModel;
 // Numbering: a 1:1,000,000 sheet is a 6-degree zone (column 1..60 from -180) and a 4-degree band
 // (row letter 'A'.. from the equator, the same letters north and south). Larger scales split it
 // into n x n sheets (n per scale: 2, 4, 12, 24, 48, 96, 192, 576, 1152, 2304), rows counted from the
-// band's edge farther from the equator, columns from its west edge. A point on a sheet border
-// belongs to the sheet east and north of it; points on the east (180) and north (88) limits belong
-// to the last sheet inside them.
+// band's edge farther from the equator, columns from its west edge. A point on a sheet line
+// belongs to the sheet farther from the prime meridian (for the column) and from the equator (for
+// the row), as the series counts |lon| and |lat|; that count would name a sheet the point is not
+// on where the line is a 1:1,000,000 border in the west or south (-6 degrees, -4 degrees), and at
+// the limits, so such points keep the sheet they are on: the one of the same 1:1,000,000 sheet,
+// and at 180 and 88 degrees the last sheet inside the limits.
 //
 // Sheet lists (GetMapSheetFromRect, GetMapSheetFromRange) refuse to grow by more than
 // kMaxSheetList sheets per call and then add nothing; count with CalcMapSheetCountFromRect first.
@@ -56,11 +59,15 @@ public:
     double GetMinLatitude() const { return -88.0; }
     double GetMaxLatitude() const { return 88.0; }
 
-    // The valid sheet containing p (clamped to the limits; degrees rounded up to whole ms).
+    // The valid sheet of p by the numbering above (p clamped to the limits; degrees rounded up to
+    // whole ms); p always lies on the sheet's rect.
     // The bool is not used. An invalid sheet for a scale outside 1..11 (with the size warning).
     CMapSheet GetMapSheetFromPoint(ENUM_MAPSHEET scale, QPointF p, bool = false) const;
 
-    // The sheet's name, with a leading "N"/"S" unless noHemisphere. Empty for an invalid sheet.
+    // The sheet's name from its fields, with a leading "N"/"S" unless noHemisphere: row letter,
+    // two-digit column and, when row and column in sheet are set, the scale letter with both
+    // (three digits, four for J and K). An invalid sheet is named from its fields all the same
+    // (a cleared sheet gives "N", the character 0 and "00").
     void GetStringFromMapSheet(QString& out, const CMapSheet& s, bool noHemisphere) const;
     // Parses an upper-case name, optionally prefixed by "N" or "S"; s is cleared first and left
     // invalid when the name does not follow the grammar or a number is out of range.

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <string>
@@ -108,10 +109,18 @@ TEST(MapSheetModel, KnownSheetsInAllFourQuarters) {
         // The limits: the east and north borders belong to the last sheets inside them.
         {180, 88, MAPSHEET_1M, "NV60"},               {-180, -88, MAPSHEET_500K, "SV01B001001"},
         {500, -100, MAPSHEET_500K, "SV60B001002"},    {0, 0, MAPSHEET_500K, "NA31B002001"},
+        // Inner sheet lines go away from the meridian and the equator: west and south here.
+        {-3, 2, MAPSHEET_500K, "NA30B001001"},        {3, -2, MAPSHEET_500K, "SA31B001002"},
+        {3, 2, MAPSHEET_500K, "NA31B001002"},
+        // On 1:1,000,000 borders in the west and south the count names no sheet the point is on.
+        {-6, -4, MAPSHEET_500K, "SA30B001001"},
     };
     for (const Row& r : rows) {
         const CMapSheet s = m.GetMapSheetFromPoint(r.scale, QPointF(r.lon, r.lat), false);
         EXPECT_TRUE(s.m_bValid) << r.name;
+        EXPECT_TRUE(s.m_rect.adjusted(-1e-9, -1e-9, 1e-9, 1e-9).contains(QPointF(std::clamp(r.lon, -180.0, 180.0),
+                                                                              std::clamp(r.lat, -88.0, 88.0))))
+            << r.name;
         EXPECT_EQ(Name(m, s).toStdString(), r.name);
         EXPECT_EQ(Name(m, s, true).toStdString(), r.name + 1);
     }
@@ -206,14 +215,18 @@ TEST(MapSheetModel, NameGrammar) {
     EXPECT_TRUE(parsed[0].m_bValid);
     EXPECT_FALSE(parsed[1].m_bValid);
     EXPECT_FALSE(parsed[2].m_bNorth);
-    EXPECT_EQ(Name(m, CMapSheet()), QString());
+    // Names come from the fields, valid or not.
+    EXPECT_EQ(Name(m, CMapSheet()), QStringLiteral("N") + QChar(0) + QStringLiteral("00"));
+    CMapSheet unchecked = Parse(m, "SJ50B001002");
+    unchecked.m_bValid = false;
+    EXPECT_EQ(Name(m, unchecked), QStringLiteral("SJ50B001002"));
 }
 
 TEST(MapSheetModel, Parents) {
     CMapSheetModel m;
     struct Row {
         const char* child;
-        const char* parent;  // "" for none
+        const char* parent;  // "" for none (an invalid parent)
     } rows[] = {
         {"J50C002003", "NJ50B001002"},
         {"J50B001001", "NJ50"},
@@ -225,8 +238,9 @@ TEST(MapSheetModel, Parents) {
     };
     for (const Row& r : rows) {
         const CMapSheet parent = m.GetParentMapSheet(Parse(m, r.child));
-        EXPECT_EQ(Name(m, parent).toStdString(), r.parent) << r.child;
+        EXPECT_EQ(parent.m_bValid, *r.parent != 0) << r.child;
         if (parent.m_bValid) {
+            EXPECT_EQ(Name(m, parent).toStdString(), r.parent) << r.child;
             EXPECT_EQ(parent, Parse(m, r.parent)) << r.child;  // rect too
         }
     }
