@@ -20,6 +20,8 @@ constexpr int kMaxLevel = 31;
 // it keeps every whole-run decision clear of rounding in the edge clipping and of the fuzzy
 // comparisons of QPainterPath's clipper.
 constexpr double kMargin = 1e-7;
+// Every tile of the models lies inside; polygons are cut to it before their edges are used.
+constexpr EXTENT kWindow{-kRegionWindow, -kRegionWindow, kRegionWindow, kRegionWindow};
 
 struct EDGE {
     double x1, y1, x2, y2;
@@ -100,9 +102,9 @@ void CRegionTileEnumerator::Private::Init(const EXTENT& e, const QList<QPolygonF
 
     polygonCount = polygons.size();
     for (int p = 0; p < polygons.size(); ++p) {
-        const QPolygonF& poly = polygons[p];
-        if (!IsUsableRegionPolygon(poly))
-            continue;  // meets no tile
+        // Edges only steer the per-tile test, which sees the polygons as given; inside the window
+        // the clipped outline runs where the given one does.
+        const QPolygonF poly = ClipRegionPolygon(polygons[p], kWindow);
         const int n = poly.size();
         for (int i = 0; i < n; ++i) {
             // Every polygon is closed implicitly, as the area test treats it.
@@ -253,10 +255,8 @@ CRegionTileEnumerator::CRegionTileEnumerator(const QList<QPolygonF>& polygons, i
     double miny = minx;
     double maxx = -minx;
     double maxy = -minx;
-    for (const QPolygonF& poly : polygons) {
-        if (!IsUsableRegionPolygon(poly))
-            continue;
-        for (const QPointF& p : poly) {
+    for (const QPolygonF& given : polygons) {
+        for (const QPointF& p : ClipRegionPolygon(given, kWindow)) {
             minx = std::min(minx, p.x());
             miny = std::min(miny, p.y());
             maxx = std::max(maxx, p.x());

@@ -6,9 +6,10 @@
 #include "tile/TileModel.h"
 #include "tile/TileRange_p.h"
 
+#include <algorithm>
 #include <cmath>
-
 #include <cstdint>
+#include <vector>
 
 namespace {
 
@@ -30,15 +31,18 @@ QPolygonF TilePolygon(const CExtent& g)
     return tile;
 }
 
-constexpr double kMaxPolygonCoordinate = 10000.0;  // degrees
-
-bool Meets(const QPolygonF& polygon, const QPolygonF& tile)
+bool Meets(const QPolygonF& polygon, const CExtent& g)
 {
-    if (!IsUsableRegionPolygon(polygon))
+    // Polygons within the window of all tiles go to the clipper as given; only one reaching far
+    // beyond is cut first. The window also holds the tile, should its key lie outside the world.
+    const EXTENT window{std::min(-kRegionWindow, g.minx - 1.0), std::min(-kRegionWindow, g.miny - 1.0),
+                        std::max(kRegionWindow, g.maxx + 1.0), std::max(kRegionWindow, g.maxy + 1.0)};
+    const QPolygonF cut = ClipRegionPolygon(polygon, window);
+    if (cut.isEmpty())
         return false;
     // QPainterPath's boolean operations allocate; nothing of them may escape the library.
     try {
-        return !polygon.intersected(tile).isEmpty();
+        return !cut.intersected(TilePolygon(g)).isEmpty();
     } catch (...) {
         return false;
     }
@@ -62,13 +66,69 @@ std::int32_t WrapMul(std::int32_t a, std::int32_t b)
 
 }  // namespace
 
-bool IsUsableRegionPolygon(const QPolygonF& polygon)
+QPolygonF ClipRegionPolygon(const QPolygonF& polygon, const EXTENT& window)
 {
+    bool inside = true;
     for (const QPointF& p : polygon) {
-        if (!(std::fabs(p.x()) <= kMaxPolygonCoordinate && std::fabs(p.y()) <= kMaxPolygonCoordinate))
-            return false;  // also NaN
+        if (!std::isfinite(p.x()) || !std::isfinite(p.y()))
+            return QPolygonF();
+        inside = inside && window.minx <= p.x() && p.x() <= window.maxx && window.miny <= p.y() && p.y() <= window.maxy;
     }
-    return true;
+    if (inside)
+        return polygon;
+
+    // Sutherland-Hodgman, one window side after the other: clipping against a half-plane keeps
+    // every inner point's winding number. Long double holds the difference of any two doubles,
+    // so edges between far points are cut without overflow.
+    struct P {
+        long double x, y;
+    };
+    std::vector<P> points;
+    points.reserve(static_cast<std::size_t>(polygon.size()));
+    for (const QPointF& p : polygon)
+        points.push_back({p.x(), p.y()});
+    struct Side {
+        bool vertical;  // the side is a line x = v (else y = v)
+        long double v;
+        bool keepAbove;  // the inside has coordinates >= v
+    };
+    const Side sides[] = {{true, window.minx, true}, {true, window.maxx, false}, {false, window.miny, true},
+                          {false, window.maxy, false}};
+    std::vector<P> out;
+    for (const Side& side : sides) {
+        out.clear();
+        const auto in = [&side](const P& p) {
+            const long double c = side.vertical ? p.x : p.y;
+            return side.keepAbove ? c >= side.v : c <= side.v;
+        };
+        const auto cut = [&side](const P& a, const P& b) {
+            if (side.vertical) {
+                const long double t = (side.v - a.x) / (b.x - a.x);
+                return P{side.v, a.y + t * (b.y - a.y)};
+            }
+            const long double t = (side.v - a.y) / (b.y - a.y);
+            return P{a.x + t * (b.x - a.x), side.v};
+        };
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            const P& prev = points[(i + points.size() - 1) % points.size()];
+            const P& cur = points[i];
+            if (in(cur)) {
+                if (!in(prev))
+                    out.push_back(cut(prev, cur));
+                out.push_back(cur);
+            } else if (in(prev)) {
+                out.push_back(cut(prev, cur));
+            }
+        }
+        points.swap(out);
+        if (points.empty())
+            return QPolygonF();
+    }
+    QPolygonF clipped;
+    clipped.reserve(static_cast<int>(points.size()));
+    for (const P& p : points)
+        clipped << QPointF(static_cast<double>(p.x), static_cast<double>(p.y));
+    return clipped;
 }
 
 bool InTileRange(const CTileKey& k, const CTileKey& min, const CTileKey& max)
@@ -115,7 +175,7 @@ bool IsTileInPolygon(const CTileKey& k, const EXTENT& e, const QPolygonF& polygo
     const CExtent g = TileExtent(k);
     if (polygon.isEmpty())
         return Overlaps(g, e);
-    return Meets(polygon, TilePolygon(g));
+    return Meets(polygon, g);
 }
 
 bool IsTileInPolygons(const CTileKey& k, const EXTENT& e, const QList<QPolygonF>& polygons)
@@ -127,9 +187,8 @@ bool IsTileInPolygons(const CTileKey& k, const EXTENT& e, const QList<QPolygonF>
     const CExtent g = TileExtent(k);
     if (polygons.isEmpty())
         return Overlaps(g, e);
-    const QPolygonF tile = TilePolygon(g);
     for (const QPolygonF& polygon : polygons) {
-        if (Meets(polygon, tile))
+        if (Meets(polygon, g))
             return true;
     }
     return false;

@@ -2,9 +2,16 @@
 
 // Internal to the region tests; not installed.
 
+#include "tile/Extent.h"
+
 #include <QPolygonF>
 
-// Whether a polygon's area can be intersected: every coordinate finite and within +-10000 degrees.
-// QPainterPath's clipper crashes on non-finite points and loses its way on huge ones, so a polygon
-// failing this meets no tile.
-bool IsUsableRegionPolygon(const QPolygonF& polygon);
+// Half the side of the window that holds every tile of the tile models, in degrees.
+constexpr double kRegionWindow = 10000.0;
+
+// The part of `polygon` inside `window` (a closed rectangle), as a polygon whose area agrees with
+// the original everywhere inside the window (odd-even and winding alike); the polygon itself when
+// all its points lie inside. QPainterPath's clipper loses its way on coordinates far beyond the
+// tiles, so polygons reach it through this. A polygon with a non-finite point (whose area is
+// undefined) or with no area inside the window gives an empty polygon: it meets no tile.
+QPolygonF ClipRegionPolygon(const QPolygonF& polygon, const EXTENT& window);

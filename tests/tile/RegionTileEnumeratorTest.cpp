@@ -212,12 +212,15 @@ TEST(RegionTileEnumerator, DamagedInputEnumeratesNothingOrFallsBackToThePerTileT
     CRegionTileEnumerator nanExtent(CExtent(NAN, 0, 1, 1), {}, 10, 1);
     EXPECT_FALSE(nanExtent.Next(k));
 
-    // Polygons with non-finite or absurd points meet nothing, tile by tile and in runs alike.
-    QList<QPolygonF> damaged = region;
-    damaged << QPolygonF({QPointF(101, 31), QPointF(NAN, 32), QPointF(INFINITY, 33)})
-            << QPolygonF({QPointF(-1e300, -1e300), QPointF(1.7e308, 0), QPointF(0, 1e15)});
-    ExpectSameAsPerTile(BoundingBox(region), damaged, 9, {1, TILE_MODEL_MERCATOR, 1});
+    // Polygons with non-finite points meet nothing; far points are points like any other (this
+    // triangle holds the region), tile by tile and in runs alike.
+    const QPolygonF notFinite({QPointF(101, 31), QPointF(NAN, 32), QPointF(INFINITY, 33)});
+    const QPolygonF huge({QPointF(-1e300, -1e300), QPointF(1.7e308, 0), QPointF(0, 1e15)});
+    ExpectSameAsPerTile(BoundingBox(region), region + QList<QPolygonF>{notFinite}, 9, {1, TILE_MODEL_MERCATOR, 1});
+    ExpectSameAsPerTile(BoundingBox(region), {huge}, 9, {1, TILE_MODEL_MERCATOR, 1});
     const CTileKey inside(8, 200, 100, TILE_MODEL_MERCATOR);
-    EXPECT_FALSE(IsTileInPolygons(inside, CExtent(), {damaged[1], damaged[2]}));
-    EXPECT_FALSE(IsTileInPolygon(inside, CExtent(), damaged[2]));
+    EXPECT_FALSE(IsTileInPolygons(inside, CExtent(), {notFinite}));
+    EXPECT_TRUE(IsTileInPolygon(inside, CExtent(), huge));
+    CRegionTileEnumerator whole({huge}, 3, 1);  // no extent given: the polygon's, cut to the world
+    EXPECT_EQ(Enumerate(whole).size(), 4u * 4u);  // every tile of zero-based level 2
 }

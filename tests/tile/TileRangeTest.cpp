@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 
 TEST(TileRange, InTileRangeTranslatesTheKeyIntoMinsFamily)
 {
@@ -69,10 +71,17 @@ TEST(TileRange, PolygonTests)
     const QPolygonF crossing({QPointF(-5, 30), QPointF(20, 30), QPointF(20, 35)});
     const QPolygonF apart({QPointF(10, 10), QPointF(20, 10), QPointF(20, 20)});
     const QPolygonF touching({QPointF(0, 10), QPointF(10, 10), QPointF(10, 20), QPointF(0, 20)});  // shares an edge
+    // Far points are as good as near ones: only the area near the tile counts.
+    const QPolygonF hugeAround({QPointF(-1e300, -1e300), QPointF(1.7e308, -1e300), QPointF(-1e300, 1e300)});
+    const QPolygonF hugeSliver({QPointF(-1e300, 30), QPointF(1e300, 31), QPointF(1e300, 32)});  // y ~30.5..31 here
+    const QPolygonF hugeApart({QPointF(1e6, 10), QPointF(1e300, 10), QPointF(1e300, 20)});
+    const QPolygonF notFinite({QPointF(-60, 10), QPointF(NAN, 10), QPointF(-30, 40)});
     struct {
         QPolygonF polygon;
         bool meets;
-    } const cases[] = {{inside, true}, {around, true}, {crossing, true}, {apart, false}, {touching, false}};
+    } const cases[] = {{inside, true},     {around, true},     {crossing, true},   {apart, false},
+                       {touching, false},  {hugeAround, true}, {hugeSliver, true}, {hugeApart, false},
+                       {notFinite, false}};
     for (const auto& c : cases) {
         EXPECT_EQ(IsTileInPolygon(k, CExtent(), c.polygon), c.meets);
         EXPECT_EQ(IsTileInPolygons(k, CExtent(), {c.polygon}), c.meets);
