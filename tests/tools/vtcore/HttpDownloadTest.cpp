@@ -8,13 +8,18 @@
 #include "tools/vtcore/Downloader.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QProcess>
 #include <QSet>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -299,4 +304,82 @@ TEST_F(HttpDownload, ProviderNoTileImagesAndOversizedBodiesAreNotStored) {
     EXPECT_GT(seen[0], 0);
     EXPECT_GT(seen[1], 0);
     EXPECT_GT(seen[2], 0);
+}
+
+TEST_F(HttpDownload, NginxServesATreeOverConnectionsItClosesEveryFewRequests) {
+    // A z/x/y tree of grid tiles; one tile taken away (404), one left empty (an empty 200).
+    const QString grid = m_dir.filePath(QStringLiteral("grid.idx"));
+    const QStringList region = {QStringLiteral("--extent"), QStringLiteral("116.2,39.7,116.6,40.1"),
+                                QStringLiteral("--levels"), QStringLiteral("1-10"), QStringLiteral("--quiet")};
+    ASSERT_EQ(RunTool(QStringList{QStringLiteral("download"), grid} + region).code, VtCli::kExitOk);
+    const QString tree = m_dir.filePath(QStringLiteral("tree"));
+    ASSERT_EQ(RunTool({QStringLiteral("export"), grid, QStringLiteral("--format"), QStringLiteral("xyz"),
+                       QStringLiteral("--output"), tree})
+                  .code,
+              VtCli::kExitOk);
+    const TileMap tiles = ReadTiles(grid);
+    const auto gone = tiles.lastKey();
+    const auto empty = tiles.firstKey();
+    const auto path = [&](const std::tuple<int, int, int>& k) {
+        return QStringLiteral("%1/%2/%3/%4.png").arg(tree).arg(std::get<0>(k)).arg(std::get<1>(k)).arg(std::get<2>(k));
+    };
+    ASSERT_TRUE(QFile::remove(path(gone)));
+    ASSERT_TRUE(QFile(path(empty)).resize(0));
+
+    const QString nginx = QStandardPaths::findExecutable(QStringLiteral("nginx"),
+                                                         {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin")});
+    if (nginx.isEmpty()) GTEST_SKIP() << "nginx is not installed (scripts/install-deps.sh installs it)";
+    // Its workers may run as another user: the folders must be open to them.
+    for (QString dir = tree; dir.startsWith(m_dir.path()); dir = QFileInfo(dir).path())
+        QFile::setPermissions(dir, QFile::permissions(dir) | QFileDevice::ReadOther | QFileDevice::ExeOther);
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    const QString conf = m_dir.filePath(QStringLiteral("nginx.conf"));
+    {
+        QFile f(conf);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        // Five requests per connection: the client must notice the close and open another.
+        f.write(QStringLiteral("worker_processes 1;\ndaemon off;\npid %1/nginx.pid;\nerror_log %1/error.log;\n"
+                               "events { worker_connections 64; }\nhttp {\n  access_log off;\n  keepalive_requests 5;\n"
+                               "  client_body_temp_path %1/tmp; proxy_temp_path %1/tmp; fastcgi_temp_path %1/tmp;\n"
+                               "  uwsgi_temp_path %1/tmp; scgi_temp_path %1/tmp;\n"
+                               "  server { listen 127.0.0.1:%2; root %3; default_type image/png; }\n}\n")
+                    .arg(m_dir.path())
+                    .arg(port)
+                    .arg(tree)
+                    .toUtf8());
+    }
+    QProcess server;
+    server.setStandardOutputFile(QProcess::nullDevice());
+    server.setStandardErrorFile(QProcess::nullDevice());
+    server.start(nginx, {QStringLiteral("-p"), m_dir.path(), QStringLiteral("-c"), conf, QStringLiteral("-e"),
+                         m_dir.filePath(QStringLiteral("error.log"))});
+    if (!server.waitForStarted(30000)) GTEST_SKIP() << "nginx cannot start here";
+    QElapsedTimer waited;
+    waited.start();
+    bool up = false;
+    while (!up && server.state() == QProcess::Running && waited.elapsed() < 30000) {
+        QTcpSocket s;
+        s.connectToHost(QHostAddress::LocalHost, port);
+        up = s.waitForConnected(200);
+    }
+    if (!up) GTEST_SKIP() << "nginx did not start listening: " << qPrintable(QString::fromUtf8(server.readAll()));
+
+    const QString idx = m_dir.filePath(QStringLiteral("copy.idx"));
+    const RunResult r = RunTool(QStringList{QStringLiteral("download"), idx, QStringLiteral("--source"),
+                                            QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(port)} +
+                                region);
+    server.terminate();
+    server.waitForFinished(30000);
+    // What is not there is absent; the run is complete.
+    ASSERT_EQ(r.code, VtCli::kExitOk) << qPrintable(r.out + r.err);
+    TileMap expected = tiles;
+    expected.remove(gone);
+    expected.remove(empty);
+    EXPECT_EQ(ReadTiles(idx), expected);
+    const auto states = ReadStates(idx);
+    EXPECT_EQ(states.value(gone), VtCli::kBlockAbsent);
+    EXPECT_EQ(states.value(empty), VtCli::kBlockAbsent);
 }
