@@ -166,7 +166,6 @@ private:
         if (stop) m_loop->quit();
     }
 
-private:
     void AdoptHere(qintptr fd) {
         auto* s = new CServeSocket(m_hub);  // in this thread, whose loop serves it
         if (!s->setSocketDescriptor(fd)) {
