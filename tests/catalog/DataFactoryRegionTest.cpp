@@ -85,25 +85,6 @@ TEST_F(DataFactoryRegionTest, ChinaDllIsReadUntilRegionDllReplacesIt) {
     EXPECT_TRUE(QFile::exists(file("region.dll")));
 }
 
-TEST_F(DataFactoryRegionTest, WithoutDatabaseEveryQueryIsEmptyAndNoFileIsMade) {
-    EXPECT_TRUE(DataFactory::getIdAndName().isEmpty());
-    EXPECT_TRUE(DataFactory::getIdAndEnglishName().isEmpty());
-    EXPECT_TRUE(DataFactory::getParentIdAndName().isEmpty());
-    EXPECT_TRUE(DataFactory::getParentIdToIdName(1).isEmpty());
-    // Each query that reports success says it failed.
-    bool ok[4] = {true, true, true, true};
-    EXPECT_TRUE(DataFactory::findCity(u("广州市"), &ok[0]).isEmpty());
-    EXPECT_TRUE(DataFactory::getCityRegion(2, &ok[1]).isEmpty());
-    EXPECT_TRUE(DataFactory::getCityRegion(u("广州市"), &ok[2]).isEmpty());
-    EXPECT_TRUE(DataFactory::getEDSCityTree(&ok[3]).isEmpty());
-    for (bool b : ok) EXPECT_FALSE(b);
-    QPointF center(7, 7);
-    QString py = "x";
-    EXPECT_FALSE(DataFactory::getSG3CityCenter(u("北京市"), center, py));
-    EXPECT_EQ(center, QPointF(7, 7));
-    EXPECT_TRUE(QDir(m_dir.path()).entryList(QDir::Files).isEmpty());
-}
-
 TEST_F(DataFactoryRegionTest, AreaListsFollowTheTable) {
     writeSampleRegionDb(file("region.dll"));
     const QMap<int, QString> names = DataFactory::getIdAndName();
@@ -154,8 +135,9 @@ TEST_F(DataFactoryRegionTest, OutlineLookups) {
     EXPECT_EQ(DataFactory::getCityRegion(u("it's town")), QList<QPolygonF>({square(1, 1)}));
 }
 
-TEST_F(DataFactoryRegionTest, FindCityMatchesWholeNamesOnly) {
+TEST_F(DataFactoryRegionTest, CityLookups) {
     writeSampleRegionDb(file("region.dll"));
+    // Whole names only, and a quote is data.
     bool ok = false;
     EXPECT_EQ(DataFactory::findCity(u("朝阳区"), &ok), QList<QString>({u("朝阳区"), u("朝阳区")}));
     EXPECT_TRUE(ok);
@@ -163,29 +145,19 @@ TEST_F(DataFactoryRegionTest, FindCityMatchesWholeNamesOnly) {
     EXPECT_TRUE(DataFactory::findCity("x' OR '1'='1", &ok).isEmpty());
     EXPECT_TRUE(ok);
     EXPECT_TRUE(DataFactory::findCity(u("广州"), &ok).isEmpty());  // no substring fallback here
-}
 
-TEST_F(DataFactoryRegionTest, CityTreesGroupByProvinceUnderChina) {
-    writeSampleRegionDb(file("region.dll"));
-    bool ok = false;
+    // City trees group by province under China.
     const auto eds = DataFactory::getEDSCityTree(&ok);
     EXPECT_TRUE(ok);
     ASSERT_EQ(eds.keys(), QStringList({u("中国")}));
-    const QMap<QString, QStringList>& inner = eds.first();
-    EXPECT_EQ(inner.size(), 4);
-    EXPECT_TRUE(inner.contains(u("北京市")) && inner.value(u("北京市")).isEmpty());
-    EXPECT_TRUE(inner.contains(u("上海市")) && inner.value(u("上海市")).isEmpty());
-    EXPECT_EQ(inner.value(u("广东省")), QStringList({u("广州市"), u("深圳市")}));
-    EXPECT_EQ(inner.value(u("浙江省")), QStringList({u("杭州市")}));
-
+    const QMap<QString, QStringList> inner = {
+        {u("北京市"), {}}, {u("上海市"), {}}, {u("广东省"), {u("广州市"), u("深圳市")}}, {u("浙江省"), {u("杭州市")}}};
+    EXPECT_EQ(eds.first(), inner);
     const auto sg3 = DataFactory::getSG3CityTree(&ok);  // empty table
     EXPECT_TRUE(ok);
     ASSERT_EQ(sg3.keys(), QStringList({u("中国")}));
     EXPECT_TRUE(sg3.first().isEmpty());
-}
 
-TEST_F(DataFactoryRegionTest, CityCentres) {
-    writeSampleRegionDb(file("region.dll"));
     QPointF center;
     QString py;
     ASSERT_TRUE(DataFactory::getEDSCityCenter(u("深圳市"), center, py));
@@ -195,25 +167,42 @@ TEST_F(DataFactoryRegionTest, CityCentres) {
     EXPECT_FALSE(DataFactory::getSG3CityCenter(u("深圳市"), center, py));
 }
 
-TEST_F(DataFactoryRegionTest, DamagedDatabaseFilesGiveEmptyResults) {
+// No file (none is made), or a damaged one: every query is empty, and those that report success say they failed.
+TEST_F(DataFactoryRegionTest, MissingOrDamagedDatabaseGivesEmptyResults) {
     const QByteArray header = QByteArray("SQLite format 3", 16);
     const QByteArray damaged[] = {
-        QByteArray(4096, 'x'),                       // not a database at all
-        header,                                      // a header and nothing else
-        header + QByteArray(100, '\xff'),            // a header followed by noise
+        QByteArray(),                      // no file at all
+        QByteArray(4096, 'x'),             // not a database at all
+        header,                            // a header and nothing else
+        header + QByteArray(100, '\xff'),  // a header followed by noise
     };
     for (const QByteArray& bytes : damaged) {
+        SCOPED_TRACE(bytes.size());
         DataFactory::setApplicationDir(m_dir.path());  // closes the previous connection
-        QFile f(file("region.dll"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(bytes);
-        f.close();
-        bool ok = true;
+        if (!bytes.isEmpty()) {
+            QFile f(file("region.dll"));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(bytes);
+        }
         EXPECT_TRUE(DataFactory::getIdAndName().isEmpty());
-        EXPECT_TRUE(DataFactory::findCity(u("广州市"), &ok).isEmpty());
-        EXPECT_FALSE(ok);
-        EXPECT_TRUE(DataFactory::getCityRegion(u("广州市"), &ok).isEmpty());
-        EXPECT_FALSE(ok);
+        EXPECT_TRUE(DataFactory::getIdAndEnglishName().isEmpty());
+        EXPECT_TRUE(DataFactory::getParentIdAndName().isEmpty());
+        EXPECT_TRUE(DataFactory::getParentIdToIdName(1).isEmpty());
+        bool ok[3] = {true, true, true};
+        EXPECT_TRUE(DataFactory::findCity(u("广州市"), &ok[0]).isEmpty());
+        EXPECT_TRUE(DataFactory::getCityRegion(2, &ok[1]).isEmpty());
+        EXPECT_TRUE(DataFactory::getCityRegion(u("广州市"), &ok[2]).isEmpty());
+        for (bool b : ok) EXPECT_FALSE(b);
+        QPointF center(7, 7);
+        QString py = "x";
+        EXPECT_FALSE(DataFactory::getSG3CityCenter(u("北京市"), center, py));
+        EXPECT_EQ(center, QPointF(7, 7));
+        if (bytes.isEmpty()) {
+            bool treeOk = true;
+            EXPECT_TRUE(DataFactory::getEDSCityTree(&treeOk).isEmpty());
+            EXPECT_FALSE(treeOk);
+            EXPECT_TRUE(QDir(m_dir.path()).entryList(QDir::Files).isEmpty());
+        }
     }
 }
 

@@ -1,12 +1,9 @@
 #include "catalog/DataFactory.h"
 
 #include "RegionDbBuilder.h"
-#include "TaskDbRaw.h"
 
-#include <QDataStream>
 #include <QDir>
 #include <QFile>
-#include <QIODevice>
 #include <QMutexLocker>
 #include <QTemporaryDir>
 
@@ -24,58 +21,23 @@ namespace {
 // Every field with a column set away from its default.
 DownloadTask sampleTask(const QString& name) {
     DownloadTask t;
-    t.name = name;
-    t.path = "D:/tiles/" + name;
-    t.state = TASK_STATE_DOWNLOADING;
-    t.count = 77;
-    t.extent = {116.3, 39.75, 116.55, 40.0625};
-    t.level = {3, 4, 5};
-    t.maptype = 12;
-    t.MapItemType = 3;
-    t.threadcount = 16;
-    t.rangetype = 2;
-    t.geDate = 20240101;
-    t.DownImgeType = 2;
-    t.IsDownFinisedExport = true;
-    t.bIsOverTagge = true;
-    t.IsClip = false;
-    t.bIsCreateCoordFile = false;
-    t.IsDownFinishedOpenFile = true;
-    t.levelExportList = {4, 5};
-    t.exportExtent = {116.35, 39.8, 116.5, 40.0};
-    t.ExportCoord = 14;
-    t.nExportEPSG = 4490;
-    t.strExportCoordName = "CGCS2000";
-    t.ExportType = EXPORT_MBTILES;
-    t.ExportImgType = SAVE_IMAGE_PNG;
-    t.strExportSavePath = "E:/export/out.mbtiles";
-    t.buyState = 1;
-    t.CustomRowCount = 6;
-    t.CustomColCount = 7;
-    t.TitleCutomIS16 = true;
-    t.TitleCutomBigFont = true;
-    t.TitleCutomIsSix = true;
-    t.strTitleCutom = "{z}/{x}/{y}";
-    t.bIsOverLabel = false;
-    t.nDuDai = 6;
-    t.nZYJX = 117;
+    t.name = name, t.path = "D:/tiles/" + name, t.state = TASK_STATE_DOWNLOADING, t.count = 77;
+    t.extent = {116.3, 39.75, 116.55, 40.0625}, t.level = {3, 4, 5}, t.maptype = 12, t.MapItemType = 3;
+    t.threadcount = 16, t.rangetype = 2, t.geDate = 20240101, t.DownImgeType = 2, t.IsDownFinisedExport = true;
+    t.bIsOverTagge = true, t.IsClip = false, t.bIsCreateCoordFile = false, t.IsDownFinishedOpenFile = true;
+    t.levelExportList = {4, 5}, t.exportExtent = {116.35, 39.8, 116.5, 40.0}, t.ExportCoord = 14;
+    t.nExportEPSG = 4490, t.strExportCoordName = "CGCS2000", t.ExportType = EXPORT_MBTILES;
+    t.ExportImgType = SAVE_IMAGE_PNG, t.strExportSavePath = "E:/export/out.mbtiles", t.buyState = 1;
+    t.CustomRowCount = 6, t.CustomColCount = 7, t.TitleCutomIS16 = true, t.TitleCutomBigFont = true;
+    t.TitleCutomIsSix = true, t.strTitleCutom = "{z}/{x}/{y}", t.bIsOverLabel = false, t.nDuDai = 6, t.nZYJX = 117;
     for (int i = 0; i < 7; ++i) t.dSevenData[i] = 0.5 * (i + 1);
-    t.bIsSetExportParam = true;
-    t.nBackGroundColor[0] = 10;
-    t.nBackGroundColor[1] = 20;
-    t.nBackGroundColor[2] = 30;
-    t.nBackGroundColor[3] = 0;
-    t.bIsTransParent = false;
-    t.nPointState = 1;
-    t.nDemCorrect = 3;
-    t.bIsSheetDown = true;
-    t.createTm = "2024-01-01 08:00:00";
-    t.resampleAlg = 2;
-    t.ExportBySpace = 1;
-    t.exportSpace = QPointF(0.5, 2.25);
+    t.bIsSetExportParam = true, t.bIsTransParent = false, t.nPointState = 1, t.nDemCorrect = 3, t.bIsSheetDown = true;
+    t.nBackGroundColor[0] = 10, t.nBackGroundColor[1] = 20, t.nBackGroundColor[2] = 30, t.nBackGroundColor[3] = 0;
+    t.createTm = "2024-01-01 08:00:00", t.resampleAlg = 2, t.ExportBySpace = 1, t.exportSpace = QPointF(0.5, 2.25);
     return t;
 }
 
+// The task blob of one polygon (no marker word).
 QByteArray singlePolygonBlob(const QPolygonF& polygon) {
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
@@ -106,7 +68,6 @@ protected:
     QString dbPath() const { return QDir(m_dir.path()).filePath("task.db"); }
     // Closes the connection, so that the next operation opens the file again.
     void reopen() { DataFactory::setApplicationDir(m_dir.path()); }
-
     int add(const DownloadTask& task, long long count = 10) {
         DownloadTask copy = task;
         int id = -1;
@@ -118,6 +79,18 @@ protected:
             if (t.ID == id) return t;
         ADD_FAILURE() << "no task " << id;
         return DownloadTask();
+    }
+    QVariant stored(const QString& column, int id) {
+        return RawDb(dbPath()).value(QString("select %1 from task where id = %2").arg(column).arg(id));
+    }
+    void expectCurrentSchema() {
+        RawDb raw(dbPath());
+        const QStringList task = raw.columns("task");
+        EXPECT_EQ(task.size(), 17 + 51);
+        for (const char* c : {"geDate", "ExportCoord", "TitleCutomIsSix", "dSevenData7", "MapItemType", "bIsNovice"})
+            EXPECT_TRUE(task.contains(c)) << c;
+        EXPECT_EQ(raw.columns("novicetask").size(), 5 + 1);
+        EXPECT_EQ(raw.value("select versionid from taskversion where id = 1").toInt(), 10);
     }
 
     QTemporaryDir m_dir;
@@ -137,16 +110,10 @@ TEST_F(DataFactoryTaskTest, FreshDirectoryGetsACurrentDatabase) {
         EXPECT_TRUE(open.get());
     }
     ASSERT_TRUE(QFile::exists(dbPath()));
-    RawDb raw(dbPath());
-    const QStringList task = raw.columns("task");
-    EXPECT_EQ(task.size(), 17 + 51);
-    for (const char* c : {"geDate", "ExportCoord", "TitleCutomIsSix", "dSevenData7", "MapItemType", "bIsNovice"})
-        EXPECT_TRUE(task.contains(c)) << c;
-    EXPECT_EQ(raw.columns("novicetask").size(), 5 + 1);
-    EXPECT_EQ(raw.value("select versionid from taskversion where id = 1").toInt(), 10);
+    expectCurrentSchema();
 }
 
-TEST_F(DataFactoryTaskTest, EveryColumnFieldRoundTrips) {
+TEST_F(DataFactoryTaskTest, EveryColumnFieldRoundTripsAndAlterTaskRewritesExportSettingsOnly) {
     const DownloadTask task = sampleTask("round trip");
     const int id = add(task, 12345);
     ASSERT_GT(id, 0);
@@ -154,7 +121,7 @@ TEST_F(DataFactoryTaskTest, EveryColumnFieldRoundTrips) {
     expected.ID = id;
     expected.state = expected.savedState = TASK_STATE_ENDED;  // new rows start ended
     expected.count = 12345;                                   // the argument, not task.count
-    const DownloadTask loaded = load(id);
+    DownloadTask loaded = load(id);
     EXPECT_TRUE(loaded == expected);
     // Fields that operator== leaves out.
     EXPECT_EQ(loaded.level, task.level);
@@ -164,46 +131,23 @@ TEST_F(DataFactoryTaskTest, EveryColumnFieldRoundTrips) {
     EXPECT_EQ(loaded.strExportCoordName, task.strExportCoordName);
     EXPECT_FALSE(loaded.bIsGoogleOffset);
     EXPECT_TRUE(loaded.rangepoints.isEmpty());
+    EXPECT_EQ(stored("size", id).toString(), "2314.69 MB");
 
-    RawDb raw(dbPath());
-    EXPECT_EQ(raw.value(QString("select size from task where id = %1").arg(id)).toString(), "2314.69 MB");
-}
-
-TEST_F(DataFactoryTaskTest, AlterTaskRewritesExportSettingsOnly) {
-    const int id = add(sampleTask("before"));
     ASSERT_TRUE(DataFactory::saveProgress(id, "12/40"));
     auto exportSettings = [](DownloadTask& t) {
-        t.ExportCoord = 5;
-        t.levelExportList = {6, 7};
-        t.exportExtent = {1, 2, 3, 4};
-        t.strExportSavePath = "F:/new";
-        t.nBackGroundColor[2] = 99;
-        t.IsClip = true;
-        t.IsDownFinishedOpenFile = false;
-        t.nExportEPSG = 3857;
-        t.strExportCoordName = "Web Mercator";
-        t.exportSpace = QPointF(1.5, 3);
-        t.MapItemType = 8;
-        t.createTm = "2025-05-05";
+        t.ExportCoord = 5, t.levelExportList = {6, 7}, t.exportExtent = {1, 2, 3, 4}, t.strExportSavePath = "F:/new";
+        t.nBackGroundColor[2] = 99, t.IsClip = true, t.IsDownFinishedOpenFile = false, t.nExportEPSG = 3857;
+        t.strExportCoordName = "Web Mercator", t.exportSpace = QPointF(1.5, 3), t.MapItemType = 8, t.createTm = "2025-05-05";
     };
-    DownloadTask expected = load(id);
     exportSettings(expected);
     DownloadTask changed = sampleTask("after");  // the name and path stay as stored
     exportSettings(changed);
-    changed.ID = id;
-    changed.levelExportList = {7, 6};  // stored sorted
-    changed.level = {9};
-    changed.threadcount = 3;
-    changed.maptype = 99;
-    changed.geDate = 19990101;
-    changed.IsDownFinisedExport = false;
-    changed.DownImgeType = 7;
-    changed.bIsOverLabel = true;
+    changed.ID = id, changed.levelExportList = {7, 6};  // stored sorted
+    changed.level = {9}, changed.threadcount = 3, changed.maptype = 99, changed.geDate = 19990101;
+    changed.IsDownFinisedExport = false, changed.DownImgeType = 7, changed.bIsOverLabel = true;
     ASSERT_TRUE(DataFactory::alterTask(changed));
-
-    const DownloadTask loaded = load(id);
+    loaded = load(id);
     EXPECT_TRUE(loaded == expected);
-    // Fields that operator== leaves out.
     EXPECT_EQ(loaded.level, QList<int>({3, 4, 5}));
     EXPECT_TRUE(loaded.IsDownFinisedExport);
     EXPECT_FALSE(loaded.IsDownFinishedOpenFile);
@@ -216,32 +160,21 @@ TEST_F(DataFactoryTaskTest, AlterTaskRewritesExportSettingsOnly) {
 
 TEST_F(DataFactoryTaskTest, NumbersAreStoredInTheirStatementForms) {
     DownloadTask task = sampleTask("formats");
-    task.dSevenData[0] = 0.123456789;
-    task.dSevenData[1] = 1234567.0;
-    task.extent.minx = 116.3;
+    task.dSevenData[0] = 0.123456789, task.dSevenData[1] = 1234567.0, task.extent.minx = 116.3;
     task.extent.miny = 1e-20;  // below the 16th decimal
-    task.nZYJX = 117.5;
-    task.exportSpace = QPointF(0.1234567, 1e-7);
+    task.nZYJX = 117.5, task.exportSpace = QPointF(0.1234567, 1e-7);
     const int id = add(task);
-    RawDb raw(dbPath());
-    const QString row = QString(" from task where id = %1").arg(id);
-    struct Case {
-        const char* column;
-        double stored;
-    };
-    const Case cases[] = {
-        {"dSevenData1", 0.123457},                                   // 'g', six significant digits
+    const std::pair<const char*, double> cases[] = {
+        {"dSevenData1", 0.123457},                              // 'g', six significant digits
         {"dSevenData2", 1.23457e+06},
-        {"minx", QString("116.2999999999999972").toDouble()},       // 16 decimals of the double
+        {"minx", QString("116.2999999999999972").toDouble()},  // 16 decimals of the double
         {"miny", 0.0},
-        {"nZYJX", 117.5},                                            // the int column keeps the fraction
+        {"nZYJX", 117.5},                                       // the int column keeps the fraction
         {"ExportSpaceX", 0.123457},
         {"ExportSpaceY", 1e-07},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(raw.value(QString("select %1").arg(c.column) + row).toDouble(), c.stored) << c.column;
-    EXPECT_EQ(raw.value("select ExportSpaceX" + row).toString(), "0.123457");  // text column
-
+    for (const auto& [column, value] : cases) EXPECT_EQ(stored(column, id).toDouble(), value) << column;
+    EXPECT_EQ(stored("ExportSpaceX", id).toString(), "0.123457");  // text column
     const DownloadTask loaded = load(id);
     EXPECT_EQ(loaded.nZYJX, 117.0);  // read back as a whole number
     EXPECT_EQ(loaded.dSevenData[0], 0.123457);
@@ -249,52 +182,35 @@ TEST_F(DataFactoryTaskTest, NumbersAreStoredInTheirStatementForms) {
     EXPECT_EQ(loaded.extent.miny, 0.0);
 }
 
-TEST_F(DataFactoryTaskTest, ThreadCountAboveThousandMeansOffsetTiles) {
+TEST_F(DataFactoryTaskTest, ThreadCountsAndLevelsAsStored) {
     DownloadTask task = sampleTask("offset");
-    task.threadcount = 1008;
+    task.threadcount = 1008, task.levelExportList.clear();
     const int id = add(task);
-    RawDb raw(dbPath());
-    struct Case {
-        int stored;
-        int threads;
+    struct ThreadCase {
+        int stored, threads;
         bool offset;
     };
-    // The first row is the added task's own count, the others are set by alterTaskThread.
-    const Case cases[] = {{1008, 8, true}, {1000, 1000, false}, {1001, 1, true}, {20, 20, false}, {0, 0, false}};
-    for (const Case& c : cases) {
-        if (&c != &cases[0]) {
+    // Above a thousand means offset tiles. The first row is the added task's own count.
+    const ThreadCase threadCases[] = {{1008, 8, true}, {1000, 1000, false}, {1001, 1, true}, {20, 20, false}, {0, 0, false}};
+    for (const ThreadCase& c : threadCases) {
+        if (&c != &threadCases[0]) {
             ASSERT_TRUE(DataFactory::alterTaskThread(id, c.stored));
         }
-        EXPECT_EQ(raw.value(QString("select threadcount from task where id = %1").arg(id)).toInt(), c.stored);
+        EXPECT_EQ(stored("threadcount", id).toInt(), c.stored);
         const DownloadTask loaded = load(id);
         EXPECT_EQ(loaded.threadcount, c.threads) << c.stored;
         EXPECT_EQ(loaded.bIsGoogleOffset, c.offset) << c.stored;
     }
-}
-
-TEST_F(DataFactoryTaskTest, LevelsAreParsedSortedAndCopiedForExport) {
-    DownloadTask task = sampleTask("levels");
-    task.levelExportList.clear();
-    const int id = add(task);
-    RawDb raw(dbPath());
-    struct Case {
-        const char* stored;
-        QList<int> levels;
-    };
-    const Case cases[] = {
-        {",5,,3", {3, 5}},
-        {"12,3,7", {3, 7, 12}},
-        {"", {}},
-        {"4", {4}},
-    };
-    for (const Case& c : cases) {
-        ASSERT_TRUE(raw.exec(QString("update task set level = '%1' where id = %2").arg(c.stored).arg(id)));
+    // Levels are parsed and sorted; an empty export list is a copy of them.
+    const std::pair<const char*, QList<int>> levelCases[] = {{",5,,3", {3, 5}}, {"12,3,7", {3, 7, 12}}, {"", {}}, {"4", {4}}};
+    for (const auto& [text, levels] : levelCases) {
+        ASSERT_TRUE(RawDb(dbPath()).exec(QString("update task set level = ? where id = %1").arg(id), {QString(text)}));
         const DownloadTask loaded = load(id);
-        EXPECT_EQ(loaded.level, c.levels) << c.stored;
-        EXPECT_EQ(loaded.levelExportList, c.levels) << c.stored;  // empty export list: a copy
+        EXPECT_EQ(loaded.level, levels) << text;
+        EXPECT_EQ(loaded.levelExportList, levels) << text;
     }
     ASSERT_TRUE(DataFactory::alterTaskLevel(id, {9, 2, 5}));
-    EXPECT_EQ(raw.value(QString("select level from task where id = %1").arg(id)).toString(), "9,2,5");
+    EXPECT_EQ(stored("level", id).toString(), "9,2,5");
     EXPECT_EQ(load(id).level, QList<int>({2, 5, 9}));
 }
 
@@ -319,11 +235,8 @@ TEST_F(DataFactoryTaskTest, QuotesAndHostileTextsAreOnlyData) {
     EXPECT_EQ(load(dropped).upExportPath, dropper);
 
     DownloadTask quotedExport = load(quoted);
-    quotedExport.strExportSavePath = "D:/'; delete from task; --";
-    quotedExport.strTitleCutom = "'{z}'";
-    quotedExport.createTm = "'";
+    quotedExport.strExportSavePath = "D:/'; delete from task; --", quotedExport.strTitleCutom = "'{z}'", quotedExport.createTm = "'";
     ASSERT_TRUE(DataFactory::alterTask(quotedExport));
-
     const QList<DownloadTask> tasks = DataFactory::getTaskList();
     ASSERT_EQ(tasks.size(), 2);
     EXPECT_EQ(tasks[0].name, "it's");
@@ -335,39 +248,45 @@ TEST_F(DataFactoryTaskTest, QuotesAndHostileTextsAreOnlyData) {
     EXPECT_TRUE(DataFactory::existTask("it's"));
 }
 
-TEST_F(DataFactoryTaskTest, StateOperations) {
-    DownloadTask task = sampleTask("states");
-    task.state = TASK_STATE_DOWNLOADING;
-    const int id = add(task);
+TEST_F(DataFactoryTaskTest, StateCountPolygonAndNoviceOperations) {
+    const int id = add(sampleTask("states"));
     bool ok = false;
     EXPECT_EQ(DataFactory::getTaskState(id, &ok), TASK_STATE_ENDED);
     EXPECT_FALSE(ok);  // a row was found: the flag is left as it was
-
     ASSERT_TRUE(DataFactory::alterTaskState(id, TASK_STATE_PAUSED));
     EXPECT_EQ(DataFactory::getTaskState(id), TASK_STATE_PAUSED);
     ASSERT_TRUE(DataFactory::updateTaskState(id, TASK_STATE_COMPLETED));
     EXPECT_EQ(DataFactory::getTaskState(id), TASK_STATE_COMPLETED);
     EXPECT_EQ(load(id).savedState, TASK_STATE_COMPLETED);
-
-    ok = false;
     EXPECT_EQ(DataFactory::getTaskState(id + 100, &ok), TASK_STATE_NONE);
     EXPECT_TRUE(ok);  // no row, but the query ran
-
     ASSERT_TRUE(DataFactory::alterTileTotal(id, 5000000000LL));
     EXPECT_EQ(load(id).count, 5000000000LL);
+
+    // The region polygons' way there and back (the decoder's own cases are PolygonBlob's).
+    QByteArray truncated = singlePolygonBlob(regiondb::square(5, 5));
+    truncated.chop(20);
+    const std::pair<QByteArray, QList<QPolygonF>> polygonCases[] = {
+        {singlePolygonBlob(regiondb::square(5, 5)), {regiondb::square(5, 5)}},  // one polygon
+        {QByteArray(), {}},                                                     // empty blob
+        {truncated, {regiondb::polygon({QPointF(5, 5), QPointF(6, 5)})}},       // whole points only
+    };
+    for (const auto& [blob, polygons] : polygonCases) {
+        ASSERT_TRUE(DataFactory::insertPolygonData(id, blob));
+        EXPECT_EQ(load(id).rangepoints, polygons) << blob.size();
+    }
+    ASSERT_TRUE(DataFactory::insertIsNoviceModel(id, true));
+    EXPECT_EQ(stored("bIsNovice", id).toInt(), 1);
     ASSERT_TRUE(DataFactory::deleteTask(id));
     EXPECT_TRUE(DataFactory::getTaskList().isEmpty());
-}
 
-TEST_F(DataFactoryTaskTest, NoviceTableOperations) {
-    DownloadTask task = sampleTask("novice");
-    int id = -1;
-    EXPECT_FALSE(DataFactory::addNoviceNewTask(task, 10, &id));
-    EXPECT_TRUE(DataFactory::getTaskDB().isOpen());
+    // The novice table: adding is not offered, the rest works on rows the application made.
+    DownloadTask novice = sampleTask("novice");
+    int noviceId = -1;
+    EXPECT_FALSE(DataFactory::addNoviceNewTask(novice, 10, &noviceId));
     RawDb raw(dbPath());
     EXPECT_EQ(raw.value("select count(*) from novicetask").toInt(), 0);
     ASSERT_TRUE(raw.exec("insert into novicetask (id, state, count, progress) values (7, 1, 3, 'half')"));
-
     EXPECT_EQ(DataFactory::getNoviceProgress(7), "half");
     ASSERT_TRUE(DataFactory::alterNoviceTaskState(7, TASK_STATE_PAUSED));
     EXPECT_EQ(DataFactory::getNoviceTaskState(7), TASK_STATE_PAUSED);
@@ -379,34 +298,10 @@ TEST_F(DataFactoryTaskTest, NoviceTableOperations) {
     ASSERT_TRUE(DataFactory::insertNovicePolygonData(7, blob));
     EXPECT_EQ(raw.value("select rangepoints from novicetask where id = 7").toByteArray(), blob);
     ASSERT_TRUE(DataFactory::deleteNoviceTask(7));
-    bool ok = false;
+    ok = false;
     EXPECT_EQ(DataFactory::getNoviceTaskState(7, &ok), TASK_STATE_NONE);
     EXPECT_TRUE(ok);
     EXPECT_EQ(DataFactory::getNoviceProgress(7), QString());
-}
-
-TEST_F(DataFactoryTaskTest, RegionPolygonsAndNoviceFlag) {
-    const int id = add(sampleTask("polygons"));
-    struct Case {
-        const char* what;
-        QByteArray blob;
-        QList<QPolygonF> expected;
-    };
-    // The decoder's own cases are PolygonBlob's; here the column's way there and back.
-    QByteArray truncated = singlePolygonBlob(regiondb::square(5, 5));
-    truncated.chop(20);
-    const Case cases[] = {
-        {"one polygon", singlePolygonBlob(regiondb::square(5, 5)), {regiondb::square(5, 5)}},
-        {"empty blob", QByteArray(), {}},
-        {"truncated", truncated, {regiondb::polygon({QPointF(5, 5), QPointF(6, 5)})}},
-    };
-    for (const Case& c : cases) {
-        ASSERT_TRUE(DataFactory::insertPolygonData(id, c.blob)) << c.what;
-        EXPECT_EQ(load(id).rangepoints, c.expected) << c.what;
-    }
-    ASSERT_TRUE(DataFactory::insertIsNoviceModel(id, true));
-    RawDb raw(dbPath());
-    EXPECT_EQ(raw.value(QString("select bIsNovice from task where id = %1").arg(id)).toInt(), 1);
 }
 
 TEST_F(DataFactoryTaskTest, BaseSchemaDatabaseIsUpgradedAndKeepsItsRows) {
@@ -442,13 +337,9 @@ TEST_F(DataFactoryTaskTest, BaseSchemaDatabaseIsUpgradedAndKeepsItsRows) {
     EXPECT_TRUE(t.strTitleCutom.isEmpty());
     EXPECT_EQ(DataFactory::getProgress(t.ID), "7/9");
     EXPECT_EQ(tasks[1].name, "old two");
-
-    RawDb raw(dbPath());
-    EXPECT_EQ(raw.columns("task").size(), 17 + 51);
-    EXPECT_TRUE(raw.columns("novicetask").contains("geDate"));
-    EXPECT_EQ(raw.value("select versionid from taskversion where id = 1").toInt(), 10);
-    // New rows work on the upgraded table.
-    EXPECT_GT(add(sampleTask("new")), tasks[1].ID);
+    expectCurrentSchema();
+    EXPECT_TRUE(RawDb(dbPath()).columns("novicetask").contains("geDate"));
+    EXPECT_GT(add(sampleTask("new")), tasks[1].ID);  // new rows work on the upgraded table
 }
 
 TEST_F(DataFactoryTaskTest, Version0ExportCodesAreConvertedOnce) {
@@ -458,15 +349,13 @@ TEST_F(DataFactoryTaskTest, Version0ExportCodesAreConvertedOnce) {
         raw.exec("alter table task add column ExportCoord int");
         raw.exec("CREATE TABLE [taskversion] ([id] INTEGER PRIMARY KEY AUTOINCREMENT, [versionid] INTEGER NOT NULL)");
         raw.exec("insert into taskversion (versionid) values (0)");
-        const int oldCodes[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 1000};
-        for (int code : oldCodes)
+        for (int code : {0, 1, 2, 3, 4, 5, 6, 7, 8, 1000})
             ASSERT_TRUE(raw.exec(QString("insert into task (name, ExportCoord) values ('c%1', %1)").arg(code)));
     }
-    const QList<int> converted = {3, 4, 16, 14, 0, 1, 2, 5, 8, 1000};
     for (int round = 0; round < 3; ++round) {
         QList<int> codes;
         for (const DownloadTask& t : DataFactory::getTaskList()) codes.append(t.ExportCoord);
-        EXPECT_EQ(codes, converted) << "listing " << round;
+        EXPECT_EQ(codes, QList<int>({3, 4, 16, 14, 0, 1, 2, 5, 8, 1000})) << "listing " << round;
         if (round == 1) reopen();  // a later run must not convert again
     }
     RawDb raw(dbPath());
@@ -474,8 +363,7 @@ TEST_F(DataFactoryTaskTest, Version0ExportCodesAreConvertedOnce) {
     EXPECT_EQ(raw.value("select versionid from taskversion where id = 1").toInt(), 10);
 }
 
-TEST_F(DataFactoryTaskTest, DamagedDatabaseFilesFailCleanly) {
-    // A real database with rows, to cut short.
+TEST_F(DataFactoryTaskTest, DamagedOrUnopenableDatabasesFailCleanly) {
     add(sampleTask("one"));
     add(sampleTask("two"));
     reopen();
@@ -484,7 +372,6 @@ TEST_F(DataFactoryTaskTest, DamagedDatabaseFilesFailCleanly) {
     const QByteArray good = source.readAll();
     source.close();
     ASSERT_GT(good.size(), 1024);
-
     const QByteArray damaged[] = {
         QByteArray(8192, 'x'),                                   // not a database
         good.left(100),                                          // header only
@@ -498,11 +385,9 @@ TEST_F(DataFactoryTaskTest, DamagedDatabaseFilesFailCleanly) {
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(damaged[i]);
         file.close();
-        // Whatever the damage, each operation returns; nothing may crash or hang. The first two
-        // cannot be read at all.
+        // Whatever the damage, each operation returns; the first two cannot be read at all.
         const bool unreadable = i < 2;
-        const QList<DownloadTask> tasks = DataFactory::getTaskList();
-        EXPECT_LE(tasks.size(), unreadable ? 0 : 2) << i;
+        EXPECT_LE(DataFactory::getTaskList().size(), unreadable ? 0 : 2) << i;
         DownloadTask task = sampleTask("three");
         int id = -1;
         const bool added = DataFactory::addNewTask(task, 1, &id);
@@ -516,9 +401,7 @@ TEST_F(DataFactoryTaskTest, DamagedDatabaseFilesFailCleanly) {
             EXPECT_EQ(progress, QString()) << i;
         }
     }
-}
 
-TEST_F(DataFactoryTaskTest, UnopenableDatabaseGivesFailureValues) {
     DataFactory::setApplicationDir(QDir(m_dir.path()).filePath("no/such/folder"));
     DownloadTask task = sampleTask("nowhere");
     EXPECT_TRUE(DataFactory::getTaskList().isEmpty());
@@ -539,8 +422,7 @@ TEST_F(DataFactoryTaskTest, ManyThreadsShareTheDatabaseWithoutLosingUpdates) {
         regiondb::Writer region(QDir(m_dir.path()).filePath("region.dll"));
         region.add(regiondb::Area{1, "广东省", "Guangdong", 0, regiondb::outlineBlob({regiondb::square(110, 20)})});
     }
-    constexpr int kThreads = 8;
-    constexpr int kTasksEach = 6;
+    constexpr int kThreads = 8, kTasksEach = 6;
     std::atomic<int> failures{0};
     std::vector<std::vector<int>> ids(kThreads);
     std::vector<std::thread> threads;
@@ -565,7 +447,6 @@ TEST_F(DataFactoryTaskTest, ManyThreadsShareTheDatabaseWithoutLosingUpdates) {
     }
     for (std::thread& th : threads) th.join();
     EXPECT_EQ(failures.load(), 0);
-
     std::set<int> allIds;
     for (const auto& list : ids) allIds.insert(list.begin(), list.end());
     EXPECT_EQ(allIds.size(), static_cast<size_t>(kThreads * kTasksEach));  // every insert read its own id
@@ -574,8 +455,7 @@ TEST_F(DataFactoryTaskTest, ManyThreadsShareTheDatabaseWithoutLosingUpdates) {
     for (const DownloadTask& task : tasks) {
         const QStringList parts = task.name.mid(1).split('-');
         ASSERT_EQ(parts.size(), 2) << task.name.toStdString();
-        const int t = parts[0].toInt();
-        const int i = parts[1].toInt();
+        const int t = parts[0].toInt(), i = parts[1].toInt();
         EXPECT_EQ(task.count, 1000 * t + i) << task.name.toStdString();
         EXPECT_EQ(task.state, TASK_STATE_DOWNLOADING);
         EXPECT_EQ(DataFactory::getProgress(task.ID), QString("%1 of '%2'").arg(i).arg(t));

@@ -2,7 +2,6 @@
 #include "catalog/MapTypeManager.h"
 #include "core/Tools.h"
 
-#include <QStringList>
 #include <QTextCodec>
 
 #include <gtest/gtest.h>
@@ -11,162 +10,63 @@
 #include <functional>
 #include <map>
 #include <set>
-#include <string>
+#include <vector>
 
 namespace {
 
 CMapTypeManager& Mgr() { return *CMapTypeManager::getInstance(); }
+MAP_IMGE_TYPE Kind(int k) { return static_cast<MAP_IMGE_TYPE>(k); }
 
 // Ids the catalogue does not list: neighbours of listed ids and the extremes.
 const int kUnlistedIds[] = {0, -1, 10, 13, 48, 99, 600, 603, 1000, 1604, 2000, 4095, 99999, INT_MIN, INT_MAX};
 
-// Parses "4, 6, 302–303, …" (en dash ranges, inclusive) into a set of ids.
-std::set<int> ParseIdSet(const char* text) {
-    std::set<int> ids;
-    for (const QString& part : QString::fromUtf8(text).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        const QStringList bounds = part.trimmed().split(QChar(0x2013));
-        const int first = bounds.front().toInt();
-        const int last = bounds.back().toInt();
-        for (int id = first; id <= last; ++id) ids.insert(id);
-    }
-    return ids;
-}
-
-// Each predicate of the catalogue, as the application reaches it (all spellings checked at once).
-using Predicate = std::function<bool(int)>;
-const std::map<std::string, Predicate>& FlagPredicates() {
-    static const std::map<std::string, Predicate> predicates = {
-        {"L", [](int id) { return Mgr().IsLabel(id) && Tools::isLabel(id); }},
-        {"HL", [](int id) {
-             return Mgr().IsHaveLabel(id) && Mgr().getMaptypeIsHaveLabel(id) && Tools::isHaveLabel(id) &&
-                    !Tools::isMixMap(id);
-         }},
-        {"W", [](int id) { return Mgr().isWgs84(id) && Tools::isWGS(id); }},
-        {"G", [](int id) { return Mgr().isGoogle(id); }},
-        {"B", [](int id) { return Mgr().isBaidu(id) && Tools::isBaidu(id); }},
-        {"GD", [](int id) { return Mgr().isGaoDe(id); }},
-        {"V", [](int id) { return Mgr().isVectorMaptype(id) && Tools::isVector(id); }},
-        {"E", [](int id) { return Tools::IsElectronicMap(id); }},
-        {"M", [](int id) { return Tools::isWebMkt(id); }},
-        {"D", [](int id) { return Tools::isDem(id, -1); }},
-        {"BO", [](int id) { return Tools::isBackupOfficialMap(id); }},
-        {"H", [](int id) { return Mgr().isHistory(id); }},
-        {"BF", [](int id) { return Mgr().IsHaveBF(id) && Mgr().IsBF(id) && Tools::getIsBigFont(id); }},
-        {"ST", [](int id) { return Mgr().IsHaveShootTime(id); }},
-        {"MX", [](int id) { return Mgr().getMaptypeIsMixture(id); }},
-        {"NC", [](int id) { return !Tools::IsCacheEnable(id, 0) && !Tools::IsCacheEnable(id, 15); }},
-        {"NC15", [](int id) { return Tools::IsCacheEnable(id, 0) && !Tools::IsCacheEnable(id, 15); }},
-    };
-    return predicates;
-}
-
-// A sample of catalogue rows across providers and categories, written as the catalogue lists them:
-// "—" empty, "=" short name equal to the name, siblings "E2/12" = 2 without and 12 with big font.
-// Flags and tiling models are checked for every id by the predicate sets and the consistency test.
-struct CatalogueRow {
-    int id;
-    const char* name;
-    const char* category;
-    const char* shortName;
-    int image;
-    int labelLayer;
-    int offset;
-    int downloadMin;
-    int downloadMax;
-    const char* siblings;
-};
-
-const CatalogueRow kSampleRows[] = {
-    {1, "高清影像(墨卡托)", "卫星", "=", 2, 4, 0, 1, 21, "E–/12 S1/11"},
-    {2, "电子地图", "电子", "=", 0, 0, 0, 1, 21, "E–/12 S–/11"},
-    {4, "高清影像(墨卡托)", "标签", "=", 2, 0, 0, 2, 21, "S1"},
-    {5, "高清影像(WGS84)", "卫星", "=", 2, 6, 0, 2, 21, "S5"},
-    {7, "高程DEM", "卫星", "=", 3, 1640, 0, 4, 20, "D7"},
-    {9, "历史影像", "卫星", "=", 2, 6, 0, 1, 21, "S1681"},
-    {11, "高清影像(GCJ02)(大字体)", "卫星", "=", 2, 14, 1, 1, 21, "E2/12 S1/11"},
-    {12, "电子地图(大字体)", "电子", "电子地图(GCJ02)(大字体)", 1, 0, 1, 1, 21, "E2/12 S1/11"},
-    {14, "—", "标签", "高清影像(GCJ02)(大字体)", 2, 0, 1, 1, 21, "—"},
-    {21, "必应卫星", "卫星", "=", 2, 23, 0, 1, 21, "E22 S21"},
-    {22, "必应电子", "电子", "=", 1, 0, 1, 1, 21, "E22 S21"},
-    {23, "必应卫星", "混合", "=", 2, 0, 0, 1, 21, "E22 S21"},
-    {44, "百度卫星", "卫星", "=", 2, 46, 2, 1, 21, "E45/145 S44/144"},
-    {46, "百度卫星", "标签", "=", 2, 0, 2, 1, 21, "E45 S44"},
-    {47, "百度自定义", "—", "=", 1, 0, 2, 1, 21, "E47"},
-    {50, "—", "—", "—", 0, 0, 0, 1, 21, "—"},
-    {60, "E都市", "三维", "=", 0, 0, 3, 1, 21, "—"},
-    {101, "天地图卫星", "卫星", "=", 2, 401, 0, 2, 21, "E201 S101 T301"},
-    {102, "高德卫星", "卫星", "=", 2, 302, 1, 1, 21, "E202 S102"},
-    {105, "全国矢量", "矢量", "=", 1, 0, 0, 1, 21, "E105"},
-    {120, "电子地图", "混合", "=", 1, 0, 1, 1, 21, "E121 S111 T131"},
-    {145, "百度电子(大字体)", "电子", "=", 1, 0, 2, 1, 21, "E45/145 S44/144"},
-    {205, "矢量POI", "矢量", "=", 1, 0, 2, 1, 21, "E405 S205"},
-    {305, "矢量建筑", "矢量", "=", 4, 325, 1, 1, 21, "T305"},
-    {325, "矢量建筑", "标签", "=", 4, 0, 1, 1, 21, "T305"},
-    {406, "TF骑行地形图", "地形", "Opencycle", 4, 0, 0, 1, 21, "—"},
-    {453, "—", "—", "—", 0, 0, 0, 1, 21, "—"},
-    {502, "地表地形(GCJ02)", "混合", "=", 4, 0, 1, 1, 21, "E121 S111 T131"},
-    {601, "自定义WGS84地图", "—", "—", 0, 606, 0, 2, 23, "—"},
-    {602, "自定义墨卡托地图", "—", "—", 0, 607, 0, 1, 23, "—"},
-    {606, "自定义WGS84标签", "标签", "—", 0, 606, 0, 2, 23, "—"},
-    {607, "自定义墨卡托标签", "标签", "—", 0, 607, 0, 1, 23, "—"},
-    {801, "船讯网", "海图", "=", 4, 802, 3, 1, 21, "T801"},
-    {850, "ZoomEarth实时地球", "卫星", "—", 2, 0, 0, 1, 21, "E12 S850"},
-    {901, "30米地表覆盖", "电子", "地表覆盖电子", 2, 451, 0, 1, 21, "E901"},
-    {911, "全球12.5米NASA高程", "高程", "—", 3, 1640, 0, 2, 16, "D7"},
-    {912, "全球30米NASA高程", "高程", "—", 3, 1640, 0, 2, 15, "D7"},
-    {1001, "地质图", "地形", "全国地质图", 4, 401, 0, 2, 19, "T1001"},
-    {1102, "全国专题图", "—", "=", 1, 0, 0, 1, 21, "E1101"},
-    {1303, "全球海图(有偏移)", "海图", "=", 1, 0, 0, 1, 21, "T1301"},
-    {1501, "百度建筑", "矢量", "=", 4, 0, 2, 1, 21, "T1501"},
-    {1620, "全国高清影像", "卫星", "—", 2, 1641, 0, 1, 21, "S1"},
-    {1644, "—", "标签", "—", 2, 0, 1, 1, 21, "E121 S111 T131"},
-    {1681, "代理服务器", "卫星", "—", 2, 1640, 0, 1, 21, "S1681"},
-    {1702, "电子地图代理服务器", "电子", "—", 1, 1802, 1, 1, 21, "E1702/1702 S1701/1701 T1703/1703"},
-    {1802, "—", "标签", "—", 1, 0, 1, 1, 21, "E121 S111 T131"},
-    {1901, "海丝1号高程", "高程", "—", 0, 0, 0, 4, 21, "—"},
-    {1902, "海丝1号可见光（WGS84）", "卫星", "—", 0, 0, 0, 1, 21, "—"},
-    {1907, "吉林一号 GS(2025)0887号", "卫星", "吉林一号全球影像", 2, 451, 0, 1, 21, "—"},
-    {2051, "ArcGIS历史卫星", "卫星", "=", 2, 451, 0, 1, 21, "—"},
-    {2071, "百度风格", "电子", "—", 1, 0, 3, 2, 19, "—"},
-    {2072, "全球海图", "海图", "—", 1, 403, 3, 2, 18, "—"},
-    {4096, "—", "—", "—", 0, 0, 0, 1, 21, "—"},
-};
-
-QString Text(const char* utf8) { return QString::fromUtf8(utf8) == QStringLiteral("—") ? QString() : QString::fromUtf8(utf8); }
-
-std::set<std::string> Tokens(const char* text) {
-    std::set<std::string> tokens;
-    if (QString::fromUtf8(text) == QStringLiteral("—")) return tokens;
-    for (const QString& t : QString::fromUtf8(text).split(QLatin1Char(' '), Qt::SkipEmptyParts))
-        tokens.insert(t.toStdString());
-    return tokens;
-}
-
-// Expected sibling for (kind, bigFont) from the "E2/12 S1/11" notation; -1 when not shown.
-int ExpectedSibling(const char* siblings, int kind, bool bigFont) {
-    const char letters[] = {'E', 'S', 'D', 'T'};
-    for (const std::string& token : Tokens(siblings)) {
-        if (token[0] != letters[kind - 1]) continue;
-        const QStringList parts = QString::fromUtf8(token.c_str() + 1).split(QLatin1Char('/'));
-        const QString& chosen = bigFont ? (parts.size() > 1 ? parts[1] : QStringLiteral("–")) : parts[0];
-        return chosen == QStringLiteral("–") ? -1 : chosen.toInt();
-    }
-    return -1;
+std::vector<int> ListedIds() {
+    const std::vector<int> all = Mgr().GetAllMapType();
+    const std::set<int> unique(all.begin(), all.end());
+    return std::vector<int>(unique.begin(), unique.end());
 }
 
 }  // namespace
 
+// Rows written as the catalogue lists them ("" empty; a null short name is the name); siblings of
+// the kinds {electronic, satellite, DEM, terrain} without and with the big-font flag.
 TEST(MapTypeManager, SampleRowsMatchTheCatalogue) {
-    for (const CatalogueRow& row : kSampleRows) {
+    struct Row {
+        int id;
+        const char *name, *category, *shortName;
+        int image, labelLayer, offset, downloadMin, downloadMax;
+        std::vector<int> siblings, bigFontSiblings;
+    };
+    const std::vector<int> none = {-1, -1, -1, -1};
+    const Row kRows[] = {
+        {1, "高清影像(墨卡托)", "卫星", nullptr, 2, 4, 0, 1, 21, {-1, 1, -1, -1}, {12, 11, -1, -1}},  // Google
+        {4, "高清影像(墨卡托)", "标签", nullptr, 2, 0, 0, 2, 21, {-1, 1, -1, -1}, none},  // its label layer
+        {7, "高程DEM", "卫星", nullptr, 3, 1640, 0, 4, 20, {-1, -1, 7, -1}, none},       // elevation
+        {11, "高清影像(GCJ02)(大字体)", "卫星", nullptr, 2, 14, 1, 1, 21, {2, 1, -1, -1}, {12, 11, -1, -1}},
+        {12, "电子地图(大字体)", "电子", "电子地图(GCJ02)(大字体)", 1, 0, 1, 1, 21, {2, 1, -1, -1}, {12, 11, -1, -1}},
+        {14, "", "标签", "高清影像(GCJ02)(大字体)", 2, 0, 1, 1, 21, none, none},      // no name, a short one
+        {21, "必应卫星", "卫星", nullptr, 2, 23, 0, 1, 21, {22, 21, -1, -1}, none},  // Bing
+        {44, "百度卫星", "卫星", nullptr, 2, 46, 2, 1, 21, {45, 44, -1, -1}, {145, 144, -1, -1}},  // BD-09
+        {47, "百度自定义", "", nullptr, 1, 0, 2, 1, 21, {47, -1, -1, -1}, none},     // no category
+        {50, "", "", "", 0, 0, 0, 1, 21, none, none},                                // an empty row
+        {201, "天地图电子", "电子", nullptr, 1, 402, 0, 2, 21, {201, 101, -1, 301}, none},  // Tianditu
+        {501, "地表地形图", "混合", nullptr, 0, 0, 0, 1, 21, none, none},
+        {601, "自定义WGS84地图", "", "", 0, 606, 0, 2, 23, none, none},                // custom
+        {850, "ZoomEarth实时地球", "卫星", "", 2, 0, 0, 1, 21, {12, 850, -1, -1}, none},
+        {912, "全球30米NASA高程", "高程", "", 3, 1640, 0, 2, 15, {-1, -1, 7, -1}, none},
+        {1702, "电子地图代理服务器", "电子", "", 1, 1802, 1, 1, 21, {1702, 1701, -1, 1703}, {1702, 1701, -1, 1703}},
+        {1802, "", "标签", "", 1, 0, 1, 1, 21, {121, 111, -1, 131}, none},          // backup official label
+        {2072, "全球海图", "海图", "", 1, 403, 3, 2, 18, none, none},
+    };
+    for (const Row& row : kRows) {
         SCOPED_TRACE(row.id);
         const int id = row.id;
-        EXPECT_EQ(Mgr().SymbolizeMapTypeEx(id), Text(row.name));
-        EXPECT_EQ(Mgr().getMapTypeToString(id), Text(row.name));
-        EXPECT_EQ(Mgr().SymbolizeMapTypeWithCategory(id), Text(row.category));
-        const QString shortName =
-            QString::fromUtf8(row.shortName) == QStringLiteral("=") ? Text(row.name) : Text(row.shortName);
+        const QString name = QString::fromUtf8(row.name);
+        EXPECT_EQ(Mgr().SymbolizeMapTypeEx(id), name);
+        EXPECT_EQ(Mgr().getMapTypeToString(id), name);
+        EXPECT_EQ(Mgr().SymbolizeMapTypeWithCategory(id), QString::fromUtf8(row.category));
         EXPECT_EQ(QTextCodec::codecForName("GB18030")->toUnicode(QByteArray::fromStdString(MapTypeToString(id))),
-                  shortName);
+                  row.shortName ? QString::fromUtf8(row.shortName) : name);
         EXPECT_EQ(Mgr().getMaptypeImgetype(id), row.image);
         EXPECT_EQ(Mgr().getLabeltypeByImgetype(id), row.labelLayer);
         EXPECT_EQ(Tools::getLabelByMapType(id), row.labelLayer);
@@ -176,61 +76,56 @@ TEST(MapTypeManager, SampleRowsMatchTheCatalogue) {
         Tools::GetDownloadMinAndMaxLevel(id, 0, minLevel, maxLevel);
         EXPECT_EQ(minLevel, row.downloadMin);
         EXPECT_EQ(maxLevel, row.downloadMax);
-
-        for (int kind = 1; kind <= 4; ++kind) {
-            for (bool bigFont : {false, true}) {
-                EXPECT_EQ(Mgr().GetDstMaptype(id, static_cast<MAP_IMGE_TYPE>(kind), bigFont),
-                          ExpectedSibling(row.siblings, kind, bigFont))
-                    << "kind " << kind << " big font " << bigFont;
-            }
+        for (int k = 1; k <= 4; ++k) {
+            EXPECT_EQ(Mgr().GetDstMaptype(id, Kind(k), false), row.siblings[k - 1]) << "kind " << k;
+            EXPECT_EQ(Mgr().GetDstMaptype(id, Kind(k), true), row.bigFontSiblings[k - 1]) << "big font, kind " << k;
         }
     }
 }
 
-TEST(MapTypeManager, PredicateSetsHoldForEveryId) {
-    struct SetRow {
+// Each predicate in all its spellings: how many listed ids have it, a few that do and a few that do not.
+TEST(MapTypeManager, PredicatesByCountAndSampleIds) {
+    struct Case {
         const char* flag;
-        const char* ids;
+        std::function<bool(int)> has;
+        size_t count;
+        std::vector<int> with, without;
     };
-    // The predicate sets as the catalogue spells them out, independent of the per-row flags.
-    const SetRow kSets[] = {
-        {"L", "4, 6, 8, 14, 23, 43, 46, 57, 114, 120, 146, 302–303, 312, 401–403, 451–453, 501–502, 606–607, 703, "
-              "802, 816, 902, 1002, 1102, 1202, 1302, 1402, 1640–1645, 1801–1803, 1904, 1906"},
-        {"HL", "1, 5, 7, 9, 11, 21, 41, 44, 55, 101–103, 111, 144, 151, 201, 251, 301, 305, 601–602, 701, 801, 860, "
-               "901, 910–914, 1001, 1101, 1201, 1301, 1401, 1600–1603, 1620–1621, 1681, 1701–1703, 1905, "
-               "1907–1908, 2051, 2061–2062, 2072"},
-        {"W", "5–9, 101, 201, 301, 401–403, 601, 606, 860, 910–914, 1001–1002, 1401–1402, 1600–1603, 1640, "
-              "1642–1643, 1645, 1681, 1901–1904, 2061–2062, 2071–2072"},
-        {"G", "1–9, 11–12, 14, 111, 114, 120–121, 131, 501–502"},
-        {"B", "44–47, 144–146, 205–206, 1501"},
-        {"GD", "102, 202, 302, 305, 1501"},
-        {"V", "105, 205–207, 305, 325, 405, 1501"},
-        {"E", "22, 42, 45, 47, 56, 145, 201–204, 212, 702, 803–804, 1702, 1802"},
-        {"M", "1, 4, 111, 114, 120–121, 131, 502, 602, 607, 1620–1621, 1641, 1644, 1701–1703, 1801–1803"},
-        {"D", "7, 910–914, 1401, 1901, 2061–2062"},
-        {"BO", "910–914, 1600–1603, 1620–1621, 1640–1645, 1681, 1701–1703, 1801–1803, 1901–1904, 2061–2062"},
-        {"H", "9, 850, 860, 2051"},
-        {"MX", "22, 42, 45, 114, 120, 501–502, 1303"},
-        {"BF", "11–12, 14, 144–146, 212"},
-        {"ST", "5, 9, 601–602, 860, 1600–1603, 1681, 2051"},
-        {"NC", "7, 9, 601–602, 606–607, 860, 910–911, 913–914, 1401, 1681, 2051"},
-        {"NC15", "47"},
-        {"GEDem", "7, 910"},
-        {"MapAndMix", "111, 121, 131"},
-        {"BigImage", "12, 14"},
+    const Case kCases[] = {
+        {"label", [](int id) { return Mgr().IsLabel(id) && Tools::isLabel(id); }, 44, {4, 46, 303, 606, 1645, 1906}, {1, 325, 305}},
+        {"has label", [](int id) {
+             return Mgr().IsHaveLabel(id) && Mgr().getMaptypeIsHaveLabel(id) && Tools::isHaveLabel(id) && !Tools::isMixMap(id);
+         }, 52, {1, 305, 601, 914, 1907, 2072}, {4, 2, 600, 1604}},
+        {"WGS84", [](int id) { return Mgr().isWgs84(id) && Tools::isWGS(id); }, 40, {5, 9, 401, 1643, 2071}, {4, 1641, 1644}},
+        {"Google", [](int id) { return Mgr().isGoogle(id); }, 19, {1, 9, 14, 131, 502}, {10, 13, 21, 1620}},
+        {"Baidu", [](int id) { return Mgr().isBaidu(id) && Tools::isBaidu(id); }, 10, {44, 47, 146, 206, 1501}, {43, 48, 207}},
+        {"GaoDe", [](int id) { return Mgr().isGaoDe(id); }, 5, {102, 305, 1501}, {101, 306}},
+        {"vector", [](int id) { return Mgr().isVectorMaptype(id) && Tools::isVector(id); }, 8, {105, 207, 325, 1501}, {106, 306}},
+        {"electronic", [](int id) { return Tools::IsElectronicMap(id); }, 16, {22, 204, 212, 804, 1802}, {2, 12, 1801}},
+        {"web Mercator", [](int id) { return Tools::isWebMkt(id); }, 20, {1, 121, 607, 1644, 1803}, {2, 606, 1640}},
+        {"elevation", [](int id) { return Tools::isDem(id, -1); }, 10, {7, 912, 1401, 1901, 2062}, {8, 601, 909}},
+        {"backup official", [](int id) { return Tools::isBackupOfficialMap(id); }, 30, {910, 1603, 1645, 1904, 2061}, {909, 1604, 1622}},
+        {"history", [](int id) { return Mgr().isHistory(id); }, 4, {9, 850, 860, 2051}, {1, 851, 2052}},
+        {"mixture", [](int id) { return Mgr().getMaptypeIsMixture(id); }, 8, {22, 114, 502, 1303}, {23, 1302}},
+        {"big font", [](int id) { return Mgr().IsHaveBF(id) && Mgr().IsBF(id) && Tools::getIsBigFont(id); }, 7, {11, 14, 146, 212}, {13, 147}},
+        {"shoot time", [](int id) { return Mgr().IsHaveShootTime(id); }, 11, {5, 602, 1603, 2051}, {6, 603}},
+        {"never cached", [](int id) { return !Tools::IsCacheEnable(id, 0) && !Tools::IsCacheEnable(id, 15); }, 14, {7, 607, 911, 2051}, {912, 47}},
+        {"not cached from 15", [](int id) { return Tools::IsCacheEnable(id, 0) && !Tools::IsCacheEnable(id, 15); }, 1, {47}, {46}},
+        {"GE elevation", [](int id) { return Tools::isGEDem(id); }, 2, {7, 910}, {911}},
+        {"map and mixture", [](int id) { return Tools::isHaveMapAndMixMap(id); }, 3, {111, 121, 131}, {120}},
+        {"big image", [](int id) { return Mgr().getImgeIsBigByMaptype(id) && Tools::getMapTypeIsBigFont(id); }, 2, {12, 14}, {11}},
     };
-    std::map<std::string, Predicate> predicates = FlagPredicates();
-    predicates["GEDem"] = [](int id) { return Tools::isGEDem(id); };
-    predicates["MapAndMix"] = [](int id) { return Tools::isHaveMapAndMixMap(id); };
-    predicates["BigImage"] = [](int id) { return Mgr().getImgeIsBigByMaptype(id) && Tools::getMapTypeIsBigFont(id); };
-
-    std::vector<int> ids = Mgr().GetAllMapType();
-    ids.insert(ids.end(), std::begin(kUnlistedIds), std::end(kUnlistedIds));
-    for (const SetRow& set : kSets) {
-        const std::set<int> expected = ParseIdSet(set.ids);
-        const Predicate& predicate = predicates.at(set.flag);
-        for (int id : ids) EXPECT_EQ(predicate(id), expected.count(id) == 1) << set.flag << " of " << id;
+    const std::vector<int> listed = ListedIds();
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.flag);
+        size_t count = 0;
+        for (int id : listed) count += c.has(id) ? 1 : 0;
+        EXPECT_EQ(count, c.count);
+        for (int id : c.with) EXPECT_TRUE(c.has(id)) << id;
+        for (int id : c.without) EXPECT_FALSE(c.has(id)) << id;
+        for (int id : kUnlistedIds) EXPECT_EQ(c.has(id), false) << id;
     }
+    EXPECT_TRUE(Tools::IsCacheEnable(47, 14));  // 47 caches up to level 14
 }
 
 TEST(MapTypeManager, UnlistedIdsGetNeutralAnswers) {
@@ -251,15 +146,11 @@ TEST(MapTypeManager, UnlistedIdsGetNeutralAnswers) {
         EXPECT_TRUE(combined.isEmpty());
         int minLevel = 0, maxLevel = 0;
         Mgr().GetMinAndMaxLevel(id, minLevel, maxLevel);
-        EXPECT_EQ(minLevel, 1);
-        EXPECT_EQ(maxLevel, 21);
+        EXPECT_EQ(std::make_pair(minLevel, maxLevel), std::make_pair(1, 21));
         Tools::GetDownloadMinAndMaxLevel(id, 0, minLevel, maxLevel);
-        EXPECT_EQ(minLevel, 1);
-        EXPECT_EQ(maxLevel, 21);
-        for (int kind = -1; kind <= 5; ++kind) {
-            EXPECT_EQ(Mgr().GetDstMaptype(id, static_cast<MAP_IMGE_TYPE>(kind), false), -1);
-            EXPECT_EQ(Mgr().GetDstMaptype(id, static_cast<MAP_IMGE_TYPE>(kind), true), -1);
-        }
+        EXPECT_EQ(std::make_pair(minLevel, maxLevel), std::make_pair(1, 21));
+        for (int k = -1; k <= 5; ++k)
+            for (bool bigFont : {false, true}) EXPECT_EQ(Mgr().GetDstMaptype(id, Kind(k), bigFont), -1) << k;
     }
 }
 
@@ -282,98 +173,59 @@ TEST(MapTypeManager, AllMapTypesListHas148EntriesWithThreeRepeats) {
 }
 
 TEST(MapTypeManager, CatalogueIsInternallyConsistent) {
-    for (int id : Mgr().GetAllMapType()) {
+    for (int id : ListedIds()) {
         SCOPED_TRACE(id);
-        // The tiling model follows the WGS84 and Baidu predicates.
-        const E_TILE_MODEL expected =
-            Tools::isWGS(id) ? TILE_MODEL_GEOGRAPHIC : (Tools::isBaidu(id) ? TILE_MODEL_BAIDU : TILE_MODEL_MERCATOR);
-        EXPECT_EQ(Mgr().GetMapTypeTileModel(id), expected);
+        // The tiling model follows the WGS84 and Baidu predicates; Baidu's invalid tile size wins over GaoDe's.
+        EXPECT_EQ(Mgr().GetMapTypeTileModel(id),
+                  Tools::isWGS(id) ? TILE_MODEL_GEOGRAPHIC : (Tools::isBaidu(id) ? TILE_MODEL_BAIDU : TILE_MODEL_MERCATOR));
+        EXPECT_EQ(Mgr().getMaptypeInvalidImgeSize(id), Tools::isBaidu(id) ? 210 : (Mgr().isGaoDe(id) ? 176 : 0));
         EXPECT_FALSE(Tools::isLabel(id) && Tools::isHaveLabel(id));
-
         const int label = Tools::getLabelByMapType(id);
         if (Tools::isHaveLabel(id)) {
             ASSERT_NE(label, 0);
             EXPECT_NE(FindMapTypeRow(label), nullptr);
             // Label layers are label types; the building overlay 325 is catalogued as a vector layer.
-            if (label != 325) {
-                EXPECT_TRUE(Tools::isLabel(label)) << "label layer " << label;
-            }
+            EXPECT_TRUE(label == 325 || Tools::isLabel(label)) << "label layer " << label;
         } else if (label != 0) {
             EXPECT_EQ(label, id);  // only the custom label types name a label layer: themselves
         }
-        // Siblings are catalogued ids.
-        for (int kind = 1; kind <= 4; ++kind) {
+        for (int k = 1; k <= 4; ++k) {
             for (bool bigFont : {false, true}) {
-                const int sibling = Mgr().GetDstMaptype(id, static_cast<MAP_IMGE_TYPE>(kind), bigFont);
-                if (sibling != -1) {
-                    EXPECT_NE(FindMapTypeRow(sibling), nullptr) << sibling;
-                }
+                const int sibling = Mgr().GetDstMaptype(id, Kind(k), bigFont);
+                EXPECT_TRUE(sibling == -1 || FindMapTypeRow(sibling) != nullptr) << sibling;  // catalogued
             }
         }
-        // Elevation types are geographic; GE elevation is elevation.
-        if (Tools::isDem(id, -1)) {
-            EXPECT_TRUE(Tools::isWGS(id));
-        }
-        if (Tools::isGEDem(id)) {
-            EXPECT_TRUE(Tools::isDem(id, -1));
-        }
+        // A satellite sibling is its own satellite sibling.
+        const int satellite = Mgr().GetDstMaptype(id, MAP_IMGE_SATELLITE, false);
+        EXPECT_TRUE(satellite == -1 || Mgr().GetDstMaptype(satellite, MAP_IMGE_SATELLITE, false) == satellite);
+        EXPECT_TRUE(!Tools::isDem(id, -1) || Tools::isWGS(id));  // elevation is geographic
+        EXPECT_TRUE(!Tools::isGEDem(id) || Tools::isDem(id, -1));
     }
 }
 
-TEST(MapTypeManager, ViewLevelsFollowVectorAndElevationRules) {
+TEST(MapTypeManager, ViewLevelsAndCombinedNames) {
     struct Case {
-        int id;
-        int minLevel;
-        int maxLevel;
+        int id, minLevel, maxLevel;
+        const char* combined;
     };
     const Case kCases[] = {
-        {105, 17, 20},   // vector
-        {1501, 17, 20},  // vector and Baidu
-        {7, 1, 19},      // elevation
-        {1401, 1, 19},   // elevation
-        {910, 1, 15},    // elevation of the backup official service
-        {2062, 1, 15},   // same
-        {601, 1, 21},    // custom: no custom map selected, so not elevation
-        {1, 1, 21},
-        {1640, 1, 21},   // backup official but not elevation
+        {105, 17, 20, "矢量.全国矢量"},             // vector
+        {1501, 17, 20, "矢量.百度建筑"},            // vector and Baidu
+        {7, 1, 19, "卫星.高程DEM"},                 // elevation
+        {911, 1, 15, "高程.全球12.5米NASA高程"},     // elevation of the backup official service
+        {601, 1, 21, "自定义WGS84地图"},            // custom: no custom map selected, so not elevation; no category
+        {1640, 1, 21, "标签"},                     // backup official but not elevation; no name
+        {850, 1, 21, "卫星.ZoomEarth实时地球"},
+        {50, 1, 21, ""},                          // neither name nor category
     };
     for (const Case& c : kCases) {
         int minLevel = -5, maxLevel = -5;
         Mgr().GetMinAndMaxLevel(c.id, minLevel, maxLevel);
-        EXPECT_EQ(minLevel, c.minLevel) << c.id;
-        EXPECT_EQ(maxLevel, c.maxLevel) << c.id;
-    }
-}
-
-TEST(MapTypeManager, InvalidImageSizeMarksBaiduBeforeGaoDe) {
-    const std::set<int> baidu = ParseIdSet("44–47, 144–146, 205–206, 1501");
-    const std::set<int> gaode = ParseIdSet("102, 202, 302, 305");
-    for (int id : Mgr().GetAllMapType()) {
-        const int expected = baidu.count(id) ? 210 : (gaode.count(id) ? 176 : 0);
-        EXPECT_EQ(Mgr().getMaptypeInvalidImgeSize(id), expected) << id;
-    }
-}
-
-TEST(MapTypeManager, CombinedNameJoinsCategoryAndName) {
-    struct Case {
-        int id;
-        const char* expected;
-    };
-    const Case kCases[] = {
-        {1640, "标签"},                    // no name
-        {850, "卫星.ZoomEarth实时地球"},  // both
-        {50, ""},                          // neither
-        {601, "自定义WGS84地图"},          // no category
-        {14, "标签"},
-    };
-    for (const Case& c : kCases) {
+        EXPECT_EQ(std::make_pair(minLevel, maxLevel), std::make_pair(c.minLevel, c.maxLevel)) << c.id;
         QString out = QStringLiteral("stale");
         Mgr().enumMapTypeToString(c.id, out);
-        EXPECT_EQ(out, QString::fromUtf8(c.expected)) << c.id;
+        EXPECT_EQ(out, QString::fromUtf8(c.combined)) << c.id;
     }
-}
-
-TEST(MapTypeManager, BigFontSiblingsFromTheEdgeCases) {
     EXPECT_EQ(Mgr().GetDstMaptype(1703, MAP_IMGE_DEM, true), -1);
     EXPECT_EQ(Mgr().GetDstMaptype(1703, MAP_IMGE_TERRAIN, true), 1703);
 }

@@ -62,14 +62,37 @@ CUSTOM_MAP_TRAITS FakeCustomMaps(int key) {
 
 }  // namespace
 
-TEST_F(MapSettingsTest, MissingFilesGiveTheDefaults) {
+// No file, a corrupt one and values that are not numbers: the defaults, and reading never creates a file.
+TEST_F(MapSettingsTest, MissingCorruptOrNonNumericValuesGiveTheDefaults) {
     EXPECT_EQ(Tools::getGoogleServerType("google"), GOOGLE_SERVER_2);
     EXPECT_EQ(Tools::getLanType("google"), 1);
     EXPECT_EQ(Tools::getMapLanType("google"), "x-local");
     EXPECT_EQ(Tools::getMapSourceType(), 1);
     EXPECT_EQ(Tools::getMapSourceType("tianditu"), 1);
-    EXPECT_FALSE(QFile::exists(ConfigPath()));  // reading never creates a file
+    EXPECT_FALSE(QFile::exists(ConfigPath()));
     EXPECT_FALSE(QFile::exists(MapVersionPath()));
+
+    QFile file(ConfigPath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray("\x00\xff[kmtr\n=\n\xfe garbage=[[[\n", 24));
+    file.close();
+    EXPECT_EQ(Tools::getLanType("x"), 1);
+    EXPECT_EQ(Tools::getMapLanType("x"), "x-local");
+    EXPECT_EQ(Tools::getGoogleServerType("x"), GOOGLE_SERVER_2);
+
+    QFile::remove(ConfigPath());
+    WriteIni(ConfigPath(), "kmtr/bad", "abc");
+    WriteIni(ConfigPath(), "kmtr/zero", 0);
+    WriteIni(MapVersionPath(), "kmtr/bad", "12x");
+    WriteIni(MapVersionPath(), "kmtr/mapsosurce", "");
+    EXPECT_EQ(Tools::getLanType("bad"), 0);
+    EXPECT_EQ(Tools::getGoogleServerType("bad"), GOOGLE_SERVER_2);  // 0, then read as 2
+    EXPECT_EQ(Tools::getGoogleServerType("zero"), GOOGLE_SERVER_2);
+    EXPECT_EQ(Tools::getMapSourceType("bad"), 0);
+    EXPECT_EQ(Tools::getMapSourceType(), 0);
+    Tools::setGoogleServerType("set-zero", GOOGLE_SERVER_0);
+    EXPECT_EQ(Tools::getGoogleServerType("set-zero"), GOOGLE_SERVER_2);
+    EXPECT_EQ(ReadIni(ConfigPath(), "kmtr/set-zero").toInt(), 0);  // the file keeps what was set
 }
 
 TEST_F(MapSettingsTest, SettersWriteTheFilesUnderKmtr) {
@@ -79,12 +102,10 @@ TEST_F(MapSettingsTest, SettersWriteTheFilesUnderKmtr) {
     Tools::setMapSourceType(MAP_SOURCE_JS_XZ);
     Tools::setMapSourceType("tianditu", 17031);
     Tools::setMapLanType("label", QString::fromUtf8("中文-本地"));
-
     EXPECT_EQ(ReadIni(ConfigPath(), "kmtr/google").toString(), "3");  // the later write to the same key
     EXPECT_EQ(ReadIni(ConfigPath(), "kmtr/bing").toInt(), 28);
     EXPECT_EQ(ReadIni(MapVersionPath(), "kmtr/mapsosurce").toInt(), 1703);
     EXPECT_EQ(ReadIni(MapVersionPath(), "kmtr/tianditu").toInt(), 17031);
-
     // A fresh process (caches dropped) reads the values back from the files.
     SetMapSettingsDirectory(m_dir.path());
     EXPECT_EQ(Tools::getLanType("bing"), 28);
@@ -121,34 +142,6 @@ TEST_F(MapSettingsTest, CachedValuesAreNotReadAgain) {
     EXPECT_EQ(Tools::getMapSourceType("fam"), -4);
 }
 
-TEST_F(MapSettingsTest, StoredZeroServerReadsAsTwo) {
-    WriteIni(ConfigPath(), "kmtr/zero", 0);
-    EXPECT_EQ(Tools::getGoogleServerType("zero"), GOOGLE_SERVER_2);
-    Tools::setGoogleServerType("set-zero", GOOGLE_SERVER_0);
-    EXPECT_EQ(Tools::getGoogleServerType("set-zero"), GOOGLE_SERVER_2);
-    EXPECT_EQ(ReadIni(ConfigPath(), "kmtr/set-zero").toInt(), 0);  // the file keeps what was set
-}
-
-TEST_F(MapSettingsTest, TextThatIsNotANumberReadsAsZero) {
-    WriteIni(ConfigPath(), "kmtr/bad", "abc");
-    WriteIni(MapVersionPath(), "kmtr/bad", "12x");
-    WriteIni(MapVersionPath(), "kmtr/mapsosurce", "");
-    EXPECT_EQ(Tools::getLanType("bad"), 0);
-    EXPECT_EQ(Tools::getGoogleServerType("bad"), GOOGLE_SERVER_2);  // 0, then read as 2
-    EXPECT_EQ(Tools::getMapSourceType("bad"), 0);
-    EXPECT_EQ(Tools::getMapSourceType(), 0);
-}
-
-TEST_F(MapSettingsTest, CorruptIniGivesDefaults) {
-    QFile file(ConfigPath());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray("\x00\xff[kmtr\n=\n\xfe garbage=[[[\n", 24));
-    file.close();
-    EXPECT_EQ(Tools::getLanType("x"), 1);
-    EXPECT_EQ(Tools::getMapLanType("x"), "x-local");
-    EXPECT_EQ(Tools::getGoogleServerType("x"), GOOGLE_SERVER_2);
-}
-
 TEST(ToolsMapType, DataSourceCodes) {
     struct Case {
         int source;
@@ -182,22 +175,6 @@ TEST(ToolsMapType, LanguageCodesRoundTripExceptDutchAliases) {
     EXPECT_EQ(Tools::langStr2Enum(" en"), MAP_LANG_LOCAL);
 }
 
-TEST(ToolsMapType, BaiduTokenIsEmpty) { EXPECT_TRUE(Tools::GetBaiduToken().isEmpty()); }
-
-TEST(ToolsMapType, CustomMapDecidesElevationOnlyForTheCustomWgsType) {
-    ScopedCustomMaps maps(&FakeCustomMaps);
-    EXPECT_TRUE(Tools::isDem(601, 1));
-    EXPECT_FALSE(Tools::isDem(601, 2));
-    EXPECT_FALSE(Tools::isDem(601, 42));  // absent key: an empty custom map
-    EXPECT_FALSE(Tools::isDem(602, 1));   // only 601 consults the custom map
-    EXPECT_FALSE(Tools::isDem(606, 1));
-    EXPECT_TRUE(Tools::isDem(7, 2));      // catalogued elevation ignores the key
-
-    g_nLookups = 0;
-    EXPECT_FALSE(Tools::isDem(601, -1));  // -1 names no custom map and is not looked up
-    EXPECT_EQ(g_nLookups, 0);
-}
-
 TEST(ToolsMapType, CustomMapRefinesTheOffsetOfCustomTypes) {
     ScopedCustomMaps maps(&FakeCustomMaps);
     struct Case {
@@ -216,6 +193,13 @@ TEST(ToolsMapType, CustomMapRefinesTheOffsetOfCustomTypes) {
     for (const Case& c : kCases) {
         EXPECT_EQ(Tools::getOffsetType(c.mapType, c.key), c.expected) << c.mapType << " key " << c.key;
     }
+    // Only the custom WGS84 type asks the custom map whether it is elevation, and never for key -1.
+    const std::pair<int, int> elevation[] = {{601, 1}, {7, 2}}, flat[] = {{601, 2}, {601, 42}, {602, 1}, {606, 1}};
+    for (const auto& [mapType, key] : elevation) EXPECT_TRUE(Tools::isDem(mapType, key)) << mapType << " key " << key;
+    for (const auto& [mapType, key] : flat) EXPECT_FALSE(Tools::isDem(mapType, key)) << mapType << " key " << key;
+    g_nLookups = 0;
+    EXPECT_FALSE(Tools::isDem(601, -1));
+    EXPECT_EQ(g_nLookups, 0);
 }
 
 TEST(ToolsMapType, WithoutProviderCustomTypesGetTheCatalogueAnswers) {
@@ -228,10 +212,4 @@ TEST(ToolsMapType, WithoutProviderCustomTypesGetTheCatalogueAnswers) {
     int minLevel = 0, maxLevel = 0;
     CMapTypeManager::getInstance()->GetMinAndMaxLevel(601, minLevel, maxLevel);
     EXPECT_EQ(maxLevel, 21);
-}
-
-// The rest of the cache switches are checked for every id with the catalogue's predicate sets.
-TEST(ToolsMapType, CacheSwitchesFromTheEdgeCases) {
-    EXPECT_TRUE(Tools::IsCacheEnable(912, 0));  // the one NASA elevation type that caches
-    EXPECT_TRUE(Tools::IsCacheEnable(47, 14));  // 47 stops caching from level 15 on
 }
