@@ -14,6 +14,7 @@ TEST(Extent, UnionTreatsZeroExtentAsRectangleAtOrigin)
     e += CExtent(-5, 3, -1, 30);
     EXPECT_EQ(e, CExtent(-5, 0, 0, 30));
     EXPECT_NE(CExtent(0, 0, 1, 1), CExtent(0, 0, std::nextafter(1.0, 2.0), 1));  // exact comparison
+    EXPECT_NE(CPointD(1, 0), CPointD(std::nextafter(1.0, 2.0), 0));
 }
 
 TEST(Extent, EdgesAndCornersBelongToTheExtent)

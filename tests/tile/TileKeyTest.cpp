@@ -19,34 +19,28 @@ const E_TILE_MODEL kModel3 = static_cast<E_TILE_MODEL>(3);
 
 }  // namespace
 
-TEST(TileKey, FamiliesCompareAfterTranslation)
+TEST(TileKey, FamiliesCompareAfterTranslationInLevelColumnRowOrder)
 {
-    struct Row {
+    const struct {
         CTileKey a, b;
         bool equal;
-    };
-    const Row rows[] = {
+    } pairs[] = {
         {CTileKey(1, 1, 1, TILE_MODEL_MAPID), CTileKey(0, 0, 0, TILE_MODEL_MERCATOR), true},
         {CTileKey(0, 0, 0, TILE_MODEL_GEOGRAPHIC), CTileKey(1, 1, 1, TILE_MODEL_MAPID), true},
         {CTileKey(3, 4, 5, TILE_MODEL_MERCATOR), CTileKey(3, 4, 5, TILE_MODEL_GEOGRAPHIC), true},
         {CTileKey(3, 4, 5, TILE_MODEL_BAIDU), CTileKey(4, 5, 6, TILE_MODEL_MAPID), true},
         {CTileKey(3, 4, 5, TILE_MODEL_MAPID), CTileKey(3, 4, 5, TILE_MODEL_MERCATOR), false},
-        // Scheme 3 takes part in no translation.
-        {CTileKey(3, 4, 5, kModel3), CTileKey(3, 4, 5, TILE_MODEL_MAPID), true},
+        {CTileKey(3, 4, 5, kModel3), CTileKey(3, 4, 5, TILE_MODEL_MAPID), true},  // scheme 3: no translation
         {CTileKey(3, 4, 5, TILE_MODEL_MAPID), CTileKey(3, 4, 5, kModel3), true},
         {CTileKey(3, 4, 5, TILE_MODEL_MERCATOR), CTileKey(3, 4, 6, TILE_MODEL_MERCATOR), false},
     };
-    for (const Row& r : rows) {
+    for (const auto& r : pairs) {
         EXPECT_EQ(r.a == r.b, r.equal) << r.a.GetTileKeyString() << " vs " << r.b.GetTileKeyString();
         EXPECT_EQ(r.a != r.b, !r.equal);
         EXPECT_EQ(r.a.IsSameTile(r.b), r.equal);
     }
-}
-
-TEST(TileKey, OrderIsLevelThenColumnThenRowAcrossFamilies)
-{
     // Each row: a < b.
-    const std::pair<CTileKey, CTileKey> rows[] = {
+    const std::pair<CTileKey, CTileKey> ordered[] = {
         {CTileKey(2, 9, 9, TILE_MODEL_MERCATOR), CTileKey(3, 0, 0, TILE_MODEL_MERCATOR)},
         {CTileKey(3, 1, 9, TILE_MODEL_MERCATOR), CTileKey(3, 2, 0, TILE_MODEL_MERCATOR)},
         {CTileKey(3, 2, 0, TILE_MODEL_MERCATOR), CTileKey(3, 2, 1, TILE_MODEL_MERCATOR)},
@@ -54,7 +48,7 @@ TEST(TileKey, OrderIsLevelThenColumnThenRowAcrossFamilies)
         {CTileKey(4, 3, 1, TILE_MODEL_MAPID), CTileKey(3, 2, 1, TILE_MODEL_GEOGRAPHIC)}, // (3,2,0) zero-based
         {CTileKey(0, INT_MAX, INT_MAX, TILE_MODEL_MERCATOR), CTileKey(INT_MAX, 0, 0, TILE_MODEL_MAPID)},
     };
-    for (const auto& r : rows) {
+    for (const auto& r : ordered) {
         const CTileKey& a = r.first;
         const CTileKey& b = r.second;
         SCOPED_TRACE(a.GetTileKeyString() + " < " + b.GetTileKeyString());
@@ -65,13 +59,12 @@ TEST(TileKey, OrderIsLevelThenColumnThenRowAcrossFamilies)
     EXPECT_TRUE(k == k && k <= k && !(k < k) && !(k > k));
 }
 
-TEST(TileKey, Validity)
+TEST(TileKey, ValidityAndFamilyChanges)
 {
-    struct Row {
+    const struct {
         CTileKey k;
         bool valid;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {CTileKey(TILE_MODEL_MERCATOR), false},
         {CTileKey(), false},  // one-based with zeros
         {CTileKey(1, 1, 1), true},
@@ -82,36 +75,31 @@ TEST(TileKey, Validity)
         {CTileKey(1, 1, 1, static_cast<E_TILE_MODEL>(5)), false},
         {CTileKey(1, 1, 1, static_cast<E_TILE_MODEL>(-1)), false},
     };
-    for (const Row& r : rows)
+    for (const auto& r : rows)
         EXPECT_EQ(r.k.IsValid(), r.valid) << r.k.GetTileKeyString() << " model " << r.k.GetTileModel();
-
     // A scheme converts implicitly to its all -1 key; a bare number never converts to a level.
     const CTileKey fromModel = TILE_MODEL_MERCATOR;
     ExpectKey(fromModel, CTileKey(-1, -1, -1, TILE_MODEL_MERCATOR));
     static_assert(!std::is_convertible<int, CTileKey>::value, "a number is not a key");
-}
 
-TEST(TileKey, ChangeTileModelConvertsOnlyAcrossFamilies)
-{
-    CTileKey k(5, 10, 20, TILE_MODEL_MAPID);
-    EXPECT_TRUE(k.ChangeTileModel(TILE_MODEL_MERCATOR));
-    ExpectKey(k, {4, 9, 19, TILE_MODEL_MERCATOR});
-    k.ChangeTileModel(TILE_MODEL_GEOGRAPHIC);
-    ExpectKey(k, {4, 9, 19, TILE_MODEL_GEOGRAPHIC});
-    k.ChangeTileModel(TILE_MODEL_MAPID);
-    ExpectKey(k, {5, 10, 20, TILE_MODEL_MAPID});
-    k.ChangeTileModel(kModel3);
-    ExpectKey(k, {5, 10, 20, kModel3});
+    CTileKey c(5, 10, 20, TILE_MODEL_MAPID);
+    EXPECT_TRUE(c.ChangeTileModel(TILE_MODEL_MERCATOR));
+    ExpectKey(c, {4, 9, 19, TILE_MODEL_MERCATOR});
+    c.ChangeTileModel(TILE_MODEL_GEOGRAPHIC);  // within a family only the scheme changes
+    ExpectKey(c, {4, 9, 19, TILE_MODEL_GEOGRAPHIC});
+    c.ChangeTileModel(TILE_MODEL_MAPID);
+    ExpectKey(c, {5, 10, 20, TILE_MODEL_MAPID});
+    c.ChangeTileModel(kModel3);
+    ExpectKey(c, {5, 10, 20, kModel3});
     EXPECT_EQ(CTileKey(5, 12, 7, TILE_MODEL_MAPID).GetTileKeyString(), "5_12_7");
 }
 
 TEST(TileKey, ParentsAndChildren)
 {
-    struct Row {
+    const struct {
         CTileKey k;
         CTileKey parent;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {CTileKey(0, 0, 0, TILE_MODEL_MERCATOR), CTileKey(-1, 0, 0, TILE_MODEL_MAPID)},
         {CTileKey(1, 1, 1, TILE_MODEL_MERCATOR), CTileKey(0, 0, 0, TILE_MODEL_MERCATOR)},
         {CTileKey(2, 2, 2, TILE_MODEL_MAPID), CTileKey(1, 1, 1, TILE_MODEL_MAPID)},
@@ -119,10 +107,8 @@ TEST(TileKey, ParentsAndChildren)
         {CTileKey(22, (1 << 22) - 1, 0, TILE_MODEL_GEOGRAPHIC), CTileKey(21, (1 << 21) - 1, 0, TILE_MODEL_GEOGRAPHIC)},
         {CTileKey(-3, 4, 4, TILE_MODEL_BAIDU), CTileKey(-1, 0, 0, TILE_MODEL_MAPID)},
     };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.k.GetTileKeyString());
+    for (const auto& r : rows)
         ExpectKey(r.k.CreateParentTileKey(), r.parent);
-    }
 
     // Both children of every tile of a few levels return to it, in both families; with the quadrant
     // indexes this fixes the children's numbers.
