@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 TEST(AdCode, ParsesLevelsAndParts) {
     struct Case {
         const char* code;
@@ -36,18 +39,6 @@ TEST(AdCode, ParsesLevelsAndParts) {
     }
 }
 
-TEST(AdCode, PartsAreCutAtTheirWidths) {
-    const tagAdCode code("440106001002");
-    EXPECT_EQ(code.province, "44");
-    EXPECT_EQ(code.municipality, "");
-    EXPECT_EQ(code.city, "01");
-    EXPECT_EQ(code.county, "06");
-    EXPECT_EQ(code.town, "001");
-    EXPECT_EQ(code.village, "002");
-    EXPECT_EQ(tagAdCode("5001").municipality, "50");
-    EXPECT_EQ(tagAdCode("1").province, "");
-}
-
 TEST(AdCode, ClearingAndReparsing) {
     tagAdCode code("310115000000");
     code.ClearData();
@@ -62,6 +53,14 @@ TEST(AdCode, ClearingAndReparsing) {
     moved.Clear();
     EXPECT_TRUE(moved.code.empty());
     EXPECT_EQ(moved.ToFormatString(), "100000");
+
+    // Parts are cut at their widths.
+    const tagAdCode village("440106001002");
+    EXPECT_EQ(std::vector<std::string>({village.province, village.municipality, village.city, village.county, village.town,
+                                        village.village}),
+              std::vector<std::string>({"44", "", "01", "06", "001", "002"}));
+    EXPECT_EQ(tagAdCode("5001").municipality, "50");
+    EXPECT_EQ(tagAdCode("1").province, "");
 
     tagAdCode reused("110000");
     reused.code = "440300";

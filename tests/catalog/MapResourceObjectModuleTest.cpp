@@ -127,8 +127,6 @@ TEST(MapResourceObjectModule, SingletonOwnsAPluginModuleAndAnswersTheSupportedRa
     IMapResourceObjectModule* module = GetOrCreateMapResourceObjectModule();
     ASSERT_NE(module, nullptr);
     EXPECT_EQ(module, GetOrCreateMapResourceObjectModule());
-    EXPECT_EQ(module->GetName(), "MapResourceObjectModule");
-    EXPECT_EQ(module->GetUUID(), "");
     EXPECT_NE(module->GetPluginModule(), nullptr);
 
     FakeResource limited("limited", 77001, 3, 9);
