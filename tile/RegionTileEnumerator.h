@@ -8,6 +8,7 @@
 #include <QPolygonF>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -16,8 +17,9 @@
 //
 // The candidates are the tile range of the extent (ConvertToTileBouding with the map type), held
 // inside the level. With polygons the answer is exactly the set IsTileInPolygons accepts, found row
-// by row: the polygons' edges are clipped to each row, the columns away from every edge are inside
-// or outside as whole runs, and only the tiles an edge passes near are tested one by one. Without
+// by row: the columns away from every edge are inside or outside as whole runs, and only the tiles
+// an edge passes near are decided one by one, against the few edges near each. The cost grows with
+// the vertices plus the rows and the tiles along the edges, not with their product. Without
 // polygons the tiles whose extent meets the extent (closed rectangles) are given, as
 // IsTileInPolygons with an empty list accepts them.
 //
@@ -49,6 +51,16 @@ public:
     void Reset();
     // Every remaining tile in order until `visit` returns false; the number visited.
     long long ForEach(const std::function<bool(const CTileKey& key, const QString& url)>& visit);
+    // The number of remaining tiles, counted a run of columns at a time; the enumerator is left at
+    // the end.
+    long long Count();
+
+    // A flag looked at by every Next, and by Count before each row and between the tiles it decides
+    // one by one, so a raised flag is seen within milliseconds: Next then returns false and Count
+    // what it counted so far. The flag must outlive the enumeration; null (the default) never stops.
+    void SetStopFlag(const std::atomic<bool>* stop);
+    // Whether the enumeration ended because the stop flag was raised (cleared by Reset).
+    bool WasStopped() const;
 
 private:
     struct Private;

@@ -131,6 +131,11 @@ QPolygonF ClipRegionPolygon(const QPolygonF& polygon, const EXTENT& window)
     return clipped;
 }
 
+bool PolygonMeetsTile(const QPolygonF& polygon, const CExtent& tile)
+{
+    return Meets(polygon, tile);
+}
+
 bool InTileRange(const CTileKey& k, const CTileKey& min, const CTileKey& max)
 {
     if (!k.IsValid() || !min.IsValid() || !max.IsValid())

@@ -15,3 +15,7 @@ constexpr double kRegionWindow = 10000.0;
 // tiles, so polygons reach it through this. A polygon with a non-finite point (whose area is
 // undefined) or with no area inside the window gives an empty polygon: it meets no tile.
 QPolygonF ClipRegionPolygon(const QPolygonF& polygon, const EXTENT& window);
+
+// The exact region test of one polygon against one tile's extent (degrees): whether their areas
+// intersect, as IsTileInPolygon decides it for a non-empty polygon.
+bool PolygonMeetsTile(const QPolygonF& polygon, const CExtent& tile);

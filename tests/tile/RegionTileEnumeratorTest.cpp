@@ -6,8 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <functional>
 #include <random>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -104,7 +108,112 @@ void ExpectSameAsPerTile(const EXTENT& e, const QList<QPolygonF>& polygons, int 
     }
 }
 
+// A wiggly ring of n vertices around (cx, cy), radii r * (0.55 .. 1), turning `turns` times.
+QPolygonF Outline(std::mt19937& rng, int n, double cx, double cy, double r, int turns = 1)
+{
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    QPolygonF ring;
+    double k = 0.8;
+    for (int i = 0; i < n; ++i) {
+        k = std::min(1.0, std::max(0.55, k + 0.12 * (unit(rng) - 0.5)));
+        const double a = turns * 2 * kPi * (i + 0.8 * unit(rng)) / n;
+        ring << QPointF(cx + r * k * std::cos(a), cy + 0.8 * r * k * std::sin(a));
+    }
+    return ring;
+}
+
+// The vertex moved onto the nearest corner (both) or border line (one coordinate) of its tile.
+QPointF SnapToTile(const CTileModel* model, int zeroLevel, const QPointF& v, int which)
+{
+    const CExtent g = model->GetGeoExtent(model->MakeKey(zeroLevel, v.x(), v.y()));
+    const double x = v.x() - g.minx < g.maxx - v.x() ? g.minx : g.maxx;
+    const double y = v.y() - g.miny < g.maxy - v.y() ? g.miny : g.maxy;
+    return QPointF(which == 1 ? v.x() : x, which == 0 ? v.y() : y);
+}
+
 }  // namespace
+
+TEST(RegionTileEnumerator, AgreesWithThePerTileTestOnPolygonsOfManyVertices)
+{
+    using Make = std::function<QList<QPolygonF>(std::mt19937&, const CTileModel*, int, double, double, double)>;
+    struct Row {
+        const char* what;
+        Make make;
+    };
+    const Row rows[] = {
+        {"a coastline", [](std::mt19937& rng, const CTileModel*, int, double cx, double cy, double r) {
+             return QList<QPolygonF>{Outline(rng, 700, cx, cy, r)};
+         }},
+        {"runs of vertices on tile corners and borders, so edges lie on tile borders",
+         [](std::mt19937& rng, const CTileModel* m, int z, double cx, double cy, double r) {
+             QPolygonF ring = Outline(rng, 400, cx, cy, r);
+             for (int i = 0; i < ring.size(); ++i)
+                 if ((i / 5) % 3 != 2) ring[i] = SnapToTile(m, z, ring[i], (i / 15) % 3);
+             return QList<QPolygonF>{ring};
+         }},
+        {"a hole in the same ring (outer, back to its start, inner, back)",
+         [](std::mt19937& rng, const CTileModel*, int, double cx, double cy, double r) {
+             QPolygonF ring = Outline(rng, 300, cx, cy, r);
+             const QPolygonF hole = Outline(rng, 200, cx, cy, 0.4 * r);
+             ring << ring.first() << hole << hole.first();
+             return QList<QPolygonF>{ring};
+         }},
+        {"overlapping polygons, many and few vertices, with an island",
+         [](std::mt19937& rng, const CTileModel*, int, double cx, double cy, double r) {
+             return QList<QPolygonF>{Outline(rng, 300, cx - 0.3 * r, cy, 0.7 * r), Outline(rng, 250, cx + 0.3 * r, cy, 0.7 * r),
+                                     Outline(rng, 7, cx, cy + 0.2 * r, 0.3 * r), Outline(rng, 60, cx, cy - 0.9 * r, 0.1 * r)};
+         }},
+        {"repeated vertices, spikes out and back, collinear runs",
+         [](std::mt19937& rng, const CTileModel*, int, double cx, double cy, double r) {
+             const QPolygonF base = Outline(rng, 250, cx, cy, r);
+             QPolygonF ring;
+             for (int i = 0; i < base.size(); ++i) {
+                 ring << base[i];
+                 if (i % 9 == 0) ring << base[i];                                                 // repeated
+                 if (i % 13 == 0) ring << QPointF(cx + 1.3 * (base[i].x() - cx), base[i].y()) << base[i];  // spike
+                 if (i % 17 == 0) ring << (base[i] + base[(i + 1) % base.size()]) / 2;              // collinear
+             }
+             return QList<QPolygonF>{ring};
+         }},
+        {"self-touching: two lobes meeting in one vertex, visited twice",
+         [](std::mt19937& rng, const CTileModel*, int, double cx, double cy, double r) {
+             QPolygonF ring;
+             const QPointF waist(cx, cy);
+             for (const QPointF& v : Outline(rng, 200, cx - 0.5 * r, cy, 0.5 * r))
+                 ring << (v.x() > cx ? waist : v);
+             for (const QPointF& v : Outline(rng, 200, cx + 0.5 * r, cy, 0.5 * r))
+                 ring << (v.x() < cx ? waist : v);
+             return QList<QPolygonF>{ring};
+         }},
+        {"a ring winding twice round (odd-even: the doubly covered part is out)",
+         [](std::mt19937& rng, const CTileModel*, int, double cx, double cy, double r) {
+             return QList<QPolygonF>{Outline(rng, 500, cx, cy, r, 2)};
+         }},
+        {"a few long edges beside a dense stretch",
+         [](std::mt19937& rng, const CTileModel*, int, double cx, double cy, double r) {
+             QPolygonF ring = Outline(rng, 300, cx, cy, r);
+             ring.erase(ring.begin() + 40, ring.begin() + 200);
+             return QList<QPolygonF>{ring};
+         }},
+    };
+    const SCHEME_CASE schemes[] = {{1, TILE_MODEL_MERCATOR, 1}, {5, TILE_MODEL_GEOGRAPHIC, 1}, {44, TILE_MODEL_BAIDU, 1}};
+    std::mt19937 rng(4711);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (const Row& row : rows) {
+        for (const SCHEME_CASE& s : schemes) {
+            const CTileModel* model = ITileModel::GetTileModel(s.scheme, true);
+            for (int level : {9, 16}) {
+                // Some 20 tiles across, in China.
+                const double r = 10 * 360.0 / std::ldexp(1.0, level - 1);
+                const QList<QPolygonF> region = row.make(rng, model, level - 1, 100 + 20 * unit(rng), 25 + 15 * unit(rng), r);
+                SCOPED_TRACE(testing::Message() << row.what << ", map type " << s.mapType << ", level " << level);
+                ExpectSameAsPerTile(BoundingBox(region), region, level, s);
+                if (HasFatalFailure())
+                    return;
+            }
+        }
+    }
+}
 
 TEST(RegionTileEnumerator, AgreesWithThePerTileTestOnRandomPolygons)
 {
@@ -223,4 +332,44 @@ TEST(RegionTileEnumerator, DamagedInputEnumeratesNothingOrFallsBackToThePerTileT
     EXPECT_TRUE(IsTileInPolygon(inside, CExtent(), huge));
     CRegionTileEnumerator whole({huge}, 3, 1);  // no extent given: the polygon's, cut to the world
     EXPECT_EQ(Enumerate(whole).size(), 4u * 4u);  // every tile of zero-based level 2
+}
+
+TEST(RegionTileEnumerator, ARaisedStopFlagEndsTheEnumeration)
+{
+    std::mt19937 rng(7);
+    const QList<QPolygonF> region{Outline(rng, 2000, 105, 35, 8)};
+    std::atomic<bool> stop{false};
+    CRegionTileEnumerator en(region, 12, 1);
+    en.SetStopFlag(&stop);
+    const long long all = CRegionTileEnumerator(region, 12, 1).Count();
+    ASSERT_GT(all, 1000);
+
+    // Raised between two tiles: the next one is not given.
+    int seen = 0;
+    EXPECT_EQ(en.ForEach([&](const CTileKey&, const QString&) {
+        if (++seen == 100) stop = true;
+        return true;
+    }), 100);
+    EXPECT_TRUE(en.WasStopped());
+    CTileKey k;
+    EXPECT_FALSE(en.Next(k));
+    EXPECT_EQ(en.Count(), 0);
+
+    // Lowered and reset: the whole region again, counted by runs as by tiles.
+    stop = false;
+    en.Reset();
+    EXPECT_FALSE(en.WasStopped());
+    EXPECT_EQ(en.Count(), all);
+    EXPECT_FALSE(en.WasStopped());
+
+    // Raised from another thread while the enumerator is deep in a level far too large to finish.
+    CRegionTileEnumerator deep(region, 26, 1);
+    deep.SetStopFlag(&stop);
+    std::thread raiser([&stop] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        stop = true;
+    });
+    deep.Count();
+    raiser.join();
+    EXPECT_TRUE(deep.WasStopped());
 }

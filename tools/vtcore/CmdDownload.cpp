@@ -208,6 +208,7 @@ int CmdDownload(const QStringList& args, Io& io) {
                       QStringLiteral("ms")});
     int code = kExitOk;
     if (!ParseCommand(parser, QStringLiteral("download"), args, io, code)) return code;
+    StopFlag() = false;  // raised by an earlier command of this process, not by this one's user
     if (parser.positionalArguments().size() != 1)
         return Fail(io, QStringLiteral("download: give one depository (see vtcore download --help)"));
 
@@ -328,7 +329,8 @@ int CmdDownload(const QStringList& args, Io& io) {
             return Fail(io, QStringLiteral("download: a new depository needs a region and --levels"));
         Region region;
         if (!RegionFromOptions(parser, datum, region, error)) return Fail(io, error);
-        if (!MakeTilePlan(mapType, region, levels, plan, error)) return Fail(io, error);
+        if (!MakeTilePlan(mapType, region, levels, plan, error, &StopFlag()))
+            return StopFlag() ? Interrupted(io, QStringLiteral("nothing was written")) : Fail(io, error);
         if (plan.indexSlots > kMaxDepositorySlots)
             return Fail(io, QStringLiteral("the region needs an index of %1 slots (at most %2); choose fewer levels or "
                                            "a smaller region")
@@ -352,12 +354,20 @@ int CmdDownload(const QStringList& args, Io& io) {
         if (region.IsShaped()) {
             const CDatIndexConvert& conv = dep.GetIndexConverter();
             bool marked = true;
+            bool whole = true;
             for (int level : levels)
-                ForEachRegionTile(mapType, region, level, [&](const CTileKey& key) {
+                whole = whole && ForEachRegionTile(mapType, region, level, [&](const CTileKey& key) {
                     marked = dep.SetFileIndexStatus(conv.ConvertToDatIndex(key), BLOCK_WAITING, false);
                     return marked;
-                });
+                }, &StopFlag());
             dep.FlushIdxFile();
+            if (!whole) {
+                // Resumed, a part-marked depository would pass for the whole region: it goes.
+                dep.Close();
+                QFile::remove(idxPath);
+                QFile::remove(datPath);
+                return Interrupted(io, QStringLiteral("the unfinished depository was removed"));
+            }
             if (!marked) return Fail(io, QStringLiteral("cannot mark the region's tiles in %1").arg(idxPath));
         }
         // A replaced depository's old row goes too, so the database holds one row per depository.
@@ -408,7 +418,6 @@ int CmdDownload(const QStringList& args, Io& io) {
     io.out.flush();
 
     if (taskId >= 0) DataFactory::alterTaskState(taskId, TASK_STATE_DOWNLOADING);
-    StopFlag().store(false);
     QElapsedTimer clock;
     clock.start();
     qint64 lastSaved = 0;

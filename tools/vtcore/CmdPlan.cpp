@@ -74,6 +74,7 @@ int CmdPlan(const QStringList& args, Io& io) {
     parser.addOption({QStringLiteral("json"), QStringLiteral("Print JSON.")});
     int code = kExitOk;
     if (!ParseCommand(parser, QStringLiteral("plan"), args, io, code)) return code;
+    StopFlag() = false;  // raised by an earlier command of this process, not by this one's user
     QString error;
     int mapType = 0;
     if (!ParseInt(parser.value(QStringLiteral("map-type")), INT_MIN, INT_MAX, mapType, error)) return Fail(io, error);
@@ -96,7 +97,8 @@ int CmdPlan(const QStringList& args, Io& io) {
     Region region;
     if (!RegionFromOptions(parser, datum, region, error)) return Fail(io, error);
     TilePlan plan;
-    if (!MakeTilePlan(mapType, region, levels, plan, error)) return Fail(io, error);
+    if (!MakeTilePlan(mapType, region, levels, plan, error, &StopFlag()))
+        return StopFlag() ? Interrupted(io) : Fail(io, error);
     if (parser.isSet(QStringLiteral("json")))
         io.out << QJsonDocument(PlanJson(plan, region)).toJson(QJsonDocument::Indented);
     else

@@ -38,6 +38,8 @@ bool ParseCommand(QCommandLineParser& parser, const QString& command, const QStr
                   int& code);
 // Prints "vtcore: <text>" to the error stream and returns kExitError.
 int Fail(Io& io, const QString& text);
+// Prints "vtcore: interrupted" (and "; <text>" when given) and returns kExitInterrupted.
+int Interrupted(Io& io, const QString& text = QString());
 
 // The region options (--extent, --geojson, --area, --sheet, --region-db, --region-datum).
 void AddRegionOptions(QCommandLineParser& parser);

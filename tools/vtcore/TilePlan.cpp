@@ -4,16 +4,26 @@
 
 namespace VtCli {
 
-void ForEachRegionTile(int mapType, const Region& region, int level, const std::function<bool(const CTileKey&)>& visit) {
+bool ForEachRegionTile(int mapType, const Region& region, int level, const std::function<bool(const CTileKey&)>& visit,
+                       const std::atomic<bool>* stop) {
     CRegionTileEnumerator tiles(region.extent, region.polygons, level, mapType);
+    tiles.SetStopFlag(stop);
     tiles.ForEach([&](const CTileKey& key, const QString&) { return visit(key); });
+    return !tiles.WasStopped();
 }
 
-bool MakeTilePlan(int mapType, const Region& region, const QList<int>& levels, TilePlan& plan, QString& error) {
+bool MakeTilePlan(int mapType, const Region& region, const QList<int>& levels, TilePlan& plan, QString& error,
+                  const std::atomic<bool>* stop) {
+    const auto stopped = [&] {
+        if (stop == nullptr || !stop->load()) return false;
+        error = QStringLiteral("interrupted");
+        return true;
+    };
     if (levels.isEmpty()) {
         error = QStringLiteral("no levels");
         return false;
     }
+    if (stopped()) return false;  // raised while the region was read
     TilePlan p;
     p.mapType = mapType;
     p.extent = region.extent;
@@ -41,10 +51,10 @@ bool MakeTilePlan(int mapType, const Region& region, const QList<int>& levels, T
         if (!region.IsShaped()) {
             lp.tiles = lp.slotCount;
         } else {
-            ForEachRegionTile(mapType, region, level, [&](const CTileKey&) {
-                ++lp.tiles;
-                return true;
-            });
+            CRegionTileEnumerator tiles(region.extent, region.polygons, level, mapType);
+            tiles.SetStopFlag(stop);
+            lp.tiles = tiles.Count();
+            if (tiles.WasStopped() && stopped()) return false;
         }
         p.totalTiles += lp.tiles;
         p.levels.append(lp);

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 
 namespace VtCli {
@@ -41,12 +42,15 @@ struct TilePlan {
 constexpr double kTypicalTileBytes = 20.0 * 1024;
 
 // The plan of a region (already in the map type's datum) at the given one-based levels.
-// False with a reason when the map type has no tiling scheme or a level is out of range.
-bool MakeTilePlan(int mapType, const Region& region, const QList<int>& levels, TilePlan& plan, QString& error);
+// False with a reason when the map type has no tiling scheme or a level is out of range, and with
+// "interrupted" as soon as `stop` (when given) is raised.
+bool MakeTilePlan(int mapType, const Region& region, const QList<int>& levels, TilePlan& plan, QString& error,
+                  const std::atomic<bool>* stop = nullptr);
 
 // Calls visit(key) for every tile of a one-based level that meets the region's polygons (every
 // tile of the extent for a plain region), rows from the north, then columns; zero-based keys of the
-// map type's scheme. Stops when visit returns false.
-void ForEachRegionTile(int mapType, const Region& region, int level, const std::function<bool(const CTileKey&)>& visit);
+// map type's scheme. Stops when visit returns false or `stop` is raised; false in the latter case.
+bool ForEachRegionTile(int mapType, const Region& region, int level, const std::function<bool(const CTileKey&)>& visit,
+                       const std::atomic<bool>* stop = nullptr);
 
 }  // namespace VtCli

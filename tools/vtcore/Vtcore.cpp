@@ -39,6 +39,12 @@ int Fail(Io& io, const QString& text) {
     return kExitError;
 }
 
+int Interrupted(Io& io, const QString& text) {
+    io.err << "vtcore: interrupted" << (text.isEmpty() ? QString() : QStringLiteral("; ") + text) << "\n";
+    io.err.flush();
+    return kExitInterrupted;
+}
+
 bool ParseCommand(QCommandLineParser& parser, const QString& command, const QStringList& args, Io& io,
                   int& code) {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);

@@ -23,7 +23,8 @@ constexpr int kExitInterrupted = 130;
 int RunVtcore(const QStringList& args, QTextStream& out, QTextStream& err);
 
 // Raised by SIGINT and SIGTERM once InstallInterruptHandler() ran (a second signal ends the
-// process the default way); tests may raise it themselves. Cleared by each download.
+// process the default way); tests may raise it themselves. Cleared as plan, download and serve
+// start; planning and downloading stop soon after it is raised, with kExitInterrupted.
 std::atomic<bool>& StopFlag();
 void InstallInterruptHandler();
 // Whether standard error is a terminal (progress bar) or a pipe or file (progress lines).

@@ -7,6 +7,8 @@
 #include "catalog/DataFactory.h"
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
@@ -15,8 +17,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 using namespace VtTest;
 
@@ -92,4 +98,59 @@ TEST(Interrupt, SigintStopsCleanlyAndTheNextRunEndsWhereAnUninterruptedOneEnds) 
     EXPECT_EQ(ReadStates(idx), refStates);
     EXPECT_EQ(RunTool({QStringLiteral("verify"), idx}).code, VtCli::kExitOk);
     DataFactory::setApplicationDir(QString());
+}
+
+
+// Ctrl-C while a huge region is being planned, by plan and by download: planning stops with exit
+// 130, and download leaves no depository behind. The region comes through a named pipe, so the
+// signal goes out only once the program reads the region, its handler long in place.
+TEST(Interrupt, SigintWhilePlanningAHugeRegionEndsWith130) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // A wiggly outline of 20,000 vertices some 12 degrees across: levels 1 to 23 would take hours.
+    QByteArray json = R"({"type":"Polygon","coordinates":[[)";
+    const int n = 20000;
+    for (int i = 0; i <= n; ++i) {
+        const double a = 2 * M_PI * (i % n) / n;
+        const double r = 6 + 0.8 * std::sin(37 * a) + 0.3 * std::sin(411 * a) + 0.1 * std::sin(4099 * a);
+        json += (i > 0 ? ",[" : "[") + QByteArray::number(105 + r * std::cos(a), 'f', 7) + ',' +
+                QByteArray::number(35 + r * std::sin(a), 'f', 7) + ']';
+    }
+    json += "]]}";
+    const QString pipe = dir.filePath(QStringLiteral("region.geojson"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+
+    const QString idx = dir.filePath(QStringLiteral("big.idx"));
+    const QStringList region{QStringLiteral("--geojson"), pipe, QStringLiteral("--levels"), QStringLiteral("1-23")};
+    for (const QStringList& args : {QStringList{QStringLiteral("plan")} + region,
+                                    QStringList{QStringLiteral("download"), idx, QStringLiteral("--quiet")} + region}) {
+        SCOPED_TRACE(qPrintable(args.first()));
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        child.setProcessEnvironment(env);
+        child.start(QStringLiteral(VT_VTCORE_PROGRAM), args);
+        ASSERT_TRUE(child.waitForStarted(30000));
+        // Opening the pipe for writing succeeds once the program has opened it for reading.
+        int fd = -1;
+        QElapsedTimer waited;
+        waited.start();
+        while ((fd = ::open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK)) < 0 &&
+               child.state() == QProcess::Running && waited.elapsed() < 60000)
+            QThread::msleep(10);
+        ASSERT_GE(fd, 0) << qPrintable(child.readAllStandardError());
+        ASSERT_EQ(::fcntl(fd, F_SETFL, 0), 0);  // blocking writes from here on
+        for (qint64 done = 0; done < json.size();) {
+            const ssize_t wrote = ::write(fd, json.constData() + done, size_t(json.size() - done));
+            ASSERT_GT(wrote, 0);
+            done += wrote;
+        }
+        ::close(fd);
+        ASSERT_EQ(::kill(pid_t(child.processId()), SIGINT), 0);
+        ASSERT_TRUE(child.waitForFinished(60000));
+        EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(child.exitCode(), VtCli::kExitInterrupted) << qPrintable(child.readAllStandardError());
+    }
+    EXPECT_FALSE(QFileInfo::exists(idx));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("big.dat"))));
 }
