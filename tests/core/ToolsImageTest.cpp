@@ -117,15 +117,6 @@ TEST(ToolsImage, GrayConversionLeavesNoFileBehind) {
     EXPECT_TRUE(Tools::convertToGray(tmp.filePath("missing.png")).isNull());
 }
 
-TEST(ToolsImage, SizesAndFontRect) {
-    EXPECT_DOUBLE_EQ(Tools::getTifImgSize(16), 3.0);  // 16 tiles of 192 KB
-    EXPECT_DOUBLE_EQ(Tools::getTifImgSize(0), 0.0);
-    const QRect small = Tools::getFontRect(QStringLiteral("Beijing"), QStringLiteral("Sans"), 8);
-    const QRect large = Tools::getFontRect(QStringLiteral("Beijing"), QStringLiteral("Sans"), 32);
-    EXPECT_GT(large.width(), small.width());
-    EXPECT_GT(large.height(), small.height());
-}
-
 TEST(ToolsImage, TaskSizeCountsTilesOfEveryLevel) {
     const int mercator = findMapType(false, false, false);
     ASSERT_GE(mercator, 0);
@@ -133,6 +124,8 @@ TEST(ToolsImage, TaskSizeCountsTilesOfEveryLevel) {
     // Levels 1..3 are zooms 0..2 of the grid: 1 + 4 + 16 tiles of 192 KB.
     EXPECT_DOUBLE_EQ(Tools::getTaskSize(taskOf(mercator, world, {1, 2, 3})), 21 * 0.1875);
     EXPECT_DOUBLE_EQ(Tools::getTaskSize(taskOf(mercator, world, {})), 0.0);
+    EXPECT_DOUBLE_EQ(Tools::getTifImgSize(16), 3.0);  // 16 tiles of 192 KB
+    EXPECT_GT(Tools::getFontRect("Beijing", "Sans", 32).width(), Tools::getFontRect("Beijing", "Sans", 8).width());
     // A whole-world task at the deepest levels must not overflow.
     const double deep = Tools::getTaskSize(taskOf(mercator, world, {21, 22}));
     EXPECT_DOUBLE_EQ(deep, (std::ldexp(1.0, 40) + std::ldexp(1.0, 42)) * 0.1875);

@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QUuid>
@@ -99,7 +100,8 @@ private:
         if (fields.value("secretId") != m_config.m_strSecretId || fields.value("service") != "zadeda-data-cloud")
             return false;
         const QString nonce = fields.value("nonceStr");
-        if (nonce.size() != 32 || m_nonces.contains(nonce)) return false;  // fresh on every request
+        static const QRegularExpression hex("^[0-9a-f]{32}$");
+        if (!hex.match(nonce).hasMatch() || m_nonces.contains(nonce)) return false;  // fresh on every request
         m_nonces.insert(nonce);
         const QString text = QStringList{"zadeda-data-cloud", method, path, query, QString::fromUtf8(body), nonce,
                                          fields.value("timestamp")}

@@ -47,13 +47,3 @@ TEST(Platform, CpuidLeafZeroNamesTheHighestLeaf) {
     EXPECT_FALSE(GetVtPlatform().Cpuid(regs[0] + 1, beyond));
     EXPECT_EQ(beyond[0], 0u);
 }
-
-TEST(Platform, InstalledReplacementIsUsedUntilRemoved) {
-    struct Fake : CVtNativePlatform {
-        std::string ExecutablePath() const override { return "C:/P/Bin/Releasex64/App.exe"; }
-    } fake;
-    IVtPlatform* previous = SetVtPlatform(&fake);
-    EXPECT_EQ(GetVtPlatform().ExecutablePath(), "C:/P/Bin/Releasex64/App.exe");
-    SetVtPlatform(previous);
-    EXPECT_NE(GetVtPlatform().ExecutablePath(), "C:/P/Bin/Releasex64/App.exe");
-}
