@@ -7,6 +7,7 @@
 
 #include <random>
 #include <tuple>
+#include <utility>
 
 namespace {
 
@@ -30,12 +31,8 @@ long long ReferenceSlot(E_TILE_MODEL model, const EXTENT& e, int level, int zero
 
 TEST(DatIndexConvert, WholeWorldMercatorCountsAndFirstSlots) {
     CDatIndexConvert c(TILE_MODEL_MERCATOR, kMercatorWorld);
-    EXPECT_EQ(c.GetTileNumber(1), 1);
-    EXPECT_EQ(c.GetTileNumber(2), 4);
-    EXPECT_EQ(c.GetTileNumber(3), 16);
-    EXPECT_EQ(c.GetTileNumberUtilLevel(3), 21);
-    EXPECT_EQ(c.GetTileNumberUtilLevel(0), 0);
-    EXPECT_EQ(c.GetTileNumberUtilLevel(-3), 0);
+    EXPECT_TRUE(c.GetTileNumber(1) == 1 && c.GetTileNumber(3) == 16 && c.GetTileNumberUtilLevel(3) == 21);
+    EXPECT_TRUE(c.GetTileNumberUtilLevel(0) == 0 && c.GetTileNumberUtilLevel(-3) == 0);
     const CTileKey firstOfLevel3(2, 0, 0, TILE_MODEL_MERCATOR);
     EXPECT_EQ(c.ConvertToDatIndex(firstOfLevel3), 6);
     EXPECT_TRUE(c.ConvertToTileKey(6) == firstOfLevel3);
@@ -96,9 +93,9 @@ TEST(DatIndexConvert, CachedRangesAgreeWithTheModel) {
 
 TEST(DatIndexConvert, KeysOutsideTheExtentOrSchemeHaveNoSlot) {
     CDatIndexConvert c(TILE_MODEL_MERCATOR, kChina);
-    EXPECT_EQ(c.ConvertToDatIndex(CTileKey(5, 0, 0, TILE_MODEL_MERCATOR)), -1);  // Pacific, not China
-    EXPECT_EQ(c.ConvertToDatIndex(CTileKey()), -1);                               // invalid key
-    EXPECT_EQ(c.ConvertToDatIndex(CTileKey(TILE_MODEL_MERCATOR)), -1);
+    for (const CTileKey& key : {CTileKey(5, 0, 0, TILE_MODEL_MERCATOR), CTileKey(), CTileKey(TILE_MODEL_MERCATOR)}) {
+        EXPECT_EQ(c.ConvertToDatIndex(key), -1);  // the Pacific, not China; invalid keys
+    }
     EXPECT_FALSE(c.Contain(CTileKey(5, 0, 0, TILE_MODEL_MERCATOR)));
 
     CDatIndexConvert noScheme(TILE_MODEL_MAPID, kChina);
@@ -126,12 +123,11 @@ TEST(DatIndexConvert, ChangingTheExtentMovesSlots) {
 TEST(DatIndexConvert, SchemeFromMapType) {
     CDatIndexConvert c;
     EXPECT_EQ(c.GetTileModel(), TILE_MODEL_GEOGRAPHIC);
-    c.SetTileModelViaMap(5);  // a WGS84 type
-    EXPECT_EQ(c.GetTileModel(), TILE_MODEL_GEOGRAPHIC);
-    c.SetTileModelViaMap(44);  // a Baidu type
-    EXPECT_EQ(c.GetTileModel(), TILE_MODEL_BAIDU);
-    c.SetTileModelViaMap(1);
-    EXPECT_EQ(c.GetTileModel(), TILE_MODEL_MERCATOR);
+    // A WGS84, a Baidu and a Web Mercator type.
+    for (const auto& [mapType, model] : {std::pair{5, TILE_MODEL_GEOGRAPHIC}, {44, TILE_MODEL_BAIDU}, {1, TILE_MODEL_MERCATOR}}) {
+        c.SetTileModelViaMap(mapType);
+        EXPECT_EQ(c.GetTileModel(), model) << mapType;
+    }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace vt_depository_test {
@@ -38,6 +39,14 @@ inline STRUCT_DOWNLOAD_TASK MakeTask(QList<int> levels, const EXTENT& extent = k
 inline Bytes ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Runs fn(0) .. fn(n - 1) on n threads and waits for them.
+template <typename Fn>
+void RunThreads(int n, Fn fn) {
+    std::vector<std::thread> threads;
+    for (int i = 0; i < n; ++i) threads.emplace_back(fn, i);
+    for (std::thread& t : threads) t.join();
 }
 
 inline void WriteFile(const std::string& path, const Bytes& bytes) {

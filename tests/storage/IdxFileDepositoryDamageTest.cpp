@@ -58,15 +58,13 @@ TEST(IdxFileDepositoryDamage, HeadersThatAreRejected) {
         CVtLogCapture capture;
         CIdxFileDepository dep;
         dep.SetIndexFile(f.t.idx);
-        EXPECT_FALSE(dep.Open(false));
-        EXPECT_FALSE(dep.IsOpen());
+        EXPECT_FALSE(dep.Open(false) || dep.IsOpen());
         EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_ERROR, row.tooShort ? kShort : kInvalid));
         EXPECT_FALSE(dep.IsFileValid());
         EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_ERROR, row.tooShort ? kShortValid : kInvalidValid));
         capture.Clear();
         const STRUCT_DOWNLOAD_TASK info = CIdxFileDepository::ReadDatFileInfo(f.t.dat);
-        EXPECT_EQ(info.version, 0);  // a default task
-        EXPECT_TRUE(info.level.isEmpty());
+        EXPECT_TRUE(info.version == 0 && info.level.isEmpty());  // a default task
         EXPECT_EQ(capture.Count(VTLOG_LEVEL_ERROR, ""), 1);
     }
 }
@@ -96,12 +94,10 @@ TEST(IdxFileDepositoryDamage, HeadersWithUnusualLevelsOpen) {
         ASSERT_TRUE(dep.Open(false));
         EXPECT_EQ(dep.GetDatFileInfo().level, row.levels);
         Bytes tile;
-        EXPECT_EQ(ReadTile(dep, 3, tile), QUERY_OK);
-        EXPECT_EQ(tile, MakeTile(3, 1, 400));
+        EXPECT_TRUE(ReadTile(dep, 3, tile) == QUERY_OK && tile == MakeTile(3, 1, 400));
         const Bytes fresh = MakeTile(5, 2, 50);
         ASSERT_TRUE(WriteTile(dep, 5, fresh));
-        EXPECT_EQ(ReadTile(dep, 5, tile), QUERY_OK);
-        EXPECT_EQ(tile, fresh);
+        EXPECT_TRUE(ReadTile(dep, 5, tile) == QUERY_OK && tile == fresh);
         CVtLogCapture capture;
         if (!row.lastSlotAddressable) {
             EXPECT_FALSE(WriteTile(dep, dep.GetMaxIndex(), fresh));
@@ -116,11 +112,8 @@ TEST(IdxFileDepositoryDamage, MissingFilesAreRefusedWithoutARecord) {
     CVtLogCapture capture;
     CIdxFileDepository dep;
     dep.SetIndexFile(f.t.idx);
-    EXPECT_FALSE(dep.Open(true));
-    EXPECT_FALSE(dep.IsFileValid());
-    EXPECT_EQ(capture.Count(VTLOG_LEVEL_ERROR, ""), 0);
-    const STRUCT_DOWNLOAD_TASK none = CIdxFileDepository::ReadDatFileInfo(f.t.dir.path().toStdString() + "/no.dat");
-    EXPECT_EQ(none.version, 0);
+    EXPECT_FALSE(dep.Open(true) || dep.IsFileValid());
+    EXPECT_EQ(CIdxFileDepository::ReadDatFileInfo(f.t.dir.path().toStdString() + "/no.dat").version, 0);
     EXPECT_EQ(capture.Count(VTLOG_LEVEL_ERROR, ""), 0);
     EXPECT_TRUE(CIdxFileDepository::ReadDatFileInfo(f.t.dat).level == (QList<int>{1, 2, 3}));
 }
@@ -175,14 +168,12 @@ TEST(IdxFileDepositoryDamage, SlotsAndDataThatCannotBeRead) {
         EXPECT_EQ(dep.GetFileIndexStatus(row.slot), row.state);
         // Slot 2 is untouched by every damage but the last, and still reads back exactly.
         if (std::string(row.what) != "index cut to nothing") {
-            EXPECT_EQ(ReadTile(dep, 2, tile), QUERY_OK);
-            EXPECT_EQ(tile, MakeTile(2, 1, 300));
+            EXPECT_TRUE(ReadTile(dep, 2, tile) == QUERY_OK && tile == MakeTile(2, 1, 300));
         }
         // The damaged slot can be written again and then reads back.
         const Bytes fresh = MakeTile(row.slot, 9, 123);
         ASSERT_TRUE(WriteTile(dep, row.slot, fresh));
-        EXPECT_EQ(ReadTile(dep, row.slot, tile), QUERY_OK);
-        EXPECT_EQ(tile, fresh);
+        EXPECT_TRUE(ReadTile(dep, row.slot, tile) == QUERY_OK && tile == fresh);
     }
 }
 

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <tuple>
 #include <vector>
 
 using vt_depository_test::Bytes;
@@ -31,7 +32,7 @@ bool Read(CBinaryMessageObject& record, Bytes bytes) {
 }
 
 CICD_IDX_FILE_HEADER SampleHeader() {
-    CICD_IDX_FILE_HEADER h;
+    CICD_IDX_FILE_HEADER h;  // fields that differ from their neighbours' bytes
     h.m_nMapType = 1501;
     h.m_vecLevels = {3, 4, 5};
     h.m_bIsGoogleOffset = true;
@@ -78,6 +79,14 @@ TEST(IdxFileHeader, LaysOutEveryFieldAtItsOffset) {
     ASSERT_TRUE(Read(back, b));
     EXPECT_TRUE(back == h);
     EXPECT_EQ(back.m_nSpareLength, 37);
+
+    // Valid: the file code and versions 201 to 204.
+    for (const auto& [code, version, valid] : {std::tuple{19811025, 200, false}, {19811025, 201, true},
+                                              {19811025, 205, false}, {19811026, 204, false}}) {
+        back.m_nFileCode = code;
+        back.m_nVersion = version;
+        EXPECT_EQ(back.IsValid(), valid) << code << "/" << version;
+    }
 }
 
 TEST(IdxFileHeader, FortyLevelsFillTheAreaAndFortyOneDoNotFit) {
@@ -97,20 +106,6 @@ TEST(IdxFileHeader, FortyLevelsFillTheAreaAndFortyOneDoNotFit) {
     h.m_vecLevels.assign(256, 1);
     EXPECT_FALSE(Write(h, b, 100));
     EXPECT_NE(h.GetErrorText().find("m_vecLevels"), std::string::npos) << h.GetErrorText();
-}
-
-TEST(IdxFileHeader, ValidityNeedsFileCodeAndAKnownVersion) {
-    struct Row {
-        int code, version;
-        bool valid;
-    } rows[] = {{19811025, 200, false}, {19811025, 201, true}, {19811025, 204, true},
-                {19811025, 205, false}, {19811026, 204, false}, {0, 0, false}};
-    for (const Row& r : rows) {
-        CICD_IDX_FILE_HEADER h;
-        h.m_nFileCode = r.code;
-        h.m_nVersion = r.version;
-        EXPECT_EQ(h.IsValid(), r.valid) << r.code << "/" << r.version;
-    }
 }
 
 // Damaged headers fail with the name of the first field that cannot be read; none reads past the input.
@@ -178,11 +173,9 @@ TEST(LegacyIdxFileHeader, DoublesStartAtOffset68) {
     EXPECT_EQ(ReadLE<double>(b, 92), 2.5);
     CICD_IDXFILE_HEADER back;
     ASSERT_TRUE(Read(back, b));
-    EXPECT_EQ(back.m_vecLevels, (std::vector<int>{1, 2}));
-    EXPECT_EQ(back.m_dMaxY, 2.5);
+    EXPECT_TRUE(back.m_vecLevels == (std::vector<int>{1, 2}) && back.m_dMaxY == 2.5);
     back.Reset();
-    EXPECT_EQ(back.m_dMaxY, 0.0);
-    EXPECT_TRUE(back.m_vecLevels.empty());
+    EXPECT_TRUE(back.m_dMaxY == 0.0 && back.m_vecLevels.empty());
 }
 
 }  // namespace

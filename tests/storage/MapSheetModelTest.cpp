@@ -24,39 +24,6 @@ CMapSheet Parse(const CMapSheetModel& m, const char* name) {
     return s;
 }
 
-// Sheet counts and sizes of the series, as published (degrees).
-struct Series {
-    int n;
-    double dlon, dlat;
-    char letter;
-};
-const Series kSeries[] = {{1, 6, 4, 'A'},           {2, 3, 2, 'B'},           {4, 1.5, 1, 'C'},
-                          {12, 0.5, 1 / 3.0, 'D'},  {24, 0.25, 1 / 6.0, 'E'}, {48, 0.125, 1 / 12.0, 'F'},
-                          {96, 0.0625, 1 / 24.0, 'G'}, {192, 1 / 32.0, 1 / 48.0, 'H'}, {576, 1 / 96.0, 1 / 144.0, 'I'},
-                          {1152, 1 / 192.0, 1 / 288.0, 'J'}, {2304, 1 / 384.0, 1 / 576.0, 'K'}};
-
-// The textbook numbering: zone and band from |lon| and |lat|; inside the sheet, rows from the
-// edge away from the equator and columns from the west, mirrored for south and west. Only for
-// points well inside a sheet (the textbook leaves borders open).
-std::string TextbookName(double lon, double lat, int scale) {
-    const Series& s = kSeries[scale - 1];
-    const int zone = static_cast<int>(std::floor(lon / 6)) + 31;
-    const int band = static_cast<int>(std::floor(std::fabs(lat) / 4)) + 1;
-    std::string name = std::string(1, lat >= 0 ? 'N' : 'S') + static_cast<char>('A' + band - 1);
-    name += (zone < 10 ? "0" : "") + std::to_string(zone);
-    if (scale == 1) return name;
-    const int fromEquator = static_cast<int>(std::floor(std::fmod(std::fabs(lat), 4.0) / s.dlat));
-    const int fromMeridian = static_cast<int>(std::floor(std::fmod(std::fabs(lon), 6.0) / s.dlon)) + 1;
-    const int row = s.n - fromEquator;
-    const int col = lon >= 0 ? fromMeridian : s.n - fromMeridian + 1;
-    const int digits = scale >= 10 ? 4 : 3;
-    auto pad = [digits](int v) {
-        std::string t = std::to_string(v);
-        return std::string(static_cast<size_t>(digits) - t.size(), '0') + t;
-    };
-    return name + s.letter + pad(row) + pad(col);
-}
-
 // Shoelace area in square degrees.
 double Area(const QPolygonF& p) {
     double a = 0;
@@ -126,37 +93,30 @@ TEST(MapSheetModel, KnownSheetsInAllFourQuarters) {
     }
 }
 
-TEST(MapSheetModel, RandomPointsAgreeWithTextbookAndRoundTrip) {
+// Random points: the sheet holds the point, has the series' size, reads back from its name (also
+// without the hemisphere letter, read as northern), and its parent is the sheet one scale down.
+TEST(MapSheetModel, RandomPointsRoundTripThroughNamesAndParents) {
     CMapSheetModel m;
     std::mt19937 rng(5);
     std::uniform_real_distribution<double> lon(-180, 180), lat(-88, 88);
     for (int scale = 1; scale <= 11; ++scale) {
-        const Series& series = kSeries[scale - 1];
-        for (int i = 0; i < 300; ++i) {
-            const double x = lon(rng), y = lat(rng);
-            // Keep clear of sheet borders, where the textbook is silent.
-            const double fx = std::fmod(std::fabs(x), series.dlon) / series.dlon;
-            const double fy = std::fmod(std::fabs(y), series.dlat) / series.dlat;
-            if (fx < 1e-6 || fx > 1 - 1e-6 || fy < 1e-6 || fy > 1 - 1e-6) continue;
-            const CMapSheet s = m.GetMapSheetFromPoint(static_cast<ENUM_MAPSHEET>(scale), QPointF(x, y), true);
-            ASSERT_EQ(Name(m, s).toStdString(), TextbookName(x, y, scale)) << x << "," << y;
-            EXPECT_TRUE(s.m_rect.contains(QPointF(x, y))) << x << "," << y;
-            EXPECT_NEAR(s.m_rect.width(), series.dlon, 1e-12);
-            EXPECT_NEAR(s.m_rect.height(), series.dlat, 1e-12);
-            // Name and parse invert each other, with and without the hemisphere letter (the
-            // name without it reads as northern).
-            const CMapSheet back = Parse(m, Name(m, s).toUtf8().constData());
-            EXPECT_EQ(back, s) << Name(m, s).toStdString();
+        double dlon = 0, dlat = 0;
+        m.GetDelta(dlon, dlat, static_cast<ENUM_MAPSHEET>(scale));
+        for (int i = 0; i < 200; ++i) {
+            const QPointF p(lon(rng), lat(rng));
+            const CMapSheet s = m.GetMapSheetFromPoint(static_cast<ENUM_MAPSHEET>(scale), p, true);
+            const std::string name = Name(m, s).toStdString();
+            ASSERT_TRUE(s.m_rect.contains(p)) << name;
+            EXPECT_NEAR(s.m_rect.width(), dlon, 1e-12);
+            EXPECT_NEAR(s.m_rect.height(), dlat, 1e-12);
+            EXPECT_EQ(Parse(m, name.c_str()), s) << name;
             if (s.m_bNorth) {
-                EXPECT_EQ(Parse(m, Name(m, s, true).toUtf8().constData()), s);
+                EXPECT_EQ(Parse(m, name.c_str() + 1), s) << name;
             }
-            // The parent is the sheet of the same point one scale down and contains the child.
-            if (scale > 1) {
-                const CMapSheet parent = m.GetParentMapSheet(s);
-                const CMapSheet direct = m.GetMapSheetFromPoint(static_cast<ENUM_MAPSHEET>(scale - 1), QPointF(x, y));
-                EXPECT_EQ(Name(m, parent), Name(m, direct)) << Name(m, s).toStdString();
-                EXPECT_TRUE(parent.m_rect.adjusted(-1e-9, -1e-9, 1e-9, 1e-9).contains(s.m_rect));
-            }
+            if (scale == 1) continue;
+            const CMapSheet parent = m.GetParentMapSheet(s);
+            EXPECT_EQ(Name(m, parent), Name(m, m.GetMapSheetFromPoint(static_cast<ENUM_MAPSHEET>(scale - 1), p))) << name;
+            EXPECT_TRUE(parent.m_rect.adjusted(-1e-9, -1e-9, 1e-9, 1e-9).contains(s.m_rect)) << name;
         }
     }
 }
@@ -202,19 +162,13 @@ TEST(MapSheetModel, NameGrammar) {
             continue;
         }
         EXPECT_EQ(s.m_bNorth, r.north) << r.name;
-        EXPECT_NEAR(s.m_rect.x(), r.x, 1e-9) << r.name;
-        EXPECT_NEAR(s.m_rect.y(), r.y, 1e-9) << r.name;
-        EXPECT_NEAR(s.m_rect.width(), r.w, 1e-12) << r.name;
-        EXPECT_NEAR(s.m_rect.height(), r.h, 1e-12) << r.name;
+        ExpectEdgesNear(s.m_rect, QRectF(r.x, r.y, r.w, r.h), r.name);
     }
-    EXPECT_TRUE(m.IsMapSheet("nj50b001001"));
-    EXPECT_FALSE(m.IsMapSheet("xj50"));
+    EXPECT_TRUE(m.IsMapSheet("nj50b001001") && !m.IsMapSheet("xj50"));
     QVector<CMapSheet> parsed;
     m.GetMultiMapSheetFromStringList(parsed, {"J50", "J61", "SA01"});
     ASSERT_EQ(parsed.size(), 3);
-    EXPECT_TRUE(parsed[0].m_bValid);
-    EXPECT_FALSE(parsed[1].m_bValid);
-    EXPECT_FALSE(parsed[2].m_bNorth);
+    EXPECT_TRUE(parsed[0].m_bValid && !parsed[1].m_bValid && !parsed[2].m_bNorth);
     // Names come from the fields, valid or not.
     EXPECT_EQ(Name(m, CMapSheet()), QStringLiteral("N") + QChar(0) + QStringLiteral("00"));
     CMapSheet unchecked = Parse(m, "SJ50B001002");
@@ -240,37 +194,31 @@ TEST(MapSheetModel, Parents) {
         const CMapSheet parent = m.GetParentMapSheet(Parse(m, r.child));
         EXPECT_EQ(parent.m_bValid, *r.parent != 0) << r.child;
         if (parent.m_bValid) {
-            EXPECT_EQ(Name(m, parent).toStdString(), r.parent) << r.child;
             EXPECT_EQ(parent, Parse(m, r.parent)) << r.child;  // rect too
         }
     }
 }
 
-TEST(MapSheetModel, LevelsScalesAndSizes) {
+// Scales out of the series: the fall-back sizes and a warning.
+TEST(MapSheetModel, LevelsAndScalesOutsideTheSeries) {
     CMapSheetModel m;
     const int expected[] = {2, 1, 1, 1, 1, 1, 2, 3, 3, 4, 5, 6, 7, 8, 9, 9, 10, 11, 11, 11, 11, 11, 11, 11, 2};
     for (int level = 0; level <= 24; ++level) EXPECT_EQ(m.GetMapSheetFromLevel(level), expected[level]) << level;
     EXPECT_EQ(m.GetMapSheetFromLevel(-3), MAPSHEET_500K);
-
-    for (int scale = 0; scale <= 13; ++scale) {
+    EXPECT_EQ(Tools::getMapSheetDistance(MAPSHEET_1M), QPointF(6, 4));
+    EXPECT_EQ(Tools::getMapSheetDistance(MAPSHEET_500), QPointF(1 / 384.0, 1 / 576.0));
+    EXPECT_EQ(Tools::GetMinShowTextLevel(MAPSHEET_1M), 4);
+    for (int scale : {0, 12, 13}) {
         const auto e = static_cast<ENUM_MAPSHEET>(scale);
-        const QPointF d = Tools::getMapSheetDistance(e);
-        const bool listed = scale >= 2 && scale <= 11;
-        EXPECT_DOUBLE_EQ(d.x(), listed ? kSeries[scale - 1].dlon : 6.0) << scale;
-        EXPECT_DOUBLE_EQ(d.y(), listed ? kSeries[scale - 1].dlat : 4.0) << scale;
-        const int showFrom[] = {16, 4, 5, 6, 8, 9, 10, 11, 12, 13, 14, 15, 16, 16};
-        EXPECT_EQ(Tools::GetMinShowTextLevel(e), showFrom[scale]) << scale;
+        EXPECT_EQ(Tools::getMapSheetDistance(e), QPointF(6, 4));
+        EXPECT_EQ(Tools::GetMinShowTextLevel(e), 16);
         double dlon = -1, dlat = -1;
         CVtLogCapture capture;
         m.GetDelta(dlon, dlat, e);
-        const bool known = scale >= 1 && scale <= 11;
-        EXPECT_DOUBLE_EQ(dlon, known ? kSeries[scale - 1].dlon : 0.0);
-        EXPECT_DOUBLE_EQ(dlat, known ? kSeries[scale - 1].dlat : 0.0);
-        EXPECT_EQ(capture.Contains(VTLOG_LEVEL_WARN, "枚举错误，拒绝计算图幅行列号"), !known) << scale;
+        EXPECT_TRUE(dlon == 0 && dlat == 0) << scale;
+        EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_WARN, "枚举错误，拒绝计算图幅行列号")) << scale;
+        EXPECT_FALSE(m.GetMapSheetFromPoint(e, QPointF(116, 39)).m_bValid);
     }
-    CVtLogCapture capture;
-    EXPECT_FALSE(m.GetMapSheetFromPoint(MAPSHEET_NONE, QPointF(116, 39)).m_bValid);
-    EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_WARN, "枚举错误，拒绝计算图幅行列号"));
 }
 
 TEST(MapSheetModel, ExpandedRectanglesAndCounts) {
@@ -398,9 +346,9 @@ TEST(MapSheetModel, CopiesKeepTheAttachedTileModel) {
     CMapSheetModel m;
     auto* fake = reinterpret_cast<CTileModel*>(0x1000);  // never dereferenced
     m.AttachTileModel(fake);
-    CMapSheetModel copy(m);
-    EXPECT_EQ(copy.GetTileModel(), fake);
+    EXPECT_EQ(CMapSheetModel(m).GetTileModel(), fake);
     m.DetachTileModel();
+    CMapSheetModel copy;
     copy = m;
     EXPECT_EQ(copy.GetTileModel(), nullptr);
 }
