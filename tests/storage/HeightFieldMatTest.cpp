@@ -278,10 +278,9 @@ TEST(HeightFieldMat, TextForm) {
     EXPECT_EQ(HF(256, 3, HF::HFDT_INT32).ToString(), "00000256 3\r\n");
 
     QTemporaryDir dir;
-    const std::string path = dir.filePath("grid.txt").toStdString();
     const HF m = Grid(3, 2, HF::HFDT_INT32, {1, 2, 3, -4, 5, 6});
-    ASSERT_TRUE(m.SaveToTextFile(path));
-    QFile file(QString::fromStdString(path));
+    ASSERT_TRUE(m.SaveToTextFile(dir.filePath("grid.txt").toStdString()));
+    QFile file(dir.filePath("grid.txt"));
     EXPECT_TRUE(file.open(QIODevice::ReadOnly) && file.readAll().toStdString() == m.ToString());
     EXPECT_FALSE(m.SaveToTextFile(dir.filePath("missing/dir/grid.txt").toStdString()));
 }
