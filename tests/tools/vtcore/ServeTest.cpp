@@ -94,7 +94,7 @@ struct Reply {
 class CRawClient {
 public:
     explicit CRawClient(quint16 port) {
-        m_socket.connectToHost(QStringLiteral("127.0.0.1"), port);
+        m_socket.connectToHost("127.0.0.1", port);
         m_socket.waitForConnected(kWaitMs);
     }
     bool Connected() const { return m_socket.state() == QAbstractSocket::ConnectedState; }
@@ -137,11 +137,11 @@ class CServer {
 public:
     explicit CServer(const QStringList& depositories, const QStringList& extra = {}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert("QT_QPA_PLATFORM", "offscreen");
         m_process.setProcessEnvironment(env);
         m_process.start(QStringLiteral(VT_VTCORE_PROGRAM),
-                        QStringList{QStringLiteral("serve")} + depositories +
-                            QStringList{QStringLiteral("--port"), QStringLiteral("0")} + extra);
+                        QStringList{"serve"} + depositories +
+                            QStringList{"--port", "0"} + extra);
         QElapsedTimer waited;
         waited.start();
         while (m_port == 0 && waited.elapsed() < kWaitMs && m_process.waitForReadyRead(kWaitMs)) {
@@ -197,7 +197,7 @@ TEST(Serve, TilesTileJsonAndStatesMatchTheDepository) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     QMap<std::tuple<int, int, int>, long long> slotOf;
-    const QString idx = MakeDepository(dir.path(), QStringLiteral("beijing"), {3, 5, 9, 10}, &slotOf);
+    const QString idx = MakeDepository(dir.path(), "beijing", {3, 5, 9, 10}, &slotOf);
     ASSERT_FALSE(idx.isEmpty());
     // Missing tiles of every kind at the deepest level, and a tile written twice (the second copy
     // must be served).
@@ -271,18 +271,18 @@ TEST(Serve, TilesTileJsonAndStatesMatchTheDepository) {
     const Reply tj = client.Get("/beijing/tiles.json");
     ASSERT_EQ(tj.status, 200);
     const QJsonObject o = QJsonDocument::fromJson(tj.body).object();
-    EXPECT_EQ(o.value(QStringLiteral("tilejson")).toString(), QStringLiteral("3.0.0"));
-    EXPECT_EQ(o.value(QStringLiteral("minzoom")).toInt(), 2);
-    EXPECT_EQ(o.value(QStringLiteral("maxzoom")).toInt(), 9);
-    const QJsonArray bounds = o.value(QStringLiteral("bounds")).toArray();
+    EXPECT_EQ(o.value("tilejson").toString(), "3.0.0");
+    EXPECT_EQ(o.value("minzoom").toInt(), 2);
+    EXPECT_EQ(o.value("maxzoom").toInt(), 9);
+    const QJsonArray bounds = o.value("bounds").toArray();
     ASSERT_EQ(bounds.size(), 4);
     EXPECT_NEAR(bounds[0].toDouble(), 115.7, 0.01);
     EXPECT_NEAR(bounds[3].toDouble(), 41.1, 0.01);
     const auto probe = tiles.lastKey();
-    QString url = o.value(QStringLiteral("tiles")).toArray().at(0).toString();
-    url.replace(QStringLiteral("{z}"), QString::number(std::get<0>(probe)))
-        .replace(QStringLiteral("{x}"), QString::number(std::get<1>(probe)))
-        .replace(QStringLiteral("{y}"), QString::number(std::get<2>(probe)));
+    QString url = o.value("tiles").toArray().at(0).toString();
+    url.replace("{z}", QString::number(std::get<0>(probe)))
+        .replace("{x}", QString::number(std::get<1>(probe)))
+        .replace("{y}", QString::number(std::get<2>(probe)));
     const QByteArray prefix = "http://127.0.0.1/";
     ASSERT_TRUE(url.toLatin1().startsWith(prefix)) << qPrintable(url);
     EXPECT_EQ(client.Get(url.toLatin1().mid(prefix.size() - 1)).body, tiles.value(probe));
@@ -302,7 +302,7 @@ TEST(Serve, TilesTileJsonAndStatesMatchTheDepository) {
     const Reply sr = client.Get(QStringLiteral("/beijing/states?z=%1&x0=%2&y0=%3&x1=%4&y1=%5")
                                     .arg(z).arg(x0).arg(y0).arg(x1).arg(y1).toLatin1());
     ASSERT_EQ(sr.status, 200);
-    const QString got = QJsonDocument::fromJson(sr.body).object().value(QStringLiteral("states")).toString();
+    const QString got = QJsonDocument::fromJson(sr.body).object().value("states").toString();
     QString expected;
     for (int y = y0; y <= y1; ++y)
         for (int x = x0; x <= x1; ++x) {
@@ -319,17 +319,29 @@ TEST(Serve, TilesTileJsonAndStatesMatchTheDepository) {
     EXPECT_TRUE(server.Terminate()) << server.Errors().constData();
 }
 
-TEST(Serve, HostileRequestsAreRefusedAndTheServerStaysUp) {
+TEST(Serve, HostileRequestsDamagedDepositoriesAndOnesBeingWrittenKeepTheServerUp) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QString idx = MakeDepository(dir.path(), QStringLiteral("d"), {1, 2});
-    ASSERT_FALSE(idx.isEmpty());
+    QMap<std::tuple<int, int, int>, long long> slotOf;
+    const QString idx = MakeDepository(dir.path(), "d", {1, 2});
+    const QString broken = MakeDepository(dir.path(), "broken", {2, 3});
+    const QString cut = MakeDepository(dir.path(), "cut", {2, 3}, &slotOf);
+    ASSERT_FALSE(idx.isEmpty() || broken.isEmpty() || cut.isEmpty());
+    // "broken": a data file header that is not one; "cut": tile bytes lost from the data file's end.
+    {
+        QFile dat(dir.filePath("broken.dat"));
+        ASSERT_TRUE(dat.open(QIODevice::ReadWrite));
+        dat.write(QByteArray(100, 'x'));
+        QFile cutDat(dir.filePath("cut.dat"));
+        ASSERT_TRUE(cutDat.resize(cutDat.size() - 10));
+    }
+    const auto lastTile = slotOf.lastKey();
     // A file beside the depository that no request may reach.
-    QFile secret(dir.filePath(QStringLiteral("secret.txt")));
+    QFile secret(dir.filePath("secret.txt"));
     ASSERT_TRUE(secret.open(QIODevice::WriteOnly));
     secret.write("secret");
     secret.close();
-    CServer server({idx});
+    CServer server({idx, broken, cut});
     ASSERT_NE(server.Port(), 0) << server.Errors().constData();
     const QByteArray longPath = "/d/" + QByteArray(6000, 'a');
     struct Row {
@@ -376,63 +388,41 @@ TEST(Serve, HostileRequestsAreRefusedAndTheServerStaysUp) {
     // A client that connects and goes away mid-request does not disturb the others.
     {
         QTcpSocket half;
-        half.connectToHost(QStringLiteral("127.0.0.1"), server.Port());
+        half.connectToHost("127.0.0.1", server.Port());
         ASSERT_TRUE(half.waitForConnected(kWaitMs));
         half.write("GET /d/0/0/0.png HTTP/1.1\r\nHo");
         half.waitForBytesWritten(kWaitMs);
     }
     CRawClient after(server.Port());
     EXPECT_EQ(after.Get("/d/0/0/0.png").status, 200);
-    EXPECT_TRUE(server.Terminate()) << server.Errors().constData();
-}
 
-TEST(Serve, DamagedDepositoriesAndOnesBeingWrittenKeepTheServerUp) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    QMap<std::tuple<int, int, int>, long long> slotOf;
-    const QString good = MakeDepository(dir.path(), QStringLiteral("good"), {2, 3});
-    const QString broken = MakeDepository(dir.path(), QStringLiteral("broken"), {2, 3});
-    const QString cut = MakeDepository(dir.path(), QStringLiteral("cut"), {2, 3}, &slotOf);
-    ASSERT_FALSE(good.isEmpty() || broken.isEmpty() || cut.isEmpty());
-    // "broken": a data file header that is not one; "cut": tile bytes lost from the data file's end.
-    {
-        QFile dat(dir.filePath(QStringLiteral("broken.dat")));
-        ASSERT_TRUE(dat.open(QIODevice::ReadWrite));
-        dat.write(QByteArray(100, 'x'));
-        QFile cutDat(dir.filePath(QStringLiteral("cut.dat")));
-        ASSERT_TRUE(cutDat.resize(cutDat.size() - 10));
-    }
-    const auto lastTile = slotOf.lastKey();
-    CServer server({good, broken, cut});
-    ASSERT_NE(server.Port(), 0) << server.Errors().constData();
     EXPECT_TRUE(server.Output().contains("unavailable")) << server.Output().constData();
-    CRawClient client(server.Port());
-    EXPECT_EQ(client.Get("/broken/1/1/0.png").status, 503);
-    EXPECT_EQ(client.Get("/broken/tiles.json").status, 503);
-    EXPECT_EQ(client.Get(TilePath("cut", lastTile)).status, 500);  // bytes past the end
-    EXPECT_EQ(client.Get(TilePath("cut", slotOf.firstKey())).status, 200);
-    EXPECT_EQ(client.Get("/good/1/1/0.png").status, 200);
-    EXPECT_TRUE(client.Get("/").body.contains("unavailable"));
+    EXPECT_EQ(after.Get("/broken/1/1/0.png").status, 503);
+    EXPECT_EQ(after.Get("/broken/tiles.json").status, 503);
+    EXPECT_EQ(after.Get(TilePath("cut", lastTile)).status, 500);  // bytes past the end
+    EXPECT_EQ(after.Get(TilePath("cut", slotOf.firstKey())).status, 200);
+    EXPECT_EQ(after.Get("/d/1/1/0.png").status, 200);
+    EXPECT_TRUE(after.Get("/").body.contains("unavailable"));
 
     // A download goes on while serving: a new tile is served at once, a new level once the
     // server has noticed it, and a repaired depository becomes available.
     {
         CIdxFileDepository dep;
-        dep.SetIndexFile(good.toStdString());
+        dep.SetIndexFile(idx.toStdString());
         ASSERT_TRUE(dep.Open(false));
         ASSERT_TRUE(dep.SetFileIndexStatus(1 + 1, BLOCK_WAITING, true));  // first tile of level 2
     }
-    EXPECT_EQ(client.Get("/good/1/1/0.png").status, 404);
+    EXPECT_EQ(after.Get("/d/1/1/0.png").status, 404);
     {
         CIdxFileDepository dep;
-        dep.SetIndexFile(good.toStdString());
+        dep.SetIndexFile(idx.toStdString());
         ASSERT_TRUE(dep.Open(false));
         QByteArray png = SolidPng(qRgb(9, 9, 9));
         ASSERT_TRUE(dep.WriteBuffer(2, reinterpret_cast<unsigned char*>(png.data()), png.size(), true));
         ASSERT_TRUE(dep.ExpandLevelTo(5, nullptr));
-        EXPECT_EQ(client.Get("/good/1/1/0.png").body, png);
+        EXPECT_EQ(after.Get("/d/1/1/0.png").body, png);
     }
-    const QString remade = MakeDepository(dir.path(), QStringLiteral("broken"), {2});
+    const QString remade = MakeDepository(dir.path(), "broken", {2});
     ASSERT_FALSE(remade.isEmpty());
     QElapsedTimer waited;
     waited.start();
@@ -440,8 +430,8 @@ TEST(Serve, DamagedDepositoriesAndOnesBeingWrittenKeepTheServerUp) {
     int brokenStatus = 0;
     while ((maxZoom != 4 || brokenStatus != 200) && waited.elapsed() < kWaitMs) {
         QThread::msleep(100);
-        maxZoom = QJsonDocument::fromJson(client.Get("/good/tiles.json").body).object().value(QStringLiteral("maxzoom")).toInt();
-        brokenStatus = client.Get("/broken/tiles.json").status;
+        maxZoom = QJsonDocument::fromJson(after.Get("/d/tiles.json").body).object().value("maxzoom").toInt();
+        brokenStatus = after.Get("/broken/tiles.json").status;
     }
     EXPECT_EQ(maxZoom, 4);
     EXPECT_EQ(brokenStatus, 200);
@@ -453,7 +443,7 @@ TEST(Serve, ManyClientsReadWholeTilesWhileTheyAreRewritten) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     QMap<std::tuple<int, int, int>, long long> slotOf;
-    const QString idx = MakeDepository(dir.path(), QStringLiteral("busy"), {8, 9}, &slotOf);
+    const QString idx = MakeDepository(dir.path(), "busy", {8, 9}, &slotOf);
     ASSERT_FALSE(idx.isEmpty());
     const auto keys = slotOf.keys();
     // Every version a tile may have: the first one and one per rewrite round.
@@ -465,7 +455,7 @@ TEST(Serve, ManyClientsReadWholeTilesWhileTheyAreRewritten) {
     QMap<std::tuple<int, int, int>, QSet<QByteArray>> versions;
     for (const auto& k : keys)
         for (int round = 0; round <= kRounds; ++round) versions[k].insert(version(k, round));
-    CServer server({idx}, {QStringLiteral("--quiet"), QStringLiteral("--threads"), QStringLiteral("4")});
+    CServer server({idx}, {"--quiet", "--threads", "4"});
     ASSERT_NE(server.Port(), 0) << server.Errors().constData();
 
     std::atomic<bool> writing{true};
@@ -513,28 +503,28 @@ TEST(Serve, ManyClientsReadWholeTilesWhileTheyAreRewritten) {
 }
 
 TEST(Serve, ChromiumDrawsTheViewersTiles) {
-    const QString chromium = QStringLiteral("/usr/bin/chromium");
+    const QString chromium = "/usr/bin/chromium";
     if (!QFileInfo(chromium).isExecutable())
         GTEST_SKIP() << "chromium is not installed (scripts/install-deps.sh installs it)";
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     QMap<std::tuple<int, int, int>, long long> slotOf;
-    const QString idx = MakeDepository(dir.path(), QStringLiteral("view"), {6, 7, 8, 9}, &slotOf);
+    const QString idx = MakeDepository(dir.path(), "view", {6, 7, 8, 9}, &slotOf);
     ASSERT_FALSE(idx.isEmpty());
     QSet<QRgb> colours;
     for (const auto& k : slotOf.keys()) colours.insert(TileColour(std::get<0>(k), std::get<1>(k), std::get<2>(k)));
     CServer server({idx});
     ASSERT_NE(server.Port(), 0) << server.Errors().constData();
 
-    const QString shot = dir.filePath(QStringLiteral("shot.png"));
+    const QString shot = dir.filePath("shot.png");
     QProcess browser;
     browser.setProcessChannelMode(QProcess::MergedChannels);
-    browser.start(chromium, {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"), QStringLiteral("--disable-gpu"),
-                             QStringLiteral("--disable-quic"), QStringLiteral("--no-first-run"),
-                             QStringLiteral("--disable-background-networking"),
-                             QStringLiteral("--disable-component-update"), QStringLiteral("--disable-sync"),
-                             QStringLiteral("--user-data-dir=") + dir.filePath(QStringLiteral("profile")),
-                             QStringLiteral("--window-size=800,600"), QStringLiteral("--virtual-time-budget=20000"),
+    browser.start(chromium, {"--headless", "--no-sandbox", "--disable-gpu",
+                             "--disable-quic", "--no-first-run",
+                             "--disable-background-networking",
+                             "--disable-component-update", "--disable-sync",
+                             QStringLiteral("--user-data-dir=") + dir.filePath("profile"),
+                             "--window-size=800,600", "--virtual-time-budget=20000",
                              QStringLiteral("--screenshot=") + shot,
                              QStringLiteral("http://127.0.0.1:%1/view/").arg(server.Port())});
     if (!browser.waitForStarted(kWaitMs)) GTEST_SKIP() << "chromium cannot start: " << qPrintable(browser.errorString());
@@ -545,7 +535,7 @@ TEST(Serve, ChromiumDrawsTheViewersTiles) {
     EXPECT_TRUE(server.WaitForLog("GET /_static/vendor/leaflet/leaflet.js 200"));
     EXPECT_TRUE(server.WaitForLog("GET /view/tiles.json 200"));
     EXPECT_TRUE(server.WaitForLog("GET /view/states?"));
-    const QRegularExpression tileLine(QStringLiteral("GET /view/\\d+/\\d+/\\d+\\.png 200"));
+    const QRegularExpression tileLine("GET /view/\\d+/\\d+/\\d+\\.png 200");
     EXPECT_TRUE(tileLine.match(QString::fromLatin1(server.Output())).hasMatch()) << server.Output().constData();
     // Tiles were drawn: a good part of the picture has exactly the colours of the tiles.
     const QImage image(shot);

@@ -50,14 +50,12 @@ const char kTriangle[] =
 }  // namespace
 
 TEST_F(Sources, PolygonRegionFetchesExactlyTheTilesThatMeetIt) {
-    const QString geojson = Write(QStringLiteral("triangle.geojson"), kTriangle);
-    const QString idx = m_dir.filePath(QStringLiteral("tri.idx"));
-    const RunResult r = RunTool({QStringLiteral("download"), idx, QStringLiteral("--geojson"), geojson,
-                                 QStringLiteral("--levels"), QStringLiteral("3-8"), QStringLiteral("--quiet")});
+    const QString geojson = Write("triangle.geojson", kTriangle);
+    const QString idx = m_dir.filePath("tri.idx");
+    const RunResult r = RunTool({"download", idx, "--geojson", geojson, "--levels", "3-8", "--quiet"});
     ASSERT_EQ(r.code, VtCli::kExitOk) << qPrintable(r.out + r.err);
 
-    const QList<QPolygonF> polygons = {
-        QPolygonF({QPointF(100, 20), QPointF(130, 25), QPointF(105, 50)})};
+    const QList<QPolygonF> polygons = {QPolygonF({QPointF(100, 20), QPointF(130, 25), QPointF(105, 50)})};
     QSet<QString> inside;
     for (int level = 3; level <= 8; ++level) {
         CRegionTileEnumerator tiles(polygons, level, 602);  // the default map type
@@ -77,11 +75,9 @@ TEST_F(Sources, PolygonRegionFetchesExactlyTheTilesThatMeetIt) {
     EXPECT_EQ(ReadTiles(idx).size(), inside.size());
 
     // plan counts the same tiles; the task row keeps the polygon.
-    const RunResult plan = RunTool({QStringLiteral("plan"), QStringLiteral("--geojson"), geojson,
-                                    QStringLiteral("--levels"), QStringLiteral("3-8"), QStringLiteral("--json")});
+    const RunResult plan = RunTool({"plan", "--geojson", geojson, "--levels", "3-8", "--json"});
     ASSERT_EQ(plan.code, VtCli::kExitOk);
-    EXPECT_EQ(QJsonDocument::fromJson(plan.out.toUtf8()).object().value(QStringLiteral("totalTiles")).toInt(),
-              inside.size());
+    EXPECT_EQ(QJsonDocument::fromJson(plan.out.toUtf8()).object().value("totalTiles").toInt(), inside.size());
     DataFactory::setApplicationDir(m_dir.path());
     const QList<DownloadTask> rows = DataFactory::getTaskList();
     ASSERT_EQ(rows.size(), 1);
@@ -89,43 +85,14 @@ TEST_F(Sources, PolygonRegionFetchesExactlyTheTilesThatMeetIt) {
     ASSERT_EQ(rows[0].rangepoints.size(), 1);
     EXPECT_EQ(rows[0].rangepoints[0], polygons[0]);
     // Tiles outside stay outside when the download is resumed, and verify accepts them.
-    const RunResult again = RunTool({QStringLiteral("download"), idx, QStringLiteral("--quiet")});
-    EXPECT_TRUE(again.out.contains(QStringLiteral("(0 fetched now"))) << qPrintable(again.out);
-    EXPECT_EQ(RunTool({QStringLiteral("verify"), idx}).code, VtCli::kExitOk);
+    const RunResult again = RunTool({"download", idx, "--quiet"});
+    EXPECT_TRUE(again.out.contains("(0 fetched now")) << qPrintable(again.out);
+    EXPECT_EQ(RunTool({"verify", idx}).code, VtCli::kExitOk);
 }
 
-TEST_F(Sources, FileTemplatesReadTilesFromDiskAndMissFilesThatAreNotThere) {
-    // A z/x/y tree of grid tiles, one of them taken away.
-    const QString grid = m_dir.filePath(QStringLiteral("grid.idx"));
-    const QStringList region = {QStringLiteral("--extent"), QStringLiteral("116.2,39.7,116.6,40.1"),
-                                QStringLiteral("--levels"), QStringLiteral("1-9"), QStringLiteral("--quiet")};
-    ASSERT_EQ(RunTool(QStringList{QStringLiteral("download"), grid} + region).code, VtCli::kExitOk);
-    const QString tree = m_dir.filePath(QStringLiteral("tree"));
-    ASSERT_EQ(RunTool({QStringLiteral("export"), grid, QStringLiteral("--format"), QStringLiteral("xyz"),
-                       QStringLiteral("--output"), tree})
-                  .code,
-              VtCli::kExitOk);
-    const TileMap tiles = ReadTiles(grid);
-    const auto [z0, x0, y0] = tiles.lastKey();
-    ASSERT_TRUE(QFile::remove(QStringLiteral("%1/%2/%3/%4.png").arg(tree).arg(z0).arg(x0).arg(y0)));
-
-    const QStringList templates = {QUrl::fromLocalFile(tree).toString() + QStringLiteral("/{z}/{x}/{y}.png"),
-                                   tree + QStringLiteral("/{z}/{x}/{y}.png")};
-    for (const QString& t : templates) {
-        const QString idx = m_dir.filePath(QStringLiteral("copy%1.idx").arg(templates.indexOf(t)));
-        const RunResult r = RunTool(QStringList{QStringLiteral("download"), idx, QStringLiteral("--source"), t} + region);
-        // A file that is not there is a tile the source does not have: recorded, and the run complete.
-        EXPECT_EQ(r.code, VtCli::kExitOk) << qPrintable(t + r.out + r.err);
-        TileMap expected = tiles;
-        expected.remove(tiles.lastKey());
-        EXPECT_EQ(ReadTiles(idx), expected) << qPrintable(t);
-        EXPECT_EQ(ReadStates(idx).value(tiles.lastKey()), VtCli::kBlockAbsent);
-    }
-}
-
-TEST_F(Sources, CustomMapOfACatalogueFileGivesUrlRefererAndMapType) {
+TEST_F(Sources, CustomMapsOfACatalogueFileGiveUrlRefererMapTypeAndDatum) {
     CLocalTileServer server;
-    const QString catalogue = m_dir.filePath(QStringLiteral("MyMap.bin"));
+    const QString catalogue = m_dir.filePath("MyMap.bin");
     {
         CCustomMapManager maps(catalogue);
         CCustomMapInfo info(7);
@@ -134,6 +101,9 @@ TEST_F(Sources, CustomMapOfACatalogueFileGivesUrlRefererAndMapType) {
         info.SetInfoReferer("https://custom.example.test/");
         info.SetIsWGS84(false);
         maps.insert(5, CCustomMapObj(info));
+        info.SetName("shifted tiles");
+        info.SetIsOffset(true);  // GCJ-02
+        maps.insert(3, CCustomMapObj(info));
         ASSERT_TRUE(maps.Save());
     }
     const auto bytesOf = [](const QString& path) {
@@ -141,85 +111,64 @@ TEST_F(Sources, CustomMapOfACatalogueFileGivesUrlRefererAndMapType) {
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     };
     const QByteArray saved = bytesOf(catalogue);
-    const QString idx = m_dir.filePath(QStringLiteral("custom.idx"));
-    const QStringList args = {QStringLiteral("download"), idx, QStringLiteral("--custom-maps"), catalogue,
-                              QStringLiteral("--extent"), QStringLiteral("100,20,120,40"), QStringLiteral("--levels"),
-                              QStringLiteral("1-5"), QStringLiteral("--quiet"), QStringLiteral("--source")};
-    RunResult r = RunTool(args + QStringList{QStringLiteral("custom:5")});
+    const QString idx = m_dir.filePath("custom.idx");
+    const QStringList args = {"download",      idx,        "--custom-maps", catalogue, "--extent",
+                              "100,20,120,40", "--levels", "1-5",           "--quiet", "--source"};
+    RunResult r = RunTool(args + QStringList{"custom:5"});
     ASSERT_EQ(r.code, VtCli::kExitOk) << qPrintable(r.out + r.err);
-    EXPECT_TRUE(r.out.contains(QStringLiteral("map type   602"))) << qPrintable(r.out);
+    EXPECT_TRUE(r.out.contains("map type   602")) << qPrintable(r.out);
     EXPECT_TRUE(server.LastRequestHead().toLower().contains("\r\nreferer: https://custom.example.test/"));
     const TileMap tiles = ReadTiles(idx);
     ASSERT_FALSE(tiles.isEmpty());
     for (auto it = tiles.begin(); it != tiles.end(); ++it)
-        EXPECT_EQ(it.value(), CLocalTileServer::TileBytes(std::get<0>(it.key()), std::get<1>(it.key()), std::get<2>(it.key())));
+        EXPECT_EQ(it.value(),
+                  CLocalTileServer::TileBytes(std::get<0>(it.key()), std::get<1>(it.key()), std::get<2>(it.key())));
     // The catalogue is only read: not a byte of it changes, and one the tool cannot decode survives.
     EXPECT_EQ(bytesOf(catalogue), saved);
-    const QString garbage = m_dir.filePath(QStringLiteral("garbage.bin"));
+    const QString garbage = m_dir.filePath("garbage.bin");
     {
         QFile f(garbage);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("not a catalogue");
     }
     QStringList unreadable = args;
-    unreadable[1] = m_dir.filePath(QStringLiteral("garbage.idx"));
+    unreadable[1] = m_dir.filePath("garbage.idx");
     unreadable[3] = garbage;
-    EXPECT_EQ(RunTool(unreadable + QStringList{QStringLiteral("custom:5")}).code, VtCli::kExitError);
+    EXPECT_EQ(RunTool(unreadable + QStringList{"custom:5"}).code, VtCli::kExitError);
     EXPECT_EQ(bytesOf(garbage), QByteArray("not a catalogue"));
 
     // An absent key or catalogue is refused before anything is created.
-    const QString other = m_dir.filePath(QStringLiteral("other.idx"));
+    const QString other = m_dir.filePath("other.idx");
     QStringList bad = args;
     bad[1] = other;
-    EXPECT_EQ(RunTool(bad + QStringList{QStringLiteral("custom:6")}).code, VtCli::kExitError);
-    bad[3] = m_dir.filePath(QStringLiteral("absent.bin"));
-    EXPECT_EQ(RunTool(bad + QStringList{QStringLiteral("custom:5")}).code, VtCli::kExitError);
+    EXPECT_EQ(RunTool(bad + QStringList{"custom:6"}).code, VtCli::kExitError);
+    bad[3] = m_dir.filePath("absent.bin");
+    EXPECT_EQ(RunTool(bad + QStringList{"custom:5"}).code, VtCli::kExitError);
     EXPECT_FALSE(QFile::exists(other));
-}
 
-TEST_F(Sources, PlanOfACustomMapUsesItsSchemeAndDatum) {
-    const QString catalogue = m_dir.filePath(QStringLiteral("MyMap.bin"));
-    {
-        CCustomMapManager maps(catalogue);
-        CCustomMapInfo info(7);
-        info.SetName("shifted tiles");
-        info.SetMapUrl("http://127.0.0.1:9/{z}/{x}/{y}.png");
-        info.SetIsWGS84(false);
-        info.SetIsOffset(true);  // GCJ-02
-        maps.insert(3, CCustomMapObj(info));
-        ASSERT_TRUE(maps.Save());
-    }
-    const QStringList plan = {QStringLiteral("plan"), QStringLiteral("--extent"), QStringLiteral("116.2,39.7,116.6,40.1"),
-                              QStringLiteral("--levels"), QStringLiteral("10"), QStringLiteral("--json")};
+    // plan takes the scheme and the datum of a custom map.
+    const QStringList plan = {"plan", "--extent", "116.2,39.7,116.6,40.1", "--levels", "10", "--json"};
     const auto extentOf = [](const RunResult& r) {
-        return QJsonDocument::fromJson(r.out.toUtf8()).object().value(QStringLiteral("extent")).toArray();
+        return QJsonDocument::fromJson(r.out.toUtf8()).object().value("extent").toArray();
     };
     const RunResult plain = RunTool(plan);
     ASSERT_EQ(plain.code, VtCli::kExitOk) << qPrintable(plain.err);
-    const RunResult custom = RunTool(plan + QStringList{QStringLiteral("--custom-maps"), catalogue,
-                                                        QStringLiteral("--source"), QStringLiteral("custom:3")});
+    const RunResult custom = RunTool(plan + QStringList{"--custom-maps", catalogue, "--source", "custom:3"});
     ASSERT_EQ(custom.code, VtCli::kExitOk) << qPrintable(custom.err);
-    EXPECT_EQ(QJsonDocument::fromJson(custom.out.toUtf8()).object().value(QStringLiteral("mapType")).toInt(), 602);
+    EXPECT_EQ(QJsonDocument::fromJson(custom.out.toUtf8()).object().value("mapType").toInt(), 602);
     // GCJ-02 lies a few hundred metres east and north of WGS84 around Beijing.
     EXPECT_GT(extentOf(custom)[0].toDouble(), extentOf(plain)[0].toDouble() + 0.002);
     EXPECT_GT(extentOf(custom)[1].toDouble(), extentOf(plain)[1].toDouble() + 0.0005);
-    EXPECT_EQ(RunTool(plan + QStringList{QStringLiteral("--custom-maps"), catalogue, QStringLiteral("--source"),
-                                         QStringLiteral("custom:4")})
-                  .code,
-              VtCli::kExitError);
+    EXPECT_EQ(RunTool(plan + QStringList{"--custom-maps", catalogue, "--source", "custom:4"}).code, VtCli::kExitError);
 }
 
 TEST_F(Sources, BaiduBuildersNameTheBaiduTileOfEveryGeneralTile) {
     CLocalTileServer server([](int, int, int, int) { return TileReply(); });  // serves any path
     SetMapSettingsDirectory(m_dir.path());
-    Write(QStringLiteral("baidu.ini"), QStringLiteral("[baidu]\nsatelliteHost=http://127.0.0.1:%1\n")
-                                           .arg(server.Port())
-                                           .toUtf8());
-    const QString idx = m_dir.filePath(QStringLiteral("baidu.idx"));
-    const RunResult r = RunTool({QStringLiteral("download"), idx, QStringLiteral("--source"), QStringLiteral("baidu"),
-                                 QStringLiteral("--map-type"), QStringLiteral("44"), QStringLiteral("--extent"),
-                                 QStringLiteral("116.2,39.7,116.6,40.1"), QStringLiteral("--levels"),
-                                 QStringLiteral("4-11"), QStringLiteral("--quiet")});
+    Write("baidu.ini", QStringLiteral("[baidu]\nsatelliteHost=http://127.0.0.1:%1\n").arg(server.Port()).toUtf8());
+    const QString idx = m_dir.filePath("baidu.idx");
+    const RunResult r = RunTool({"download", idx, "--source", "baidu", "--map-type", "44", "--extent",
+                                 "116.2,39.7,116.6,40.1", "--levels", "4-11", "--quiet"});
     SetMapSettingsDirectory(QString());
     ASSERT_EQ(r.code, VtCli::kExitOk) << qPrintable(r.out + r.err);
     // Each stored general tile was asked for under its Baidu tile's URL, and nothing else was.
@@ -237,10 +186,8 @@ TEST_F(Sources, BaiduBuildersNameTheBaiduTileOfEveryGeneralTile) {
     EXPECT_EQ(QSet<QByteArray>(asked.begin(), asked.end()), expected);
 
     // A map type without a Baidu service is refused.
-    EXPECT_EQ(RunTool({QStringLiteral("download"), m_dir.filePath(QStringLiteral("no.idx")), QStringLiteral("--source"),
-                       QStringLiteral("baidu"), QStringLiteral("--map-type"), QStringLiteral("1"),
-                       QStringLiteral("--extent"), QStringLiteral("116,39,117,40"), QStringLiteral("--levels"),
-                       QStringLiteral("3")})
+    EXPECT_EQ(RunTool({"download", m_dir.filePath("no.idx"), "--source", "baidu", "--map-type", "1", "--extent",
+                       "116,39,117,40", "--levels", "3"})
                   .code,
               VtCli::kExitError);
 }
@@ -252,26 +199,27 @@ TEST_F(Sources, UrlTemplatesThatNameNoTileOrUnknownFormsAreRefusedBeforeAnything
         const char* says;    // part of the error
     };
     const Row rows[] = {
-        {"/{z}/{y}.png", nullptr, "names no tile"},                 // no column: one tile per row everywhere
-        {"/tiles.png", nullptr, "names no tile"},                   // no placeholder at all
+        {"/{z}/{y}.png", nullptr, "names no tile"},                      // no column: one tile per row everywhere
+        {"/tiles.png", nullptr, "names no tile"},                        // no placeholder at all
         {"/{zoom}/{x}/{y}.png", nullptr, "unknown placeholder {zoom}"},  // another tool's spelling
         {"/{z}/{x}/{y}.png?key={apikey}", nullptr, "unknown placeholder {apikey}"},
-        {"/{z}/{x}/{y}/{y+1}.png", nullptr, "{y+1}"},               // the expander takes one form per coordinate
-        {"/{z}/{x}/{y/0}.png", nullptr, "{y/0}"},                   // division by zero
+        {"/{z}/{x}/{y}/{y+1}.png", nullptr, "{y+1}"},  // the expander takes one form per coordinate
+        {"/{z}/{x}/{y/0}.png", nullptr, "{y/0}"},      // division by zero
         {"/{z}/{x}/{y.png", nullptr, "without its '}'"},
-        {"/{z}/{x}/{y}.png", "--subdomains=a,b", "needs {s}"},      // subdomains that would never be used
+        {"/{z}/{x}/{y}.png", "--subdomains=a,b", "needs {s}"},  // subdomains that would never be used
     };
     for (const Row& row : rows) {
-        const QString idx = m_dir.filePath(QStringLiteral("refused.idx"));
-        QStringList args = {QStringLiteral("download"), idx, QStringLiteral("--source"),
-                            QStringLiteral("http://127.0.0.1:9") + QLatin1String(row.path), QStringLiteral("--extent"),
-                            QStringLiteral("100,20,120,40"), QStringLiteral("--levels"), QStringLiteral("1-3")};
+        const QString idx = m_dir.filePath("refused.idx");
+        QStringList args = {"download", idx,
+                            "--source", QStringLiteral("http://127.0.0.1:9") + QLatin1String(row.path),
+                            "--extent", "100,20,120,40",
+                            "--levels", "1-3"};
         if (row.option) args << QLatin1String(row.option);
         const RunResult r = RunTool(args);
         EXPECT_EQ(r.code, VtCli::kExitError) << row.path;
         EXPECT_TRUE(r.err.contains(QLatin1String(row.says))) << row.path << ": " << qPrintable(r.err);
         EXPECT_FALSE(QFile::exists(idx)) << row.path;
-        EXPECT_FALSE(QFile::exists(m_dir.filePath(QStringLiteral("refused.dat")))) << row.path;
+        EXPECT_FALSE(QFile::exists(m_dir.filePath("refused.dat"))) << row.path;
     }
 }
 
@@ -307,17 +255,21 @@ TEST_F(Sources, QuadkeyTmsRowAndSubdomainTemplatesFetchEachTileFromItsOwnUrl) {
     for (const Row& row : rows) {
         CLocalTileServer server([&](int z, int x, int y, int) {
             TileReply r;
-            if (z < 0) r.status = 404;
-            else r.body = row.serve(z, x, y);
+            if (z < 0)
+                r.status = 404;
+            else
+                r.body = row.serve(z, x, y);
             return r;
         });
         const QString host = row.subdomains ? QStringLiteral("{s}") : QStringLiteral("127.0.0.1");
         const QString idx = m_dir.filePath(QStringLiteral("forms%1.idx").arg(&row - rows));
-        QStringList args = {QStringLiteral("download"), idx, QStringLiteral("--source"),
-                            QStringLiteral("http://%1:%2%3").arg(host).arg(server.Port()).arg(QLatin1String(row.path)),
-                            QStringLiteral("--extent"), QStringLiteral("100,20,120,40"), QStringLiteral("--levels"),
-                            QStringLiteral("2-6"), QStringLiteral("--quiet")};
-        if (row.subdomains) args << QStringLiteral("--subdomains") << QLatin1String(row.subdomains);
+        QStringList args = {
+            "download", idx,
+            "--source", QStringLiteral("http://%1:%2%3").arg(host).arg(server.Port()).arg(QLatin1String(row.path)),
+            "--extent", "100,20,120,40",
+            "--levels", "2-6",
+            "--quiet"};
+        if (row.subdomains) args << "--subdomains" << QLatin1String(row.subdomains);
         const RunResult r = RunTool(args);
         ASSERT_EQ(r.code, VtCli::kExitOk) << row.path << qPrintable(r.out + r.err);
         const TileMap tiles = ReadTiles(idx);

@@ -1,5 +1,11 @@
 #include "VtcoreTestSupport.h"
 
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTextStream>
 
 #include <sqlite3.h>
@@ -93,6 +99,53 @@ Mbtiles ReadMbtiles(const QString& file) {
                               QByteArray(data, sqlite3_column_bytes(st, 3)));
            });
     return m;
+}
+
+CNginx::CNginx(const QString& root, const QString& work) : m_why(Start(root, work)) {}
+
+QString CNginx::Start(const QString& root, const QString& work) {
+    const QString nginx = QStandardPaths::findExecutable(QStringLiteral("nginx"), {"/usr/sbin", "/usr/bin"});
+    if (nginx.isEmpty()) return "nginx is not installed (scripts/install-deps.sh installs it)";
+    // Its workers may run as another user: the folders must be open to them.
+    for (QString dir = root; dir.startsWith(work); dir = QFileInfo(dir).path())
+        QFile::setPermissions(dir, QFile::permissions(dir) | QFileDevice::ReadOther | QFileDevice::ExeOther);
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost, 0)) return "no free port";
+    const quint16 port = probe.serverPort();
+    probe.close();
+    const QString conf = work + "/nginx.conf";
+    QFile f(conf);
+    if (!f.open(QIODevice::WriteOnly)) return "cannot write " + conf;
+    // Five requests per connection: a client must notice the close and open another.
+    f.write(QStringLiteral("worker_processes 1;\ndaemon off;\npid %1/nginx.pid;\nerror_log %1/error.log;\n"
+                           "events { worker_connections 64; }\nhttp {\n  access_log off;\n  keepalive_requests 5;\n"
+                           "  client_body_temp_path %1/tmp; proxy_temp_path %1/tmp; fastcgi_temp_path %1/tmp;\n"
+                           "  uwsgi_temp_path %1/tmp; scgi_temp_path %1/tmp;\n"
+                           "  server { listen 127.0.0.1:%2; root %3; default_type image/png; }\n}\n")
+                .arg(work).arg(port).arg(root).toUtf8());
+    f.close();
+    m_process.setStandardOutputFile(QProcess::nullDevice());
+    m_process.setStandardErrorFile(QProcess::nullDevice());
+    m_process.start(nginx, {"-p", work, "-c", conf, "-e", work + "/error.log"});
+    if (!m_process.waitForStarted(30000)) return "nginx cannot start here";
+    QElapsedTimer waited;
+    waited.start();
+    while (m_process.state() == QProcess::Running && waited.elapsed() < 30000) {
+        QTcpSocket s;
+        s.connectToHost(QHostAddress::LocalHost, port);
+        if (s.waitForConnected(200)) {
+            m_port = port;
+            return QString();
+        }
+    }
+    return "nginx did not start listening";
+}
+
+CNginx::~CNginx() {
+    if (m_process.state() == QProcess::NotRunning) return;
+    m_process.terminate();
+    if (!m_process.waitForFinished(30000)) m_process.kill();
+    m_process.waitForFinished(30000);
 }
 
 }  // namespace VtTest

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QMap>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 
@@ -38,5 +39,23 @@ struct Mbtiles {
     QStringList tileColumns;             // column names of "tiles"
 };
 Mbtiles ReadMbtiles(const QString& file);
+
+// nginx serving the folder `root` on a free port of 127.0.0.1, closing each connection after five
+// requests; its configuration, logs and temporary files go to `work`. Port() is 0 and Why() tells
+// the reason when it cannot run here. Stops on destruction.
+class CNginx {
+public:
+    CNginx(const QString& root, const QString& work);
+    ~CNginx();
+    quint16 Port() const { return m_port; }
+    QString Why() const { return m_why; }
+
+private:
+    QString Start(const QString& root, const QString& work);  // the reason it cannot run, or empty
+
+    QProcess m_process;
+    quint16 m_port = 0;
+    QString m_why;
+};
 
 }  // namespace VtTest
