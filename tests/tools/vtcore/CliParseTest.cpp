@@ -31,7 +31,9 @@ TEST(CliParse, LevelLists) {
         EXPECT_EQ(ParseLevels(QString::fromLatin1(r.text), 1, 23, levels, error), r.ok) << r.text;
         EXPECT_EQ(error.isEmpty(), r.ok) << r.text;
         if (!r.ok) continue;
-        if (!r.levels.isEmpty()) EXPECT_EQ(levels, r.levels) << r.text;
+        if (!r.levels.isEmpty()) {
+            EXPECT_EQ(levels, r.levels) << r.text;
+        }
         // Formatted back to ranges, the list reads the same.
         QList<int> back;
         ASSERT_TRUE(ParseLevels(FormatLevels(levels), 1, 23, back, error)) << qPrintable(FormatLevels(levels));
