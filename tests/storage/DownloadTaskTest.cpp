@@ -27,6 +27,7 @@ TEST(DownloadTask, ComparesOnlyTheStoredFields) {
         {"exportExtent", [](DownloadTask& t) { t.exportExtent.minx = -1; }, false},
         {"levelExportList", [](DownloadTask& t) { t.levelExportList << 1; }, false},
         {"colour alpha", [](DownloadTask& t) { t.nBackGroundColor[3] = 0; }, false},
+        {"first flag of a group", [](DownloadTask& t) { t.auxFlag2 = !t.auxFlag2; }, false},
         {"last flag of a group", [](DownloadTask& t) { t.auxFlag3 = !t.auxFlag3; }, false},
         {"seven data", [](DownloadTask& t) { t.dSevenData[6] = 1e-300; }, false},
         {"seven data NaN", [](DownloadTask& t) { t.dSevenData[0] = std::nan(""); }, false},

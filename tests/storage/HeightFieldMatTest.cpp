@@ -198,6 +198,7 @@ TEST(HeightFieldMat, FillAndBlitStayInsideBothGrids) {
     HF m = Grid(4, 4, HF::HFDT_FLOAT32, std::vector<double>(16, 0));
     EXPECT_FALSE(m.FillRegion(2, 2, three) || m.FillRegion(-1, 0, three));
     EXPECT_FALSE(m.FillRegion(0, 0, Grid(1, 1, HF::HFDT_FLOAT64, {1})));  // another element type
+    EXPECT_EQ(Values(m), std::vector<double>(16, 0));  // refusals write nothing
     ASSERT_TRUE(m.FillRegion(1, 1, three));
     EXPECT_EQ(Values(m), (std::vector<double>{0, 0, 0, 0, 0, 1, 2, 3, 0, 4, 5, 6, 0, 7, 8, 9}));
     {
