@@ -4,6 +4,7 @@
 #include "core/log/VtLog.h"
 #include "core/platform/DiskSpace.h"
 #include "core/platform/FileIO.h"
+#include "core/platform/SharedAppendEnd.h"
 #include "storage/BinaryMemoryStream.h"
 #include "storage/IdxFileHeader.h"
 #include "storage/IdxIndex.h"
@@ -281,7 +282,10 @@ struct CIdxFileDepository::Private {
     bool readOnly = false;  // guarded by `life`
     CDatIndexConvert converter;
     std::atomic<long long> slotCount{0};  // slots of levels 1 to the deepest
-    // Where the next tile goes: the end of the data file as this depository knows it.
+    // Where the next tile goes, shared with every other writer of the same data file; set while
+    // open for writing (Open before `open`, Close after draining the users).
+    VtSharedAppendEnd sharedEnd;
+    // Without a shared end: the end of the data file as this depository knows it.
     std::atomic<long long> dataEnd{0};
     // Where FillIndex appends slots; guarded by idxLock.
     long long fillPos = 0;
@@ -388,11 +392,13 @@ struct CIdxFileDepository::Private {
         return true;
     }
 
-    // Claims len bytes at the end of the data file for one tile. The start is the later of the end
-    // this depository knows and the file's real end, so tiles that another depository object or
-    // process appended before are never overwritten; concurrent claims of this object get
-    // disjoint ranges without waiting for each other.
+    // Claims len bytes at the end of the data file for one tile; concurrent claims get disjoint
+    // ranges without waiting for each other. With the shared end this is one atomic addition seen
+    // by every object and process writing the file. Without it, the start is the later of the end
+    // this depository knows and the file's real end, so tiles that another writer appended
+    // before are not overwritten (a system call per tile).
     long long ClaimData(std::FILE* f, int len) {
+        if (sharedEnd.Attached()) return sharedEnd.Claim(len);
         const long long real = VtFileSize(f);
         long long known = dataEnd.load();
         long long start = 0;
@@ -458,6 +464,7 @@ bool CIdxFileDepository::Close() {
         if (!d->readOnly) std::fflush(f);
         std::fclose(f);
     }
+    d->sharedEnd.Detach();
     d->users.Admit();
     return true;
 }
@@ -580,6 +587,9 @@ bool CIdxFileDepository::Open(bool readOnly) {
         }
         d->dataEnd = VtFileSize(dat);
         d->fillPos = VtFileSize(idx);
+        if (!readOnly && !d->sharedEnd.Attach(dat)) {
+            VtLogWarn() << VtGB("数据文件的共享写入位置不可用，每次写入前查询文件长度");
+        }
         d->idx = idx;
         d->dat = dat;
     }

@@ -224,25 +224,68 @@ TEST(IdxFileDepositoryConcurrency, CloseWhileWritingAndReading) {
 
 // Two depository objects on the same files take turns, each turn written by several threads at
 // once: every object appends after what the other appended, so no tile is overwritten.
-TEST(IdxFileDepositoryConcurrency, TwoWritersOfTheSameFilesNeverOverwriteEachOthersTiles) {
+// Two objects in this process and two child processes write the same files at the same time,
+// each its own slots with tiles of varied sizes: no writer's bytes land on another's, and a
+// stale record of the end left by an earlier writer that was killed does not matter.
+TEST(IdxFileDepositoryConcurrency, WritersInSeveralObjectsAndProcessesNeverOverwriteEachOthersTiles) {
+    constexpr int kWriters = 4;  // 0, 1: objects here; 2, 3: child processes
     TempDepository t;
-    ASSERT_TRUE(t.CreateOpen({1, 2, 3, 4}));
+    ASSERT_TRUE(t.CreateOpen({1, 2, 3, 4, 5}));
+    const long long slotTotal = t.dep.GetMaxIndex();
+    constexpr uint32_t kPasses = 6;
+    auto tileOf = [](long long slot, uint32_t pass) {
+        return MakeTile(slot, pass, 100 + static_cast<int>((slot * 37 + pass * 4099) % 20000));
+    };
+    // Writer w rewrites its slots kPasses times with two threads, once the go byte arrives.
+    auto writeShare = [&](CIdxFileDepository& dep, int w) {
+        std::atomic<bool> ok{true};
+        std::vector<std::thread> threads;
+        for (int th = 0; th < 2; ++th) {
+            threads.emplace_back([&, th] {
+                for (uint32_t pass = 1; pass <= kPasses; ++pass) {
+                    for (long long slot = 1 + w + kWriters * th; slot <= slotTotal; slot += 2 * kWriters) {
+                        if (!WriteTile(dep, slot, tileOf(slot, pass), false)) ok = false;
+                    }
+                }
+            });
+        }
+        for (std::thread& th : threads) th.join();
+        return ok.load();
+    };
+    int go[2];
+    ASSERT_EQ(::pipe(go), 0);
+    std::vector<pid_t> children;
+    for (int w = 2; w < kWriters; ++w) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ::close(go[1]);
+            CIdxFileDepository dep;
+            dep.SetIndexFile(t.idx);
+            char c = 0;
+            if (!dep.Open(false) || ::read(go[0], &c, 1) != 1) ::_exit(2);
+            ::_exit(writeShare(dep, w) && dep.Close() ? 0 : 3);
+        }
+        children.push_back(pid);
+    }
+    ::close(go[0]);
     CIdxFileDepository other;
     other.SetIndexFile(t.idx);
     ASSERT_TRUE(other.Open(false));
-    auto tileOf = [](long long slot) { return MakeTile(slot, 1, 100 + int(slot)); };
-    for (int turn = 0; turn < 6; ++turn) {
-        const int threads = turn < 2 ? 1 : 4;
-        RunThreads(threads, [&](int th) {
-            for (long long slot = turn * 14 + 1 + th; slot <= turn * 14 + 14; slot += threads) {
-                EXPECT_TRUE(WriteTile(turn % 2 ? other : t.dep, slot, tileOf(slot), false)) << slot;
-            }
-        });
+    ASSERT_EQ(::write(go[1], "gg", 2), 2);
+    ::close(go[1]);
+    std::thread second([&] { EXPECT_TRUE(writeShare(other, 1)); });
+    EXPECT_TRUE(writeShare(t.dep, 0));
+    second.join();
+    for (const pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     }
     for (CIdxFileDepository* reader : {&t.dep, &other}) {
-        for (long long slot = 1; slot <= 84; ++slot) {
+        for (long long slot = 1; slot <= slotTotal; ++slot) {
             Bytes back;
-            EXPECT_TRUE(ReadTile(*reader, slot, back) == QUERY_OK && back == tileOf(slot)) << slot;
+            ASSERT_TRUE(ReadTile(*reader, slot, back) == QUERY_OK && back == tileOf(slot, kPasses)) << slot;
         }
     }
 }
