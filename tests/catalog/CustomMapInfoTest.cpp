@@ -2,22 +2,16 @@
 #include "catalog/CustomMapObj.h"
 #include "catalog/OfflineMapInfo.h"
 #include "core/TextConvert.h"
-
-#include <QJsonObject>
-
-#include <gtest/gtest.h>
+#include "CatalogTest.h"
 
 #include <array>
-#include <functional>
-#include <tuple>
 
 namespace {
 
 std::string Gb(const char* utf8) { return ConvertQStringToStdString(QString::fromUtf8(utf8), "GB18030"); }
 
 using FLAGS = std::array<bool, 4>;  // IsWGS84, IsBD09, IsOffset, IsDem
-
-FLAGS Flags(const CCustomMapInfo& info) { return {info.IsWGS84(), info.IsBD09(), info.IsOffset(), info.IsDem()}; }
+FLAGS Flags(const CCustomMapInfo& i) { return {i.IsWGS84(), i.IsBD09(), i.IsOffset(), i.IsDem()}; }
 
 // Every field as the getters give it, so that two infos compare field by field.
 auto Fields(const CCustomMapInfo& i) {
@@ -28,102 +22,60 @@ auto Fields(const CCustomMapInfo& i) {
 }  // namespace
 
 TEST(CustomMapInfo, SettersKeepTheFlagsConsistent) {
-    struct Case {
-        const char* what;
-        std::function<void(CCustomMapInfo&)> steps;
-        FLAGS expected;
+    using I = CCustomMapInfo&;
+    const std::pair<std::function<void(I)>, FLAGS> cases[] = {
+        {[](I) {}, {true, false, false, false}},                                                            // default
+        {[](I i) { i.SetIsWGS84(true), i.SetIsDem(true), i.SetIsBD09(true); }, {false, true, false, false}},  // BD-09 clears both
+        {[](I i) { i.SetIsBD09(true), i.SetIsDem(true), i.SetIsWGS84(true); }, {false, true, false, false}},  // ignored under BD-09
+        {[](I i) { i.SetIsBD09(true), i.SetIsBD09(false), i.SetIsWGS84(true); }, {true, false, false, false}},
+        {[](I i) { i.SetIsWGS84(false), i.SetIsDem(true); }, {true, false, false, true}},   // DEM reads as WGS84
+        {[](I i) { i.SetIsDem(true), i.SetIsWGS84(false); }, {true, false, false, true}},   // and cannot lose it
+        {[](I i) { i.SetIsDem(true), i.SetIsOffset(true); }, {true, false, false, true}},   // DEM is never offset
+        {[](I i) { i.SetIsOffset(true), i.SetIsDem(true); }, {true, false, true, true}},    // offset set before stays
+        {[](I i) { i.SetIsWGS84(false), i.SetIsOffset(true); }, {false, false, true, false}},  // plain GCJ-02
     };
-    const std::vector<Case> cases = {
-        {"default", [](CCustomMapInfo&) {}, {true, false, false, false}},
-        {"BD-09 after WGS84 and DEM clears both",
-         [](CCustomMapInfo& i) { i.SetIsWGS84(true); i.SetIsDem(true); i.SetIsBD09(true); },
-         {false, true, false, false}},
-        {"DEM and WGS84 are ignored while BD-09 is set",
-         [](CCustomMapInfo& i) { i.SetIsBD09(true); i.SetIsDem(true); i.SetIsWGS84(true); },
-         {false, true, false, false}},
-        {"clearing BD-09 lets WGS84 be set again",
-         [](CCustomMapInfo& i) { i.SetIsBD09(true); i.SetIsBD09(false); i.SetIsWGS84(true); },
-         {true, false, false, false}},
-        {"a DEM map reads as WGS84 even when WGS84 was cleared first",
-         [](CCustomMapInfo& i) { i.SetIsWGS84(false); i.SetIsDem(true); },
-         {true, false, false, true}},
-        {"a DEM map cannot be cleared of WGS84", [](CCustomMapInfo& i) { i.SetIsDem(true); i.SetIsWGS84(false); },
-         {true, false, false, true}},
-        {"a DEM map is never offset", [](CCustomMapInfo& i) { i.SetIsDem(true); i.SetIsOffset(true); },
-         {true, false, false, true}},
-        {"offset set before DEM stays", [](CCustomMapInfo& i) { i.SetIsOffset(true); i.SetIsDem(true); },
-         {true, false, true, true}},
-        {"a plain GCJ-02 map", [](CCustomMapInfo& i) { i.SetIsWGS84(false); i.SetIsOffset(true); },
-         {false, false, true, false}},
-    };
-    for (const Case& c : cases) {
+    for (size_t n = 0; n < std::size(cases); ++n) {
         CCustomMapInfo info(3);
-        c.steps(info);
-        EXPECT_EQ(Flags(info), c.expected) << c.what;
+        cases[n].first(info);
+        EXPECT_EQ(Flags(info), cases[n].second) << "row " << n;
     }
 }
 
-TEST(CustomMapInfo, JsonObjectRoundTripKeepsEveryFieldAndChineseText) {
+TEST(CustomMapInfo, JsonRoundTripsKeepEveryFieldAndChineseText) {
     CCustomMapInfo info(42);
-    info.SetName(Gb("天地图影像")), info.SetExistLabel(true), info.SetMapUrl("http://t{0-7}.example/{z}/{x}/{y}.png");
+    info.SetName(Gb("天地图\"影像\"\n第二行")), info.SetExistLabel(true), info.SetMapUrl("http://t{0-7}.example/{z}/{x}/{y}.png");
     info.SetLabelUrl(Gb("http://l.example/标注/{z}/{x}/{y}")), info.SetInfoHost("t0.example");
     info.SetInfoReferer("http://ref.example/"), info.SetIsWGS84(false), info.SetIsOffset(true);
 
     const QJsonObject o = info.ToJsonObject();
     EXPECT_EQ(o.size(), 11);
-    EXPECT_EQ(o.value("Name").toString(), QString::fromUtf8("天地图影像"));
+    EXPECT_EQ(o.value("Name").toString(), QString::fromUtf8("天地图\"影像\"\n第二行"));
     CCustomMapInfo back;
     EXPECT_TRUE(back.FromJsonObject(o));
     EXPECT_EQ(Fields(back), Fields(info));
     EXPECT_EQ(back.ToJsonObject(), o);
-}
+    // The object form takes the four flags as stored, bypassing the setter rules; missing members read as 0, false, "".
+    back.FromJsonObject(QJsonObject{{"BD09", true}, {"WGS84", true}, {"DemMap", true}, {"Offset", true}});
+    EXPECT_EQ(std::make_tuple(Flags(back), back.GetIndex(), back.GetName()), std::make_tuple(FLAGS{true, true, true, true}, 0, std::string()));
+    back.FromJsonObject(QJsonObject());
+    EXPECT_EQ(Flags(back), (FLAGS{false, false, false, false}));
 
-// The object form takes the four flags as stored, bypassing the setter rules; the string form leaves them alone.
-TEST(CustomMapInfo, JsonObjectBypassesTheSetterRulesAndJsonStringLeavesTheFlags) {
-    CCustomMapInfo info;
-    info.FromJsonObject(QJsonObject{{"BD09", true}, {"WGS84", true}, {"DemMap", true}, {"Offset", true}});
-    EXPECT_EQ(Flags(info), (FLAGS{true, true, true, true}));
-    // Missing members read as 0, false and "", not as the constructor's defaults.
-    EXPECT_EQ(info.GetIndex(), 0);
-    EXPECT_TRUE(info.GetName().empty());
-    CCustomMapInfo empty(9);
-    empty.FromJsonObject(QJsonObject());
-    EXPECT_EQ(empty.GetIndex(), 0);
-    EXPECT_FALSE(empty.IsWGS84());
-
-    CCustomMapInfo loaded;
-    loaded.SetIsWGS84(false);
-    const char* allSet = R"({"Index":5,"Name":"n","DemMap":true,"BD09":true,"WGS84":true,"Offset":true})";
-    ASSERT_TRUE(loaded.LoadFromJsonString(allSet));
-    EXPECT_EQ(loaded.GetIndex(), 5);
-    EXPECT_EQ(Flags(loaded), (FLAGS{false, false, false, false}));
-}
-
-TEST(CustomMapInfo, JsonStringIsCompactEndsWithNewlineAndRoundTripsNames) {
-    CCustomMapInfo info(7);
-    info.SetName(Gb("自定义\"地图\"\n第二行"));
-    info.SetMapUrl("http://a.example/{z}/{x}/{y}");
-    info.SetExistLabel(true);
+    // The text form is compact UTF-8 JSON ending in a newline; it leaves the four flags alone.
     const std::string text = info.ToJsonString();
     ASSERT_FALSE(text.empty());
     EXPECT_EQ(text.back(), '\n');
-    EXPECT_EQ(text.find(": "), std::string::npos);  // compact: no spaces after colons
-    // The text is valid UTF-8 JSON whatever the GB18030 name holds.
+    EXPECT_EQ(text.find(": "), std::string::npos);
     EXPECT_FALSE(ConvertStdStringToQString(text, "UTF-8").isEmpty());
-
-    CCustomMapInfo back;
-    ASSERT_TRUE(back.LoadFromJsonString(text));
-    EXPECT_EQ(Fields(back), Fields(info));
+    CCustomMapInfo fromText;
+    ASSERT_TRUE(fromText.LoadFromJsonString(text));
+    EXPECT_EQ(Flags(fromText), (FLAGS{true, false, false, false}));
+    fromText.SetIsWGS84(false), fromText.SetIsOffset(true);
+    EXPECT_EQ(Fields(fromText), Fields(info));
 }
 
 TEST(CustomMapInfo, LoadFromJsonStringSurvivesBadText) {
-    struct Case {
-        const char* text;
-        bool parses;
-        int index;  // after the call, starting from 9
-    };
-    const Case cases[] = {
-        {"", false, 9},                                // nothing to parse
+    const std::tuple<const char*, bool, int> cases[] = {  // text, parses, index after it (from 9)
+        {"", false, 9},
         {"{\"Index\": 1", false, 9},                   // truncated
         {"not json", false, 9},
         {"[1, 2]", true, 0},                           // parses, but has no members
@@ -131,14 +83,12 @@ TEST(CustomMapInfo, LoadFromJsonStringSurvivesBadText) {
         {"{\"Index\": 1e300, \"Name\": 5}", true, 0},  // out of range, wrong type
         {"{\"Index\": -3, \"ExistLabel\": 1}", true, -3},
     };
-    for (const Case& c : cases) {
+    for (const auto& [text, parses, index] : cases) {
         CCustomMapInfo info(9);
         info.SetName("keep");
-        EXPECT_EQ(info.LoadFromJsonString(c.text), c.parses) << c.text;
-        EXPECT_EQ(info.GetIndex(), c.index) << c.text;
-        if (!c.parses) {
-            EXPECT_EQ(info.GetName(), "keep") << c.text;
-        }
+        EXPECT_EQ(info.LoadFromJsonString(text), parses) << text;
+        EXPECT_EQ(info.GetIndex(), index) << text;
+        EXPECT_EQ(info.GetName(), parses ? "" : "keep") << text;
     }
 }
 
@@ -151,15 +101,10 @@ TEST(CustomMapObj, KindsAndTheirAnswers) {
     offline.SetPath("/data/tiles");
 
     const CCustomMapObj a(online), b(offline), empty, other(QJsonObject{{"type", "weird"}, {"DemMap", true}});
-    EXPECT_TRUE(a.IsOnline() && a.IsDemMap() && !a.IsOffline());
-    EXPECT_EQ(a.Name(), QString::fromUtf8("在线"));
-    EXPECT_TRUE(a.ToOfflineMapInfo().Json().isEmpty());
-    EXPECT_TRUE(b.IsOffline() && !b.IsDemMap() && !b.IsOnline());
-    EXPECT_EQ(b.Name(), QString::fromUtf8("离线"));
-    EXPECT_EQ(b.ToOfflineMapInfo().Path(), "/data/tiles");
-    EXPECT_EQ(b.ToCustomMapInfo().GetIndex(), 0);
-
-    EXPECT_TRUE(empty.IsEmpty() && !empty.IsDemMap() && empty.Name().isEmpty());
-    EXPECT_TRUE(empty.ToCustomMapInfo().IsWGS84());  // a default info
+    EXPECT_TRUE(a.IsOnline() && a.IsDemMap() && !a.IsOffline() && a.ToOfflineMapInfo().Json().isEmpty());
+    EXPECT_TRUE(b.IsOffline() && !b.IsDemMap() && !b.IsOnline() && b.ToCustomMapInfo().GetIndex() == 0);
+    EXPECT_EQ(std::make_tuple(a.Name(), b.Name(), b.ToOfflineMapInfo().Path()),
+              std::make_tuple(QString::fromUtf8("在线"), QString::fromUtf8("离线"), QString("/data/tiles")));
+    EXPECT_TRUE(empty.IsEmpty() && !empty.IsDemMap() && empty.Name().isEmpty() && empty.ToCustomMapInfo().IsWGS84());
     EXPECT_TRUE(!other.IsEmpty() && !other.IsOnline() && !other.IsOffline() && !other.IsDemMap());
 }

@@ -1,21 +1,10 @@
 #include "catalog/MapCustomResourceObject.h"
 #include "catalog/MapResourceObjectModule.h"
-#include "catalog/MapSettingsLocation_p.h"
 #include "catalog/MapTypeManager.h"
 #include "core/VtPluginModule.h"
 #include "core/log/VtLog.h"
 #include "support/FakeHttpServer.h"
-
-#include <QElapsedTimer>
-#include <QSettings>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
-#include <iterator>
-#include <string>
-#include <utility>
-#include <vector>
+#include "CatalogTest.h"
 
 namespace {
 
@@ -50,34 +39,15 @@ public:
 class Collector : public IMapResourceObjectModule::IMapResourceObjectVisitor {
 public:
     void Visit(IMapResourceObjectModule* module, const std::string& name, IMapResourceObject* object) override {
-        modules.push_back(module);
-        names.push_back(name);
-        objects.push_back(object);
+        EXPECT_NE(module, nullptr);
+        visits.emplace_back(name, object);
     }
-    std::vector<IMapResourceObjectModule*> modules;
-    std::vector<std::string> names;
-    std::vector<IMapResourceObject*> objects;
+    std::vector<std::pair<std::string, IMapResourceObject*>> visits;
 };
 
 using UrlList = QVector<QPair<QString, int>>;
-
-// Points "config.ini" of a temporary settings directory at a server, for one test.
-class RemoteConfigTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_dir.isValid());
-        SetMapSettingsDirectory(m_dir.path());
-    }
-    void TearDown() override { SetMapSettingsDirectory(QString()); }
-    void PointAt(const QString& server) {
-        QSettings settings(m_dir.filePath("config.ini"), QSettings::IniFormat);
-        settings.setIniCodec("SYSTEM");
-        settings.setValue(CMapResourceObjectModule::kMapTypeUrlServerKey, server);
-    }
-    static FAKE_HTTP_RESPONSE Json(const char* text) { return {200, QByteArray(text), false}; }
-
-    QTemporaryDir m_dir;
-};
+using RemoteConfigTest = SettingsDirTest;
+FAKE_HTTP_RESPONSE Json(const char* text) { return {200, QByteArray(text), false}; }
 
 const char* const kConfig = R"({"data":[
     {"MapType": 5, "MapUrl": [{"url": "http://a/{z}/{x}/{y}", "weight": 3}, {"url": "http://b/{z}", "weight": 1}]},
@@ -95,11 +65,8 @@ TEST(MapResourceObjectModule, RegistersLooksUpAndVisitsByName) {
     FakeCustomResource custom("custom", 13);
     CVtLogCapture capture;
     EXPECT_FALSE(module.RegisterMapResource(nullptr));
-    EXPECT_TRUE(module.RegisterMapResource(&gamma));
-    EXPECT_TRUE(module.RegisterMapResource(&beta));
-    EXPECT_TRUE(module.RegisterMapResource(&a1));
-    EXPECT_TRUE(module.RegisterMapResource(&a2));  // same name: replaces a1
-    EXPECT_TRUE(module.RegisterMapResource(&custom));
+    for (IMapResourceObject* object : std::vector<IMapResourceObject*>{&gamma, &beta, &a1, &a2, &custom})
+        EXPECT_TRUE(module.RegisterMapResource(object));  // a2 replaces a1 under the same name
     EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_DEBUG, "[CMapResourceObjectModule::RegisterMapResource] 注册地图资源，MapType: 11"));
 
     EXPECT_EQ(module.GetMapResourceByName("alpha"), &a2);
@@ -109,12 +76,9 @@ TEST(MapResourceObjectModule, RegistersLooksUpAndVisitsByName) {
     EXPECT_EQ(module.GetCustomMapResource(13), &custom);
     EXPECT_EQ(module.GetCustomMapResource(11), nullptr);
     EXPECT_EQ(module.GetAllMapType(), (std::vector<int>{11, 11, 13, 12}));
-
     Collector visitor;
     module.Accept(visitor);
-    EXPECT_EQ(visitor.names, (std::vector<std::string>{"alpha", "beta", "custom", "gamma"}));
-    EXPECT_EQ(visitor.modules.front(), &module);
-    EXPECT_EQ(visitor.objects.back(), &gamma);
+    EXPECT_EQ(visitor.visits, (decltype(visitor.visits){{"alpha", &a2}, {"beta", &beta}, {"custom", &custom}, {"gamma", &gamma}}));
 
     module.UnregisterMapResource(nullptr);
     module.UnregisterMapResource(&a1);  // the entry named "alpha" goes, whichever object holds it
@@ -132,87 +96,53 @@ TEST(MapResourceObjectModule, SingletonOwnsAPluginModuleAndAnswersTheSupportedRa
     FakeResource limited("limited", 77001, 3, 9);
     module->RegisterMapResource(&limited);
     const CMapTypeManager* types = CMapTypeManager::getInstance();
-    struct Case {
-        int id, level;
-        bool expected;
-    };
-    const Case cases[] = {
-        {77001, 2, false}, {77001, 3, true}, {77001, 9, true}, {77001, 10, false},  // borders inclusive
-        {77002, 5, false},                                                         // nothing registered
-    };
-    for (const Case& c : cases) EXPECT_EQ(types->IsInSupportMapRange(c.id, c.level), c.expected) << c.level;
+    // Borders inclusive; 77002 has nothing registered.
+    const std::tuple<int, int, bool> cases[] = {{77001, 2, false}, {77001, 3, true}, {77001, 9, true}, {77001, 10, false}, {77002, 5, false}};
+    for (const auto& [id, level, expected] : cases) EXPECT_EQ(types->IsInSupportMapRange(id, level), expected) << level;
     module->UnregisterMapResource(&limited);
-    EXPECT_FALSE(types->IsInSupportMapRange(77001, 5));
 
     DestroyMapResourceObjectModule();
     DestroyMapResourceObjectModule();  // a second call does nothing
-    IMapResourceObjectModule* fresh = GetOrCreateMapResourceObjectModule();
-    EXPECT_EQ(fresh->GetMapResource(77001), nullptr);
-    EXPECT_EQ(fresh->GetAllMapType(), std::vector<int>{});
+    EXPECT_EQ(GetOrCreateMapResourceObjectModule()->GetAllMapType(), std::vector<int>{});
 }
 
-TEST_F(RemoteConfigTest, FetchesOnceAndKeepsTheLastListOfARepeatedMapType) {
-    CFakeHttpServer server([](const FAKE_HTTP_REQUEST&) { return Json(kConfig); });
-    ASSERT_TRUE(server.Start());
-    PointAt(server.Origin() + "/");
-    CMapResourceObjectModule module;
-
-    EXPECT_EQ(module.GetMapTypeUrls(5), (UrlList{{"http://a/{z}/{x}/{y}", 3}, {"http://b/{z}", 1}}));
-    ASSERT_EQ(server.Requests().size(), 1);
-    EXPECT_EQ(server.Requests()[0].method, "GET");
-    EXPECT_EQ(server.Requests()[0].path, "/updateq7/MapTypeUrlConifg.json");
-
-    EXPECT_EQ(module.GetMapTypeUrls(7), (UrlList{{"", 9}, {"http://new", 2}}));
-    EXPECT_EQ(module.GetMapTypeUrls(0), (UrlList{{"http://no-type", 1}}));
-    EXPECT_EQ(module.GetMapTypeUrls(8), UrlList{});
-    EXPECT_EQ(module.GetMapTypeUrls(404), UrlList{});  // not listed: no new fetch
-    EXPECT_EQ(server.Requests().size(), 1);
-}
-
-TEST_F(RemoteConfigTest, MalformedRepliesLeaveTheCacheEmptySoTheNextCallFetchesAgain) {
-    const char* replies[] = {"", "{\"data\": [", "<html>oops</html>", "{}", "{\"data\": {\"MapType\": 5}}",
-                             "{\"data\": []}"};
-    int served = 0;
-    CFakeHttpServer server([&](const FAKE_HTTP_REQUEST&) { return Json(replies[served++]); });
-    ASSERT_TRUE(server.Start());
-    PointAt(server.Origin());
-    CMapResourceObjectModule module;
-    for (const char* reply : replies) EXPECT_EQ(module.GetMapTypeUrls(5), UrlList{}) << reply;
-    EXPECT_EQ(server.Requests().size(), static_cast<int>(std::size(replies)));
-
-    server.SetHandler([](const FAKE_HTTP_REQUEST&) { return Json(kConfig); });
-    EXPECT_EQ(module.GetMapTypeUrls(5).size(), 2);
-}
-
-TEST_F(RemoteConfigTest, AnUnansweredRequestGivesUpAfterThreeSeconds) {
-    CFakeHttpServer server([](const FAKE_HTTP_REQUEST&) { return FAKE_HTTP_RESPONSE{200, {}, true}; });
-    ASSERT_TRUE(server.Start());
-    PointAt(server.Origin());
-    CMapResourceObjectModule module;
-    QElapsedTimer clock;
-    clock.start();
-    EXPECT_EQ(module.GetMapTypeUrls(5), UrlList{});
-    // Never earlier than the limit (a precise timer); the upper side is left to the suite's timeout.
-    EXPECT_GE(clock.elapsed(), CMapResourceObjectModule::kFetchTimeoutMs - 50);
-    EXPECT_EQ(server.Requests().size(), 1);
-
-    server.SetHandler([](const FAKE_HTTP_REQUEST&) { return Json(kConfig); });
-    EXPECT_EQ(module.GetMapTypeUrls(7).size(), 2);
-    EXPECT_EQ(server.Requests().size(), 2);
-}
-
-TEST_F(RemoteConfigTest, NoConfiguredServerOrAClosedPortGivesAnEmptyList) {
+// No server configured, a closed port, malformed or unanswered replies: an empty list, and the next call fetches
+// again. The first whole list is kept: later calls never fetch, and a map type listed twice keeps its last list.
+TEST_F(RemoteConfigTest, FetchesUntilAWholeListCameAndKeepsIt) {
     CMapResourceObjectModule module;
     EXPECT_EQ(CMapResourceObjectModule::MapTypeUrlConfigAddress(), "");
     EXPECT_EQ(module.GetMapTypeUrls(5), UrlList{});
-
     QString closedOrigin;
     {
         CFakeHttpServer gone(nullptr);
         ASSERT_TRUE(gone.Start());
         closedOrigin = gone.Origin();
     }
-    PointAt(closedOrigin);
-    EXPECT_EQ(CMapResourceObjectModule::MapTypeUrlConfigAddress(), closedOrigin + "/updateq7/MapTypeUrlConifg.json");
+    Write("config.ini", CMapResourceObjectModule::kMapTypeUrlServerKey, closedOrigin);
     EXPECT_EQ(module.GetMapTypeUrls(5), UrlList{});
+
+    const char* replies[] = {"", "{\"data\": [", "<html>oops</html>", "{}", "{\"data\": {\"MapType\": 5}}", "{\"data\": []}"};
+    int served = 0;
+    CFakeHttpServer server([&](const FAKE_HTTP_REQUEST&) { return Json(replies[served++]); });
+    ASSERT_TRUE(server.Start());
+    Write("config.ini", CMapResourceObjectModule::kMapTypeUrlServerKey, server.Origin());
+    for (const char* reply : replies) EXPECT_EQ(module.GetMapTypeUrls(5), UrlList{}) << reply;
+    server.SetHandler([](const FAKE_HTTP_REQUEST&) { return FAKE_HTTP_RESPONSE{200, {}, true}; });
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(module.GetMapTypeUrls(5), UrlList{});
+    // Never earlier than the limit (a precise timer); the upper side is left to the suite's timeout.
+    EXPECT_GE(clock.elapsed(), CMapResourceObjectModule::kFetchTimeoutMs - 50);
+    EXPECT_EQ(server.Requests().size(), static_cast<int>(std::size(replies)) + 1);
+
+    server.SetHandler([](const FAKE_HTTP_REQUEST&) { return Json(kConfig); });
+    Write("config.ini", CMapResourceObjectModule::kMapTypeUrlServerKey, server.Origin() + "//");
+    EXPECT_EQ(module.GetMapTypeUrls(5), (UrlList{{"http://a/{z}/{x}/{y}", 3}, {"http://b/{z}", 1}}));
+    EXPECT_EQ(module.GetMapTypeUrls(7), (UrlList{{"", 9}, {"http://new", 2}}));
+    EXPECT_EQ(module.GetMapTypeUrls(0), (UrlList{{"http://no-type", 1}}));
+    EXPECT_EQ(module.GetMapTypeUrls(8), UrlList{});
+    EXPECT_EQ(module.GetMapTypeUrls(404), UrlList{});
+    ASSERT_EQ(server.Requests().size(), static_cast<int>(std::size(replies)) + 2);
+    EXPECT_EQ(server.Requests().last().method, "GET");
+    EXPECT_EQ(server.Requests().last().path, "/updateq7/MapTypeUrlConifg.json");
 }

@@ -1,16 +1,12 @@
 #include "catalog/MapTypeCatalogue_p.h"
 #include "catalog/MapTypeManager.h"
 #include "core/Tools.h"
+#include "CatalogTest.h"
 
 #include <QTextCodec>
 
-#include <gtest/gtest.h>
-
 #include <climits>
-#include <functional>
 #include <map>
-#include <set>
-#include <vector>
 
 namespace {
 
@@ -31,12 +27,8 @@ std::vector<int> ListedIds() {
 // Rows written as the catalogue lists them ("" empty; a null short name is the name); siblings of
 // the kinds {electronic, satellite, DEM, terrain} without and with the big-font flag.
 TEST(MapTypeManager, SampleRowsMatchTheCatalogue) {
-    struct Row {
-        int id;
-        const char *name, *category, *shortName;
-        int image, labelLayer, offset, downloadMin, downloadMax;
-        std::vector<int> siblings, bigFontSiblings;
-    };
+    struct Row { int id; const char *name, *category, *shortName; int image, labelLayer, offset, downloadMin, downloadMax;
+                 std::vector<int> siblings, bigFontSiblings; };
     const std::vector<int> none = {-1, -1, -1, -1};
     const Row kRows[] = {
         {1, "高清影像(墨卡托)", "卫星", nullptr, 2, 4, 0, 1, 21, {-1, 1, -1, -1}, {12, 11, -1, -1}},  // Google
@@ -62,20 +54,15 @@ TEST(MapTypeManager, SampleRowsMatchTheCatalogue) {
         SCOPED_TRACE(row.id);
         const int id = row.id;
         const QString name = QString::fromUtf8(row.name);
-        EXPECT_EQ(Mgr().SymbolizeMapTypeEx(id), name);
-        EXPECT_EQ(Mgr().getMapTypeToString(id), name);
-        EXPECT_EQ(Mgr().SymbolizeMapTypeWithCategory(id), QString::fromUtf8(row.category));
+        EXPECT_EQ(std::make_tuple(Mgr().SymbolizeMapTypeEx(id), Mgr().getMapTypeToString(id), Mgr().SymbolizeMapTypeWithCategory(id)),
+                  std::make_tuple(name, name, QString::fromUtf8(row.category)));
         EXPECT_EQ(QTextCodec::codecForName("GB18030")->toUnicode(QByteArray::fromStdString(MapTypeToString(id))),
                   row.shortName ? QString::fromUtf8(row.shortName) : name);
-        EXPECT_EQ(Mgr().getMaptypeImgetype(id), row.image);
-        EXPECT_EQ(Mgr().getLabeltypeByImgetype(id), row.labelLayer);
-        EXPECT_EQ(Tools::getLabelByMapType(id), row.labelLayer);
-        EXPECT_EQ(Mgr().getOffsetType(id), row.offset);
-        EXPECT_EQ(Tools::getOffsetType(id, -1), row.offset);
         int minLevel = 0, maxLevel = 0;
         Tools::GetDownloadMinAndMaxLevel(id, 0, minLevel, maxLevel);
-        EXPECT_EQ(minLevel, row.downloadMin);
-        EXPECT_EQ(maxLevel, row.downloadMax);
+        EXPECT_EQ(std::make_tuple(int(Mgr().getMaptypeImgetype(id)), Mgr().getLabeltypeByImgetype(id), Tools::getLabelByMapType(id),
+                                  int(Mgr().getOffsetType(id)), int(Tools::getOffsetType(id, -1)), minLevel, maxLevel),
+                  std::make_tuple(row.image, row.labelLayer, row.labelLayer, row.offset, row.offset, row.downloadMin, row.downloadMax));
         for (int k = 1; k <= 4; ++k) {
             EXPECT_EQ(Mgr().GetDstMaptype(id, Kind(k), false), row.siblings[k - 1]) << "kind " << k;
             EXPECT_EQ(Mgr().GetDstMaptype(id, Kind(k), true), row.bigFontSiblings[k - 1]) << "big font, kind " << k;
@@ -85,12 +72,7 @@ TEST(MapTypeManager, SampleRowsMatchTheCatalogue) {
 
 // Each predicate in all its spellings: how many listed ids have it, a few that do and a few that do not.
 TEST(MapTypeManager, PredicatesByCountAndSampleIds) {
-    struct Case {
-        const char* flag;
-        std::function<bool(int)> has;
-        size_t count;
-        std::vector<int> with, without;
-    };
+    struct Case { const char* flag; std::function<bool(int)> has; size_t count; std::vector<int> with, without; };
     const Case kCases[] = {
         {"label", [](int id) { return Mgr().IsLabel(id) && Tools::isLabel(id); }, 44, {4, 46, 303, 606, 1645, 1906}, {1, 325, 305}},
         {"has label", [](int id) {
@@ -128,104 +110,77 @@ TEST(MapTypeManager, PredicatesByCountAndSampleIds) {
     EXPECT_TRUE(Tools::IsCacheEnable(47, 14));  // 47 caches up to level 14
 }
 
-TEST(MapTypeManager, UnlistedIdsGetNeutralAnswers) {
-    for (int id : kUnlistedIds) {
-        SCOPED_TRACE(id);
-        EXPECT_EQ(FindMapTypeRow(id), nullptr);
-        EXPECT_TRUE(Tools::isMixMap(id));
-        EXPECT_TRUE(Tools::IsCacheEnable(id, 15));
-        EXPECT_EQ(Mgr().getLabeltypeByImgetype(id), 0);
-        EXPECT_EQ(Mgr().getMaptypeImgetype(id), MAP_IMGE_NONE);
-        EXPECT_EQ(Mgr().getOffsetType(id), COORD_OFFSET_OTHER);
-        EXPECT_EQ(Mgr().GetMapTypeTileModel(id), TILE_MODEL_MERCATOR);
-        EXPECT_EQ(Mgr().getMaptypeInvalidImgeSize(id), 0);
-        EXPECT_TRUE(Mgr().SymbolizeMapTypeEx(id).isEmpty());
-        EXPECT_TRUE(MapTypeToString(id).empty());
-        QString combined = QStringLiteral("stale");
-        Mgr().enumMapTypeToString(id, combined);
-        EXPECT_TRUE(combined.isEmpty());
-        int minLevel = 0, maxLevel = 0;
-        Mgr().GetMinAndMaxLevel(id, minLevel, maxLevel);
-        EXPECT_EQ(std::make_pair(minLevel, maxLevel), std::make_pair(1, 21));
-        Tools::GetDownloadMinAndMaxLevel(id, 0, minLevel, maxLevel);
-        EXPECT_EQ(std::make_pair(minLevel, maxLevel), std::make_pair(1, 21));
-        for (int k = -1; k <= 5; ++k)
-            for (bool bigFont : {false, true}) EXPECT_EQ(Mgr().GetDstMaptype(id, Kind(k), bigFont), -1) << k;
-    }
-}
-
-TEST(MapTypeManager, AllMapTypesListHas148EntriesWithThreeRepeats) {
-    ASSERT_EQ(CMapTypeManager::getInstance(), &Mgr());  // one shared manager
+// The application's list: 148 entries, 1, 6 and 406 twice, every id catalogued and consistent with its row.
+TEST(MapTypeManager, ListedIdsAreConsistentAndUnlistedOnesNeutral) {
     const std::vector<int> all = Mgr().GetAllMapType();
     ASSERT_EQ(all.size(), 148u);
     std::map<int, int> occurrences;
     for (int id : all) ++occurrences[id];
     EXPECT_EQ(occurrences.size(), 145u);
-    for (const auto& [id, count] : occurrences) {
-        EXPECT_EQ(count, (id == 1 || id == 6 || id == 406) ? 2 : 1) << id;
-        EXPECT_NE(FindMapTypeRow(id), nullptr) << id;  // every listed id is catalogued
-    }
     // Positions the application's menus depend on: the start, the repeats and the end.
     EXPECT_EQ(std::vector<int>(all.begin(), all.begin() + 8), (std::vector<int>{5, 6, 7, 8, 9, 6, 1, 4}));
-    EXPECT_EQ(all[135], 2001);
-    EXPECT_EQ(all[136], 406);
+    EXPECT_EQ(std::make_pair(all[135], all[136]), std::make_pair(2001, 406));
     EXPECT_EQ(std::vector<int>(all.end() - 6, all.end()), (std::vector<int>{4096, 1, 2061, 2062, 2071, 2072}));
-}
-
-TEST(MapTypeManager, CatalogueIsInternallyConsistent) {
-    for (int id : ListedIds()) {
+    for (const auto& [id, count] : occurrences) {
         SCOPED_TRACE(id);
+        EXPECT_EQ(count, (id == 1 || id == 6 || id == 406) ? 2 : 1);
+        EXPECT_NE(FindMapTypeRow(id), nullptr);
         // The tiling model follows the WGS84 and Baidu predicates; Baidu's invalid tile size wins over GaoDe's.
         EXPECT_EQ(Mgr().GetMapTypeTileModel(id),
                   Tools::isWGS(id) ? TILE_MODEL_GEOGRAPHIC : (Tools::isBaidu(id) ? TILE_MODEL_BAIDU : TILE_MODEL_MERCATOR));
         EXPECT_EQ(Mgr().getMaptypeInvalidImgeSize(id), Tools::isBaidu(id) ? 210 : (Mgr().isGaoDe(id) ? 176 : 0));
         EXPECT_FALSE(Tools::isLabel(id) && Tools::isHaveLabel(id));
+        // Label layers are label types (the building overlay 325 is a vector layer); only the custom label types
+        // name a label layer without having one: themselves.
         const int label = Tools::getLabelByMapType(id);
-        if (Tools::isHaveLabel(id)) {
-            ASSERT_NE(label, 0);
-            EXPECT_NE(FindMapTypeRow(label), nullptr);
-            // Label layers are label types; the building overlay 325 is catalogued as a vector layer.
-            EXPECT_TRUE(label == 325 || Tools::isLabel(label)) << "label layer " << label;
-        } else if (label != 0) {
-            EXPECT_EQ(label, id);  // only the custom label types name a label layer: themselves
-        }
-        for (int k = 1; k <= 4; ++k) {
+        EXPECT_TRUE(Tools::isHaveLabel(id) ? label == 325 || Tools::isLabel(label) : label == 0 || label == id) << label;
+        for (int k = 1; k <= 4; ++k)
             for (bool bigFont : {false, true}) {
                 const int sibling = Mgr().GetDstMaptype(id, Kind(k), bigFont);
-                EXPECT_TRUE(sibling == -1 || FindMapTypeRow(sibling) != nullptr) << sibling;  // catalogued
+                EXPECT_TRUE(sibling == -1 || FindMapTypeRow(sibling) != nullptr) << sibling;
             }
-        }
-        // A satellite sibling is its own satellite sibling.
+        // A satellite sibling is its own satellite sibling; elevation is geographic.
         const int satellite = Mgr().GetDstMaptype(id, MAP_IMGE_SATELLITE, false);
         EXPECT_TRUE(satellite == -1 || Mgr().GetDstMaptype(satellite, MAP_IMGE_SATELLITE, false) == satellite);
-        EXPECT_TRUE(!Tools::isDem(id, -1) || Tools::isWGS(id));  // elevation is geographic
+        EXPECT_TRUE(!Tools::isDem(id, -1) || Tools::isWGS(id));
         EXPECT_TRUE(!Tools::isGEDem(id) || Tools::isDem(id, -1));
+    }
+    for (int id : kUnlistedIds) {
+        SCOPED_TRACE(id);
+        EXPECT_TRUE(FindMapTypeRow(id) == nullptr && Tools::isMixMap(id) && Tools::IsCacheEnable(id, 15));
+        EXPECT_EQ(std::make_tuple(Mgr().getLabeltypeByImgetype(id), Mgr().getMaptypeImgetype(id), Mgr().getOffsetType(id),
+                                  Mgr().GetMapTypeTileModel(id), Mgr().getMaptypeInvalidImgeSize(id)),
+                  std::make_tuple(0, MAP_IMGE_NONE, COORD_OFFSET_OTHER, TILE_MODEL_MERCATOR, 0));
+        QString combined = QStringLiteral("stale");
+        Mgr().enumMapTypeToString(id, combined);
+        EXPECT_TRUE(Mgr().SymbolizeMapTypeEx(id).isEmpty() && MapTypeToString(id).empty() && combined.isEmpty());
+        int levels[4] = {};
+        Mgr().GetMinAndMaxLevel(id, levels[0], levels[1]);
+        Tools::GetDownloadMinAndMaxLevel(id, 0, levels[2], levels[3]);
+        EXPECT_EQ(std::vector<int>(levels, levels + 4), (std::vector<int>{1, 21, 1, 21}));
+        for (int k = -1; k <= 5; ++k)
+            for (bool bigFont : {false, true}) EXPECT_EQ(Mgr().GetDstMaptype(id, Kind(k), bigFont), -1) << k;
     }
 }
 
 TEST(MapTypeManager, ViewLevelsAndCombinedNames) {
-    struct Case {
-        int id, minLevel, maxLevel;
-        const char* combined;
-    };
-    const Case kCases[] = {
-        {105, 17, 20, "矢量.全国矢量"},             // vector
-        {1501, 17, 20, "矢量.百度建筑"},            // vector and Baidu
-        {7, 1, 19, "卫星.高程DEM"},                 // elevation
-        {911, 1, 15, "高程.全球12.5米NASA高程"},     // elevation of the backup official service
-        {601, 1, 21, "自定义WGS84地图"},            // custom: no custom map selected, so not elevation; no category
-        {1640, 1, 21, "标签"},                     // backup official but not elevation; no name
+    const std::tuple<int, int, int, const char*> cases[] = {
+        {105, 17, 20, "矢量.全国矢量"},          // vector
+        {1501, 17, 20, "矢量.百度建筑"},         // vector and Baidu
+        {7, 1, 19, "卫星.高程DEM"},              // elevation
+        {911, 1, 15, "高程.全球12.5米NASA高程"},  // elevation of the backup official service
+        {601, 1, 21, "自定义WGS84地图"},         // custom: no custom map selected, so not elevation; no category
+        {1640, 1, 21, "标签"},                  // backup official but not elevation; no name
         {850, 1, 21, "卫星.ZoomEarth实时地球"},
-        {50, 1, 21, ""},                          // neither name nor category
+        {50, 1, 21, ""},                       // neither name nor category
     };
-    for (const Case& c : kCases) {
-        int minLevel = -5, maxLevel = -5;
-        Mgr().GetMinAndMaxLevel(c.id, minLevel, maxLevel);
-        EXPECT_EQ(std::make_pair(minLevel, maxLevel), std::make_pair(c.minLevel, c.maxLevel)) << c.id;
+    for (const auto& [id, minLevel, maxLevel, combined] : cases) {
+        int levels[2] = {-5, -5};
+        Mgr().GetMinAndMaxLevel(id, levels[0], levels[1]);
         QString out = QStringLiteral("stale");
-        Mgr().enumMapTypeToString(c.id, out);
-        EXPECT_EQ(out, QString::fromUtf8(c.combined)) << c.id;
+        Mgr().enumMapTypeToString(id, out);
+        EXPECT_EQ(std::make_tuple(levels[0], levels[1], out), std::make_tuple(minLevel, maxLevel, QString::fromUtf8(combined))) << id;
     }
-    EXPECT_EQ(Mgr().GetDstMaptype(1703, MAP_IMGE_DEM, true), -1);
-    EXPECT_EQ(Mgr().GetDstMaptype(1703, MAP_IMGE_TERRAIN, true), 1703);
+    EXPECT_EQ(std::make_pair(Mgr().GetDstMaptype(1703, MAP_IMGE_DEM, true), Mgr().GetDstMaptype(1703, MAP_IMGE_TERRAIN, true)),
+              std::make_pair(-1, 1703));
 }

@@ -1,17 +1,7 @@
 #include "catalog/PolygonBlob_p.h"
-
-#include <QDataStream>
-#include <QIODevice>
-#include <QVector>
-
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <initializer_list>
+#include "CatalogTest.h"
 
 namespace {
-
-QPolygonF poly(std::initializer_list<QPointF> points) { return QPolygonF(QVector<QPointF>(points)); }
 
 // Writes the blob with QDataStream, as the application does.
 QByteArray blob(const std::function<void(QDataStream&)>& write) {
@@ -22,88 +12,53 @@ QByteArray blob(const std::function<void(QDataStream&)>& write) {
     return bytes;
 }
 
-const QPolygonF kTriangle = poly({QPointF(116.3, 39.9), QPointF(116.5, 39.9), QPointF(116.4, 40.1)});
+const QPolygonF kTriangle = poly({{116.3, 39.9}, {116.5, 39.9}, {116.4, 40.1}});
+const quint32 kMarker = 0xFFFFFFFF;
+void triangle(QDataStream& s) {
+    s << qint32(3);
+    for (const QPointF& p : kTriangle) s << p.x() << p.y();
+}
 
 }  // namespace
 
-TEST(PolygonBlob, TaskPolygons) {
-    struct Case {
-        const char* what;
-        QByteArray bytes;
-        QList<QPolygonF> expected;
+TEST(PolygonBlob, TaskPolygonsAndOutlines) {
+    const auto task = &PolygonBlob::decodeTaskPolygons, outline = &PolygonBlob::decodeOutline;
+    const std::tuple<const char*, decltype(task), QByteArray, QList<QPolygonF>> cases[] = {
+        {"empty blob", task, QByteArray(), {}},
+        {"shorter than a count", task, QByteArray("\x02\x00", 2), {}},
+        {"one polygon", task, blob([](QDataStream& s) { triangle(s); }), {kTriangle}},
+        {"one polygon of no points", task, blob([](QDataStream& s) { s << quint32(0); }), {QPolygonF()}},
+        {"more points announced than held", task, blob([](QDataStream& s) { s << quint32(1000000) << 1.0 << 2.0 << 3.0; }),
+         {poly({{1, 2}})}},
+        {"several polygons", task, blob([](QDataStream& s) { s << kMarker << qint32(2) << qint32(1) << 5.0 << 6.0; triangle(s); }),
+         {poly({{5, 6}}), kTriangle}},
+        {"marker and a count of 0", task, blob([](QDataStream& s) { s << kMarker << qint32(0); }), {}},
+        {"marker and a negative count", task, blob([](QDataStream& s) { s << kMarker << qint32(-4); }), {}},
+        {"marker without a count", task, blob([](QDataStream& s) { s << kMarker; }), {}},
+        {"more polygons announced than present", task,
+         blob([](QDataStream& s) { s << kMarker << qint32(0x7FFFFFFF) << qint32(1) << 5.0 << 6.0; }), {poly({{5, 6}})}},
+        {"negative point count", task,
+         blob([](QDataStream& s) { s << kMarker << qint32(2) << qint32(-1) << qint32(1) << 5.0 << 6.0; }),
+         {QPolygonF(), poly({{5, 6}})}},
+        {"point cut in half", task, blob([](QDataStream& s) { s << kMarker << qint32(1) << qint32(2) << 5.0 << 6.0 << 7.0; }),
+         {poly({{5, 6}})}},
+        {"outline: empty blob", outline, QByteArray(), {}},
+        {"outline: no polygons", outline, outlineBlob({}), {}},
+        {"outline: two polygons", outline, outlineBlob({poly({{5, 6}}), kTriangle}), {poly({{5, 6}}), kTriangle}},
+        {"outline: no marker word, 0xFFFFFFFF is -1", outline, blob([](QDataStream& s) { s << kMarker << qint32(1); }), {}},
+        {"outline: point count larger than the data", outline,
+         blob([](QDataStream& s) { s << qint32(1) << qint32(0x7FFFFFFF) << 5.0 << 6.0; }), {poly({{5, 6}})}},
     };
-    const Case cases[] = {
-        {"empty blob", QByteArray(), {}},
-        {"shorter than a count", QByteArray("\x02\x00", 2), {}},
-        {"one polygon",
-         blob([](QDataStream& s) {
-             s << quint32(3);
-             for (const QPointF& p : kTriangle) s << p.x() << p.y();
-         }),
-         {kTriangle}},
-        {"one polygon of no points", blob([](QDataStream& s) { s << quint32(0); }), {QPolygonF()}},
-        {"one polygon announcing more points than it holds",
-         blob([](QDataStream& s) { s << quint32(1000000) << 1.0 << 2.0 << 3.0; }),
-         {poly({QPointF(1, 2)})}},
-        {"several polygons",
-         blob([](QDataStream& s) {
-             s << quint32(0xFFFFFFFF) << qint32(2) << qint32(1) << 5.0 << 6.0 << qint32(3);
-             for (const QPointF& p : kTriangle) s << p.x() << p.y();
-         }),
-         {poly({QPointF(5, 6)}), kTriangle}},
-        {"marker and a count of 0", blob([](QDataStream& s) { s << quint32(0xFFFFFFFF) << qint32(0); }), {}},
-        {"marker and a negative count", blob([](QDataStream& s) { s << quint32(0xFFFFFFFF) << qint32(-4); }), {}},
-        {"marker without a count", blob([](QDataStream& s) { s << quint32(0xFFFFFFFF); }), {}},
-        {"more polygons announced than present",
-         blob([](QDataStream& s) { s << quint32(0xFFFFFFFF) << qint32(0x7FFFFFFF) << qint32(1) << 5.0 << 6.0; }),
-         {poly({QPointF(5, 6)})}},
-        {"polygon with a negative point count",
-         blob([](QDataStream& s) { s << quint32(0xFFFFFFFF) << qint32(2) << qint32(-1) << qint32(1) << 5.0 << 6.0; }),
-         {QPolygonF(), poly({QPointF(5, 6)})}},
-        {"point cut in half",
-         blob([](QDataStream& s) { s << quint32(0xFFFFFFFF) << qint32(1) << qint32(2) << 5.0 << 6.0 << 7.0; }),
-         {poly({QPointF(5, 6)})}},
-    };
-    for (const Case& c : cases) EXPECT_EQ(PolygonBlob::decodeTaskPolygons(c.bytes), c.expected) << c.what;
-}
-
-TEST(PolygonBlob, Outlines) {
-    struct Case {
-        const char* what;
-        QByteArray bytes;
-        QList<QPolygonF> expected;
-    };
-    const Case cases[] = {
-        {"empty blob", QByteArray(), {}},
-        {"no polygons", blob([](QDataStream& s) { s << qint32(0); }), {}},
-        {"two polygons",
-         blob([](QDataStream& s) {
-             s << qint32(2) << qint32(1) << 5.0 << 6.0 << qint32(3);
-             for (const QPointF& p : kTriangle) s << p.x() << p.y();
-         }),
-         {poly({QPointF(5, 6)}), kTriangle}},
-        // The outline has no marker word: 0xFFFFFFFF is a count of -1.
-        {"task marker is not special", blob([](QDataStream& s) { s << quint32(0xFFFFFFFF) << qint32(1); }), {}},
-        {"point count larger than the data",
-         blob([](QDataStream& s) { s << qint32(1) << qint32(0x7FFFFFFF) << 5.0 << 6.0; }),
-         {poly({QPointF(5, 6)})}},
-    };
-    for (const Case& c : cases) EXPECT_EQ(PolygonBlob::decodeOutline(c.bytes), c.expected) << c.what;
+    for (const auto& [what, decode, bytes, expected] : cases) EXPECT_EQ(decode(bytes), expected) << what;
 }
 
 TEST(PolygonBlob, EveryTruncationOfAValidBlobDecodesWithinItsBytes) {
-    const QByteArray full = blob([](QDataStream& s) {
-        s << quint32(0xFFFFFFFF) << qint32(2) << qint32(3);
-        for (const QPointF& p : kTriangle) s << p.x() << p.y();
-        s << qint32(3);
-        for (const QPointF& p : kTriangle) s << p.x() << p.y();
-    });
+    const QByteArray full = QByteArray(4, '\xff') + outlineBlob({kTriangle, kTriangle});
     for (int n = 0; n <= full.size(); ++n) {
         // A detached copy of exactly n bytes, so that a read past the end is caught by the sanitizer.
         const QByteArray cut(full.constData(), n);
-        const QList<QPolygonF> polygons = PolygonBlob::decodeTaskPolygons(cut);
         int points = 0;
-        for (const QPolygonF& p : polygons) points += p.size();
+        for (const QPolygonF& p : PolygonBlob::decodeTaskPolygons(cut)) points += p.size();
         const int complete = n < 12 ? 0 : (n - 12 - (n >= 12 + 48 + 4 ? 4 : 0)) / 16;
         EXPECT_EQ(points, complete) << n;
     }

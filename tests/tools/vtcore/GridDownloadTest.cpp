@@ -5,7 +5,7 @@
 #include "VtcoreTestSupport.h"
 
 #include "catalog/DataFactory.h"
-#include "catalog/RegionDbBuilder.h"
+#include "catalog/CatalogTest.h"
 #include "tools/vtcore/Downloader.h"
 #include "tools/vtcore/GridTile.h"
 
@@ -241,13 +241,8 @@ TEST_F(GridDownload, ResumeRefusesChangesOverwriteStartsAgainVerifyReadsUnselect
 TEST_F(GridDownload, AreaFromTheRegionDatabaseKeepsTheTaskRowBesideTheDepository) {
     const QString regions = m_dir.filePath("regions");
     ASSERT_TRUE(QDir().mkpath(regions));
-    {
-        regiondb::Writer writer(regions + "/region.dll");
-        writer.add({1, "测试区", "Test", 0,
-                    regiondb::outlineBlob({regiondb::polygon({QPointF(116.2, 39.7), QPointF(116.6, 39.7),
-                                                              QPointF(116.6, 40.1), QPointF(116.2, 40.1)})})});
-        ASSERT_TRUE(writer.ok());
-    }
+    ASSERT_TRUE(writeRegionDb(regions + "/region.dll",
+                              {{1, "测试区", "Test", 0, outlineBlob({poly({{116.2, 39.7}, {116.6, 39.7}, {116.6, 40.1}, {116.2, 40.1}})})}}));
     const RunResult run =
         RunTool({"download", m_idx, "--area", QString::fromUtf8("测试区"), "--region-db", regions, "--levels", "1-9", "--quiet"});
     ASSERT_EQ(run.code, VtCli::kExitOk) << qPrintable(run.out + run.err);
