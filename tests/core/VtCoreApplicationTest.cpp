@@ -1,11 +1,9 @@
+#include "CoreTest.h"
 #include "core/VtCoreApplication.h"
 #include "core/log/VtLog.h"
 #include "core/platform/Platform.h"
 
 #include <QDateTime>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -27,10 +25,7 @@ struct FakePlatform : CVtNativePlatform {
         bytes = workingSet;
         return countersReadable;
     }
-    bool TrimWorkingSet() override {
-        ++trims;
-        return true;
-    }
+    bool TrimWorkingSet() override { return ++trims > 0; }
 };
 
 // Installs a fake platform and resets the application's stored directories for one test.
@@ -38,7 +33,6 @@ class CoreApplication : public ::testing::Test {
 protected:
     void SetUp() override {
         m_previous = SetVtPlatform(&m_platform);
-        m_app = CVtCoreApplication::GetInstance();
         m_app->SetProductDir("");
     }
     void TearDown() override {
@@ -46,27 +40,21 @@ protected:
         SetVtPlatform(m_previous);
     }
     std::string tempDir() const { return m_dir.path().toStdString() + "/"; }
-    void touch(const QString& path) {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
-    }
 
     FakePlatform m_platform;
     IVtPlatform* m_previous = nullptr;
-    CVtCoreApplication* m_app = nullptr;
+    CVtCoreApplication* m_app = CVtCoreApplication::GetInstance();
     QTemporaryDir m_dir;
 };
 
 }  // namespace
 
 TEST_F(CoreApplication, DirectoryTreeFollowsTheExecutablePath) {
-    struct Row {
+    const struct Row {
         const char* exe;
         const char* executeDir;
         const char* productDir;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {"C:/P/Bin/Releasex64/App.exe", "C:/P/Bin/Releasex64/", "C:/P/"},
         {"C:\\P\\Bin\\Releasex64\\App.exe", "C:/P/Bin/Releasex64/", "C:/P/"},          // Windows separators
         {"C:/P/Bin/./Tools/../Releasex64/App.exe", "C:/P/Bin/Releasex64/", "C:/P/"},  // dot parts resolved
@@ -78,13 +66,10 @@ TEST_F(CoreApplication, DirectoryTreeFollowsTheExecutablePath) {
         EXPECT_EQ(m_app->GetProductDir(), row.productDir) << row.exe;
     }
     m_platform.exe = "C:/P/Bin/Releasex64/App.exe";
-    EXPECT_EQ(m_app->GetDataDir(), "C:/P/Data/");
-    EXPECT_EQ(m_app->GetLogDir(), "C:/P/Data/Log/");
-    EXPECT_EQ(m_app->GetGDALDataDir(), "C:/P/Data/gdal_data/");
-    EXPECT_EQ(m_app->GetGDALLogFile(), "C:/P/Data/Log/gdal.log");
-    EXPECT_EQ(m_app->GetTestDir(), "C:/P/Test/");
-    EXPECT_EQ(m_app->GetConfigDir(), "C:/P/Config/");
-    EXPECT_EQ(m_app->GetProfileDir(), "C:/P/Config/Profiles/");
+    EXPECT_EQ((std::vector<std::string>{m_app->GetDataDir(), m_app->GetLogDir(), m_app->GetGDALDataDir(), m_app->GetGDALLogFile(),
+                                        m_app->GetTestDir(), m_app->GetConfigDir(), m_app->GetProfileDir()}),
+              (std::vector<std::string>{"C:/P/Data/", "C:/P/Data/Log/", "C:/P/Data/gdal_data/", "C:/P/Data/Log/gdal.log",
+                                        "C:/P/Test/", "C:/P/Config/", "C:/P/Config/Profiles/"}));
 
     // A stored product directory wins, evaluated at every call; "" derives it again.
     m_app->SetProductDir("D:/Q/");
@@ -137,12 +122,11 @@ TEST_F(CoreApplication, FileFormatListsAreKeptApart) {
     EXPECT_TRUE(m_app->GetSupportFileFormat(false).empty());
 
     m_app->AddSupportFileFormats({"*.img", "*.img", "*.dem"}, false);
-    struct Ask {
+    const struct Ask {
         const char* name;
         bool listA;
         bool supported;
-    };
-    const Ask asks[] = {
+    } asks[] = {
         {"TIF", true, true}, {"tif", true, true}, {"TI", true, true},  // a prefix of the extension
         {"TIFFS", true, false}, {"", true, false},                     // longer than any; empty
         {"img", true, false}, {"IMG", false, true},                    // only in list B
@@ -160,7 +144,7 @@ TEST_F(CoreApplication, FileFormatListsAreKeptApart) {
     m_app->SetSupportFileFormat({}, false);
 }
 
-TEST_F(CoreApplication, CadControlIsCompleteOnlyWithEveryFile) {
+TEST_F(CoreApplication, CadControlNeedsEveryFileAndARegistrationInsideTheProduct) {
     m_app->SetProductDir(tempDir());
     // Each check names the first missing file in check order, and only that one: supplying the named
     // file each time walks the whole list in order.
@@ -174,7 +158,7 @@ TEST_F(CoreApplication, CadControlIsCompleteOnlyWithEveryFile) {
         ASSERT_EQ(records[0].level, VTLOG_LEVEL_ERROR);
         ASSERT_EQ(records[0].utf8.substr(0, named.size()), named);
         files.push_back(records[0].utf8.substr(named.size()));
-        touch(m_dir.filePath(QString::fromStdString(files.back())));
+        ASSERT_TRUE(touch(m_dir.filePath(QString::fromStdString(files.back()))));
     }
     ASSERT_EQ(files.size(), 50u);
     EXPECT_EQ(files.front(), "Bin/CADx64/1mxmenu.mnu");
@@ -186,41 +170,30 @@ TEST_F(CoreApplication, CadControlIsCompleteOnlyWithEveryFile) {
     CVtLogCapture capture;
     EXPECT_FALSE(m_app->IsMxCtrlCompleteAvailable());
     EXPECT_FALSE(capture.Contains("CAD 不可用"));
-}
 
-TEST_F(CoreApplication, CadControlRegistrationMustPointIntoTheProduct) {
+    // The registration must point into the product.
     m_app->SetProductDir("C:/P/");
     const QString reg = m_dir.filePath("registry.reg");
     const QByteArray section = "[HKEY_CLASSES_ROOT\\CLSID\\{74a777f8-7a8f-4e7c-af47-7074828086e2}\\InprocServer32]\n";
-    struct Row {
+    const struct Row {
         const char* what;
         QByteArray content;  // null: no registry file at all
         bool available;
         std::string record;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {"no registry", QByteArray(), false, "CAD 不可用，打开注册表失败"},
         {"no default value", section + "\"ThreadingModel\"=\"Apartment\"\n", false, "CAD 不可用，读取注册表失败"},
         {"elsewhere", section + "@=\"D:\\\\Other\\\\Bin\\\\CADx64\\\\MxDrawX.ocx\"\n", false,
          "CAD 不可用，注册路径不一致，1=d:/other/bin/cadx64/mxdrawx.ocx，2=c:/p/bin/cadx64/mxdrawx.ocx"},
-        {"same path, other case and form", section + "@=\"c:\\\\p\\\\Bin\\\\x\\\\..\\\\CADX64\\\\.\\\\MXDRAWX.OCX\"\n", true,
-         ""},
+        {"same path, other case and form", section + "@=\"c:\\\\p\\\\Bin\\\\x\\\\..\\\\CADX64\\\\.\\\\MXDRAWX.OCX\"\n", true, ""},
     };
     SetVtRegistryFile(reg.toStdString());
     for (const Row& row : rows) {
         QFile::remove(reg);
-        if (!row.content.isNull()) {
-            QFile f(reg);
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write("Windows Registry Editor Version 5.00\n\n" + row.content);
-        }
-        CVtLogCapture capture;
+        ASSERT_TRUE(row.content.isNull() || touch(reg, "Windows Registry Editor Version 5.00\n\n" + row.content));
+        capture.Clear();
         EXPECT_EQ(m_app->IsMxCtrlAvailable(), row.available) << row.what;
-        if (!row.record.empty()) {
-            EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_ERROR, row.record)) << row.what;
-        } else {
-            EXPECT_TRUE(capture.Records().empty()) << row.what;
-        }
+        EXPECT_TRUE(row.record.empty() ? capture.Records().empty() : capture.Contains(VTLOG_LEVEL_ERROR, row.record)) << row.what;
     }
     SetVtRegistryFile("");
 }
@@ -234,14 +207,14 @@ TEST_F(CoreApplication, PluginCallsFailCleanlyWithoutModules) {
     EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_INFO, "卸载系统插件...[Yes]"));
     capture.Clear();
     const QString config = m_dir.filePath("plugins.json");
-    touch(config);
+    ASSERT_TRUE(touch(config));
     EXPECT_FALSE(m_app->LoadSystemPlugin(config.toStdString()));
     EXPECT_FALSE(m_app->LoadUserPlugin(config.toStdString()));
     EXPECT_FALSE(m_app->LoadPlugins(nullptr, "plugins"));
     EXPECT_TRUE(capture.Records().empty());
 }
 
-TEST_F(CoreApplication, ArrangeLogsKeepsTheTwentyOneYoungest) {
+TEST_F(CoreApplication, ArrangeLogsKeepsTheTwentyOneYoungestAndEmptiesBesideTheExecutable) {
     m_platform.exe = tempDir() + "bin/app";
     m_app->SetProductDir(tempDir());
     const QDateTime now = QDateTime::currentDateTime();
@@ -253,7 +226,7 @@ TEST_F(CoreApplication, ArrangeLogsKeepsTheTwentyOneYoungest) {
             // Distinct stamps an hour apart, listed out of age order on purpose.
             const int hoursAgo = (i * 7) % total;
             names.push_back("VtCoreLog" + now.addSecs(-3600 * (hoursAgo + 1)).toString("yyyyMMddhhmmss"));
-            touch(log + "/" + names.back() + "/VtCore.log");
+            ASSERT_TRUE(touch(log + "/" + names.back() + "/VtCore.log"));
         }
         ASSERT_TRUE(QDir(log).mkpath("VtCoreLogNotATime"));
         ASSERT_TRUE(QDir(log).mkpath("OtherLog20000101000000"));
@@ -266,18 +239,14 @@ TEST_F(CoreApplication, ArrangeLogsKeepsTheTwentyOneYoungest) {
         EXPECT_TRUE(QFileInfo(log + "/VtCoreLogNotATime").isDir());
         EXPECT_TRUE(QFileInfo(log + "/OtherLog20000101000000").isDir());
     }
-}
-
-TEST_F(CoreApplication, ArrangeLogsRemovesOnlyEmptyLogDirectoriesBesideTheExecutable) {
-    m_platform.exe = tempDir() + "bin/app";
-    m_app->SetProductDir(tempDir());
-    ASSERT_TRUE(QDir(m_dir.path()).mkpath("bin/VtCoreLogEmpty"));
-    touch(m_dir.filePath("bin/VtCoreLogFull/VtCore.log"));
-    ASSERT_TRUE(QDir(m_dir.path()).mkpath("bin/vtcorelogLower"));
+    // Beside the executable only empty log directories go (the prefix is case-sensitive).
+    ASSERT_TRUE(QDir(m_dir.path()).mkpath("bin/VtCoreLogEmpty") && QDir(m_dir.path()).mkpath("bin/vtcorelogLower"));
+    ASSERT_TRUE(touch(m_dir.filePath("bin/VtCoreLogFull/VtCore.log")));
     CVtLogCapture capture;
     m_app->ArrangeLogs();
     EXPECT_FALSE(QFileInfo::exists(m_dir.filePath("bin/VtCoreLogEmpty")));
     EXPECT_TRUE(QFileInfo(m_dir.filePath("bin/VtCoreLogFull/VtCore.log")).exists());
-    EXPECT_TRUE(QFileInfo(m_dir.filePath("bin/vtcorelogLower")).isDir());  // the prefix is case-sensitive
+    EXPECT_TRUE(QFileInfo(m_dir.filePath("bin/vtcorelogLower")).isDir());
     EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_WARN, "警告：退出时，删除可执行目录下VtCoreLogFull失败"));
 }
+

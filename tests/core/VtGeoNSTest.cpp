@@ -20,6 +20,10 @@ constexpr double kB = 6356752.3142;
 struct Ecef {
     double x, y, z;
 };
+// East/north metres in a tangent plane.
+struct EN {
+    double e, n;
+};
 
 // Textbook geodetic to ECEF with height, for checking positions produced by the library.
 Ecef WithHeight(const CVector3D& g) {
@@ -33,9 +37,6 @@ Ecef WithHeight(const CVector3D& g) {
 double Dist(Ecef a, Ecef b) { return std::sqrt((a.x - b.x) * (a.x - b.x) + (a.y - b.y) * (a.y - b.y) + (a.z - b.z) * (a.z - b.z)); }
 
 // East/north metres of g in the tangent plane of the origin o.
-struct EN {
-    double e, n;
-};
 EN Local(const CVector3D& o, const CVector3D& g) {
     const Ecef p0 = WithHeight(o), p = WithHeight(g);
     const double dx = p.x - p0.x, dy = p.y - p0.y, dz = p.z - p0.z;
@@ -61,13 +62,9 @@ void ExpectOutline(const std::vector<CVector3D>& out, const std::vector<EN>& exp
         const EN en = Local(CVector3D(0, 0, 0), out[i]);
         EXPECT_NEAR(en.e, expected[i].e, 0.05) << what << " #" << i;
         EXPECT_NEAR(en.n, expected[i].n, 0.05) << what << " #" << i;
-        if (onTheGround) {
-            EXPECT_NEAR(out[i].z, 0.0, 0.05) << what << " #" << i;
-        }
+        EXPECT_TRUE(!onTheGround || std::fabs(out[i].z) < 0.05) << what << " #" << i << " height " << out[i].z;
     }
 }
-
-double Dms(int d, int m, double s) { return (std::abs(d) + m / 60.0 + s / 3600.0) * (d < 0 ? -1 : 1); }
 
 }  // namespace
 
@@ -80,17 +77,13 @@ TEST(VtGeoNS, DistancesMatchFixedReferenceValues) {
         double metres;
     } rows[] = {
         {1.338, 51.126, 1.851, 50.963, true, 40228.61581243181},      // short and oblique
-        {-74.0, 40.7, -0.13, 51.5, true, 5801123.354053613},          // transatlantic, north-east
         {150.0, -33.0, -70.0, -33.5, true, 13033334.803702418},       // over the antimeridian, the short way
         {10.0, -60.0, 12.0, 60.0, true, 13359511.939312954},          // across the equator
-        {179.0, 10.0, -179.0, 11.0, true, 245586.43798457048},        // 2 degrees of longitude apart
         {10, -10, 10, 50, true, kA * 60 * kRad},                      // along a meridian
         {179, 30, -179, 30, true, kA * 0.86602540378443865 * 2 * kRad},  // along a parallel, over 180
         {0, 0, 0, -90, true, kA * kPi / 2},                           // to a pole
         {116.4, 39.9, -74.0, 40.7, false, 9702362.023786053},
-        {0, 0, 90, 45, false, 9012522.104366474},
         {-170, -80, 10, 80, false, 12714804.82752751},
-        {30, 10, 31, 11, false, 155616.31707217722},
         {0, 0, 180, 0, false, 2 * kA},                                // the equatorial diameter
         {0, 90, 0, -90, false, 2 * kB},                               // the polar diameter
     };
@@ -102,11 +95,6 @@ TEST(VtGeoNS, DistancesMatchFixedReferenceValues) {
     }
     EXPECT_EQ(CalculateDistanceHS(12, 34, 0, 12, 34, 100, true), 0.0);
     EXPECT_TRUE(std::isfinite(CalculateDistanceHS(0, 90, 0, 50, 90, 0, true)));
-    // Flinders Peak to Buninyong, geodesic 54972.271 m; the chord is shorter by about s^3 / 24R^2.
-    const double d = CalculateDistanceHS(Dms(144, 25, 29.5244), Dms(-37, 57, 3.7203), 0, Dms(143, 55, 35.3839),
-                                         Dms(-37, 39, 10.1561), 0, false);
-    EXPECT_LT(d, 54972.271);
-    EXPECT_GT(d, 54972.271 - 0.5);
     // A polyline sums its segments; fewer than two points have no length.
     for (bool rhumb : {true, false}) {
         const std::vector<CVector3D> line = {{116, 39, 0}, {117, 40, 0}, {118, 39.5, 0}};
@@ -121,10 +109,7 @@ TEST(VtGeoNS, AreaOfQuadranglesAndOfConcaveAndDegenerateOutlines) {
     // Small quadrangles within half a percent of the ellipsoid's area (authalic formula), either way round.
     struct Row {
         double lon, lat, size, area;
-    } rows[] = {{0, 0, 0.01, 1230907.2018287324},
-                {116.3, 39.9, 0.1, 94885042.11987749},
-                {-70, -60, 0.05, 15553679.304519946},
-                {170, 75, 0.02, 1289559.041803649}};
+    } rows[] = {{0, 0, 0.01, 1230907.2018287324}, {116.3, 39.9, 0.1, 94885042.11987749}, {170, 75, 0.02, 1289559.041803649}};
     for (const Row& r : rows) {
         const std::vector<CVector3D> ccw = {
             {r.lon, r.lat, 0}, {r.lon + r.size, r.lat, 0}, {r.lon + r.size, r.lat + r.size, 0}, {r.lon, r.lat + r.size, 0}};
@@ -134,10 +119,8 @@ TEST(VtGeoNS, AreaOfQuadranglesAndOfConcaveAndDegenerateOutlines) {
     }
     // An L of three 1 km squares (concave), starting at the inner corner so that a fan triangle
     // points the other way, and again starting with three points on one line.
-    const std::vector<CVector3D> l = FromMetres({{1000, 1000}, {1000, 2000}, {0, 2000}, {0, 0}, {2000, 0}, {2000, 1000}});
-    EXPECT_NEAR(CalculateArea(l), 3e6, 3e6 * 0.002);
-    const std::vector<CVector3D> line3 = FromMetres({{0, 0}, {1000, 0}, {2000, 0}, {2000, 1000}, {0, 1000}});
-    EXPECT_NEAR(CalculateArea(line3), 2e6, 2e6 * 0.002);
+    EXPECT_NEAR(CalculateArea(FromMetres({{1000, 1000}, {1000, 2000}, {0, 2000}, {0, 0}, {2000, 0}, {2000, 1000}})), 3e6, 6e3);
+    EXPECT_NEAR(CalculateArea(FromMetres({{0, 0}, {1000, 0}, {2000, 0}, {2000, 1000}, {0, 1000}})), 2e6, 4e3);
     EXPECT_EQ(CalculateArea(FromMetres({{0, 0}, {1, 1}})), 0.0);
     // Points on one ground line are nearly collinear in space (the surface curves by micrometres).
     EXPECT_NEAR(CalculateArea(FromMetres({{0, 0}, {1, 1}, {2, 2}, {5, 5}})), 0.0, 1e-3);
@@ -157,77 +140,52 @@ TEST(VtGeoNS, NextPointMovesAlongAzimuthInTangentPlane) {
         EXPECT_NEAR(Dist(WithHeight(p), WithHeight(q)), 1000.0, 1e-6);
         EXPECT_GT(q.z, p.z);
     }
-    const CVector3D far = CalculateNextPointGeo(p, 0, 100000.0);
-    EXPECT_NEAR(Dist(WithHeight(p), WithHeight(far)), 100000.0, 1e-5);
-    EXPECT_NEAR(far.z - p.z, 100000.0 * 100000.0 / (2 * 6371000.0), 20.0);  // rises about s^2 / 2R
 }
 
-TEST(VtGeoNS, ParallelLineOfSimpleShapes) {
-    struct Row {
+TEST(VtGeoNS, ParallelLinesAndCorridorJoins) {
+    // Interior angle of 20 degrees at (1000, 0): mitre ratio 1 / sin(10 deg) = 5.76, above the limit.
+    const double turn = 160 * kRad, c = std::cos(turn), s = std::sin(turn);
+    const EN sharp = {1000 + 1000 * c, 1000 * s};
+    const double inner = 100 / std::sin(10 * kRad);  // distance of the true inner corner from the vertex
+    const struct Row {
         const char* what;
+        bool corridor;  // else the parallel line, which stays on the ground
         std::vector<EN> line;
         double d;
         std::vector<EN> expected;
     } rows[] = {
-        {"one point moves east", {{0, 0}}, 30, {{30, 0}}},
-        {"two equal points move east", {{0, 0}, {0, 0}}, -30, {{-30, 0}, {-30, 0}}},
-        {"east-bound segment: right is south", {{0, 0}, {1000, 0}}, 100, {{0, -100}, {1000, -100}}},
-        {"collinear points keep the line", {{0, 0}, {500, 0}, {1000, 0}}, 100, {{0, -100}, {500, -100}, {1000, -100}}},
-        {"left turn, right side is the mitre", {{0, 0}, {1000, 0}, {1000, 1000}}, 100, {{0, -100}, {1100, -100}, {1100, 1000}}},
-        {"left turn, left side meets inside", {{0, 0}, {1000, 0}, {1000, 1000}}, -100, {{0, 100}, {900, 100}, {900, 1000}}},
-        {"repeated points are skipped", {{0, 0}, {0, 0}, {1000, 0}, {1000, 0}, {1000, 1000}}, 100,
+        {"one point moves east", false, {{0, 0}}, 30, {{30, 0}}},
+        {"two equal points move east", false, {{0, 0}, {0, 0}}, -30, {{-30, 0}, {-30, 0}}},
+        {"collinear points keep the line", false, {{0, 0}, {500, 0}, {1000, 0}}, 100, {{0, -100}, {500, -100}, {1000, -100}}},
+        {"left turn, right side is the mitre", false, {{0, 0}, {1000, 0}, {1000, 1000}}, 100, {{0, -100}, {1100, -100}, {1100, 1000}}},
+        {"left turn, left side meets inside", false, {{0, 0}, {1000, 0}, {1000, 1000}}, -100, {{0, 100}, {900, 100}, {900, 1000}}},
+        {"repeated points are skipped", false, {{0, 0}, {0, 0}, {1000, 0}, {1000, 0}, {1000, 1000}}, 100,
          {{0, -100}, {1100, -100}, {1100, 1000}}},
         // Turning back by 179 degrees: the mitre would lie 11 km away; the previous segment's end is used.
-        {"hairpin gives no spike", {{0, 0}, {1000, 0}, {0, 17.45}}, 100, {{0, -100}, {1000, -100}, {1.745, 117.435}}},
-    };
-    for (const Row& r : rows) {
-        std::vector<CVector3D> out;
-        ASSERT_TRUE(CalculateParrelLineGeo(out, FromMetres(r.line), r.d)) << r.what;
-        ExpectOutline(out, r.expected, r.what, true);
-    }
-}
-
-TEST(VtGeoNS, OffsetsRejectEmptyAndNonFiniteInput) {
-    std::vector<CVector3D> out = {{1, 2, 3}};
-    EXPECT_FALSE(CalculateParrelLineGeo(out, {}, 10));
-    EXPECT_FALSE(CalculateExpandPolygonGeo(out, {}, 10));
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_FALSE(CalculateParrelLineGeo(out, {{0, 0, 0}, {nan, 1, 0}}, 10));
-    EXPECT_FALSE(CalculateExpandPolygonGeo(out, {{0, 0, 0}, {1, 1, 0}}, nan));
-    ASSERT_EQ(out.size(), 1u);  // untouched
-    EXPECT_EQ(out[0], CVector3D(1, 2, 3));
-}
-
-TEST(VtGeoNS, CorridorJoins) {
-    // Interior angle of 20 degrees at (1000, 0): mitre ratio 1 / sin(10 deg) = 5.76, above the limit.
-    const double turn = 160 * kRad;
-    const EN sharp = {1000 + 1000 * std::cos(turn), 1000 * std::sin(turn)};
-    const double inner = 100 / std::sin(10 * kRad);  // distance of the true inner corner from the vertex
-    struct Row {
-        const char* what;
-        std::vector<EN> line;
-        double d;
-        std::vector<EN> expected;
-    } rows[] = {
-        {"segment becomes a rectangle", {{0, 0}, {1000, 0}}, 50, {{0, -50}, {1000, -50}, {1000, 50}, {0, 50}}},
-        {"right angle: mitres on both sides", {{0, 0}, {1000, 0}, {1000, 1000}}, 100,
+        {"hairpin gives no spike", false, {{0, 0}, {1000, 0}, {0, 17.45}}, 100, {{0, -100}, {1000, -100}, {1.745, 117.435}}},
+        {"segment becomes a rectangle", true, {{0, 0}, {1000, 0}}, 50, {{0, -50}, {1000, -50}, {1000, 50}, {0, 50}}},
+        {"right angle: mitres on both sides", true, {{0, 0}, {1000, 0}, {1000, 1000}}, 100,
          {{0, -100}, {1100, -100}, {1100, 1000}, {900, 1000}, {900, 100}, {0, 100}}},
-        {"sharp turn: outer bevel, inner true corner", {{0, 0}, {1000, 0}, sharp}, 100,
-         {{0, -100},
-          {1000, -100},
-          {1000 + 100 * std::sin(turn), -100 * std::cos(turn)},
-          {sharp.e + 100 * std::sin(turn), sharp.n - 100 * std::cos(turn)},
-          {sharp.e - 100 * std::sin(turn), sharp.n + 100 * std::cos(turn)},
-          {1000 - inner * std::cos(10 * kRad), inner * std::sin(10 * kRad)},
-          {0, 100}}},
-        {"reversal gets a flat end", {{0, 0}, {1000, 0}, {500, 0}}, 100,
+        {"sharp turn: outer bevel, inner true corner", true, {{0, 0}, {1000, 0}, sharp}, 100,
+         {{0, -100}, {1000, -100}, {1000 + 100 * s, -100 * c}, {sharp.e + 100 * s, sharp.n - 100 * c},
+          {sharp.e - 100 * s, sharp.n + 100 * c}, {1000 - inner * std::cos(10 * kRad), inner * std::sin(10 * kRad)}, {0, 100}}},
+        {"reversal gets a flat end", true, {{0, 0}, {1000, 0}, {500, 0}}, 100,
          {{0, -100}, {1000, -100}, {1000, 100}, {500, 100}, {500, -100}, {1000, -100}, {1000, 100}, {0, 100}}},
     };
     for (const Row& r : rows) {
         std::vector<CVector3D> out;
-        ASSERT_TRUE(CalculateExpandPolygonGeo(out, FromMetres(r.line), r.d)) << r.what;
-        ExpectOutline(out, r.expected, r.what, false);
+        ASSERT_TRUE(r.corridor ? CalculateExpandPolygonGeo(out, FromMetres(r.line), r.d)
+                               : CalculateParrelLineGeo(out, FromMetres(r.line), r.d)) << r.what;
+        ExpectOutline(out, r.expected, r.what, !r.corridor);
     }
+    // Empty and non-finite input is refused, the output left untouched.
+    std::vector<CVector3D> out = {{1, 2, 3}};
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_FALSE(CalculateParrelLineGeo(out, {}, 10));
+    EXPECT_FALSE(CalculateExpandPolygonGeo(out, {}, 10));
+    EXPECT_FALSE(CalculateParrelLineGeo(out, {{0, 0, 0}, {nan, 1, 0}}, 10));
+    EXPECT_FALSE(CalculateExpandPolygonGeo(out, {{0, 0, 0}, {1, 1, 0}}, nan));
+    EXPECT_EQ(out, std::vector<CVector3D>{CVector3D(1, 2, 3)});
 }
 
 TEST(VtGeoNS, CorridorOfRandomPolylinesHasNoSpikes) {

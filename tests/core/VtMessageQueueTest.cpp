@@ -1,33 +1,26 @@
+#include "CoreTest.h"
+#include "core/EventLoopController.h"
 #include "core/VtMessageQueue.h"
 #include "core/log/VtLog.h"
 
 #include <gtest/gtest.h>
 
+#include <QEventLoop>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
-#include <thread>
 #include <vector>
 
 namespace {
 
-using namespace std::chrono_literals;
-
-constexpr auto kDeadline = 30s;  // generous for a loaded machine; correct code needs milliseconds
-
-template <typename Pred>
-bool waitFor(Pred pred) {
-    const auto end = std::chrono::steady_clock::now() + kDeadline;
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
+using Events = std::vector<std::pair<int, int>>;
 
 // Records what it receives as (code, state) pairs, and the thread each arrived on.
 class Recorder : public CVtMessageQueue::IMessageUser {
@@ -40,23 +33,25 @@ public:
         }
         if (hook) hook(queue, event);
     }
-    std::vector<std::pair<int, int>> Events() const {
+    Events Received() const {
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_events;
     }
-    std::vector<std::thread::id> Threads() const {
+    std::thread::id FirstThread() const {
         std::lock_guard<std::mutex> lock(m_mutex);
-        return m_threads;
+        return m_threads.front();
     }
-    std::size_t Size() const { return Events().size(); }
-    bool WaitForSize(std::size_t n) const {
-        return waitFor([&] { return Size() == n; });
+    bool OneThread() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return std::all_of(m_threads.begin(), m_threads.end(), [&](std::thread::id id) { return id == m_threads.front(); });
     }
+    std::size_t Size() const { return Received().size(); }
+    bool WaitForSize(std::size_t n) const { return waitFor([&] { return Size() == n; }); }
     std::function<void(CVtMessageQueue*, const CStateEventObject&)> hook;
 
 private:
     mutable std::mutex m_mutex;
-    std::vector<std::pair<int, int>> m_events;
+    Events m_events;
     std::vector<std::thread::id> m_threads;
 };
 
@@ -103,7 +98,7 @@ TEST_F(VtMessageQueue, ManyPostersEveryEventOnceInPosterOrder) {
     ASSERT_TRUE(recorder.WaitForSize(kPosters * kEach)) << recorder.Size();
 
     std::map<int, int> next;
-    for (const auto& e : recorder.Events()) {
+    for (const auto& e : recorder.Received()) {
         ASSERT_GE(e.first, 0);
         ASSERT_LT(e.first, kPosters);
         ASSERT_EQ(e.second, next[e.first]) << "poster " << e.first;  // in order, none lost or doubled
@@ -111,76 +106,60 @@ TEST_F(VtMessageQueue, ManyPostersEveryEventOnceInPosterOrder) {
     }
     for (int t = 0; t < kPosters; ++t) EXPECT_EQ(next[t], kEach);
     // Everything was delivered on the queue's one timer thread.
-    const auto threads = recorder.Threads();
-    for (const auto& id : threads) ASSERT_EQ(id, threads.front());
-    EXPECT_NE(threads.front(), std::this_thread::get_id());
+    EXPECT_TRUE(recorder.OneThread());
+    EXPECT_NE(recorder.FirstThread(), std::this_thread::get_id());
     letTimePass(3);
     EXPECT_EQ(recorder.Size(), static_cast<std::size_t>(kPosters * kEach));
 }
 
-TEST_F(VtMessageQueue, EventsWaitForTheReceiverOnlyUntilDrained) {
+TEST_F(VtMessageQueue, OnlyStateEventsAreQueuedAndWaitForTheReceiverOnlyUntilDrained) {
+    CVtLogCapture capture;
+    queue.PostMessageQ(CEventObject(9));
+    EXPECT_EQ(queue.GetPendingCount(), 0u);
+    EXPECT_EQ(capture.Count(VTLOG_LEVEL_DUMP, "[CVtMessageQueue::PostMessageQ] EventCode=9放入队列崩溃"), 1);
+    Post(9, 5);
+    queue.Cleanup();
+    EXPECT_EQ(queue.GetPendingCount(), 0u);
+    EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_INFO, "[CVtMessageQueue::Start] 清空消息队列"));
+
+    queue.TranslateMessageQ(CStateEventObject(1));  // no receiver: nothing happens
+    queue.Attach(&recorder);
+    queue.TranslateMessageQ(CEventObject(4));
+    EXPECT_EQ(capture.Count(VTLOG_LEVEL_DUMP, "[CVtMessageQueue::TranslateMessageQ] EventCode=4阻塞通知崩溃"), 1);
+    queue.TranslateMessageQ(CStateEventObject(1, 5));  // delivered at once, on the caller's thread
+    ASSERT_EQ(recorder.Size(), 1u);
+    EXPECT_EQ(recorder.FirstThread(), std::this_thread::get_id());
+
     // Posted before a receiver is attached, drained after: all arrive, in order.
+    queue.Attach(nullptr);
     Post(1, 3);
     queue.Attach(&recorder);
     queue.Start();
-    ASSERT_TRUE(recorder.WaitForSize(3));
-    EXPECT_EQ(recorder.Events(), (std::vector<std::pair<int, int>>{{1, 0}, {1, 1}, {1, 2}}));
-
+    ASSERT_TRUE(recorder.WaitForSize(4));
     // Drained before a receiver is attached: lost.
     queue.Attach(nullptr);
     Post(2, 3);
     ASSERT_TRUE(waitFor([&] { return queue.GetPendingCount() == 0; }));
     queue.Attach(&recorder);
     queue.PostMessageQ(CStateEventObject(3, 0));
-    ASSERT_TRUE(recorder.WaitForSize(4));
-    EXPECT_EQ(recorder.Events(), (std::vector<std::pair<int, int>>{{1, 0}, {1, 1}, {1, 2}, {3, 0}}));
+    ASSERT_TRUE(recorder.WaitForSize(5));
+    EXPECT_EQ(recorder.Received(), (Events{{1, 5}, {1, 0}, {1, 1}, {1, 2}, {3, 0}}));
 }
 
-TEST_F(VtMessageQueue, OnlyStateEventsAreQueuedAndCleanupDropsThem) {
-    CVtLogCapture capture;
-    queue.PostMessageQ(CEventObject(9));
-    EXPECT_EQ(queue.GetPendingCount(), 0u);
-    EXPECT_EQ(capture.Count(VTLOG_LEVEL_DUMP, "[CVtMessageQueue::PostMessageQ] EventCode=9放入队列崩溃"), 1);
-    Post(9, 5);
-    EXPECT_EQ(queue.GetPendingCount(), 5u);
-
-    queue.Attach(&recorder);
-    queue.TranslateMessageQ(CEventObject(4));
-    EXPECT_EQ(capture.Count(VTLOG_LEVEL_DUMP, "[CVtMessageQueue::TranslateMessageQ] EventCode=4阻塞通知崩溃"), 1);
-    EXPECT_EQ(recorder.Size(), 0u);
-
-    queue.Cleanup();
-    EXPECT_EQ(queue.GetPendingCount(), 0u);
-    EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_INFO, "[CVtMessageQueue::Start] 清空消息队列"));
-    queue.Start();
-    queue.PostMessageQ(CStateEventObject(2, 0));
-    ASSERT_TRUE(recorder.WaitForSize(1));
-    EXPECT_EQ(recorder.Events().front().first, 2);
-}
-
-TEST_F(VtMessageQueue, ThrowingReceiverIsLoggedAndTheRestStillArrive) {
-    recorder.hook = [](CVtMessageQueue*, const CStateEventObject& e) {
+TEST_F(VtMessageQueue, ReceiverMayThrowOrPostToItsOwnQueue) {
+    recorder.hook = [](CVtMessageQueue* q, const CStateEventObject& e) {
+        if (e.GetState() == 0) q->PostMessageQ(CStateEventObject(e.GetEventCode(), 100));
         if (e.GetState() % 2 == 1) throw std::runtime_error("receiver failed");
     };
     queue.Attach(&recorder);
     CVtLogCapture capture;
     Post(77, 6);
     queue.Start();
-    ASSERT_TRUE(recorder.WaitForSize(6));
+    ASSERT_TRUE(recorder.WaitForSize(7));
+    EXPECT_EQ(recorder.Received(), (Events{{77, 0}, {77, 1}, {77, 2}, {77, 3}, {77, 4}, {77, 5}, {77, 100}}));
     EXPECT_EQ(capture.Count(VTLOG_LEVEL_DUMP, "[CVtMessageQueue::TranslateMessageQ] EventCode=77阻塞通知崩溃"), 3);
     EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_DEBUG, "[CVtMessageQueue::OnTimer] 事件通知到User，队列内剩余6个"));
     EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_DEBUG, "[CVtMessageQueue::OnTimer] 事件通知到User，队列内剩余1个"));
-}
-
-TEST_F(VtMessageQueue, ReceiverMayPostToItsOwnQueue) {
-    recorder.hook = [](CVtMessageQueue* q, const CStateEventObject& e) {
-        if (e.GetState() == 0) q->PostMessageQ(CStateEventObject(e.GetEventCode(), 100));
-    };
-    queue.Attach(&recorder);
-    Post(5, 3);
-    queue.Start();
-    ASSERT_TRUE(recorder.WaitForSize(4));
-    EXPECT_EQ(recorder.Events(), (std::vector<std::pair<int, int>>{{5, 0}, {5, 1}, {5, 2}, {5, 100}}));
 }
 
 TEST_F(VtMessageQueue, StopEndsDeliveriesAndStartResumesThem) {
@@ -212,18 +191,6 @@ TEST_F(VtMessageQueue, StopEndsDeliveriesAndStartResumesThem) {
     EXPECT_EQ(recorder.Size(), 52u);
 }
 
-TEST_F(VtMessageQueue, TranslateDeliversOnTheCallersThread) {
-    queue.TranslateMessageQ(CStateEventObject(1));  // no receiver: nothing happens
-    queue.Attach(&recorder);
-    queue.TranslateMessageQ(CStateEventObject(1, 5));
-    ASSERT_EQ(recorder.Size(), 1u);
-    EXPECT_EQ(recorder.Threads().front(), std::this_thread::get_id());
-    EXPECT_EQ(queue.GetPendingCount(), 0u);
-    queue.Attach(nullptr);
-    queue.TranslateMessageQ(CStateEventObject(1, 6));
-    EXPECT_EQ(recorder.Size(), 1u);
-}
-
 TEST_F(VtMessageQueue, DestroyingARunningQueueJoinsItsThread) {
     for (int round = 0; round < 5; ++round) {
         Recorder late;
@@ -252,4 +219,22 @@ TEST_F(VtMessageQueue, DestroyingARunningQueueJoinsItsThread) {
                   "Wait Default Timer Timer Stop...\nWait Default Timer Timer Stop Over.\n");
         EXPECT_EQ(lateCalls, 0);
     }
+}
+
+TEST(EventLoopController, QuitEndsALoopWaitingOnAnotherThread) {
+    CEventLoopController controller;
+    QEventLoop loop;
+    QObject::connect(&controller, &CEventLoopController::SigQuit, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    bool timedOut = false;  // a generous deadline so a broken signal fails the test instead of hanging it
+    QTimer::singleShot(30000, &loop, [&] {
+        timedOut = true;
+        loop.quit();
+    });
+    EXPECT_FALSE(controller.IsQuit());
+    const std::unique_ptr<QThread> worker(QThread::create([&controller] { controller.Quit(); }));
+    worker->start();
+    loop.exec();
+    worker->wait();
+    EXPECT_FALSE(timedOut);
+    EXPECT_TRUE(controller.IsQuit());
 }

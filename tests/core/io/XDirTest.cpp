@@ -1,13 +1,14 @@
-#include "core/TextConvert.h"
+#include "../CoreTest.h"
+#include "core/PluginDirVisitor.h"
+#include "core/VtPluginModule.h"
 #include "core/io/XDir.h"
+#include "core/platform/Platform.h"
 
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <set>
 #include <vector>
 
@@ -15,13 +16,6 @@ using IOx::XDir;
 using IOx::XPath;
 
 namespace {
-
-std::string gb(const QString& text) { return ConvertQStringToStdString(text, "GB18030"); }
-
-bool touch(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly);
-}
 
 std::set<std::string> names(const std::vector<XPath>& entries) {
     std::set<std::string> out;
@@ -37,24 +31,51 @@ public:
     int m_nLeft;
 };
 
+// Records the files it is asked to load.
+struct RecordingModule : CVtPluginModule {
+    std::vector<std::string> files;
+    bool LoadPlugin(const std::string& file) override {
+        files.push_back(file);
+        return false;
+    }
+};
+
+struct SuffixPlatform : CVtNativePlatform {
+    std::string suffix;
+    std::string LibrarySuffix() const override { return suffix; }
+};
+
+// The names of the files handed over, each of which must come with its full path.
+std::vector<std::string> scan(const QTemporaryDir& dir, const std::vector<const char*>& files, const char* suffix) {
+    for (const char* f : files) touch(dir.filePath(f));
+    SuffixPlatform platform;
+    platform.suffix = suffix;
+    IVtPlatform* previous = SetVtPlatform(&platform);
+    RecordingModule module;
+    CPluginDirVisitor visitor(&module);
+    const bool stopped = IOx::XDir(dir.path().toStdString()).Travel(visitor);
+    SetVtPlatform(previous);
+    EXPECT_FALSE(stopped);
+    const std::string prefix = IOx::XPath::Normalize(dir.path().toStdString()) + "/";
+    std::vector<std::string> names;
+    for (const std::string& f : module.files) {
+        EXPECT_EQ(f.substr(0, prefix.size()), prefix);
+        names.push_back(f.substr(prefix.size()));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 }  // namespace
 
 TEST(XPath, Normalisation) {
-    struct Row {
-        const char* in;
-        const char* out;
+    const std::pair<const char*, const char*> rows[] = {
+        {"C:\\maps\\.\\plugins\\..\\bin\\x.dll", "C:/maps/bin/x.dll"}, {"/a//b/", "/a/b"}, {"/..", "/"},
+        {"/a/../../b", "/b"},     // never above the root
+        {"../a/./b/..", "../a"},  // what a relative path cannot resolve stays
+        {"a/../..", ".."}, {".", ""}, {"", ""},
     };
-    const std::vector<Row> rows = {
-        {"C:\\maps\\.\\plugins\\..\\bin\\x.dll", "C:/maps/bin/x.dll"},
-        {"/a//b/", "/a/b"},
-        {"/..", "/"},
-        {"/a/../../b", "/b"},        // never above the root
-        {"../a/./b/..", "../a"},     // what a relative path cannot resolve stays
-        {"a/../..", ".."},
-        {".", ""},
-        {"", ""},
-    };
-    for (const Row& row : rows) EXPECT_EQ(XPath::Normalize(row.in), row.out) << row.in;
+    for (const auto& [in, out] : rows) EXPECT_EQ(XPath::Normalize(in), out) << in;
     const XPath p("/opt/plugins/PluginMap.dll.bak");
     EXPECT_EQ(p.FileName(), "PluginMap.dll.bak");
     EXPECT_EQ(p.BaseName(), "PluginMap");
@@ -75,12 +96,11 @@ TEST(XPath, MultiByteCharactersWhoseSecondByteIsABackslashStayWhole) {
 }
 
 TEST(XDir, FilterFollowsWindowsWildcards) {
-    struct Row {
+    const struct Row {
         const char* pattern;
         const char* name;
         bool match;
-    };
-    const std::vector<Row> rows = {
+    } rows[] = {
         {"*.*", "PluginMap.dll", true}, {"*.*", "README", true},   {"*.dll", "a.DLL", true},
         {"*.dll", "a.dll.bak", false},  {"Plugin?.dll", "PluginA.dll", true}, {"Plugin?.dll", "Plugin.dll", false},
         {"a.*", "a", true},             {"*", "", true},           {"a*b*c", "axxbyyc", true},
@@ -92,11 +112,8 @@ TEST(XDir, FilterFollowsWindowsWildcards) {
 TEST(XDir, WalkListsOneLevelWithHiddenEntriesAndFilters) {
     QTemporaryDir tmp;
     const QString root = tmp.filePath(QString::fromUtf8("插件 誠信目录"));
-    ASSERT_TRUE(QDir().mkpath(root + "/sub/inner"));
-    ASSERT_TRUE(QDir().mkpath(root + "/.hiddendir"));
-    for (const char* f : {"PluginMap.dll", "Plugin.Tools.dll", "notes", ".hidden", "sub/deep.dll"}) {
-        ASSERT_TRUE(touch(root + "/" + f));
-    }
+    ASSERT_TRUE(QDir().mkpath(root + "/sub/inner") && QDir().mkpath(root + "/.hiddendir"));
+    for (const char* f : {"PluginMap.dll", "Plugin.Tools.dll", "notes", ".hidden", "sub/deep.dll"}) ASSERT_TRUE(touch(root + "/" + f));
     ASSERT_TRUE(touch(root + QString::fromUtf8("/地图 \"1\".dll")));
     const XDir dir(gb(root));
 
@@ -137,15 +154,31 @@ TEST(XDir, TravelIsTrueOnlyWhenAVisitorStopsIt) {
 TEST(XDir, RemoveDirVisitorEmptiesTreeButNotLinkTargets) {
     QTemporaryDir tmp;
     const QString root = tmp.filePath("root");
-    ASSERT_TRUE(QDir().mkpath(root + "/a/b/c"));
-    ASSERT_TRUE(touch(root + "/a/b/c/x"));
-    ASSERT_TRUE(touch(root + "/a/.h"));
-    ASSERT_TRUE(touch(root + "/top"));
-    ASSERT_TRUE(QDir().mkpath(tmp.filePath("outside")));
-    ASSERT_TRUE(touch(tmp.filePath("outside/keep")));
+    ASSERT_TRUE(touch(root + "/a/b/c/x") && touch(root + "/a/.h") && touch(root + "/top") && touch(tmp.filePath("outside/keep")));
     ASSERT_TRUE(QFile::link(tmp.filePath("outside"), root + "/link"));
     IOx::RemoveDirVisitor remover;
     EXPECT_FALSE(XDir(gb(root)).Travel(remover));
     EXPECT_TRUE(QDir(root).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
     EXPECT_TRUE(QFileInfo::exists(tmp.filePath("outside/keep")));
+}
+
+TEST(PluginDirVisitor, LoadsFilesNamedPluginWithTheLibrarySuffixOnly) {
+    const struct Row {
+        const char* suffix;
+        std::vector<const char*> files;
+        std::vector<std::string> loaded;
+    } rows[] = {
+        {".dll",
+         {"PluginMap.dll", "Plugin.Tools.dll", "pluginx.dll", "MyPlugin.dll", "PluginMap.dll.bak"},
+         {"Plugin.Tools.dll", "PluginMap.dll"}},
+        {".so",
+         {"PluginMap.so", "Plugin.Tools.so", "pluginx.so", "MyPlugin.so", "PluginMap.so.bak", "PluginMap.SO",
+          "PluginMap.dll"},
+         {"Plugin.Tools.so", "PluginMap.so"}},
+    };
+    for (const Row& row : rows) {
+        QTemporaryDir dir;
+        ASSERT_TRUE(QDir(dir.path()).mkpath("PluginSub.so/PluginInner.so"));  // directories are not loaded
+        EXPECT_EQ(scan(dir, row.files, row.suffix), row.loaded) << row.suffix;
+    }
 }
