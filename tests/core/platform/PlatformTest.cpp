@@ -77,7 +77,8 @@ TEST(Platform, WorkingSetGrowsWhenMemoryIsTouchedAndAddressSpaceShrinksByAReserv
     EXPECT_NE(block[4096], 1);  // keeps the writes
 
     ASSERT_TRUE(GetVtPlatform().AvailableVirtualBytes(before));
-    std::unique_ptr<char[]> reserved(new char[4 * kBytes]);  // never touched
+    std::vector<std::unique_ptr<char[]>> reserved;
+    reserved.emplace_back(new char[4 * kBytes]);  // never touched
     ASSERT_TRUE(GetVtPlatform().AvailableVirtualBytes(after));
     EXPECT_LE(after + 2 * kBytes, before);
 }
