@@ -18,27 +18,56 @@ const EXTENT kChina{73.5, 18.2, 135.1, 53.6};
 long long ReferenceSlot(E_TILE_MODEL model, const EXTENT& e, int level, int zeroBasedCol, int zeroBasedRow) {
     const CTileModel* m = ITileModel::GetTileModel(model, true);
     long long before = 0;
+    int sr, sc, rc, cc;
     for (int l = 1; l < level; ++l) {
-        int sr, sc, rc, cc;
         m->GetRowColInfo(sr, sc, rc, cc, e, l - 1);
         before += static_cast<long long>(rc) * cc;
     }
-    int sr, sc, rc, cc;
     m->GetRowColInfo(sr, sc, rc, cc, e, level - 1);
     if (zeroBasedCol < sc || zeroBasedCol >= sc + cc || zeroBasedRow < sr || zeroBasedRow >= sr + rc) return -1;
     return before + static_cast<long long>(zeroBasedRow - sr) * cc + (zeroBasedCol - sc) + 1;
 }
 
-TEST(DatIndexConvert, WholeWorldMercatorCountsAndFirstSlots) {
+TEST(DatIndexConvert, FixedSlotsAndKeysWithoutOne) {
     CDatIndexConvert c(TILE_MODEL_MERCATOR, kMercatorWorld);
     EXPECT_TRUE(c.GetTileNumber(1) == 1 && c.GetTileNumber(3) == 16 && c.GetTileNumberUtilLevel(3) == 21);
     EXPECT_TRUE(c.GetTileNumberUtilLevel(0) == 0 && c.GetTileNumberUtilLevel(-3) == 0);
     const CTileKey firstOfLevel3(2, 0, 0, TILE_MODEL_MERCATOR);
     EXPECT_EQ(c.ConvertToDatIndex(firstOfLevel3), 6);
-    EXPECT_TRUE(c.ConvertToTileKey(6) == firstOfLevel3);
-    EXPECT_EQ(c.ConvertToTileKey(6).GetTileModel(), TILE_MODEL_MAPID);
+    EXPECT_TRUE(c.ConvertToTileKey(6) == firstOfLevel3 && c.ConvertToTileKey(6).GetTileModel() == TILE_MODEL_MAPID);
     EXPECT_TRUE(c.ConvertToTileKey(0) == CTileKey(0, 0, 0, TILE_MODEL_MAPID));
     EXPECT_EQ(c.ConvertToTileKey(-7).GetTileX(), 0);
+
+    CDatIndexConvert china(TILE_MODEL_MERCATOR, kChina);
+    for (const CTileKey& key : {CTileKey(5, 0, 0, TILE_MODEL_MERCATOR), CTileKey(), CTileKey(TILE_MODEL_MERCATOR)}) {
+        EXPECT_EQ(china.ConvertToDatIndex(key), -1);  // the Pacific, not China; invalid keys
+    }
+    EXPECT_FALSE(china.Contain(CTileKey(5, 0, 0, TILE_MODEL_MERCATOR)));
+    // Changing the extent moves the slots.
+    const CTileKey beijing(10, 843, 388, TILE_MODEL_MERCATOR);
+    const long long before = china.ConvertToDatIndex(beijing);
+    china.SetExtent(EXTENT{100.0, 30.0, 130.0, 45.0});
+    EXPECT_TRUE(before > 0 && china.ConvertToDatIndex(beijing) != before);
+    EXPECT_EQ(china.ConvertToDatIndex(beijing), ReferenceSlot(TILE_MODEL_MERCATOR, china.GetExtent(), 11, 843, 388));
+
+    CDatIndexConvert noScheme(TILE_MODEL_MAPID, kChina);
+    EXPECT_EQ(noScheme.GetTileNumberUtilLevel(5), 0);
+    EXPECT_EQ(noScheme.ConvertToDatIndex(CTileKey(3, 6, 3, TILE_MODEL_MERCATOR)), -1);
+    CTileKey a, b;
+    EXPECT_FALSE(noScheme.GetTileBound(a, b, 3));
+    // Inverted extents have no slots, never a negative count.
+    for (const EXTENT& inverted : {EXTENT{135.1, 18.2, 73.5, 53.6}, EXTENT{73.5, 53.6, 135.1, 18.2}}) {
+        CDatIndexConvert empty(TILE_MODEL_MERCATOR, inverted);
+        EXPECT_TRUE(empty.GetTileNumber(8) == 0 && empty.GetTileNumber(25) == 0);
+    }
+
+    CDatIndexConvert byType;
+    EXPECT_EQ(byType.GetTileModel(), TILE_MODEL_GEOGRAPHIC);
+    // A WGS84, a Baidu and a Web Mercator type.
+    for (const auto& [mapType, model] : {std::pair{5, TILE_MODEL_GEOGRAPHIC}, {44, TILE_MODEL_BAIDU}, {1, TILE_MODEL_MERCATOR}}) {
+        byType.SetTileModelViaMap(mapType);
+        EXPECT_EQ(byType.GetTileModel(), model) << mapType;
+    }
 }
 
 // Every slot of the first levels maps to a key and back, in index order (levels, rows, columns).
@@ -52,6 +81,7 @@ TEST(DatIndexConvert, EverySlotRoundTripsInIndexOrder) {
         {TILE_MODEL_GEOGRAPHIC, EXTENT{-180, -90, 180, 90}, 6},
         {TILE_MODEL_MERCATOR, kChina, 9},
         {TILE_MODEL_GEOGRAPHIC, kChina, 9},
+        {TILE_MODEL_BAIDU, kChina, 7},
         {TILE_MODEL_MERCATOR, EXTENT{116.3, 39.9, 116.3, 39.9}, 12},  // a point: one tile per level
     };
     for (const Row& row : rows) {
@@ -71,14 +101,15 @@ TEST(DatIndexConvert, EverySlotRoundTripsInIndexOrder) {
     }
 }
 
-// The cached level ranges give the same slots as walking the model for random keys of deep levels.
+// The cached level ranges give the same slots as walking the model for random keys of deep levels,
+// also beyond the cached levels.
 TEST(DatIndexConvert, CachedRangesAgreeWithTheModel) {
     std::mt19937 rng(7);
-    for (E_TILE_MODEL model : {TILE_MODEL_MERCATOR, TILE_MODEL_GEOGRAPHIC}) {
+    for (E_TILE_MODEL model : {TILE_MODEL_MERCATOR, TILE_MODEL_GEOGRAPHIC, TILE_MODEL_BAIDU}) {
         CDatIndexConvert c(model, kChina);
         const CTileModel* m = ITileModel::GetTileModel(model, true);
         for (int i = 0; i < 3000; ++i) {
-            const int level = 1 + static_cast<int>(rng() % 18);
+            const int level = 1 + static_cast<int>(rng() % 26);
             int sr, sc, rc, cc;
             m->GetRowColInfo(sr, sc, rc, cc, kChina, level - 1);
             // Keys around the range, some outside by one.
@@ -86,47 +117,8 @@ TEST(DatIndexConvert, CachedRangesAgreeWithTheModel) {
             const int row = sr - 1 + static_cast<int>(rng() % (static_cast<unsigned>(rc) + 2));
             const CTileKey key(level - 1, col, row, model);
             ASSERT_EQ(c.ConvertToDatIndex(key), ReferenceSlot(model, kChina, level, col, row))
-                << "level " << level << " col " << col << " row " << row;
+                << "model " << model << " level " << level << " col " << col << " row " << row;
         }
-    }
-}
-
-TEST(DatIndexConvert, KeysOutsideTheExtentOrSchemeHaveNoSlot) {
-    CDatIndexConvert c(TILE_MODEL_MERCATOR, kChina);
-    for (const CTileKey& key : {CTileKey(5, 0, 0, TILE_MODEL_MERCATOR), CTileKey(), CTileKey(TILE_MODEL_MERCATOR)}) {
-        EXPECT_EQ(c.ConvertToDatIndex(key), -1);  // the Pacific, not China; invalid keys
-    }
-    EXPECT_FALSE(c.Contain(CTileKey(5, 0, 0, TILE_MODEL_MERCATOR)));
-
-    CDatIndexConvert noScheme(TILE_MODEL_MAPID, kChina);
-    EXPECT_EQ(noScheme.GetTileNumberUtilLevel(5), 0);
-    EXPECT_EQ(noScheme.ConvertToDatIndex(CTileKey(3, 6, 3, TILE_MODEL_MERCATOR)), -1);
-    CTileKey a, b;
-    EXPECT_FALSE(noScheme.GetTileBound(a, b, 3));
-
-    const EXTENT inverted{135.1, 18.2, 73.5, 53.6};
-    CDatIndexConvert empty(TILE_MODEL_MERCATOR, inverted);
-    EXPECT_EQ(empty.GetTileNumber(8), 0);  // never negative
-}
-
-TEST(DatIndexConvert, ChangingTheExtentMovesSlots) {
-    CDatIndexConvert c(TILE_MODEL_MERCATOR, kChina);
-    const CTileKey beijing(10, 843, 388, TILE_MODEL_MERCATOR);
-    const long long before = c.ConvertToDatIndex(beijing);
-    ASSERT_GT(before, 0);
-    c.SetExtent(EXTENT{100.0, 30.0, 130.0, 45.0});
-    const long long after = c.ConvertToDatIndex(beijing);
-    EXPECT_NE(after, before);
-    EXPECT_EQ(after, ReferenceSlot(TILE_MODEL_MERCATOR, c.GetExtent(), 11, 843, 388));
-}
-
-TEST(DatIndexConvert, SchemeFromMapType) {
-    CDatIndexConvert c;
-    EXPECT_EQ(c.GetTileModel(), TILE_MODEL_GEOGRAPHIC);
-    // A WGS84, a Baidu and a Web Mercator type.
-    for (const auto& [mapType, model] : {std::pair{5, TILE_MODEL_GEOGRAPHIC}, {44, TILE_MODEL_BAIDU}, {1, TILE_MODEL_MERCATOR}}) {
-        c.SetTileModelViaMap(mapType);
-        EXPECT_EQ(c.GetTileModel(), model) << mapType;
     }
 }
 

@@ -24,12 +24,11 @@ constexpr int kMercatorMapType = 1;
 const EXTENT kMercatorWorld{-180.0, -85.05112877980655, 180.0, 85.05112877980655};
 const EXTENT kChina{73.5, 18.2, 135.1, 53.6};
 
-inline STRUCT_DOWNLOAD_TASK MakeTask(QList<int> levels, const EXTENT& extent = kMercatorWorld,
-                                     int mapType = kMercatorMapType) {
+inline STRUCT_DOWNLOAD_TASK MakeTask(QList<int> levels, const EXTENT& extent = kMercatorWorld) {
     STRUCT_DOWNLOAD_TASK task;
     task.level = levels;
     task.extent = extent;
-    task.maptype = mapType;
+    task.maptype = kMercatorMapType;
     task.MapItemType = 12;
     task.DownImgeType = 3;
     task.bIsGoogleOffset = true;
@@ -50,21 +49,20 @@ void RunThreads(int n, Fn fn) {
 }
 
 inline void WriteFile(const std::string& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
+// Fields of the files; the test hosts are little-endian like the format.
 template <typename T>
 T ReadLE(const Bytes& b, size_t offset) {
     T v{};
-    std::memcpy(&v, b.data() + offset, sizeof v);  // the test hosts are little-endian like the format
+    std::memcpy(&v, b.data() + offset, sizeof v);
     return v;
 }
 
 template <typename T>
-void WriteLE(Bytes& b, size_t offset, T v) {
-    std::memcpy(b.data() + offset, &v, sizeof v);
-}
+void WriteLE(Bytes& b, size_t offset, T v) { std::memcpy(b.data() + offset, &v, sizeof v); }
 
 // A test tile that carries its own identity, [slot 8][seq 4][length 4][payload drawn from slot and seq],
 // so that a reader can rebuild it and tell a complete tile from a torn or foreign one.
