@@ -29,9 +29,7 @@ HF Grid(int w, int h, HF::E_HEIGHT_FIELD_DATA_TYPE t, const Values& values) {
 
 Values ValuesOf(const HF& m) {
     Values v;
-    for (int r = 0; r < m.GetHeight(); ++r) {
-        for (int c = 0; c < m.GetWidth(); ++c) v.push_back(m.At(r, c));
-    }
+    for (int k = 0; k < m.GetWidth() * m.GetHeight(); ++k) v.push_back(m.At(k / m.GetWidth(), k % m.GetWidth()));
     return v;
 }
 
@@ -46,10 +44,9 @@ const HF::E_HEIGHT_FIELD_DATA_TYPE kTypes[] = {HF::HFDT_INT16, HF::HFDT_INT32, H
 // A big-endian header of width, height and type, then the elements as stored; every type and size reads back.
 TEST(HeightFieldMat, BlobLayoutAndRoundTrips) {
     const CCache layout = HF::ToCache(Grid(2, 3, HF::HFDT_INT16, {1, -2, 3, 0x1234, -32768, 32767}));
-    const Bytes expected = {0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                            1, 0, 0xFE, 0xFF, 3, 0, 0x34, 0x12, 0x00, 0x80, 0xFF, 0x7F};
-    ASSERT_EQ(layout.GetLength(), 32);
-    EXPECT_EQ(Bytes(layout.GetData(), layout.GetData() + 32), expected);
+    EXPECT_EQ(Bytes(layout.GetData(), layout.GetData() + layout.GetLength()),
+              (Bytes{0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  //
+                     1, 0, 0xFE, 0xFF, 3, 0, 0x34, 0x12, 0x00, 0x80, 0xFF, 0x7F}));
     std::mt19937 rng(3);
     const int sizes[][2] = {{1, 1}, {17, 5}, {1, 300}, {257, 257}};
     for (HF::E_HEIGHT_FIELD_DATA_TYPE t : kTypes) {
@@ -59,10 +56,9 @@ TEST(HeightFieldMat, BlobLayoutAndRoundTrips) {
             auto* p = static_cast<unsigned char*>(m.GetDataPtr());
             for (int k = 0; k < m.GetBufferSize(); ++k) p[k] = static_cast<unsigned char>(rng());
             const CCache blob = HF::ToCache(m);
-            ASSERT_EQ(blob.GetLength(), 20 + m.GetDataSize());
             const HF back = HF::FromCache(blob);
+            ASSERT_TRUE(blob.GetLength() == 20 + m.GetDataSize() && back.GetBufferSize() == m.GetBufferSize());
             ASSERT_TRUE(back.GetWidth() == s[0] && back.GetHeight() == s[1] && back.GetFieldDataType() == t);
-            ASSERT_EQ(back.GetBufferSize(), m.GetBufferSize());
             EXPECT_EQ(std::memcmp(back.GetDataPtr(), m.GetDataPtr(), static_cast<size_t>(m.GetBufferSize())), 0)
                 << t << " " << s[0] << "x" << s[1];
         }
@@ -100,8 +96,8 @@ TEST(HeightFieldMat, DamagedBlobsFailCleanly) {
     };
     for (const Row& r : rows) {
         CVtLogCapture capture;
-        EXPECT_TRUE(IsEmptyResult(HF::FromCache(CCache(r.bytes.data(), static_cast<int>(r.bytes.size()), true)))) << r.what;
-        EXPECT_TRUE(capture.Contains(r.level, std::string("[CHeightFieldMat::FromCache] ") + r.message)) << r.what;
+        EXPECT_TRUE(IsEmptyResult(HF::FromCache(CCache(r.bytes.data(), static_cast<int>(r.bytes.size()), true))) &&
+                    capture.Contains(r.level, std::string("[CHeightFieldMat::FromCache] ") + r.message)) << r.what;
     }
     EXPECT_EQ(ValuesOf(HF::FromCache(CCache(good.data(), 28, true))), (Values{1, 2}));
     // A cache that announces bytes it does not hold.
