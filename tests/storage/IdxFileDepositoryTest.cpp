@@ -147,7 +147,7 @@ TEST(IdxFileDepository, WritesAppendAndRepointTheSlot) {
     EXPECT_EQ(Bytes(tile.GetData(), tile.GetData() + 500), second);
     Bytes small(499);
     EXPECT_EQ(t.dep.ReadBuffer(7, small.data(), 499), -1);  // too small for the tile
-    EXPECT_EQ(t.dep.ReadBufferLimit(7, small.data(), 16), 16);
+    EXPECT_TRUE(t.dep.ReadBufferLimit(7, small.data(), 16) == 16 && t.dep.ReadBufferLimit(7, small.data(), 1) == 1);
     EXPECT_EQ(Bytes(small.begin(), small.begin() + 16), Bytes(second.begin(), second.begin() + 16));
 
     // The map-ID and tile forms reach the same slot.
@@ -288,12 +288,14 @@ TEST(IdxFileDepository, StatesByLevelAndByExtent) {
     CDatIndexConvert region(TILE_MODEL_MERCATOR, ne);
     CDatIndexConvert& own = t.dep.GetIndexConverter();
     auto inside = [&](long long s) { return region.ConvertToDatIndex(own.ConvertToTileKey(s)) > 0; };
-    ASSERT_TRUE(t.dep.SetIndexStatusViaExtent(ne, BLOCK_DAMAGED, true, false));
-    ASSERT_TRUE(t.dep.SetIndexStatusViaExtent(ne, BLOCK_SKIPPED_LEVEL, false, false));
     int marked = 0;
-    for (long long s = 6; s <= 85; ++s) {
-        marked += inside(s) ? 1 : 0;
-        ASSERT_EQ(t.dep.GetFileIndexStatus(s), inside(s) ? BLOCK_DAMAGED : BLOCK_SKIPPED_LEVEL) << s;
+    for (const bool in : {true, false}) {
+        ASSERT_TRUE(t.dep.SetIndexStatusViaExtent(ne, in ? BLOCK_DAMAGED : BLOCK_SKIPPED_LEVEL, in, false));
+        for (long long s = 6; s <= 85; ++s) {
+            marked += in && inside(s) ? 1 : 0;
+            const ENUM_BLOCK_STATE before = s == 30 ? BLOCK_HAS_DATA : s <= 21 ? BLOCK_WAITING : BLOCK_EMPTY;
+            ASSERT_EQ(t.dep.GetFileIndexStatus(s), inside(s) ? BLOCK_DAMAGED : in ? before : BLOCK_SKIPPED_LEVEL) << s;
+        }
     }
     EXPECT_EQ(marked, 4 + 16);
     EXPECT_EQ(t.dep.GetFileIndexStatus(1), BLOCK_SKIPPED_LEVEL);  // level 1 is not selected
