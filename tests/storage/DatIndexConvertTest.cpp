@@ -72,11 +72,7 @@ TEST(DatIndexConvert, FixedSlotsAndKeysWithoutOne) {
 
 // Every slot of the first levels maps to a key and back, in index order (levels, rows, columns).
 TEST(DatIndexConvert, EverySlotRoundTripsInIndexOrder) {
-    struct Row {
-        E_TILE_MODEL model;
-        EXTENT extent;
-        int levels;
-    } rows[] = {
+    struct Row { E_TILE_MODEL model; EXTENT extent; int levels; } rows[] = {
         {TILE_MODEL_MERCATOR, kMercatorWorld, 6},
         {TILE_MODEL_GEOGRAPHIC, EXTENT{-180, -90, 180, 90}, 6},
         {TILE_MODEL_MERCATOR, kChina, 9},

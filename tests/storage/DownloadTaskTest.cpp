@@ -13,11 +13,7 @@ namespace {
 
 // Fields outside the stored columns do not count; each stored one does, compared exactly.
 TEST(DownloadTask, ComparesOnlyTheStoredFields) {
-    const struct {
-        const char* what;
-        std::function<void(DownloadTask&)> change;
-        bool stillEqual;
-    } rows[] = {
+    const struct { const char* what; std::function<void(DownloadTask&)> change; bool stillEqual; } rows[] = {
         {"level", [](DownloadTask& t) { t.level << 3; }, true},
         {"rangepoints", [](DownloadTask& t) { t.rangepoints << QPolygonF({QPointF(1, 2)}); }, true},
         {"version", [](DownloadTask& t) { t.version = 204; }, true},

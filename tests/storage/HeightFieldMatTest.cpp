@@ -77,12 +77,7 @@ TEST(HeightFieldMat, DamagedBlobsFailCleanly) {
         return h;
     };
     const char* kElements = "hf写入Cache数据失败";
-    struct Row {
-        const char* what;
-        Bytes bytes;
-        E_VTLOG_LEVEL level;
-        const char* message;
-    } rows[] = {
+    struct Row { const char* what; Bytes bytes; E_VTLOG_LEVEL level; const char* message; } rows[] = {
         {"empty", {}, VTLOG_LEVEL_WARN, "读取数据宽失败"},
         {"width cut", cut(3), VTLOG_LEVEL_WARN, "读取数据宽失败"},
         {"height cut", cut(6), VTLOG_LEVEL_ERROR, "读取数据高失败"},
@@ -224,11 +219,7 @@ TEST(HeightFieldMat, RegionCopiesStayInsideBothGrids) {
 }
 
 TEST(HeightFieldMat, AddOffsetAndSetValueFollowTheElementType) {
-    struct Row {
-        const char* what;
-        HF::E_HEIGHT_FIELD_DATA_TYPE type;
-        double start, offset, expected;
-    } rows[] = {
+    struct Row { const char* what; HF::E_HEIGHT_FIELD_DATA_TYPE type; double start, offset, expected; } rows[] = {
         {"int16 truncates", HF::HFDT_INT16, 5, 1.7, 6},
         {"int16 truncates toward zero", HF::HFDT_INT16, 5, -1.7, 4},
         {"int16 wraps", HF::HFDT_INT16, 32767, 1, -32768},

@@ -48,11 +48,7 @@ private:
 
 TEST(MapSheetModel, KnownSheetsInAllFourQuarters) {
     CMapSheetModel m;
-    struct Row {
-        double lon, lat;
-        ENUM_MAPSHEET scale;
-        const char* name;
-    } rows[] = {
+    struct Row { double lon, lat; ENUM_MAPSHEET scale; const char* name; } rows[] = {
         {116.4, 39.9, MAPSHEET_1M, "NJ50"},           {116.4, 39.9, MAPSHEET_500K, "NJ50B001001"},
         {116.4, 39.9, MAPSHEET_250K, "NJ50C001002"},  {116.4, 39.9, MAPSHEET_100K, "NJ50D001005"},
         {116.4, 39.9, MAPSHEET_50K, "NJ50E001010"},   {116.4, 39.9, MAPSHEET_25K, "NJ50F002020"},
@@ -109,11 +105,7 @@ TEST(MapSheetModel, RandomPointsRoundTripThroughNamesAndParents) {
 
 TEST(MapSheetModel, NameGrammarAndParents) {
     CMapSheetModel m;
-    struct Row {
-        const char* name;
-        bool north;
-        QRectF rect;
-    } rows[] = {
+    struct Row { const char* name; bool north; QRectF rect; } rows[] = {
         {"J50", true, QRectF(114, 36, 6, 4)},
         {"SJ50", false, QRectF(114, -40, 6, 4)},
         {"J50B001002", true, QRectF(117, 38, 3, 2)},
@@ -180,11 +172,7 @@ TEST(MapSheetModel, LevelsAndScalesOutsideTheSeries) {
 
 TEST(MapSheetModel, ExpandedRectanglesCountsAndLists) {
     CMapSheetModel m;
-    struct Row {
-        ENUM_MAPSHEET scale;
-        QRectF r, expanded;
-        int count;
-    } rows[] = {
+    struct Row { ENUM_MAPSHEET scale; QRectF r, expanded; int count; } rows[] = {
         {MAPSHEET_1M, QRectF(96, 20, 12, 8), QRectF(96, 20, 12, 8), 4},    // aligned: 2 x 2
         {MAPSHEET_1M, QRectF(100, 21, 1, 1), QRectF(96, 20, 6, 4), 1},
         {MAPSHEET_1M, QRectF(96.0000001, 20, 11.9999998, 8), QRectF(96, 20, 12, 8), 4},  // within 1 ms of lines
@@ -223,12 +211,7 @@ TEST(MapSheetModel, ExpandedRectanglesCountsAndLists) {
 TEST(MapSheetModel, PolygonsSelectSheetsTheyShareAreaWith) {
     CMapSheetModel m;
     const QPolygonF j50 = QPolygonF(QRectF(114, 36, 6, 4));
-    struct Row {
-        const char* what;
-        QPolygonF polygon;
-        const char* sheet;
-        bool meets;
-    } rows[] = {
+    struct Row { const char* what; QPolygonF polygon; const char* sheet; bool meets; } rows[] = {
         {"inside", QPolygonF({{115, 37}, {116, 37}, {115, 38}}), "J50", true},
         {"sheet inside polygon", QPolygonF(QRectF(100, 30, 30, 20)), "J50", true},
         {"edge crossing", QPolygonF({{110, 38}, {115, 38.5}, {110, 39}}), "J50", true},

@@ -44,10 +44,7 @@ TEST(Cache, CopiesFollowOwnershipAndCompareByBytes) {
     EXPECT_TRUE(handed.IsOwner() && handed.GetLength() == 2);
 
     const unsigned char other[] = {1, 2, 3, 4, 6};
-    const struct {
-        CCache a, b;
-        bool equal;
-    } rows[] = {
+    const struct { CCache a, b; bool equal; } rows[] = {
         {CCache(kBytes, 5, true), CCache(kBytes, 5, false), true},
         {CCache(kBytes, 5, true), CCache(kBytes, 4, true), false},
         {CCache(nullptr, 3, true), CCache(nullptr, 3, false), true},
@@ -67,11 +64,7 @@ TEST(BitStream, LayoutFollowsByteAndBitOrder) {
         const unsigned char b = 0xC1;
         return s.WriteUInt8(0x5, 4) && s.WriteBytes(&b, 1);
     };
-    const struct {
-        int byteOrder, bitOrder;
-        std::function<bool(CBitStream&)> write;
-        Bytes expected;
-    } rows[] = {
+    const struct { int byteOrder, bitOrder; std::function<bool(CBitStream&)> write; Bytes expected; } rows[] = {
         {1, 1, aligned, {0xD1, 0x4A, 0x2E, 0x01}}, {0, 1, aligned, {0x01, 0x2E, 0x4A, 0xD1}},
         {1, 1, threeAndFive, {0x0D}},              {1, 0, threeAndFive, {0xA1}},
         {1, 1, spanning, {0xC5, 0xAB}},            {1, 0, spanning, {0x5A, 0xBC}},
