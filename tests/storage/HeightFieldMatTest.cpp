@@ -100,14 +100,7 @@ TEST(HeightFieldMat, DamagedBlobsFailCleanly) {
 }
 
 TEST(HeightFieldMat, ScaleToMatchesHandComputedGrids) {
-    struct Row {
-        const char* what;
-        HF::E_HEIGHT_FIELD_DATA_TYPE type;
-        int w, h;
-        Values src;
-        int newW, newH;
-        Values expected;
-    } rows[] = {
+    struct Row { const char* what; HF::E_HEIGHT_FIELD_DATA_TYPE type; int w, h; Values src; int newW, newH; Values expected; } rows[] = {
         {"2x2 float to 3x3", HF::HFDT_FLOAT32, 2, 2, {0, 1, 2, 3}, 3, 3, {0, 0.5, 1, 1, 1.5, 2, 2, 2.5, 3}},
         {"2x2 int16 truncates", HF::HFDT_INT16, 2, 2, {0, 1, 2, 3}, 3, 3, {0, 0, 1, 1, 1, 2, 2, 2, 3}},
         {"negative int16 truncates toward zero", HF::HFDT_INT16, 2, 1, {0, -3}, 3, 1, {0, -1, -3}},
@@ -177,7 +170,7 @@ TEST(HeightFieldMat, RegionCopiesStayInsideBothGrids) {
 
     const HF three = Grid(3, 3, HF::HFDT_FLOAT32, {1, 2, 3, 4, 5, 6, 7, 8, 9});
     HF f = Grid(4, 4, HF::HFDT_FLOAT32, Values(16, 0));
-    EXPECT_FALSE(f.FillRegion(2, 2, three) || f.FillRegion(-1, 0, three));
+    EXPECT_FALSE(f.FillRegion(2, 2, three) || f.FillRegion(0, 2, three) || f.FillRegion(-1, 0, three));
     EXPECT_FALSE(f.FillRegion(0, 0, Grid(1, 1, HF::HFDT_FLOAT64, {1})));  // another element type
     EXPECT_EQ(ValuesOf(f), Values(16, 0));
     ASSERT_TRUE(f.FillRegion(1, 1, three));

@@ -119,10 +119,8 @@ TEST(IdxFileHeader, DamagedInputNamesTheFailingField) {
 }
 
 TEST(IdxIndex, SlotRoundTripsAndSignExtendsStates) {
-    struct Row {
-        long long mapID, offset;
-        int length;
-    } rows[] = {{1, 0, 0}, {1LL << 40, 100, 262345}, {7, -1, 0}, {-5, 99, -3}, {INT64_MAX, INT64_MIN, INT32_MIN}};
+    struct Row { long long mapID, offset; int length; } rows[] = {
+        {1, 0, 0}, {1LL << 40, 100, 262345}, {7, -1, 0}, {-5, 99, -3}, {INT64_MAX, INT64_MIN, INT32_MIN}};
     for (const Row& r : rows) {
         CICD_IDX_INDEX slot(r.mapID, r.offset, r.length), back;
         Bytes b;

@@ -245,13 +245,8 @@ TEST(MapSheetModel, PolygonsSelectSheetsTheyShareAreaWith) {
 
 TEST(MapSheetModel, ExternalRangeIsTheOutlineOfTheSheetsMet) {
     CMapSheetModel m;
-    struct Row {
-        const char* what;
-        ENUM_MAPSHEET scale;
-        QPolygonF in;
-        QRectF bounds;
-        double area;  // square degrees
-    } rows[] = {
+    // The outline's bounds and its area in square degrees.
+    struct Row { const char* what; ENUM_MAPSHEET scale; QPolygonF in; QRectF bounds; double area; } rows[] = {
         {"inside one sheet", MAPSHEET_1M, QPolygonF({{115, 37}, {116, 37}, {115, 38}}), QRectF(114, 36, 6, 4), 24},
         {"across two sheets", MAPSHEET_1M, QPolygonF(QRectF(118, 37, 4, 1)), QRectF(114, 36, 12, 4), 48},
         {"an L of three sheets", MAPSHEET_500K, QPolygonF({{114.5, 36.5}, {119.5, 36.5}, {114.5, 39}}),
