@@ -12,10 +12,11 @@ MUTANTS_BUILD ?= build-mutants
 COVERAGE_EXCLUDE ?= ^(fuzz|install)\.
 COVERAGE_FOLDERS := tile storage catalog core tools
 MUTANTS_ARGS ?=
-# ThreadSanitizer runs the programs of these targets and the tests of this CTest label
-# (empty: everything).
-TSAN_TARGETS ?= vt_core_tests vt_core_plugin_tests
-TSAN_LABEL ?= core
+# ThreadSanitizer runs the programs of these targets and the tests of these CTest labels (a regular
+# expression; empty: everything): the frame's threads, timers and plug-ins, and the depository's
+# lock-free reads and writes.
+TSAN_TARGETS ?= vt_core_tests vt_core_plugin_tests vt_storage_tests
+TSAN_LABEL ?= core|storage
 # The data-cloud client tests are left out: QNetworkAccessManager starts Qt's D-Bus thread for its
 # bearer plug-ins, and the hand-over between that thread and the caller happens inside Qt and GLib,
 # which are not instrumented, so every run reports races in their internals. The client itself
@@ -59,7 +60,7 @@ tsan: deps
 	      -DVTCORE_BUILD_TOOLS=OFF -DVTCORE_BUILD_FUZZ=OFF -DCMAKE_CXX_FLAGS_DEBUG="-g -O1"
 	cmake --build $(TSAN_BUILD) -j$(JOBS) $(if $(TSAN_TARGETS),--target $(TSAN_TARGETS),)
 	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan.supp \
-	      ctest $(CTEST_ARGS) $(if $(TSAN_LABEL),-L $(TSAN_LABEL),) $(if $(TSAN_EXCLUDE),-E '$(TSAN_EXCLUDE)',)
+	      ctest $(CTEST_ARGS) $(if $(TSAN_LABEL),-L '$(TSAN_LABEL)',) $(if $(TSAN_EXCLUDE),-E '$(TSAN_EXCLUDE)',)
 
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DVTCORE_WERROR=ON $(LAUNCHER) \
