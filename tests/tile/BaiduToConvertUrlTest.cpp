@@ -75,14 +75,8 @@ TEST(BaiduTileNumbers, GeneralTilesShiftIntoBaidusGrid)
 {
     const int n = 78272;   // zoom 18
     const int k = 52800;
-    struct {
-        int gx, gy, z;
-        const char* bx;
-        const char* by;
-    } const cases[] = {
-        {2, 1, 1, "0", "0"},                       // zoom 1: both half-widths are 1, no shift
-        {1, 1, 1, "-1", "0"},
-        {1, 2, 1, "-1", "-1"},
+    const struct { int gx, gy, z; const char *bx, *by; } cases[] = {
+        {2, 1, 1, "0", "0"}, {1, 1, 1, "-1", "0"}, {1, 2, 1, "-1", "-1"},  // zoom 1: both half-widths are 1, no shift
         {3, 1, 1, "", ""},                         // beyond the grid at a zoom without shift
         {131073, 131072, 18, "0", "0"},            // first column east of the meridian / row north of the equator
         {131072, 131073, 18, "-1", "-1"},
@@ -98,8 +92,8 @@ TEST(BaiduTileNumbers, GeneralTilesShiftIntoBaidusGrid)
     for (const auto& c : cases) {
         QString bx, by;
         CBaiduToConvert::tileToBdTile(c.gx, c.gy, c.z, bx, by);
-        EXPECT_EQ(bx, QString::fromLatin1(c.bx)) << c.gx << ", " << c.gy << " at " << c.z;
-        EXPECT_EQ(by, QString::fromLatin1(c.by)) << c.gx << ", " << c.gy << " at " << c.z;
+        EXPECT_EQ(bx + QLatin1Char(',') + by, QString::fromLatin1(c.bx) + QLatin1Char(',') + QString::fromLatin1(c.by))
+            << c.gx << ", " << c.gy << " at " << c.z;
     }
     // Unshifted numbers with a negative one spelled "M" and its absolute value.
     QString bx, by;
@@ -164,11 +158,8 @@ TEST_F(BaiduUrl, StreetMapStyles)
     EXPECT_EQ(url(1), named + "light");  // named styles 1..11: the ends of the name list
     EXPECT_EQ(url(11), named + "hardedge");
     const QString keyed = QStringLiteral("http://keyedN.test/customimage/tile?&x=0&y=0&z=1&udt=");
-    const struct {
-        int style;
-        QString head;       // up to the style list, which must come percent-encoded
-        const char* first;  // its first decoded entry
-    } styles[] = {
+    // Each: the URL up to the style list, which must come percent-encoded, and its first decoded entry.
+    const struct { int style; QString head; const char* first; } styles[] = {
         {12, keyed + "20180930&scale=1&ak=AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA&styles=", "t:all|e:all|l:10|s:-100"},
         {13, keyed + "20180930&scale=1&ak=BBBBBBBBBBBBBBBBBBBBBBBBBBBBBBBB&styles=", "t:water|e:all|c:#021019"},
         {14, keyed + "20190528&scale=1&ak=0123456789abcdef0123456789abcdef&styles=", "t:poi|e:all|v:off"},

@@ -20,14 +20,9 @@ TEST(Extent, UnionTreatsZeroExtentAsRectangleAtOrigin)
 TEST(Extent, EdgesAndCornersBelongToTheExtent)
 {
     const CExtent a(-10, -20, 10, 20);
-    const struct {
-        double x, y;
-        bool inside;
-    } points[] = {
-        {-10, -20, true},                          // south-west corner
-        {10, 20, true},                            // north-east corner
-        {std::nextafter(10.0, 11.0), 0, false},    // just east
-        {0, std::nextafter(-20.0, -21.0), false},  // just south
+    const struct { double x, y; bool inside; } points[] = {
+        {-10, -20, true}, {10, 20, true},                                          // corners
+        {std::nextafter(10.0, 11.0), 0, false}, {0, std::nextafter(-20.0, -21.0), false},  // just east, just south
         {std::nan(""), 0, false},
     };
     for (const auto& r : points) {
@@ -35,42 +30,35 @@ TEST(Extent, EdgesAndCornersBelongToTheExtent)
         EXPECT_EQ(a.PtInExtent(CPointD(r.x, r.y)), r.inside) << r.x << "," << r.y;
     }
     const CExtent b(0, 0, 10, 10);
-    const struct {
-        CExtent other;
-        bool intersects, contains;
-    } extents[] = {
-        {CExtent(0, 0, 10, 10), true, true},       // identical
-        {CExtent(10, 10, 20, 20), true, false},    // shares one corner
-        {CExtent(-5, -5, 0, 0), true, false},      // shares the opposite corner
+    const struct { CExtent other; bool intersects, contains; } extents[] = {
+        {CExtent(0, 0, 10, 10), true, true},     // identical
+        {CExtent(10, 10, 20, 20), true, false},  // shares one corner
+        {CExtent(-5, -5, 0, 0), true, false},    // shares the opposite corner
         {CExtent(10.000001, 0, 20, 10), false, false},
         {CExtent(0, -10, 10, -0.000001), false, false},
-        {CExtent(2, 2, 10, 10), true, true},       // inside, two edges coincide
-        {CExtent(-1, 2, 5, 5), true, false},       // sticks out west
-        {CExtent(2, 2, 5, 11), true, false},       // sticks out north
+        {CExtent(2, 2, 10, 10), true, true},     // inside, two edges coincide
+        {CExtent(-1, 2, 5, 5), true, false},     // sticks out west
+        {CExtent(2, 2, 5, 11), true, false},     // sticks out north
     };
     for (const auto& r : extents) {
-        EXPECT_EQ(b.Intersect(r.other), r.intersects) << r.other.minx << "," << r.other.miny;
-        EXPECT_EQ(r.other.Intersect(b), r.intersects) << r.other.minx << "," << r.other.miny;
-        EXPECT_EQ(b.Contain(r.other), r.contains) << r.other.minx << "," << r.other.miny;
+        SCOPED_TRACE(testing::Message() << r.other.minx << "," << r.other.miny);
+        EXPECT_EQ(std::make_pair(b.Intersect(r.other), r.other.Intersect(b)), std::make_pair(r.intersects, r.intersects));
+        EXPECT_EQ(b.Contain(r.other), r.contains);
     }
 }
 
 TEST(Extent, ClampsAreOneSidedPerField)
 {
-    const double m = 20037508.342789244;
-    const double g = 85.05112877980655;
-    const struct {
-        void (*clamp)(EXTENT&);
-        EXTENT in, out;
-    } rows[] = {
-        {[](EXTENT& e) { Clamp(e); }, {-200, -100, 200, 100}, {-180, -90, 180, 90}},
-        // A minimum above the upper bound is left alone: the result is inverted.
-        {[](EXTENT& e) { Clamp(e); }, {190, 0, 200, 10}, {190, 0, 180, 10}},
-        {[](EXTENT& e) { Clamp(e); }, {-1, -2, 3, 4}, {-1, -2, 3, 4}},
-        {ClampMercator, {-181, -3e7, 181, 3e7}, {-180, -m, 180, m}},   // x in degrees, y in metres
+    const double m = 20037508.342789244, g = 85.05112877980655;
+    const auto world = [](EXTENT& e) { Clamp(e); };
+    const struct { void (*clamp)(EXTENT&); EXTENT in, out; } rows[] = {
+        {world, {-200, -100, 200, 100}, {-180, -90, 180, 90}},
+        {world, {190, 0, 200, 10}, {190, 0, 180, 10}},  // a minimum above the upper bound stays: inverted
+        {world, {-1, -2, 3, 4}, {-1, -2, 3, 4}},
+        {ClampMercator, {-181, -3e7, 181, 3e7}, {-180, -m, 180, m}},  // x in degrees, y in metres
         {ClampMercator, {-170, -1e6, 170, 1e6}, {-170, -1e6, 170, 1e6}},
         {ClampGeoMercator, {-190, -89.9, 190, 90}, {-180, -g, 180, g}},
-        {ClampGeoMercator, {0, -89, 1, -88}, {0, -g, 1, -88}},         // south of the range
+        {ClampGeoMercator, {0, -89, 1, -88}, {0, -g, 1, -88}},  // south of the range
         {[](EXTENT& e) { Clamp(e, EXTENT{0, 0, 10, 10}); }, {-5, -5, 50, 50}, {0, 0, 10, 10}},
     };
     for (const auto& r : rows) {
@@ -80,13 +68,11 @@ TEST(Extent, ClampsAreOneSidedPerField)
     }
 }
 
-TEST(Extent, NormalizeDegreeFoldsIntoOpenInterval)
+TEST(Extent, NormalizeDegreeAndEqualityTolerances)
 {
-    const struct {
-        double in, out;
-    } rows[] = {
-        {720, 0},  {-360, 0},       {-370, -10},     {359.5, 359.5}, {-359.5, -359.5},
-        {360, 0},  {361.25, 1.25},  {-720.5, -0.5},  {1e20, std::fmod(1e20, 360.0)},
+    const struct { double in, out; } rows[] = {
+        {720, 0},  {-360, 0},      {-370, -10},    {359.5, 359.5}, {-359.5, -359.5},
+        {360, 0},  {361.25, 1.25}, {-720.5, -0.5}, {1e20, std::fmod(1e20, 360.0)},
     };
     for (const auto& r : rows) {
         double d = r.in;
@@ -97,13 +83,9 @@ TEST(Extent, NormalizeDegreeFoldsIntoOpenInterval)
     double inf = std::numeric_limits<double>::infinity();
     NormalizeDegree(inf);  // must return rather than loop forever
     EXPECT_TRUE(std::isinf(inf));
-}
 
-TEST(Extent, EqualityTolerances)
-{
     EXPECT_FALSE(IsEqual(1.0, 1.0 + 1e-9));  // strict: 1e-9 apart is not equal
-    EXPECT_TRUE(IsEqual(1.0, 1.0 + 0.5e-9));
-    EXPECT_TRUE(IsEqual(1e-10, -1e-10));
+    EXPECT_TRUE(IsEqual(1.0, 1.0 + 0.5e-9) && IsEqual(1e-10, -1e-10));
     EXPECT_FALSE(IsEqual(1.0f, 1.0f + 2.4e-7f));  // two float steps apart
     EXPECT_TRUE(IsEqual(0.0f, 0.9e-7f));
     EXPECT_FALSE(IsEqual(0.0f, 1e-7f));  // strict in single precision

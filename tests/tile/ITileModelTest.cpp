@@ -7,45 +7,47 @@
 
 #include <atomic>
 #include <thread>
+#include <tuple>
 #include <vector>
 
-TEST(ITileModel, ThreeSeparateSetsOfSharedInstances)
+TEST(ITileModel, ThreeSetsOfSharedInstancesWithTheSettingsOfTheLastCall)
 {
     for (int m : {0, 3, -1, 5, 1000}) {  // schemes without a model
         const E_TILE_MODEL e = static_cast<E_TILE_MODEL>(m);
-        EXPECT_EQ(ITileModel::GetTileModel(e, true), nullptr) << m;
-        EXPECT_EQ(ITileModel::GetHeightFieldModel(e, true), nullptr) << m;
-        EXPECT_EQ(ITileModel::GetHeightFieldModel256x256(e, true), nullptr) << m;
+        EXPECT_TRUE(!ITileModel::GetTileModel(e, true) && !ITileModel::GetHeightFieldModel(e, true) &&
+                    !ITileModel::GetHeightFieldModel256x256(e, true)) << m;
     }
     for (E_TILE_MODEL m : {TILE_MODEL_MERCATOR, TILE_MODEL_GEOGRAPHIC, TILE_MODEL_BAIDU}) {
         CTileModel* tile = ITileModel::GetTileModel(m, true);
         CTileModel* hf64 = ITileModel::GetHeightFieldModel(m, true);
         CTileModel* hf256 = ITileModel::GetHeightFieldModel256x256(m, true);
-        ASSERT_TRUE(tile && hf64 && hf256);
-        EXPECT_TRUE(tile != hf64 && tile != hf256 && hf64 != hf256);
-        EXPECT_EQ(tile->GetTileModel(), m);
-        EXPECT_EQ(hf64->GetTileModel(), m);
-        EXPECT_EQ(hf256->GetTileModel(), m);
-        EXPECT_EQ(tile->GetPixelWidth(), 256);
-        EXPECT_EQ(hf64->GetPixelHeight(), 64);
-        EXPECT_EQ(hf256->GetPixelHeight(), 256);
+        ASSERT_TRUE(tile && hf64 && hf256 && tile != hf64 && tile != hf256 && hf64 != hf256);
+        EXPECT_EQ(std::make_tuple(tile->GetTileModel(), hf64->GetTileModel(), hf256->GetTileModel()),
+                  std::make_tuple(m, m, m));
+        EXPECT_EQ(std::make_tuple(tile->GetPixelWidth(), hf64->GetPixelHeight(), hf256->GetPixelHeight()),
+                  std::make_tuple(256, 64, 256));
     }
     EXPECT_NE(dynamic_cast<CMercatorTileModel*>(ITileModel::GetTileModel(TILE_MODEL_MERCATOR, true)), nullptr);
     EXPECT_NE(dynamic_cast<CBaiduTileModel*>(ITileModel::GetTileModel(TILE_MODEL_BAIDU, true)), nullptr);
+
+    CTileModel* model = ITileModel::GetTileModel(TILE_MODEL_GEOGRAPHIC, false);
+    EXPECT_EQ(model->GetTileY(2, 89.9), 1);
+    ITileModel::GetTileModel(TILE_MODEL_GEOGRAPHIC, true);
+    EXPECT_EQ(model->GetTileY(2, 89.9), 0);  // the last caller's flag holds for everybody
+    ITileModel::GetHeightFieldModel(TILE_MODEL_MERCATOR, true)->SetPixelWidth(17);
+    EXPECT_EQ(ITileModel::GetHeightFieldModel(TILE_MODEL_MERCATOR, true)->GetPixelWidth(), 64);
+    ITileModel::GetHeightFieldModel256x256(TILE_MODEL_MERCATOR, true)->SetPixelHeight(3);
+    EXPECT_EQ(ITileModel::GetHeightFieldModel256x256(TILE_MODEL_MERCATOR, true)->GetPixelHeight(), 256);
 }
 
 TEST(ITileModel, FactoryChoosesTheModelOfAMapType)
 {
-    const struct {
-        int mapType;
-        CTileModel* model;
-        E_TILE_MODEL scheme;
-    } cases[] = {
-        {44, ITileModel::GetTileModel(TILE_MODEL_BAIDU, true), TILE_MODEL_BAIDU},               // Baidu satellite
-        {1, ITileModel::GetTileModel(TILE_MODEL_MERCATOR, true), TILE_MODEL_MERCATOR},          // Mercator
-        {5, ITileModel::GetTileModel(TILE_MODEL_GEOGRAPHIC, true), TILE_MODEL_GEOGRAPHIC},      // WGS84 imagery
+    const struct { int mapType; CTileModel* model; E_TILE_MODEL scheme; } cases[] = {
+        {44, ITileModel::GetTileModel(TILE_MODEL_BAIDU, true), TILE_MODEL_BAIDU},                  // Baidu satellite
+        {1, ITileModel::GetTileModel(TILE_MODEL_MERCATOR, true), TILE_MODEL_MERCATOR},             // Mercator
+        {5, ITileModel::GetTileModel(TILE_MODEL_GEOGRAPHIC, true), TILE_MODEL_GEOGRAPHIC},         // WGS84 imagery
         {7, ITileModel::GetHeightFieldModel(TILE_MODEL_GEOGRAPHIC, true), TILE_MODEL_GEOGRAPHIC},  // elevation
-        {99999, ITileModel::GetTileModel(TILE_MODEL_MERCATOR, true), TILE_MODEL_MERCATOR},      // unknown
+        {99999, ITileModel::GetTileModel(TILE_MODEL_MERCATOR, true), TILE_MODEL_MERCATOR},         // unknown
     };
     for (const auto& c : cases) {
         // The factory asks for left-top-up rows whatever an earlier caller left behind.
@@ -56,19 +58,6 @@ TEST(ITileModel, FactoryChoosesTheModelOfAMapType)
         EXPECT_TRUE(model->IsLeftTopUP()) << c.mapType;
         EXPECT_EQ(ITileModel::ConvertMapTypeToTileModel(c.mapType), c.scheme) << c.mapType;
     }
-}
-
-TEST(ITileModel, EveryCallWritesItsSettingsIntoTheSharedInstance)
-{
-    CTileModel* model = ITileModel::GetTileModel(TILE_MODEL_GEOGRAPHIC, false);
-    EXPECT_EQ(model->GetTileY(2, 89.9), 1);
-    ITileModel::GetTileModel(TILE_MODEL_GEOGRAPHIC, true);
-    EXPECT_EQ(model->GetTileY(2, 89.9), 0);  // the last caller's flag holds for everybody
-
-    ITileModel::GetHeightFieldModel(TILE_MODEL_MERCATOR, true)->SetPixelWidth(17);
-    EXPECT_EQ(ITileModel::GetHeightFieldModel(TILE_MODEL_MERCATOR, true)->GetPixelWidth(), 64);
-    ITileModel::GetHeightFieldModel256x256(TILE_MODEL_MERCATOR, true)->SetPixelHeight(3);
-    EXPECT_EQ(ITileModel::GetHeightFieldModel256x256(TILE_MODEL_MERCATOR, true)->GetPixelHeight(), 256);
 }
 
 TEST(ITileModel, ConcurrentFirstUseYieldsOneInstancePerSet)
@@ -86,11 +75,8 @@ TEST(ITileModel, ConcurrentFirstUseYieldsOneInstancePerSet)
                 CTileModel* a = ITileModel::GetHeightFieldModel256x256(TILE_MODEL_MERCATOR, true);
                 CTileModel* b = ITileModel::GetHeightFieldModel(TILE_MODEL_GEOGRAPHIC, true);
                 CTileModel* c = ITileModel::GetTileModel(TILE_MODEL_MERCATOR, true);
-                if (i == 0) {
-                    seen[t * 3] = a;
-                    seen[t * 3 + 1] = b;
-                    seen[t * 3 + 2] = c;
-                }
+                if (i == 0)
+                    seen[t * 3] = a, seen[t * 3 + 1] = b, seen[t * 3 + 2] = c;
                 const double lon = -179.0 + (i % 358);
                 if (a->MakeKey(8, lon, 10.0) != c->MakeKey(8, lon, 10.0))
                     ++wrongKeys;

@@ -10,18 +10,15 @@ namespace {
 
 const double kMaxLat = 85.05112877980655;
 
+CTileKey M(int level, int x, int y) { return CTileKey(level, x, y, TILE_MODEL_MERCATOR); }
+
 }  // namespace
 
 // Tiles, in-tile pixels and row edges of the usual slippy-map numbering, worked out independently.
 TEST(MercatorTileModel, KeysPixelsAndEdgesAtReferencePoints)
 {
     const CMercatorTileModel m;
-    const struct {
-        int z;
-        double lon, lat;
-        int x, y, px, py;
-        double north, south;
-    } rows[] = {
+    const struct { int z; double lon, lat; int x, y, px, py; double north, south; } rows[] = {
         {12, 116.391, 39.907, 3372, 1552, 69, 10, 39.909736234537, 39.842286020743},  // Beijing
         {1, -0.1, 0.1, 0, 0, 255, 255, kMaxLat, 0.0},  // just north-west of the origin
         {5, -73.9857, 40.7484, 9, 12, 108, 6, 40.979898069620, 31.952162238025},
@@ -33,14 +30,13 @@ TEST(MercatorTileModel, KeysPixelsAndEdgesAtReferencePoints)
     for (const auto& r : rows) {
         SCOPED_TRACE(testing::Message() << "z " << r.z << " " << r.lon << ", " << r.lat);
         const CTileKey k = m.MakeKey(r.z, r.lon, r.lat);
-        EXPECT_EQ(k, CTileKey(r.z, r.x, r.y, TILE_MODEL_MERCATOR));
+        EXPECT_EQ(k, M(r.z, r.x, r.y));
         EXPECT_EQ(k.GetTileModel(), TILE_MODEL_MERCATOR);
         int px = 0, py = 0;
         EXPECT_TRUE(m.CalculateLocalPixelCoordinate(px, py, r.z, r.lon, r.lat));
         EXPECT_EQ(std::make_pair(px, py), std::make_pair(r.px, r.py));
         const CExtent g = m.GetGeoExtent(k);
-        EXPECT_NEAR(g.maxy, r.north, 1e-9);
-        EXPECT_NEAR(g.miny, r.south, 1e-9);
+        EXPECT_TRUE(std::abs(g.maxy - r.north) < 1e-9 && std::abs(g.miny - r.south) < 1e-9) << g.maxy << " " << g.miny;
         EXPECT_NEAR(m.GetLatitudeViaY(r.z, r.y), r.north, 1e-9);
         EXPECT_TRUE(g.PtInExtent(r.lon, r.lat));
     }
@@ -56,26 +52,22 @@ TEST(MercatorTileModel, KeysHoldTheirPointsAndConversionsRoundTrip)
 {
     const CMercatorTileModel m;
     std::mt19937_64 rng(20240611);
-    std::uniform_real_distribution<double> lonDist(-180.0, 180.0);
-    std::uniform_real_distribution<double> latDist(-kMaxLat, kMaxLat);
+    std::uniform_real_distribution<double> lonDist(-180.0, 180.0), latDist(-kMaxLat, kMaxLat);
     for (int i = 0; i < 3000; ++i) {
         const int z = static_cast<int>(rng() % 31);
         const double lon = lonDist(rng), lat = latDist(rng);
         const double px = m.GetPixelX(z, lon), py = m.GetPixelY(z, lat);
         SCOPED_TRACE(testing::Message() << "z " << z << " " << lon << ", " << lat);
-        if (std::fmod(py, 256.0) > 0.01 && std::fmod(py, 256.0) < 255.99) {  // clear of the row tie-break
-            ASSERT_TRUE(m.GetGeoExtent(m.MakeKey(z, lon, lat)).PtInExtent(lon, lat));
-        }
-        double mx = 0, my = 0, x = 0, y = 0, ux = 0, uy = 0;
+        const bool clear = std::fmod(py, 256.0) > 0.01 && std::fmod(py, 256.0) < 255.99;  // of the row tie-break
+        ASSERT_TRUE(!clear || m.GetGeoExtent(m.MakeKey(z, lon, lat)).PtInExtent(lon, lat));
+        double mx = 0, my = 0, x = 0, y = 0, ux = 0, uy = 0, x2 = 0, y2 = 0;
         m.ProjectGeoToMeter(mx, my, lon, lat);
         m.ProjectMeterToGeo(x, y, mx, my);
-        ASSERT_NEAR(x, lon, 1e-9);
-        ASSERT_NEAR(y, lat, 1e-9);
         m.ConvertGeoToMercatorUnit(ux, uy, lon, lat);
+        m.ConvertMercatorToGeoUnit(x2, y2, ux, uy);
+        ASSERT_TRUE(std::abs(x - lon) < 1e-9 && std::abs(y - lat) < 1e-9 && std::abs(y2 - lat) < 1e-9) << x << " " << y;
         ASSERT_NEAR(ux * 20037508.342789244, mx, 1e-6);
         ASSERT_NEAR(uy * 20037508.342789244, my, 1e-6);
-        m.ConvertMercatorToGeoUnit(x, y, ux, uy);
-        ASSERT_NEAR(y, lat, 1e-9);
         ASSERT_NEAR(m.ConvertMercatorToLatitude(m.ConvertLatitudeToMercator(lat)), uy, 1e-12);
         ASSERT_NEAR(m.GetLatitudeViaPixelY(z, py), lat, 1e-9);
         ASSERT_NEAR(m.GetMeterYViaPixel(z, py), my, 1e-5);
@@ -94,17 +86,14 @@ TEST(MercatorTileModel, BordersExactlyOnTileEdges)
         const long long n = 1LL << z;
         const int x = static_cast<int>(rng() % n), y = static_cast<int>(rng() % n);
         // The western edge of column x belongs to column x; so does the northern edge of row y.
-        const double lon = x * (360.0 / static_cast<double>(n)) - 180.0;
-        const double lat = m.GetLatitudeViaY(z, y);
-        ASSERT_EQ(m.GetTileX(z, lon), x) << z << " " << x;
-        ASSERT_TRUE(m.IsCrossTileX(z, lon));
-        ASSERT_EQ(m.GetTileY(z, lat), y) << z << " " << y << " " << lat;
-        ASSERT_TRUE(m.IsCrossTileY(z, lat));
-        ASSERT_EQ(m.MakeKey(z, lon, lat), CTileKey(z, x, y, TILE_MODEL_MERCATOR));
+        const double lon = x * (360.0 / static_cast<double>(n)) - 180.0, lat = m.GetLatitudeViaY(z, y);
+        ASSERT_EQ(std::make_pair(m.GetTileX(z, lon), m.GetTileY(z, lat)), std::make_pair(x, y)) << z << " " << lat;
+        ASSERT_TRUE(m.IsCrossTileX(z, lon) && m.IsCrossTileY(z, lat));
+        ASSERT_EQ(m.MakeKey(z, lon, lat), M(z, x, y));
     }
     for (int z : {22, 30}) {
         const int last = (1 << z) - 1;
-        EXPECT_EQ(m.MakeKey(z, 180.0 - 1e-9, -kMaxLat + 1e-9), CTileKey(z, last, last, TILE_MODEL_MERCATOR));
+        EXPECT_EQ(m.MakeKey(z, 180.0 - 1e-9, -kMaxLat + 1e-9), M(z, last, last));
         EXPECT_EQ(m.GetTileX(z, 180.0), last + 1);  // one past the end, clamped by MakeKey
         EXPECT_EQ(m.MakeKey(z, 180.0, 0.0).GetTileX(), last);
     }
@@ -113,14 +102,10 @@ TEST(MercatorTileModel, BordersExactlyOnTileEdges)
 TEST(MercatorTileModel, RowTieBreakPrecision)
 {
     CMercatorTileModel m;
-    const int z = 10;
-    const int row = 300;
+    const int z = 10, row = 300;
     // Pixel row of the border between rows 299 and 300 is 300 * 256; step north of it by d pixels.
     const auto latBefore = [&](double d) { return m.GetLatitudeViaPixelY(z, row * 256.0 - d); };
-    const struct {
-        double precision, pixelsBefore;
-        int expectedRow;
-    } rows[] = {
+    const struct { double precision, pixelsBefore; int expectedRow; } rows[] = {
         {0.001, 0.0005, row},  // within the precision: already the next row
         {0.001, 0.01, row - 1},
         {0.02, 0.01, row},     // a coarser precision takes it
@@ -145,8 +130,7 @@ TEST(MercatorTileModel, PolesAndTheMercatorLimit)
         SCOPED_TRACE(z);
         m.SetLeftTopUP(true);
         // Exactly at the poles: the first or the last row, never an infinite value as integer.
-        EXPECT_EQ(m.GetTileY(z, 90.0), 0);
-        EXPECT_EQ(m.GetTileY(z, -90.0), last);
+        EXPECT_EQ(std::make_pair(m.GetTileY(z, 90.0), m.GetTileY(z, -90.0)), std::make_pair(0, last));
         EXPECT_FALSE(m.IsCrossTileY(z, 90.0));
         EXPECT_EQ(m.MakeKey(z, 0.0, 89.0).GetTileY(), 0);
         EXPECT_EQ(m.MakeKey(z, 0.0, -kMaxLat).GetTileY(), last);
@@ -163,8 +147,7 @@ TEST(MercatorTileModel, PolesAndTheMercatorLimit)
     }
     m.SetLeftTopUP(true);
     // Beyond the limit but short of the pole: a row outside the level.
-    EXPECT_LT(m.GetTileY(3, 89.0), 0);
-    EXPECT_GT(m.GetTileY(3, -89.0), 7);
+    EXPECT_TRUE(m.GetTileY(3, 89.0) < 0 && m.GetTileY(3, -89.0) > 7);
     EXPECT_TRUE(std::isinf(m.ConvertLatitudeToMercatorUnit(-90.0)));
     EXPECT_NEAR(m.ConvertLatitudeToMercatorUnit(kMaxLat), 1.0, 1e-12);
     EXPECT_NEAR(m.ConvertMercatorToLatitudeUnit(-1.0), -kMaxLat, 1e-9);
@@ -174,11 +157,7 @@ TEST(MercatorTileModel, PolesAndTheMercatorLimit)
 TEST(MercatorTileModel, RangesOfExtents)
 {
     const CMercatorTileModel m;
-    const struct {
-        EXTENT e;
-        int level;
-        int startRow, startCol, rowCount, colCount;
-    } rows[] = {
+    const struct { EXTENT e; int level, startRow, startCol, rowCount, colCount; } rows[] = {
         {{-180, -80, 0, 80}, 1, 0, 0, 2, 1},  // western half
         {{0, 10, 0, 20}, 2, 1, 2, 1, 1},      // zero width on the meridian
         {{10, 0, 20, 80}, 1, 0, 1, 1, 1},     // southern edge on the equator
@@ -193,8 +172,8 @@ TEST(MercatorTileModel, RangesOfExtents)
         CTileKey lo, hi;
         m.GetTileBound(lo, hi, r.e, r.level);
         EXPECT_EQ(lo.GetTileModel(), TILE_MODEL_MERCATOR);
-        EXPECT_EQ(lo, CTileKey(r.level, r.startCol, r.startRow, TILE_MODEL_MERCATOR));
-        EXPECT_EQ(hi, CTileKey(r.level, r.startCol + r.colCount - 1, r.startRow + r.rowCount - 1, TILE_MODEL_MERCATOR));
+        EXPECT_EQ(std::make_pair(lo, hi), std::make_pair(M(r.level, r.startCol, r.startRow),
+                                                         M(r.level, r.startCol + r.colCount - 1, r.startRow + r.rowCount - 1)));
     }
     // Growing an extent to whole tiles gives back exactly the tiles' edges.
     const CExtent grown = m.ExpandExtendAlignTile(CExtent(116.3, 39.8, 116.5, 40.0), 10);

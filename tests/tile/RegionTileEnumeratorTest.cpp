@@ -9,7 +9,6 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <functional>
 #include <random>
 #include <thread>
 #include <vector>
@@ -55,47 +54,15 @@ EXTENT BoundingBox(const QList<QPolygonF>& polygons)
     return EXTENT{box.left(), box.top(), box.right(), box.bottom()};
 }
 
-enum class Shape { Convex, Concave, WithHole, SelfCrossing };
-
-// A random polygon around (cx, cy) with radii up to r (degrees): convex (points on an ellipse),
-// concave (a star with random radii), a star with a hole given as a second polygon, or a
-// self-crossing one (points in random order).
-QList<QPolygonF> RandomRegion(std::mt19937& rng, Shape shape, double cx, double cy, double r)
-{
-    std::uniform_real_distribution<double> unit(0.0, 1.0);
-    const int n = 3 + static_cast<int>(unit(rng) * 14);
-    std::vector<double> angles;
-    for (int i = 0; i < n; ++i)
-        angles.push_back(unit(rng) * 2 * kPi);
-    std::sort(angles.begin(), angles.end());
-    if (shape == Shape::SelfCrossing)
-        std::shuffle(angles.begin(), angles.end(), rng);
-    const double ax = r * (0.5 + 0.5 * unit(rng));
-    const double ay = r * (0.5 + 0.5 * unit(rng));
-    QPolygonF outer;
-    for (double a : angles) {
-        const double k = shape == Shape::Convex ? 1.0 : 0.3 + 0.7 * unit(rng);
-        outer << QPointF(cx + ax * k * std::cos(a), cy + ay * k * std::sin(a));
-    }
-    QList<QPolygonF> region{outer};
-    if (shape == Shape::WithHole) {
-        QPolygonF hole;
-        for (int i = 0; i < 5; ++i) {
-            const double a = i * 2 * kPi / 5 + unit(rng) * 0.5;
-            hole << QPointF(cx + 0.2 * ax * std::cos(a), cy + 0.2 * ay * std::sin(a));
-        }
-        region << hole;
-    }
-    return region;
-}
-
-struct SCHEME_CASE {
+struct SCHEME {
     int mapType;
     E_TILE_MODEL scheme;
     int cases;  // random regions per level
 };
+const SCHEME kSchemes[] = {{1, TILE_MODEL_MERCATOR, 10}, {5, TILE_MODEL_GEOGRAPHIC, 10}, {44, TILE_MODEL_BAIDU, 3}};
+const SCHEME& kMercator = kSchemes[0];
 
-void ExpectSameAsPerTile(const EXTENT& e, const QList<QPolygonF>& polygons, int level, const SCHEME_CASE& s)
+void ExpectSameAsPerTile(const EXTENT& e, const QList<QPolygonF>& polygons, int level, const SCHEME& s)
 {
     CRegionTileEnumerator en(e, polygons, level, s.mapType);
     ASSERT_EQ(en.GetTileModel(), s.scheme);
@@ -122,10 +89,50 @@ QPolygonF Outline(std::mt19937& rng, int n, double cx, double cy, double r, int 
     return ring;
 }
 
-// The vertex moved onto the nearest corner (both) or border line (one coordinate) of its tile.
-QPointF SnapToTile(const CTileModel* model, int zeroLevel, const QPointF& v, int which)
+// A random polygon of 3..16 vertices around (cx, cy) with radii up to r: convex (on an ellipse),
+// concave (a star of random radii), a star with a hole as a second polygon, or self-crossing
+// (vertices in random order).
+QList<QPolygonF> RandomRegion(std::mt19937& rng, int shape, double cx, double cy, double r)
 {
-    const CExtent g = model->GetGeoExtent(model->MakeKey(zeroLevel, v.x(), v.y()));
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    std::vector<double> angles(3 + static_cast<int>(unit(rng) * 14));
+    for (double& a : angles)
+        a = unit(rng) * 2 * kPi;
+    std::sort(angles.begin(), angles.end());
+    if (shape == 3)
+        std::shuffle(angles.begin(), angles.end(), rng);
+    const double ax = r * (0.5 + 0.5 * unit(rng)), ay = r * (0.5 + 0.5 * unit(rng));
+    QList<QPolygonF> region{QPolygonF()};
+    for (double a : angles) {
+        const double k = shape == 0 ? 1.0 : 0.3 + 0.7 * unit(rng);
+        region[0] << QPointF(cx + ax * k * std::cos(a), cy + ay * k * std::sin(a));
+    }
+    if (shape == 2) {
+        region << QPolygonF();
+        for (int i = 0; i < 5; ++i) {
+            const double a = i * 2 * kPi / 5 + unit(rng) * 0.5;
+            region[1] << QPointF(cx + 0.2 * ax * std::cos(a), cy + 0.2 * ay * std::sin(a));
+        }
+    }
+    return region;
+}
+
+// Where a region of many vertices is drawn: some 20 tiles of `model` at zero-based level z across.
+struct SPOT {
+    std::mt19937& rng;
+    const CTileModel* model;
+    int z;
+    double cx, cy, r;
+    QPolygonF Ring(int n, double dx = 0, double dy = 0, double share = 1, int turns = 1) const
+    {
+        return Outline(rng, n, cx + dx * r, cy + dy * r, share * r, turns);
+    }
+};
+
+// The vertex moved onto the nearest corner (which 0) or border line (x only 1, y only 2) of its tile.
+QPointF SnapToTile(const SPOT& s, const QPointF& v, int which)
+{
+    const CExtent g = s.model->GetGeoExtent(s.model->MakeKey(s.z, v.x(), v.y()));
     const double x = v.x() - g.minx < g.maxx - v.x() ? g.minx : g.maxx;
     const double y = v.y() - g.miny < g.maxy - v.y() ? g.miny : g.maxy;
     return QPointF(which == 1 ? v.x() : x, which == 0 ? v.y() : y);
@@ -135,77 +142,62 @@ QPointF SnapToTile(const CTileModel* model, int zeroLevel, const QPointF& v, int
 
 TEST(RegionTileEnumerator, AgreesWithThePerTileTestOnPolygonsOfManyVertices)
 {
-    using Make = std::function<QList<QPolygonF>(std::mt19937&, const CTileModel*, int, double, double, double)>;
-    struct Row {
-        const char* what;
-        Make make;
-    };
-    const Row rows[] = {
-        {"a coastline", [](std::mt19937& rng, const CTileModel*, int, double cx, double cy, double r) {
-             return QList<QPolygonF>{Outline(rng, 700, cx, cy, r)};
-         }},
-        {"runs of vertices on tile corners and borders, so edges lie on tile borders",
-         [](std::mt19937& rng, const CTileModel* m, int z, double cx, double cy, double r) {
-             QPolygonF ring = Outline(rng, 400, cx, cy, r);
+    const struct { const char* what; QList<QPolygonF> (*make)(const SPOT&); } rows[] = {
+        {"a coastline", [](const SPOT& s) { return QList<QPolygonF>{s.Ring(700)}; }},
+        {"runs of vertices on tile corners and borders, so edges lie on tile borders", [](const SPOT& s) {
+             QPolygonF ring = s.Ring(400);
              for (int i = 0; i < ring.size(); ++i)
-                 if ((i / 5) % 3 != 2) ring[i] = SnapToTile(m, z, ring[i], (i / 15) % 3);
+                 if ((i / 5) % 3 != 2) ring[i] = SnapToTile(s, ring[i], (i / 15) % 3);
              return QList<QPolygonF>{ring};
          }},
-        {"a hole in the same ring (outer, back to its start, inner, back)",
-         [](std::mt19937& rng, const CTileModel*, int, double cx, double cy, double r) {
-             QPolygonF ring = Outline(rng, 300, cx, cy, r);
-             const QPolygonF hole = Outline(rng, 200, cx, cy, 0.4 * r);
+        {"a hole in the same ring (outer, back to its start, inner, back)", [](const SPOT& s) {
+             QPolygonF ring = s.Ring(300);
+             const QPolygonF hole = s.Ring(200, 0, 0, 0.4);
              ring << ring.first() << hole << hole.first();
              return QList<QPolygonF>{ring};
          }},
-        {"overlapping polygons, many and few vertices, with an island",
-         [](std::mt19937& rng, const CTileModel*, int, double cx, double cy, double r) {
-             return QList<QPolygonF>{Outline(rng, 300, cx - 0.3 * r, cy, 0.7 * r), Outline(rng, 250, cx + 0.3 * r, cy, 0.7 * r),
-                                     Outline(rng, 7, cx, cy + 0.2 * r, 0.3 * r), Outline(rng, 60, cx, cy - 0.9 * r, 0.1 * r)};
+        {"overlapping polygons, many and few vertices, with an island", [](const SPOT& s) {
+             return QList<QPolygonF>{s.Ring(300, -0.3, 0, 0.7), s.Ring(250, 0.3, 0, 0.7), s.Ring(7, 0, 0.2, 0.3),
+                                     s.Ring(60, 0, -0.9, 0.1)};
          }},
-        {"repeated vertices, spikes out and back, collinear runs",
-         [](std::mt19937& rng, const CTileModel*, int, double cx, double cy, double r) {
-             const QPolygonF base = Outline(rng, 250, cx, cy, r);
+        {"repeated vertices, spikes out and back, collinear runs", [](const SPOT& s) {
+             const QPolygonF base = s.Ring(250);
              QPolygonF ring;
              for (int i = 0; i < base.size(); ++i) {
                  ring << base[i];
-                 if (i % 9 == 0) ring << base[i];                                                 // repeated
-                 if (i % 13 == 0) ring << QPointF(cx + 1.3 * (base[i].x() - cx), base[i].y()) << base[i];  // spike
-                 if (i % 17 == 0) ring << (base[i] + base[(i + 1) % base.size()]) / 2;              // collinear
+                 if (i % 9 == 0) ring << base[i];
+                 if (i % 13 == 0) ring << QPointF(s.cx + 1.3 * (base[i].x() - s.cx), base[i].y()) << base[i];
+                 if (i % 17 == 0) ring << (base[i] + base[(i + 1) % base.size()]) / 2;
              }
              return QList<QPolygonF>{ring};
          }},
-        {"self-touching: two lobes meeting in one vertex, visited twice",
-         [](std::mt19937& rng, const CTileModel*, int, double cx, double cy, double r) {
+        {"self-touching: two lobes meeting in one vertex, visited twice", [](const SPOT& s) {
              QPolygonF ring;
-             const QPointF waist(cx, cy);
-             for (const QPointF& v : Outline(rng, 200, cx - 0.5 * r, cy, 0.5 * r))
-                 ring << (v.x() > cx ? waist : v);
-             for (const QPointF& v : Outline(rng, 200, cx + 0.5 * r, cy, 0.5 * r))
-                 ring << (v.x() < cx ? waist : v);
+             const QPointF waist(s.cx, s.cy);
+             for (const QPointF& v : s.Ring(200, -0.5, 0, 0.5))
+                 ring << (v.x() > s.cx ? waist : v);
+             for (const QPointF& v : s.Ring(200, 0.5, 0, 0.5))
+                 ring << (v.x() < s.cx ? waist : v);
              return QList<QPolygonF>{ring};
          }},
         {"a ring winding twice round (odd-even: the doubly covered part is out)",
-         [](std::mt19937& rng, const CTileModel*, int, double cx, double cy, double r) {
-             return QList<QPolygonF>{Outline(rng, 500, cx, cy, r, 2)};
-         }},
-        {"a few long edges beside a dense stretch",
-         [](std::mt19937& rng, const CTileModel*, int, double cx, double cy, double r) {
-             QPolygonF ring = Outline(rng, 300, cx, cy, r);
+         [](const SPOT& s) { return QList<QPolygonF>{s.Ring(500, 0, 0, 1, 2)}; }},
+        {"a few long edges beside a dense stretch", [](const SPOT& s) {
+             QPolygonF ring = s.Ring(300);
              ring.erase(ring.begin() + 40, ring.begin() + 200);
              return QList<QPolygonF>{ring};
          }},
     };
-    const SCHEME_CASE schemes[] = {{1, TILE_MODEL_MERCATOR, 1}, {5, TILE_MODEL_GEOGRAPHIC, 1}, {44, TILE_MODEL_BAIDU, 1}};
     std::mt19937 rng(4711);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
-    for (const Row& row : rows) {
-        for (const SCHEME_CASE& s : schemes) {
-            const CTileModel* model = ITileModel::GetTileModel(s.scheme, true);
+    for (const auto& row : rows) {
+        for (const SCHEME& s : kSchemes) {
             for (int level : {9, 16}) {
                 // Some 20 tiles across, in China.
-                const double r = 10 * 360.0 / std::ldexp(1.0, level - 1);
-                const QList<QPolygonF> region = row.make(rng, model, level - 1, 100 + 20 * unit(rng), 25 + 15 * unit(rng), r);
+                const double cy = 25 + 15 * unit(rng), cx = 100 + 20 * unit(rng);
+                const SPOT spot{rng, ITileModel::GetTileModel(s.scheme, true), level - 1, cx, cy,
+                                10 * 360.0 / std::ldexp(1.0, level - 1)};
+                const QList<QPolygonF> region = row.make(spot);
                 SCOPED_TRACE(testing::Message() << row.what << ", map type " << s.mapType << ", level " << level);
                 ExpectSameAsPerTile(BoundingBox(region), region, level, s);
                 if (HasFatalFailure())
@@ -217,20 +209,18 @@ TEST(RegionTileEnumerator, AgreesWithThePerTileTestOnPolygonsOfManyVertices)
 
 TEST(RegionTileEnumerator, AgreesWithThePerTileTestOnRandomPolygons)
 {
-    const SCHEME_CASE schemes[] = {{1, TILE_MODEL_MERCATOR, 10}, {5, TILE_MODEL_GEOGRAPHIC, 10}, {44, TILE_MODEL_BAIDU, 3}};
     std::mt19937 rng(90210);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     long long tiles = 0;
-    for (const SCHEME_CASE& s : schemes) {
+    for (const SCHEME& s : kSchemes) {
         for (int level : {3, 7, 11, 15, 18}) {
             // Regions some 30 to 60 tiles across, somewhere in China (or anywhere at level 3).
             const double tile = 360.0 / std::ldexp(1.0, level - 1);
             for (int c = 0; c < s.cases; ++c) {
-                const Shape shape = static_cast<Shape>(c % 4);
                 const double r = tile * (15 + 15 * unit(rng));
                 const double cx = level == 3 ? -60 + 120 * unit(rng) : 80 + 50 * unit(rng);
                 const double cy = level == 3 ? -20 + 40 * unit(rng) : 20 + 30 * unit(rng);
-                const QList<QPolygonF> region = RandomRegion(rng, shape, cx, cy, r);
+                const QList<QPolygonF> region = RandomRegion(rng, c % 4, cx, cy, r);
                 SCOPED_TRACE(testing::Message() << "map type " << s.mapType << " level " << level << " shape " << c % 4);
                 ExpectSameAsPerTile(BoundingBox(region), region, level, s);
                 if (HasFatalFailure())
@@ -243,43 +233,37 @@ TEST(RegionTileEnumerator, AgreesWithThePerTileTestOnRandomPolygons)
 }
 
 // Edges on tile borders, vertices on corners, slivers and points: the cases where "meets" is
-// decided by the exact test and the runs must leave it to that test.
-TEST(RegionTileEnumerator, AgreesOnBorderCases)
+// decided by the exact test and the runs must leave it to that test. An extent alone gives the
+// tiles that meet it.
+TEST(RegionTileEnumerator, AgreesOnBorderCasesAndExtentsAlone)
 {
     const CTileModel* mercator = ITileModel::GetTileModel(TILE_MODEL_MERCATOR, true);
     const CExtent a = mercator->GetGeoExtent(CTileKey(9, 400, 200, TILE_MODEL_MERCATOR));
     const CExtent b = mercator->GetGeoExtent(CTileKey(9, 420, 215, TILE_MODEL_MERCATOR));
+    const double mx = (a.minx + b.maxx) / 2, my = (a.maxy + b.miny) / 2;
     const QPolygonF onBorders({QPointF(a.minx, a.maxy), QPointF(b.maxx, a.maxy), QPointF(b.maxx, b.miny),
                                QPointF(a.minx, b.miny)});
-    const QPolygonF cornerDiamond({QPointF(a.minx, (a.maxy + b.miny) / 2), QPointF((a.minx + b.maxx) / 2, a.maxy),
-                                   QPointF(b.maxx, (a.maxy + b.miny) / 2), QPointF((a.minx + b.maxx) / 2, b.miny)});
+    const QPolygonF cornerDiamond({QPointF(a.minx, my), QPointF(mx, a.maxy), QPointF(b.maxx, my), QPointF(mx, b.miny)});
     const QPolygonF sliver({QPointF(a.minx, a.maxy), QPointF(b.maxx, b.miny), QPointF(b.maxx + 1e-9, b.miny)});
     const QPolygonF horizontal({QPointF(a.minx + 0.01, a.miny), QPointF(b.maxx - 0.01, a.miny),
                                 QPointF(b.maxx - 0.01, b.miny), QPointF(a.minx + 0.01, a.miny)});
-    const QPolygonF point(QVector<QPointF>{QPointF((a.minx + b.maxx) / 2, (a.maxy + b.miny) / 2)});
+    const QPolygonF point(QVector<QPointF>{QPointF(mx, my)});
     const QPolygonF segment(QVector<QPointF>{QPointF(a.minx, a.maxy), QPointF(b.maxx, b.miny)});
-    const SCHEME_CASE s{1, TILE_MODEL_MERCATOR, 1};
     const EXTENT box = BoundingBox({onBorders});
     for (const QList<QPolygonF>& polygons :
          {QList<QPolygonF>{onBorders}, QList<QPolygonF>{cornerDiamond}, QList<QPolygonF>{sliver},
           QList<QPolygonF>{horizontal}, QList<QPolygonF>{point}, QList<QPolygonF>{segment},
           QList<QPolygonF>{QPolygonF()}, QList<QPolygonF>{onBorders, cornerDiamond, point}}) {
-        ExpectSameAsPerTile(box, polygons, 10, s);
-        ExpectSameAsPerTile(box, polygons, 13, s);
+        ExpectSameAsPerTile(box, polygons, 10, kMercator);
+        ExpectSameAsPerTile(box, polygons, 13, kMercator);
     }
-}
-
-TEST(RegionTileEnumerator, AnExtentAloneGivesTheTilesThatMeetIt)
-{
-    const SCHEME_CASE schemes[] = {{1, TILE_MODEL_MERCATOR, 1}, {5, TILE_MODEL_GEOGRAPHIC, 1}, {44, TILE_MODEL_BAIDU, 1}};
-    const CExtent e(116.1, 39.7, 116.9, 40.3);
-    for (const SCHEME_CASE& s : schemes) {
-        ExpectSameAsPerTile(e, {}, 12, s);
-        ExpectSameAsPerTile(e, {}, 4, s);
+    for (const SCHEME& s : kSchemes) {
+        ExpectSameAsPerTile(CExtent(116.1, 39.7, 116.9, 40.3), {}, 12, s);
+        ExpectSameAsPerTile(CExtent(116.1, 39.7, 116.9, 40.3), {}, 4, s);
     }
     // An extent whose edges lie on tile borders.
     const CExtent g = ITileModel::GetTileModel(TILE_MODEL_GEOGRAPHIC, true)->GetGeoExtent(CTileKey(6, 10, 12, TILE_MODEL_GEOGRAPHIC));
-    ExpectSameAsPerTile(CExtent(g.minx, g.miny, g.maxx + 20 * (g.maxx - g.minx), g.maxy), {}, 7, schemes[1]);
+    ExpectSameAsPerTile(CExtent(g.minx, g.miny, g.maxx + 20 * (g.maxx - g.minx), g.maxy), {}, 7, kSchemes[1]);
 }
 
 TEST(RegionTileEnumerator, UrlsOrderResetAndStopping)
@@ -289,23 +273,34 @@ TEST(RegionTileEnumerator, UrlsOrderResetAndStopping)
     en.SetUrlTemplate(QStringLiteral("https://t.example/{z}/{x}/{-y}.png"));
     CTileKey k, previous(TILE_MODEL_GEOGRAPHIC);
     QString url;
-    int count = 0;
+    std::vector<CTileKey> all;
     while (en.Next(k, url)) {
         EXPECT_EQ(url, QStringLiteral("https://t.example/7/%1/%2.png").arg(k.GetTileX()).arg(64 - 1 - k.GetTileY()));
-        if (count > 0) {  // depository order: rows, then columns
+        if (!all.empty()) {  // depository order: rows, then columns
             EXPECT_TRUE(k.GetTileY() > previous.GetTileY() ||
                         (k.GetTileY() == previous.GetTileY() && k.GetTileX() > previous.GetTileX()));
         }
-        previous = k;
-        ++count;
+        all.push_back(previous = k);
     }
-    ASSERT_GT(count, 10);
+    ASSERT_GT(all.size(), 10u);
     EXPECT_FALSE(en.Next(k));  // stays at the end
 
+    // Reset in the middle of a row: the same tiles from the first one again, however far it had come.
+    for (int stopAt : {0, 1, 7}) {
+        en.Reset();
+        for (int i = 0; i < stopAt; ++i)
+            en.Next(k);
+        en.Reset();
+        const std::vector<CTileKey> again = Enumerate(en);
+        ASSERT_EQ(again.size(), all.size()) << stopAt;
+        for (std::size_t i = 0; i < all.size(); ++i)
+            EXPECT_EQ(again[i].GetTileKeyString(), all[i].GetTileKeyString()) << stopAt << " " << i;
+    }
     en.Reset();
     int seen = 0;
     EXPECT_EQ(en.ForEach([&seen](const CTileKey&, const QString&) { return ++seen < 5; }), 5);
-    EXPECT_EQ(en.ForEach([](const CTileKey&, const QString& u) { return !u.isEmpty(); }), count - 5);
+    EXPECT_EQ(en.ForEach([](const CTileKey&, const QString& u) { return !u.isEmpty(); }),
+              static_cast<long long>(all.size()) - 5);
 }
 
 TEST(RegionTileEnumerator, DamagedInputEnumeratesNothingOrFallsBackToThePerTileTest)
@@ -325,8 +320,8 @@ TEST(RegionTileEnumerator, DamagedInputEnumeratesNothingOrFallsBackToThePerTileT
     // triangle holds the region), tile by tile and in runs alike.
     const QPolygonF notFinite({QPointF(101, 31), QPointF(NAN, 32), QPointF(INFINITY, 33)});
     const QPolygonF huge({QPointF(-1e300, -1e300), QPointF(1.7e308, 0), QPointF(0, 1e15)});
-    ExpectSameAsPerTile(BoundingBox(region), region + QList<QPolygonF>{notFinite}, 9, {1, TILE_MODEL_MERCATOR, 1});
-    ExpectSameAsPerTile(BoundingBox(region), {huge}, 9, {1, TILE_MODEL_MERCATOR, 1});
+    ExpectSameAsPerTile(BoundingBox(region), region + QList<QPolygonF>{notFinite}, 9, kMercator);
+    ExpectSameAsPerTile(BoundingBox(region), {huge}, 9, kMercator);
     const CTileKey inside(8, 200, 100, TILE_MODEL_MERCATOR);
     EXPECT_FALSE(IsTileInPolygons(inside, CExtent(), {notFinite}));
     EXPECT_TRUE(IsTileInPolygon(inside, CExtent(), huge));

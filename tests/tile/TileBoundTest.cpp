@@ -7,6 +7,7 @@
 namespace {
 
 CTileKey M(int level, int x, int y) { return CTileKey(level, x, y, TILE_MODEL_MERCATOR); }
+CTileKey One(int level, int x, int y) { return CTileKey(level, x, y, TILE_MODEL_MAPID); }
 
 const CTileKey kMin = M(5, 10, 20);
 const CTileKey kMax = M(5, 14, 25);
@@ -19,41 +20,35 @@ TEST(TileBound, ValidityAndOrder)
     EXPECT_TRUE(CTileBound(kMin, kMin).IsValid());
     EXPECT_FALSE(CTileBound(kMax, kMin).IsValid());  // min after max
     EXPECT_FALSE(CTileBound(kMin, CTileKey(TILE_MODEL_MERCATOR)).IsValid());
-    // Families are translated: one-based (6, 15, 26) is zero-based (5, 14, 25).
-    EXPECT_TRUE(CTileBound(kMin, CTileKey(6, 15, 26, TILE_MODEL_MAPID)).IsValid());
+    EXPECT_TRUE(CTileBound(kMin, One(6, 15, 26)).IsValid());  // families are translated: (5, 14, 25)
     CTileBound cleared(kMin, kMax);
     cleared.Clear();
     EXPECT_EQ(cleared, CTileBound());
 
     // Lexicographic on min, then max; each pair: first < second, through every operator.
-    const CTileBound a(kMin, kMax);
-    const CTileBound smallerMax(kMin, M(5, 14, 24)), largerMin(M(5, 11, 0), M(5, 11, 1));
+    const CTileBound a(kMin, kMax), smallerMax(kMin, M(5, 14, 24)), largerMin(M(5, 11, 0), M(5, 11, 1));
     for (const auto& p : {std::make_pair(smallerMax, a), std::make_pair(a, largerMin)}) {
         EXPECT_TRUE(p.first < p.second && p.first <= p.second && p.second > p.first && p.second >= p.first);
         EXPECT_FALSE(p.second < p.first || p.second <= p.first || p.first > p.second || p.first >= p.second);
         EXPECT_NE(p.first, p.second);
     }
     EXPECT_TRUE(!(a < a) && a <= a && a >= a && !(a > a));
-    EXPECT_EQ(a, CTileBound(CTileKey(6, 11, 21, TILE_MODEL_MAPID), CTileKey(6, 15, 26, TILE_MODEL_MAPID)));
+    EXPECT_EQ(a, CTileBound(One(6, 11, 21), One(6, 15, 26)));
 }
 
 TEST(TileBound, RangesAndPyramids)
 {
     const CTileBound b(kMin, kMax);
-    const struct {
-        CTileKey key;
-        bool inRange, inPyramid;
-    } cases[] = {
-        {M(5, 10, 20), true, true},                          // the corners are inside
-        {M(5, 14, 25), true, true},
-        {CTileKey(6, 11, 21, TILE_MODEL_MAPID), true, true},  // (5, 10, 20) one-based
-        {M(5, 15, 25), false, false},                        // one column east
-        {M(5, 12, 19), false, false},                        // one row north
-        {M(6, 29, 51), false, true},                         // a child of (5, 14, 25)
-        {M(7, 40, 80), false, true},                         // a grandchild of (5, 10, 20)
-        {M(6, 30, 51), false, false},                        // a child of a tile outside
-        {M(4, 6, 11), false, false},                         // shallower than the bound
-        {CTileKey(), false, false},                          // invalid
+    const struct { CTileKey key; bool inRange, inPyramid; } cases[] = {
+        {M(5, 10, 20), true, true}, {M(5, 14, 25), true, true},  // the corners are inside
+        {One(6, 11, 21), true, true},                            // (5, 10, 20) one-based
+        {M(5, 15, 25), false, false},                            // one column east
+        {M(5, 12, 19), false, false},                            // one row north
+        {M(6, 29, 51), false, true},                             // a child of (5, 14, 25)
+        {M(7, 40, 80), false, true},                             // a grandchild of (5, 10, 20)
+        {M(6, 30, 51), false, false},                            // a child of a tile outside
+        {M(4, 6, 11), false, false},                             // shallower than the bound
+        {CTileKey(), false, false},                              // invalid
     };
     for (const auto& c : cases) {
         EXPECT_EQ(b.InRange(c.key), c.inRange) << c.key.GetTileKeyString();
@@ -68,24 +63,22 @@ TEST(TileBound, GrowNormalizeAndCenter)
     EXPECT_EQ(b, CTileBound(M(5, 10, 19), M(5, 20, 25)));
     b.AddTile(M(3, 0, 0));  // shallower: nothing changes
     EXPECT_EQ(b, CTileBound(M(5, 10, 19), M(5, 20, 25)));
-    b.AddTile(CTileKey(6, 1, 1, TILE_MODEL_MAPID));  // one-based (5, 0, 0)
+    b.AddTile(One(6, 1, 1));  // one-based (5, 0, 0)
     EXPECT_EQ(b.GetMinTile(), M(5, 0, 0));
     CTileBound e(kMin, kMin);
     e.Expand(CTileBound(M(5, 3, 30), M(5, 4, 31)));
     EXPECT_EQ(e, CTileBound(M(5, 3, 20), M(5, 10, 31)));
 
-    CTileBound n(M(7, 40, 80), CTileKey(6, 15, 26, TILE_MODEL_MAPID));
+    CTileBound n(M(7, 40, 80), One(6, 15, 26));
     n.Normalize();  // max becomes zero-based (5, 14, 25); min climbs to level 5: (5, 10, 20)
     EXPECT_EQ(n.GetMaxTile().GetTileModel(), TILE_MODEL_MERCATOR);
     EXPECT_EQ(n, CTileBound(kMin, kMax));
 
     EXPECT_EQ(CTileBound(kMin, kMax).GetCenter(), M(5, 12, 22));
     // A one-based bound: centred in zero-based numbers and handed back one-based.
-    const CTileKey c =
-        CTileBound(CTileKey(6, 11, 21, TILE_MODEL_MAPID), CTileKey(6, 15, 26, TILE_MODEL_MAPID)).GetCenter();
+    const CTileKey c = CTileBound(One(6, 11, 21), One(6, 15, 26)).GetCenter();
     EXPECT_EQ(c.GetTileModel(), TILE_MODEL_MAPID);
     EXPECT_EQ(c, M(5, 12, 22));
-    // Extreme keys do not overflow.
     const CTileKey far = M(5, 2147483647, 2147483647);
-    EXPECT_EQ(CTileBound(far, far).GetCenter(), far);
+    EXPECT_EQ(CTileBound(far, far).GetCenter(), far);  // extreme keys do not overflow
 }

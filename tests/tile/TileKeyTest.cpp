@@ -8,6 +8,11 @@
 
 namespace {
 
+const E_TILE_MODEL kModel3 = static_cast<E_TILE_MODEL>(3);
+const E_TILE_MODEL kMapId = TILE_MODEL_MAPID, kGeo = TILE_MODEL_GEOGRAPHIC, kBaidu = TILE_MODEL_BAIDU;
+
+CTileKey K(int level, int x, int y, E_TILE_MODEL m = TILE_MODEL_MERCATOR) { return CTileKey(level, x, y, m); }
+
 // The numbers exactly as stored and the scheme, without the family translation of operator==.
 void ExpectKey(const CTileKey& k, const CTileKey& want)
 {
@@ -15,24 +20,19 @@ void ExpectKey(const CTileKey& k, const CTileKey& want)
     EXPECT_EQ(k.GetTileModel(), want.GetTileModel());
 }
 
-const E_TILE_MODEL kModel3 = static_cast<E_TILE_MODEL>(3);
-
 }  // namespace
 
 TEST(TileKey, FamiliesCompareAfterTranslationInLevelColumnRowOrder)
 {
-    const struct {
-        CTileKey a, b;
-        bool equal;
-    } pairs[] = {
-        {CTileKey(1, 1, 1, TILE_MODEL_MAPID), CTileKey(0, 0, 0, TILE_MODEL_MERCATOR), true},
-        {CTileKey(0, 0, 0, TILE_MODEL_GEOGRAPHIC), CTileKey(1, 1, 1, TILE_MODEL_MAPID), true},
-        {CTileKey(3, 4, 5, TILE_MODEL_MERCATOR), CTileKey(3, 4, 5, TILE_MODEL_GEOGRAPHIC), true},
-        {CTileKey(3, 4, 5, TILE_MODEL_BAIDU), CTileKey(4, 5, 6, TILE_MODEL_MAPID), true},
-        {CTileKey(3, 4, 5, TILE_MODEL_MAPID), CTileKey(3, 4, 5, TILE_MODEL_MERCATOR), false},
-        {CTileKey(3, 4, 5, kModel3), CTileKey(3, 4, 5, TILE_MODEL_MAPID), true},  // scheme 3: no translation
-        {CTileKey(3, 4, 5, TILE_MODEL_MAPID), CTileKey(3, 4, 5, kModel3), true},
-        {CTileKey(3, 4, 5, TILE_MODEL_MERCATOR), CTileKey(3, 4, 6, TILE_MODEL_MERCATOR), false},
+    const struct { CTileKey a, b; bool equal; } pairs[] = {
+        {K(1, 1, 1, kMapId), K(0, 0, 0), true},
+        {K(0, 0, 0, kGeo), K(1, 1, 1, kMapId), true},
+        {K(3, 4, 5), K(3, 4, 5, kGeo), true},
+        {K(3, 4, 5, kBaidu), K(4, 5, 6, kMapId), true},
+        {K(3, 4, 5, kMapId), K(3, 4, 5), false},
+        {K(3, 4, 5, kModel3), K(3, 4, 5, kMapId), true},  // scheme 3: no translation
+        {K(3, 4, 5, kMapId), K(3, 4, 5, kModel3), true},
+        {K(3, 4, 5), K(3, 4, 6), false},
     };
     for (const auto& r : pairs) {
         EXPECT_EQ(r.a == r.b, r.equal) << r.a.GetTileKeyString() << " vs " << r.b.GetTileKeyString();
@@ -41,12 +41,10 @@ TEST(TileKey, FamiliesCompareAfterTranslationInLevelColumnRowOrder)
     }
     // Each row: a < b.
     const std::pair<CTileKey, CTileKey> ordered[] = {
-        {CTileKey(2, 9, 9, TILE_MODEL_MERCATOR), CTileKey(3, 0, 0, TILE_MODEL_MERCATOR)},
-        {CTileKey(3, 1, 9, TILE_MODEL_MERCATOR), CTileKey(3, 2, 0, TILE_MODEL_MERCATOR)},
-        {CTileKey(3, 2, 0, TILE_MODEL_MERCATOR), CTileKey(3, 2, 1, TILE_MODEL_MERCATOR)},
-        {CTileKey(3, 2, 0, TILE_MODEL_MERCATOR), CTileKey(4, 3, 2, TILE_MODEL_MAPID)},   // (3,2,1) zero-based
-        {CTileKey(4, 3, 1, TILE_MODEL_MAPID), CTileKey(3, 2, 1, TILE_MODEL_GEOGRAPHIC)}, // (3,2,0) zero-based
-        {CTileKey(0, INT_MAX, INT_MAX, TILE_MODEL_MERCATOR), CTileKey(INT_MAX, 0, 0, TILE_MODEL_MAPID)},
+        {K(2, 9, 9), K(3, 0, 0)}, {K(3, 1, 9), K(3, 2, 0)}, {K(3, 2, 0), K(3, 2, 1)},
+        {K(3, 2, 0), K(4, 3, 2, kMapId)},       // (3,2,1) zero-based
+        {K(4, 3, 1, kMapId), K(3, 2, 1, kGeo)},  // (3,2,0) zero-based
+        {K(0, INT_MAX, INT_MAX), K(INT_MAX, 0, 0, kMapId)},
     };
     for (const auto& r : ordered) {
         const CTileKey& a = r.first;
@@ -61,51 +59,40 @@ TEST(TileKey, FamiliesCompareAfterTranslationInLevelColumnRowOrder)
 
 TEST(TileKey, ValidityAndFamilyChanges)
 {
-    const struct {
-        CTileKey k;
-        bool valid;
-    } rows[] = {
-        {CTileKey(TILE_MODEL_MERCATOR), false},
-        {CTileKey(), false},  // one-based with zeros
-        {CTileKey(1, 1, 1), true},
-        {CTileKey(0, 0, 0, TILE_MODEL_MERCATOR), true},
-        {CTileKey(0, 0, 0, TILE_MODEL_BAIDU), true},
-        {CTileKey(0, 0, -1, TILE_MODEL_GEOGRAPHIC), false},
-        {CTileKey(1, 1, 1, kModel3), false},
-        {CTileKey(1, 1, 1, static_cast<E_TILE_MODEL>(5)), false},
-        {CTileKey(1, 1, 1, static_cast<E_TILE_MODEL>(-1)), false},
+    const struct { CTileKey k; bool valid; } rows[] = {
+        {CTileKey(TILE_MODEL_MERCATOR), false}, {CTileKey(), false},  // one-based with zeros
+        {CTileKey(1, 1, 1), true},              {K(0, 0, 0), true},
+        {K(0, 0, 0, kBaidu), true},             {K(0, 0, -1, kGeo), false},
+        {K(1, 1, 1, kModel3), false},           {K(1, 1, 1, static_cast<E_TILE_MODEL>(5)), false},
+        {K(1, 1, 1, static_cast<E_TILE_MODEL>(-1)), false},
     };
     for (const auto& r : rows)
         EXPECT_EQ(r.k.IsValid(), r.valid) << r.k.GetTileKeyString() << " model " << r.k.GetTileModel();
     // A scheme converts implicitly to its all -1 key; a bare number never converts to a level.
     const CTileKey fromModel = TILE_MODEL_MERCATOR;
-    ExpectKey(fromModel, CTileKey(-1, -1, -1, TILE_MODEL_MERCATOR));
+    ExpectKey(fromModel, K(-1, -1, -1));
     static_assert(!std::is_convertible<int, CTileKey>::value, "a number is not a key");
 
     CTileKey c(5, 10, 20, TILE_MODEL_MAPID);
     EXPECT_TRUE(c.ChangeTileModel(TILE_MODEL_MERCATOR));
-    ExpectKey(c, {4, 9, 19, TILE_MODEL_MERCATOR});
-    c.ChangeTileModel(TILE_MODEL_GEOGRAPHIC);  // within a family only the scheme changes
-    ExpectKey(c, {4, 9, 19, TILE_MODEL_GEOGRAPHIC});
-    c.ChangeTileModel(TILE_MODEL_MAPID);
-    ExpectKey(c, {5, 10, 20, TILE_MODEL_MAPID});
+    ExpectKey(c, K(4, 9, 19));
+    c.ChangeTileModel(kGeo);  // within a family only the scheme changes
+    ExpectKey(c, K(4, 9, 19, kGeo));
+    c.ChangeTileModel(kMapId);
+    ExpectKey(c, K(5, 10, 20, kMapId));
     c.ChangeTileModel(kModel3);
-    ExpectKey(c, {5, 10, 20, kModel3});
-    EXPECT_EQ(CTileKey(5, 12, 7, TILE_MODEL_MAPID).GetTileKeyString(), "5_12_7");
+    ExpectKey(c, K(5, 10, 20, kModel3));
 }
 
 TEST(TileKey, ParentsAndChildren)
 {
-    const struct {
-        CTileKey k;
-        CTileKey parent;
-    } rows[] = {
-        {CTileKey(0, 0, 0, TILE_MODEL_MERCATOR), CTileKey(-1, 0, 0, TILE_MODEL_MAPID)},
-        {CTileKey(1, 1, 1, TILE_MODEL_MERCATOR), CTileKey(0, 0, 0, TILE_MODEL_MERCATOR)},
-        {CTileKey(2, 2, 2, TILE_MODEL_MAPID), CTileKey(1, 1, 1, TILE_MODEL_MAPID)},
-        {CTileKey(3, 5, 2, TILE_MODEL_MAPID), CTileKey(2, 3, 1, TILE_MODEL_MAPID)},
-        {CTileKey(22, (1 << 22) - 1, 0, TILE_MODEL_GEOGRAPHIC), CTileKey(21, (1 << 21) - 1, 0, TILE_MODEL_GEOGRAPHIC)},
-        {CTileKey(-3, 4, 4, TILE_MODEL_BAIDU), CTileKey(-1, 0, 0, TILE_MODEL_MAPID)},
+    const struct { CTileKey k, parent; } rows[] = {
+        {K(0, 0, 0), K(-1, 0, 0, kMapId)},
+        {K(1, 1, 1), K(0, 0, 0)},
+        {K(2, 2, 2, kMapId), K(1, 1, 1, kMapId)},
+        {K(3, 5, 2, kMapId), K(2, 3, 1, kMapId)},
+        {K(22, (1 << 22) - 1, 0, kGeo), K(21, (1 << 21) - 1, 0, kGeo)},
+        {K(-3, 4, 4, kBaidu), K(-1, 0, 0, kMapId)},
     };
     for (const auto& r : rows)
         ExpectKey(r.k.CreateParentTileKey(), r.parent);
@@ -118,12 +105,9 @@ TEST(TileKey, ParentsAndChildren)
             for (int x = base; x < base + (1 << (level - base)); ++x)
                 for (int y = base; y < base + (1 << (level - base)); ++y) {
                     const CTileKey k(level, x, y, m);
-                    const CTileKey lt = k.CreateChildTileKeyLTCornor();
-                    const CTileKey rb = k.CreateChildTileKeyRBCornor();
-                    ASSERT_EQ(lt.CreateParentTileKey(), k);
-                    ASSERT_EQ(rb.CreateParentTileKey(), k);
-                    ASSERT_EQ(lt.GetParentQuardIndex(), 0);
-                    ASSERT_EQ(rb.GetParentQuardIndex(), 3);
+                    const CTileKey lt = k.CreateChildTileKeyLTCornor(), rb = k.CreateChildTileKeyRBCornor();
+                    ASSERT_TRUE(lt.CreateParentTileKey() == k && rb.CreateParentTileKey() == k);
+                    ASSERT_EQ(std::make_pair(lt.GetParentQuardIndex(), rb.GetParentQuardIndex()), std::make_pair(0LL, 3LL));
                     ASSERT_EQ(rb.GetTileX() - lt.GetTileX(), 1);
                     ASSERT_EQ(lt.GetTileModel(), m);
                 }
@@ -143,59 +127,52 @@ TEST(TileKey, AncestorsMatchRepeatedParents)
         CTileKey slow = k;
         while (slow.GetLevel() > target && slow.GetLevel() >= 1)
             slow = slow.CreateParentTileKey();
-        const CTileKey fast = k.CreateAncientTileKey(target);
-        ASSERT_EQ(fast.GetTileKeyString(), slow.GetTileKeyString()) << k.GetTileKeyString() << " -> " << target;
-        ASSERT_EQ(fast.GetTileModel(), m);
+        SCOPED_TRACE(k.GetTileKeyString() + " -> " + std::to_string(target));
+        ExpectKey(k.CreateAncientTileKey(target), slow);
+        if (HasFailure())
+            return;
     }
-    ExpectKey(CTileKey(5, 9, 9, TILE_MODEL_MERCATOR).CreateAncientTileKey(7), {5, 9, 9, TILE_MODEL_MERCATOR});
-    // A hostile level costs no time.
-    ExpectKey(CTileKey(INT_MAX, INT_MAX, 3, TILE_MODEL_MERCATOR).CreateAncientTileKey(0),
-              {0, 0, 0, TILE_MODEL_MERCATOR});
+    ExpectKey(K(5, 9, 9).CreateAncientTileKey(7), K(5, 9, 9));
+    ExpectKey(K(INT_MAX, INT_MAX, 3).CreateAncientTileKey(0), K(0, 0, 0));  // a hostile level costs no time
 }
 
 TEST(TileKey, QuadrantsWithinAncestors)
 {
-    EXPECT_EQ(CTileKey(2, 3, 1, TILE_MODEL_MERCATOR).GetQuardIndexString(), "013");
-    EXPECT_EQ(CTileKey(0, 0, 0, TILE_MODEL_MERCATOR).GetQuardIndexString(), "0");
-    EXPECT_EQ(CTileKey(1, 1, 1, TILE_MODEL_MAPID).GetQuardIndexString(), "0");
-    // One-based (3, 4, 4) is zero-based (2, 3, 3): quadrant 3 inside (1, 1, 1), itself quadrant 3.
-    EXPECT_EQ(CTileKey(3, 4, 4, TILE_MODEL_MAPID).GetQuardIndexString(), "033");
-    EXPECT_EQ(CTileKey(4, 6, 9, TILE_MODEL_GEOGRAPHIC).GetQuardIndexString(), "02112");  // x 0110, y 1001
+    const struct { CTileKey k; const char* code; } codes[] = {
+        {K(2, 3, 1), "013"}, {K(0, 0, 0), "0"}, {K(1, 1, 1, kMapId), "0"},
+        {K(3, 4, 4, kMapId), "033"},   // zero-based (2, 3, 3): quadrant 3 inside (1, 1, 1), itself quadrant 3
+        {K(4, 6, 9, kGeo), "02112"},  // x 0110, y 1001
+    };
+    for (const auto& c : codes)
+        EXPECT_EQ(c.k.GetQuardIndexString(), c.code);
 
     int qx = -7, qy = -7, sx = -7, sy = -7;
-    EXPECT_FALSE(CTileKey(3, 5, 6, TILE_MODEL_MERCATOR).GetAnicientQuardCoordinate(qx, qy, sx, sy, 3));
-    EXPECT_FALSE(CTileKey(0, 0, 0, TILE_MODEL_MERCATOR).GetAnicientQuardCoordinate(qx, qy, sx, sy, -2));
-    EXPECT_EQ(qx, -7);
-    EXPECT_EQ(sx, -7);
+    EXPECT_FALSE(K(3, 5, 6).GetAnicientQuardCoordinate(qx, qy, sx, sy, 3));
+    EXPECT_FALSE(K(0, 0, 0).GetAnicientQuardCoordinate(qx, qy, sx, sy, -2));
+    EXPECT_EQ(std::make_pair(qx, sx), std::make_pair(-7, -7));
 
     std::mt19937 rng(7);
     for (int i = 0; i < 1000; ++i) {
         const int level = 1 + static_cast<int>(rng() % 30);
-        const int x = static_cast<int>(rng() % (1u << level));
-        const int y = static_cast<int>(rng() % (1u << level));
+        const int x = static_cast<int>(rng() % (1u << level)), y = static_cast<int>(rng() % (1u << level));
         const int ancient = static_cast<int>(rng() % level);
         const int d = level - ancient;
-        ASSERT_TRUE(CTileKey(level, x, y, TILE_MODEL_MERCATOR).GetAnicientQuardCoordinate(qx, qy, sx, sy, ancient));
-        ASSERT_EQ(sx, 1 << d);
-        ASSERT_EQ(sy, 1 << d);
-        ASSERT_EQ(qx, x % (1 << d));
-        ASSERT_EQ(qy, y % (1 << d));
+        ASSERT_TRUE(K(level, x, y).GetAnicientQuardCoordinate(qx, qy, sx, sy, ancient));
+        ASSERT_EQ(std::make_tuple(qx, qy, sx, sy), std::make_tuple(x % (1 << d), y % (1 << d), 1 << d, 1 << d));
         // The same tile in the one-based family gives the same position.
         int qx1 = 0, qy1 = 0;
-        ASSERT_TRUE(CTileKey(level + 1, x + 1, y + 1, TILE_MODEL_MAPID)
-                        .GetAnicientQuardCoordinate(qx1, qy1, sx, sy, ancient + 1));
-        ASSERT_EQ(qx1, qx);
-        ASSERT_EQ(qy1, qy);
+        ASSERT_TRUE(K(level + 1, x + 1, y + 1, kMapId).GetAnicientQuardCoordinate(qx1, qy1, sx, sy, ancient + 1));
+        ASSERT_EQ(std::make_pair(qx1, qy1), std::make_pair(qx, qy));
     }
 }
 
 TEST(TileKey, MapIdRoundTrips)
 {
-    EXPECT_EQ(CTileKey(3, 4, 5, kModel3).ToMapID(), -1);
+    EXPECT_EQ(K(3, 4, 5, kModel3).ToMapID(), -1);
     EXPECT_EQ(CTileKey(TILE_MODEL_GEOGRAPHIC).ToMapID(), -1);
     CTileKey odd(1, 1, 1, kModel3);
     odd.FromMapID(5, 9);
-    ExpectKey(odd, {9, 1, 1, kModel3});  // only the level
+    ExpectKey(odd, K(9, 1, 1, kModel3));  // only the level
 
     // Every tile of the first levels (IDs counted row by row from 1, so a full last column keeps its
     // column), both families, both directions; and the last tile of deep levels.
@@ -216,45 +193,27 @@ TEST(TileKey, MapIdRoundTrips)
         for (int level : {22, 30}) {
             const int last = (1 << level) - 1;
             const CTileKey t(level + base, last + base, last + base, m);
-            const long long id = t.ToMapID();
-            ASSERT_EQ(id, (1LL << level) * (1LL << level));
+            ASSERT_EQ(t.ToMapID(), (1LL << level) * (1LL << level));
             CTileKey back(0, 0, 0, m);
-            back.FromMapID(id, level + base);
+            back.FromMapID(t.ToMapID(), level + base);
             EXPECT_EQ(back.GetTileKeyString(), t.GetTileKeyString());
         }
     }
-    // IDs that do not fit 64 bits are refused rather than wrapped.
-    EXPECT_EQ(CTileKey(INT_MAX, INT_MAX, INT_MAX, TILE_MODEL_MERCATOR).ToMapID(), -1);
-    EXPECT_EQ(CTileKey(INT_MAX, INT_MAX, INT_MAX, TILE_MODEL_MAPID).ToMapID(), -1);
 }
 
 TEST(TileKey, ClampToLevelAndInverseRows)
 {
-    struct Row {
-        const char* what;
-        CTileKey in;
-        CTileKey clamped;
-        CTileKey inverse;  // of the input key
+    const struct { const char* what; CTileKey in, clamped, inverse; } rows[] = {
+        {"mercator", K(3, -5, 100), K(3, 0, 7), K(3, -5, -93)},
+        {"geographic", K(3, 100, 100, kGeo), K(3, 7, 3, kGeo), K(3, 100, -97, kGeo)},
+        {"baidu as mercator", K(3, 8, 8, kBaidu), K(3, 7, 7, kBaidu), K(3, 8, -1, kBaidu)},
+        {"geographic level 1: one row", K(1, 2, 1, kGeo), K(1, 1, 0, kGeo), K(1, 2, -1, kGeo)},
+        {"level 0: one tile", K(0, 3, -3), K(0, 0, 0), K(0, 3, 3)},
+        {"one-based as geographic", K(4, 0, 50, kMapId), K(4, 1, 4, kMapId), K(4, 0, -45, kMapId)},
+        {"scheme 3 untouched", K(3, 100, 1, kModel3), K(3, 100, 1, kModel3), K(3, 100, 2, kModel3)},
+        {"deep level, last column", K(30, INT_MAX, -1), K(30, (1 << 30) - 1, 0), K(30, INT_MAX, 1 << 30)},
     };
-    const Row rows[] = {
-        {"mercator", CTileKey(3, -5, 100, TILE_MODEL_MERCATOR), CTileKey(3, 0, 7, TILE_MODEL_MERCATOR),
-         CTileKey(3, -5, -93, TILE_MODEL_MERCATOR)},
-        {"geographic", CTileKey(3, 100, 100, TILE_MODEL_GEOGRAPHIC), CTileKey(3, 7, 3, TILE_MODEL_GEOGRAPHIC),
-         CTileKey(3, 100, -97, TILE_MODEL_GEOGRAPHIC)},
-        {"baidu as mercator", CTileKey(3, 8, 8, TILE_MODEL_BAIDU), CTileKey(3, 7, 7, TILE_MODEL_BAIDU),
-         CTileKey(3, 8, -1, TILE_MODEL_BAIDU)},
-        {"geographic level 1: one row", CTileKey(1, 2, 1, TILE_MODEL_GEOGRAPHIC),
-         CTileKey(1, 1, 0, TILE_MODEL_GEOGRAPHIC), CTileKey(1, 2, -1, TILE_MODEL_GEOGRAPHIC)},
-        {"level 0: one tile", CTileKey(0, 3, -3, TILE_MODEL_MERCATOR), CTileKey(0, 0, 0, TILE_MODEL_MERCATOR),
-         CTileKey(0, 3, 3, TILE_MODEL_MERCATOR)},
-        {"one-based as geographic", CTileKey(4, 0, 50, TILE_MODEL_MAPID), CTileKey(4, 1, 4, TILE_MODEL_MAPID),
-         CTileKey(4, 0, -45, TILE_MODEL_MAPID)},
-        {"scheme 3 untouched", CTileKey(3, 100, 1, kModel3), CTileKey(3, 100, 1, kModel3),
-         CTileKey(3, 100, 2, kModel3)},
-        {"deep level, last column", CTileKey(30, INT_MAX, -1, TILE_MODEL_MERCATOR),
-         CTileKey(30, (1 << 30) - 1, 0, TILE_MODEL_MERCATOR), CTileKey(30, INT_MAX, 1 << 30, TILE_MODEL_MERCATOR)},
-    };
-    for (const Row& r : rows) {
+    for (const auto& r : rows) {
         SCOPED_TRACE(r.what);
         CTileKey c = r.in;
         c.ClampToLevel();
@@ -266,64 +225,48 @@ TEST(TileKey, ClampToLevelAndInverseRows)
 
 TEST(TileKey, HostileNumbersSaturateInsteadOfWrapping)
 {
-    const CTileKey a(INT_MAX, INT_MAX, INT_MAX, TILE_MODEL_MERCATOR);
-    const CTileKey b(INT_MIN, INT_MIN, INT_MIN, TILE_MODEL_MAPID);
-    const CTileKey c(INT_MAX, INT_MIN, INT_MAX, TILE_MODEL_MAPID);
-    const CTileKey d(INT_MIN, INT_MAX, INT_MIN, TILE_MODEL_GEOGRAPHIC);
-    const auto changed = [](CTileKey k, E_TILE_MODEL m) {
-        k.ChangeTileModel(m);
-        return k;
-    };
-    const auto clamped = [](CTileKey k) {
-        k.ClampToLevel();
-        return k;
-    };
+    const CTileKey a(INT_MAX, INT_MAX, INT_MAX, TILE_MODEL_MERCATOR), b(INT_MIN, INT_MIN, INT_MIN, TILE_MODEL_MAPID);
+    const CTileKey c(INT_MAX, INT_MIN, INT_MAX, TILE_MODEL_MAPID), d(INT_MIN, INT_MAX, INT_MIN, TILE_MODEL_GEOGRAPHIC);
+    const auto changed = [](CTileKey k, E_TILE_MODEL m) { return k.ChangeTileModel(m), k; };
+    const auto clamped = [](CTileKey k) { return k.ClampToLevel(), k; };
     const auto fromId = [](E_TILE_MODEL m, long long id, int level) {
         CTileKey k(0, 0, 0, m);
         k.FromMapID(id, level);
         return k;
     };
     const int half = INT_MAX / 2;
-    struct Row {
-        const char* what;
-        CTileKey got, want;
-    };
     // Every number that leaves the 32-bit range stops at its limit (UBSan also sees no overflow).
-    const Row rows[] = {
+    const struct { const char* what; CTileKey got, want; } rows[] = {
         {"right of the last column", a.GetRightSibling(), a},
         {"left of the first column", b.GetLeftSibling(), b},
         {"above the first row", d.GetUpSibling(), d},
         {"below the last row", c.GetDownSibling(), c},
         {"child beyond every limit", a.CreateChildTileKeyRBCornor(), a},
-        {"child below every limit", b.CreateChildTileKeyLTCornor(), CTileKey(INT_MIN + 1, INT_MIN, INT_MIN, TILE_MODEL_MAPID)},
-        {"parent of the extremes", a.CreateParentTileKey(), CTileKey(INT_MAX - 1, half, half, TILE_MODEL_MERCATOR)},
-        {"parent of mixed extremes", c.CreateParentTileKey(), CTileKey(INT_MAX - 1, -half, half + 1, TILE_MODEL_MAPID)},
-        {"to one-based and back", changed(changed(a, TILE_MODEL_MAPID), TILE_MODEL_BAIDU),
-         CTileKey(INT_MAX - 1, INT_MAX - 1, INT_MAX - 1, TILE_MODEL_BAIDU)},
-        {"to zero-based", changed(b, TILE_MODEL_BAIDU), CTileKey(INT_MIN, INT_MIN, INT_MIN, TILE_MODEL_BAIDU)},
+        {"child below every limit", b.CreateChildTileKeyLTCornor(), K(INT_MIN + 1, INT_MIN, INT_MIN, kMapId)},
+        {"parent of the extremes", a.CreateParentTileKey(), K(INT_MAX - 1, half, half)},
+        {"parent of mixed extremes", c.CreateParentTileKey(), K(INT_MAX - 1, -half, half + 1, kMapId)},
+        {"to one-based and back", changed(changed(a, kMapId), kBaidu), K(INT_MAX - 1, INT_MAX - 1, INT_MAX - 1, kBaidu)},
+        {"to zero-based", changed(b, kBaidu), K(INT_MIN, INT_MIN, INT_MIN, kBaidu)},
         {"inverse row at 2^62 rows", a.GetInverseYTile(), a},
-        {"inverse row at one row", d.GetInverseYTile(), CTileKey(INT_MIN, INT_MAX, INT_MAX, TILE_MODEL_GEOGRAPHIC)},
+        {"inverse row at one row", d.GetInverseYTile(), K(INT_MIN, INT_MAX, INT_MAX, kGeo)},
         {"clamped deep", clamped(a), a},
-        {"clamped shallow", clamped(d), CTileKey(INT_MIN, 0, 0, TILE_MODEL_GEOGRAPHIC)},
-        {"clamped shallow one-based", clamped(b), CTileKey(INT_MIN, 1, 1, TILE_MODEL_MAPID)},
-        {"largest id, deepest level", fromId(TILE_MODEL_MERCATOR, LLONG_MAX, INT_MAX),
-         CTileKey(INT_MAX, INT_MAX, 1, TILE_MODEL_MERCATOR)},
-        {"smallest id", fromId(TILE_MODEL_MERCATOR, LLONG_MIN, INT_MIN), CTileKey(INT_MIN, 0, INT_MIN, TILE_MODEL_MERCATOR)},
-        {"largest id, one-based", fromId(TILE_MODEL_MAPID, LLONG_MAX, INT_MAX), CTileKey(INT_MAX, INT_MAX, 2, TILE_MODEL_MAPID)},
-        {"smallest id, one-based", fromId(TILE_MODEL_MAPID, LLONG_MIN, INT_MIN), CTileKey(INT_MIN, INT_MIN, 1, TILE_MODEL_MAPID)},
+        {"clamped shallow", clamped(d), K(INT_MIN, 0, 0, kGeo)},
+        {"clamped shallow one-based", clamped(b), K(INT_MIN, 1, 1, kMapId)},
+        {"largest id, deepest level", fromId(TILE_MODEL_MERCATOR, LLONG_MAX, INT_MAX), K(INT_MAX, INT_MAX, 1)},
+        {"smallest id", fromId(TILE_MODEL_MERCATOR, LLONG_MIN, INT_MIN), K(INT_MIN, 0, INT_MIN)},
+        {"largest id, one-based", fromId(kMapId, LLONG_MAX, INT_MAX), K(INT_MAX, INT_MAX, 2, kMapId)},
+        {"smallest id, one-based", fromId(kMapId, LLONG_MIN, INT_MIN), K(INT_MIN, INT_MIN, 1, kMapId)},
     };
-    for (const Row& r : rows) {
+    for (const auto& r : rows) {
         SCOPED_TRACE(r.what);
         ExpectKey(r.got, r.want);
     }
     for (const CTileKey& k : {a, b, c, d})
-        EXPECT_EQ(k.ToMapID(), -1) << k.GetTileKeyString();
+        EXPECT_EQ(k.ToMapID(), -1) << k.GetTileKeyString();  // IDs beyond 64 bits are refused, not wrapped
     EXPECT_EQ(a.GetParentQuardIndex(), 3);
     EXPECT_EQ(b.GetParentQuardIndex(), -3);  // remainders keep the dividend's sign
     EXPECT_TRUE(b < a && a > b && !(a < b));
     int qx = 0, qy = 0, spanX = 0, spanY = 0;
     ASSERT_TRUE(a.GetAnicientQuardCoordinate(qx, qy, spanX, spanY, INT_MIN));
-    EXPECT_EQ(qx, INT_MAX);
-    EXPECT_EQ(qy, INT_MAX);
-    EXPECT_EQ(spanX, INT_MAX);
+    EXPECT_EQ(std::make_tuple(qx, qy, spanX), std::make_tuple(INT_MAX, INT_MAX, INT_MAX));
 }

@@ -11,9 +11,7 @@
 TEST(TileModel, TileCountsPerLevel)
 {
     const CTileModel m;
-    const struct {
-        int level, nx, ny;
-    } rows[] = {{-3, 1, 1}, {0, 1, 1}, {1, 2, 1}, {3, 8, 4}, {30, 1 << 30, 1 << 29}};
+    const struct { int level, nx, ny; } rows[] = {{-3, 1, 1}, {0, 1, 1}, {1, 2, 1}, {3, 8, 4}, {30, 1 << 30, 1 << 29}};
     for (const auto& r : rows) {
         EXPECT_EQ(std::make_pair(m.GetNumberTileX(r.level), m.GetNumberTileY(r.level)), std::make_pair(r.nx, r.ny));
         // Each tile spans one stride; all tiles span the model's rectangle.
@@ -29,12 +27,7 @@ TEST(TileModel, TileCountsPerLevel)
 TEST(TileModel, BordersBelongToTheEasternAndSouthernTile)
 {
     CTileModel m;
-    const struct {
-        int level;
-        double lon;
-        int column;
-        bool cross;
-    } columns[] = {
+    const struct { int level; double lon; int column; bool cross; } columns[] = {
         {1, 0.0, 1, true},         // the meridian is the border of the two level-1 tiles
         {1, -180.0, 0, true},      // western edge of the world
         {3, 180.0, 8, true},       // one past the last column
@@ -48,12 +41,7 @@ TEST(TileModel, BordersBelongToTheEasternAndSouthernTile)
         EXPECT_EQ(m.IsCrossTileX(r.level, r.lon), r.cross) << r.level << " " << r.lon;
     }
     EXPECT_EQ(m.MakeKey(3, 180.0, 0.0).GetTileX(), 7);  // clamped into the level
-    const struct {
-        bool leftTopUp;
-        int level;
-        double lat;
-        int row;
-    } rows[] = {
+    const struct { bool leftTopUp; int level; double lat; int row; } rows[] = {
         {true, 2, 89.9, 0},  {true, 2, -89.9, 1}, {false, 2, 89.9, 1}, {false, 2, -89.9, 0},
         {true, 2, 0.0, 1},   // the equator is a border: the southern row
         {false, 2, 0.0, 1},  // counted from the south it is the northern row
@@ -69,12 +57,7 @@ TEST(TileModel, BordersBelongToTheEasternAndSouthernTile)
 TEST(TileModel, RowColInfoDoesNotPullInTilesBeyondBorderEdges)
 {
     CTileModel m;
-    const struct {
-        bool leftTopUp;
-        EXTENT e;
-        int level;
-        int startRow, startCol, rowCount, colCount;
-    } rows[] = {
+    const struct { bool leftTopUp; EXTENT e; int level; int startRow, startCol, rowCount, colCount; } rows[] = {
         {true, {0, 0, 180, 90}, 1, 0, 1, 1, 1},             // north-east quarter
         {true, {-180, -90, 180, 90}, 3, 0, 0, 4, 8},        // whole world
         {true, {-500, -100, 500, 100}, 3, 0, 0, 4, 8},      // beyond the world is clamped

@@ -19,10 +19,10 @@ TEST(TileRange, InTileRangeTranslatesTheKeyIntoMinsFamily)
             EXPECT_EQ(InTileRange(CTileKey(level, x, 5, TILE_MODEL_MERCATOR), min, max), expected) << level << " " << x;
         }
     }
-    EXPECT_FALSE(InTileRange(CTileKey(), min, max));
-    EXPECT_FALSE(InTileRange(CTileKey(5, 5, 5, TILE_MODEL_MAPID), CTileKey(), max));
-    EXPECT_FALSE(InTileRange(CTileKey(5, 5, 5, TILE_MODEL_MAPID), min, CTileKey(TILE_MODEL_MERCATOR)));
-    EXPECT_FALSE(InTileRange(CTileKey(5, 5, 5, static_cast<E_TILE_MODEL>(3)), min, max));
+    const CTileKey k(5, 5, 5, TILE_MODEL_MAPID);
+    EXPECT_FALSE(InTileRange(CTileKey(), min, max) || InTileRange(k, CTileKey(), max) ||
+                 InTileRange(k, min, CTileKey(TILE_MODEL_MERCATOR)) ||
+                 InTileRange(CTileKey(5, 5, 5, static_cast<E_TILE_MODEL>(3)), min, max));
 }
 
 TEST(TileRange, ExtentsBecomeOneBasedBounds)
@@ -37,10 +37,7 @@ TEST(TileRange, ExtentsBecomeOneBasedBounds)
     // The map type chooses the scheme: 1 Mercator, 5 WGS84, 44 Baidu, 7 elevation. Each agrees with its
     // model one level up, in one-based numbers.
     const CExtent e(116.0, 39.5, 117.0, 40.5);
-    const struct {
-        int mapType;
-        E_TILE_MODEL scheme;
-    } types[] = {
+    const struct { int mapType; E_TILE_MODEL scheme; } types[] = {
         {1, TILE_MODEL_MERCATOR}, {5, TILE_MODEL_GEOGRAPHIC}, {44, TILE_MODEL_BAIDU}, {7, TILE_MODEL_GEOGRAPHIC}};
     for (const auto& t : types) {
         CTileKey byType, byTypeMax;
@@ -63,10 +60,7 @@ TEST(TileRange, PolygonTests)
     const CExtent g = ITileModel::GetTileModel(TILE_MODEL_MERCATOR, true)->GetGeoExtent(k);
     const QPolygonF inside({QPointF(-60, 10), QPointF(-30, 10), QPointF(-30, 40)});
     const QPolygonF apart({QPointF(10, 10), QPointF(20, 10), QPointF(20, 20)});
-    const struct {
-        QPolygonF polygon;
-        bool meets;
-    } cases[] = {
+    const struct { QPolygonF polygon; bool meets; } cases[] = {
         {inside, true},
         {QPolygonF({QPointF(-170, -80), QPointF(170, -80), QPointF(170, 80), QPointF(-170, 80)}), true},  // around
         {QPolygonF({QPointF(-5, 30), QPointF(20, 30), QPointF(20, 35)}), true},                           // crossing
@@ -86,10 +80,8 @@ TEST(TileRange, PolygonTests)
     // An empty polygon, or an empty list, tests the tile's extent against e; touching counts.
     const CExtent touchingExtent(g.maxx, g.maxy, g.maxx + 5, g.maxy + 5);
     const CExtent apartExtent(g.maxx + 1, 0, g.maxx + 5, 5);
-    EXPECT_TRUE(IsTileInPolygon(k, touchingExtent, QPolygonF()));
-    EXPECT_TRUE(IsTileInPolygons(k, touchingExtent, {}));
-    EXPECT_FALSE(IsTileInPolygon(k, apartExtent, QPolygonF()));
-    EXPECT_FALSE(IsTileInPolygons(k, apartExtent, {}));
+    EXPECT_TRUE(IsTileInPolygon(k, touchingExtent, QPolygonF()) && IsTileInPolygons(k, touchingExtent, {}));
+    EXPECT_FALSE(IsTileInPolygon(k, apartExtent, QPolygonF()) || IsTileInPolygons(k, apartExtent, {}));
     EXPECT_FALSE(IsTileInPolygons(k, apartExtent, {QPolygonF()}));  // an empty polygon in a list meets nothing
     // Geographic and Baidu keys use their own models' extents; other schemes are refused, a list with a log record.
     EXPECT_TRUE(IsTileInPolygon(CTileKey(1, 0, 0, TILE_MODEL_GEOGRAPHIC), CExtent(), inside));
@@ -118,10 +110,7 @@ TEST(TileRange, CountsAndDistances)
 
     // The Manhattan distance on b's level from the tile under a's centre (by the slippy-map formulas:
     // (6, 15, 19) one level down, (7, 30, 38) two down), plus one, times 2^(|d| + 2) across d levels.
-    const struct {
-        CTileKey a, b;
-        long long distance;
-    } rows[] = {
+    const struct { CTileKey a, b; long long distance; } rows[] = {
         {k, k, 1},
         {k, CTileKey(5, 3, 20, TILE_MODEL_MERCATOR), 16},     // 4 + 11 + 1 on the same level
         {k, CTileKey(6, 15, 19, TILE_MODEL_MERCATOR), 8},     // the tile under the centre: 1 x 8

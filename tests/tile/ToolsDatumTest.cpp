@@ -6,19 +6,7 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-CUSTOM_MAP_TRAITS Bd09CustomMapAtKeyZero(int key)
-{
-    CUSTOM_MAP_TRAITS traits;
-    traits.bFound = key == 0;
-    traits.bBD09 = key == 0;
-    return traits;
-}
-
-}  // namespace
-
-TEST(ToolsDatum, ShapesFollowTheMapTypesDatum)
+TEST(ToolsDatum, ShapesAndPointsFollowTheMapTypesDatum)
 {
     QList<QPointF> shape;
     for (const DATUM_VECTOR& v : kDatumVectors)
@@ -31,26 +19,19 @@ TEST(ToolsDatum, ShapesFollowTheMapTypesDatum)
         EXPECT_EQ(PositionUtil::correctByType(shape[0], mapType), shape[0]);
         EXPECT_EQ(PositionUtil::shiftingByType(shape[0], mapType), shape[0]);
     }
-    // 102: GCJ-02; 44: BD-09.
-    const QList<QPointF> gcjCorrected = Tools::shapeCorrect(shape, 102);
-    const QList<QPointF> gcjShifted = Tools::shapeShifting(shape, 102);
-    const QList<QPointF> bdCorrected = Tools::shapeCorrect(shape, 44);
-    const QList<QPointF> bdShifted = Tools::shapeShifting(shape, 44);
-    ASSERT_EQ(gcjCorrected.size(), shape.size());
-    ASSERT_EQ(gcjShifted.size(), shape.size());
-    ASSERT_EQ(bdCorrected.size(), shape.size());
-    ASSERT_EQ(bdShifted.size(), shape.size());
-    for (int i = 0; i < shape.size(); ++i) {
-        const DATUM_VECTOR& v = kDatumVectors[i % (shape.size() - 1)];
-        SCOPED_TRACE(i);
-        EXPECT_TRUE(Near(gcjCorrected[i], v.wgs));
-        EXPECT_TRUE(Near(gcjShifted[i], v.gcj));
-        EXPECT_TRUE(Near(bdCorrected[i], v.bdWgs));
-        EXPECT_TRUE(Near(bdShifted[i], v.bd));
-        EXPECT_EQ(PositionUtil::correctByType(v.p, 102), gcjCorrected[i]);
-        EXPECT_EQ(PositionUtil::shiftingByType(v.p, 102), gcjShifted[i]);
-        EXPECT_EQ(PositionUtil::correctByType(v.p, 44), bdCorrected[i]);
-        EXPECT_EQ(PositionUtil::shiftingByType(v.p, 44), bdShifted[i]);
+    // 102: GCJ-02; 44: BD-09. Per point: corrected and shifted, as the vectors' columns.
+    const int types[] = {102, 102, 44, 44};
+    const QPointF DATUM_VECTOR::*columns[] = {&DATUM_VECTOR::wgs, &DATUM_VECTOR::gcj, &DATUM_VECTOR::bdWgs,
+                                              &DATUM_VECTOR::bd};
+    for (int t = 0; t < 4; ++t) {
+        const QList<QPointF> out = t % 2 ? Tools::shapeShifting(shape, types[t]) : Tools::shapeCorrect(shape, types[t]);
+        ASSERT_EQ(out.size(), shape.size());
+        for (int i = 0; i < shape.size(); ++i) {
+            SCOPED_TRACE(testing::Message() << types[t] << " " << t % 2 << " point " << i);
+            EXPECT_TRUE(Near(out[i], kDatumVectors[i % (shape.size() - 1)].*columns[t]));
+            EXPECT_EQ(t % 2 ? PositionUtil::shiftingByType(shape[i], types[t])
+                            : PositionUtil::correctByType(shape[i], types[t]), out[i]);
+        }
     }
     EXPECT_TRUE(Tools::shapeCorrect({}, 44).isEmpty());
 }
@@ -59,7 +40,11 @@ TEST(ToolsDatum, CustomMapTypesUseTheCustomMapUnderKeyZero)
 {
     const QList<QPointF> shape = {kDatumVectors[0].p, kDatumVectors[1].p};
     EXPECT_EQ(Tools::shapeCorrect(shape, 601), shape);  // no custom maps: WGS84
-    SetCustomMapTraitsProvider(&Bd09CustomMapAtKeyZero);
+    SetCustomMapTraitsProvider([](int key) {
+        CUSTOM_MAP_TRAITS traits;
+        traits.bFound = traits.bBD09 = key == 0;
+        return traits;
+    });
     const QList<QPointF> corrected = Tools::shapeCorrect(shape, 601);
     const QPointF shifted = PositionUtil::shiftingByType(shape[0], 602);
     SetCustomMapTraitsProvider(nullptr);
