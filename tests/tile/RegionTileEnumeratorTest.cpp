@@ -322,9 +322,6 @@ TEST(RegionTileEnumerator, DamagedInputEnumeratesNothingOrFallsBackToThePerTileT
     const QPolygonF huge({QPointF(-1e300, -1e300), QPointF(1.7e308, 0), QPointF(0, 1e15)});
     ExpectSameAsPerTile(BoundingBox(region), region + QList<QPolygonF>{notFinite}, 9, kMercator);
     ExpectSameAsPerTile(BoundingBox(region), {huge}, 9, kMercator);
-    const CTileKey inside(8, 200, 100, TILE_MODEL_MERCATOR);
-    EXPECT_FALSE(IsTileInPolygons(inside, CExtent(), {notFinite}));
-    EXPECT_TRUE(IsTileInPolygon(inside, CExtent(), huge));
     CRegionTileEnumerator whole({huge}, 3, 1);  // no extent given: the polygon's, cut to the world
     EXPECT_EQ(Enumerate(whole).size(), 4u * 4u);  // every tile of zero-based level 2
 }
