@@ -1,7 +1,5 @@
 #include "core/Tools.h"
 #include "core/log/VtLog.h"
-#include "tile/ITileModel.h"
-#include "tile/TileModel.h"
 
 #include <gtest/gtest.h>
 
@@ -169,34 +167,6 @@ TEST(ToolsMapId, RangesAtTheBordersAndOfDamagedExtents)
     int row = 0, col = 0;
     Tools::getRowColWGS(nan, inf, 5, row, col);
     EXPECT_EQ(std::make_pair(row, col), std::make_pair(1, 1));
-}
-
-TEST(ToolsMapId, RangesAgreeWithTheZeroBasedTileModels)
-{
-    // Map-ID level L is level L - 1 of the zero-based models; extents are drawn inside tiles (edges
-    // away from the models' one-pixel border tolerance) or exactly on longitude borders.
-    std::mt19937 rng(29);
-    std::uniform_real_distribution<double> frac(0.05, 0.95);
-    for (int i = 0; i < 2000; ++i) {
-        const int level = 2 + static_cast<int>(rng() % 18);
-        const bool wgs = (i % 2) == 1, onBorder = (i % 3) == 0;
-        const int n = Tools::getColCount(level), rows = wgs ? Tools::getRowCountWGS(level) : n;
-        const int c0 = static_cast<int>(rng() % n), c1 = static_cast<int>(rng() % n);
-        const int r0 = static_cast<int>(rng() % rows), r1 = static_cast<int>(rng() % rows);
-        const double w = 360.0 / n;
-        const double x0 = std::min(c0, c1) + (onBorder ? 0.0 : frac(rng));
-        const double x1 = std::max(c0, c1) + (onBorder ? 1.0 : frac(rng));
-        const double y0 = std::min(r0, r1) + (onBorder && wgs ? 0.0 : frac(rng));
-        const double y1 = std::max(r0, r1) + (onBorder && wgs ? 1.0 : frac(rng));
-        CExtent e(-180.0 + std::min(x0, x1) * w, 0, -180.0 + std::max(x0, x1) * w, 0);
-        e.maxy = wgs ? 90.0 - std::min(y0, y1) * w : Tools::getB(0.5 - std::min(y0, y1) / n);
-        e.miny = wgs ? 90.0 - std::max(y0, y1) * w : Tools::getB(0.5 - std::max(y0, y1) / n);
-        SCOPED_TRACE(testing::Message() << wgs << " L" << level << " " << e.minx << " " << e.miny << " " << e.maxx);
-        int row = 0, col = 0, rowCount = 0, colCount = 0;
-        ITileModel::GetTileModel(wgs ? TILE_MODEL_GEOGRAPHIC : TILE_MODEL_MERCATOR, true)
-            ->GetRowColInfo(row, col, rowCount, colCount, e, level - 1);
-        ASSERT_EQ(RangeOf(e, level, true, wgs ? kWgsType : kMercatorType), Range(row + 1, col + 1, rowCount, colCount));
-    }
 }
 
 TEST(ToolsMapId, CountsIndexRangesAndLevels)
