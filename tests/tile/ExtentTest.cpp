@@ -42,7 +42,8 @@ TEST(Extent, EdgesAndCornersBelongToTheExtent)
     };
     for (const auto& r : extents) {
         SCOPED_TRACE(testing::Message() << r.other.minx << "," << r.other.miny);
-        EXPECT_EQ(std::make_pair(b.Intersect(r.other), r.other.Intersect(b)), std::make_pair(r.intersects, r.intersects));
+        EXPECT_EQ(b.Intersect(r.other), r.intersects);
+        EXPECT_EQ(r.other.Intersect(b), r.intersects);
         EXPECT_EQ(b.Contain(r.other), r.contains);
     }
 }

@@ -172,8 +172,8 @@ TEST(MercatorTileModel, RangesOfExtents)
         CTileKey lo, hi;
         m.GetTileBound(lo, hi, r.e, r.level);
         EXPECT_EQ(lo.GetTileModel(), TILE_MODEL_MERCATOR);
-        EXPECT_EQ(std::make_pair(lo, hi), std::make_pair(M(r.level, r.startCol, r.startRow),
-                                                         M(r.level, r.startCol + r.colCount - 1, r.startRow + r.rowCount - 1)));
+        EXPECT_EQ(lo, M(r.level, r.startCol, r.startRow));
+        EXPECT_EQ(hi, M(r.level, r.startCol + r.colCount - 1, r.startRow + r.rowCount - 1));
     }
     // Growing an extent to whole tiles gives back exactly the tiles' edges.
     const CExtent grown = m.ExpandExtendAlignTile(CExtent(116.3, 39.8, 116.5, 40.0), 10);

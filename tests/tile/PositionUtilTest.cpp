@@ -52,6 +52,7 @@ TEST(PositionUtil, ChinaBoxBoundsAreInclusive)
         EXPECT_EQ(PositionUtil::outOfChina(c.lat, c.lon), c.out);
         const Gps g = PositionUtil::gps84_To_Gcj02(c.lat, c.lon), back = PositionUtil::gcj_To_Gps84(c.lat, c.lon);
         // Outside untouched both ways; inside an offset of tens to hundreds of metres.
-        EXPECT_EQ(std::make_tuple(g.lat, g.lon, back.lat, back.lon) == std::make_tuple(c.lat, c.lon, c.lat, c.lon), c.out);
+        EXPECT_EQ(std::make_tuple(g.lat, g.lon, back.lat, back.lon) == std::make_tuple(c.lat, c.lon, c.lat, c.lon),
+                  c.out);
     }
 }

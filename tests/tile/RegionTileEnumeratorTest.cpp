@@ -221,7 +221,7 @@ TEST(RegionTileEnumerator, AgreesWithThePerTileTestOnRandomPolygons)
                 const double cx = level == 3 ? -60 + 120 * unit(rng) : 80 + 50 * unit(rng);
                 const double cy = level == 3 ? -20 + 40 * unit(rng) : 20 + 30 * unit(rng);
                 const QList<QPolygonF> region = RandomRegion(rng, c % 4, cx, cy, r);
-                SCOPED_TRACE(testing::Message() << "map type " << s.mapType << " level " << level << " shape " << c % 4);
+                SCOPED_TRACE(testing::Message() << "map type " << s.mapType << " level " << level << " shape " << c);
                 ExpectSameAsPerTile(BoundingBox(region), region, level, s);
                 if (HasFatalFailure())
                     return;
@@ -262,7 +262,8 @@ TEST(RegionTileEnumerator, AgreesOnBorderCasesAndExtentsAlone)
         ExpectSameAsPerTile(CExtent(116.1, 39.7, 116.9, 40.3), {}, 4, s);
     }
     // An extent whose edges lie on tile borders.
-    const CExtent g = ITileModel::GetTileModel(TILE_MODEL_GEOGRAPHIC, true)->GetGeoExtent(CTileKey(6, 10, 12, TILE_MODEL_GEOGRAPHIC));
+    const CExtent g =
+        ITileModel::GetTileModel(TILE_MODEL_GEOGRAPHIC, true)->GetGeoExtent(CTileKey(6, 10, 12, TILE_MODEL_GEOGRAPHIC));
     ExpectSameAsPerTile(CExtent(g.minx, g.miny, g.maxx + 20 * (g.maxx - g.minx), g.maxy), {}, 7, kSchemes[1]);
 }
 

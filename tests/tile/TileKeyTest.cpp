@@ -107,7 +107,7 @@ TEST(TileKey, ParentsAndChildren)
                     const CTileKey k(level, x, y, m);
                     const CTileKey lt = k.CreateChildTileKeyLTCornor(), rb = k.CreateChildTileKeyRBCornor();
                     ASSERT_TRUE(lt.CreateParentTileKey() == k && rb.CreateParentTileKey() == k);
-                    ASSERT_EQ(std::make_pair(lt.GetParentQuardIndex(), rb.GetParentQuardIndex()), std::make_pair(0LL, 3LL));
+                    ASSERT_TRUE(lt.GetParentQuardIndex() == 0 && rb.GetParentQuardIndex() == 3);
                     ASSERT_EQ(rb.GetTileX() - lt.GetTileX(), 1);
                     ASSERT_EQ(lt.GetTileModel(), m);
                 }
@@ -245,7 +245,8 @@ TEST(TileKey, HostileNumbersSaturateInsteadOfWrapping)
         {"child below every limit", b.CreateChildTileKeyLTCornor(), K(INT_MIN + 1, INT_MIN, INT_MIN, kMapId)},
         {"parent of the extremes", a.CreateParentTileKey(), K(INT_MAX - 1, half, half)},
         {"parent of mixed extremes", c.CreateParentTileKey(), K(INT_MAX - 1, -half, half + 1, kMapId)},
-        {"to one-based and back", changed(changed(a, kMapId), kBaidu), K(INT_MAX - 1, INT_MAX - 1, INT_MAX - 1, kBaidu)},
+        {"to one-based and back", changed(changed(a, kMapId), kBaidu),
+         K(INT_MAX - 1, INT_MAX - 1, INT_MAX - 1, kBaidu)},
         {"to zero-based", changed(b, kBaidu), K(INT_MIN, INT_MIN, INT_MIN, kBaidu)},
         {"inverse row at 2^62 rows", a.GetInverseYTile(), a},
         {"inverse row at one row", d.GetInverseYTile(), K(INT_MIN, INT_MAX, INT_MAX, kGeo)},

@@ -62,7 +62,8 @@ TEST(ToolsBaidu, HemispheresClampsAndFailureValues)
         EXPECT_EQ(Tools::wgs84ToBd09ByPos(QPointF(-p.x(), -p.y()), 20), QPointF(-ne.x(), -ne.y()));
     }
     // Beyond the Mercator limit the latitude is held there; BD -> WGS clamps to 83.5 and 180.
-    EXPECT_EQ(Tools::wgs84ToBd09ByPos(QPointF(10, 89), 20), Tools::wgs84ToBd09ByPos(QPointF(10, 85.05112877980655), 20));
+    EXPECT_EQ(Tools::wgs84ToBd09ByPos(QPointF(10, 89), 20),
+              Tools::wgs84ToBd09ByPos(QPointF(10, 85.05112877980655), 20));
     EXPECT_EQ(Tools::bdToWGS84ByPoint(100, 89.0, 20), Tools::bdToWGS84ByPoint(100, 83.5, 20));
     EXPECT_EQ(Tools::bdToWGS84ByPoint(300, 10.0, 20), Tools::bdToWGS84ByPoint(180, 10.0, 20));
     EXPECT_EQ(Tools::wgs84ToBd09ByPos(QPointF(116, 40), 1), QPointF(0, 0));  // no Baidu tile at level 1

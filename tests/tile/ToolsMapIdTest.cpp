@@ -159,7 +159,8 @@ TEST(ToolsMapId, RangesAtTheBordersAndOfDamagedExtents)
         EXPECT_EQ(RangeOf(c.e, c.level, c.inDegrees, c.mapType), c.range) << c.e.minx << " " << c.e.miny;
     const double nan = std::nan(""), inf = INFINITY;
     for (int mapType : {kMercatorType, kWgsType}) {
-        for (const CExtent& e : {CExtent(nan, nan, nan, nan), CExtent(-inf, -inf, inf, inf), CExtent(inf, inf, -inf, -inf)}) {
+        for (const CExtent& e :
+             {CExtent(nan, nan, nan, nan), CExtent(-inf, -inf, inf, inf), CExtent(inf, inf, -inf, -inf)}) {
             const Range r = RangeOf(e, 5, true, mapType);
             EXPECT_TRUE(std::get<0>(r) >= 1 && std::get<0>(r) <= 16 && std::get<3>(r) >= 1 && std::get<3>(r) <= 16);
         }
@@ -209,7 +210,8 @@ TEST(ToolsMapId, IdListsRowByRowAndHugeListsRefused)
     ids.clear();
     Tools::getMapIDArray(-0.5, -0.5, -0.5 + 0.5 * s, 0.5, 4, ids, kMercatorType);
     EXPECT_EQ(ids.size(), 8 * 5);
-    EXPECT_EQ(std::make_pair(ids.front(), ids.back()), std::make_pair(Tools::getMapID(4, 1, -3), Tools::getMapID(4, 8, 1)));
+    EXPECT_EQ(std::make_pair(ids.front(), ids.back()),
+              std::make_pair(Tools::getMapID(4, 1, -3), Tools::getMapID(4, 8, 1)));
 
     CVtLogCapture capture;
     ids.clear();
@@ -248,7 +250,8 @@ TEST(ToolsMapId, BaseLevelsAndLevelsFromResolutions)
     };
     for (const auto& c : resolutions) {
         double res = c.res;
-        const int level = c.wgs ? Tools::afcGetLevelWGS(res, c.maxLevel) : Tools::afcGetLevel(res, c.minLevel, c.maxLevel);
+        const int level =
+            c.wgs ? Tools::afcGetLevelWGS(res, c.maxLevel) : Tools::afcGetLevel(res, c.minLevel, c.maxLevel);
         EXPECT_EQ(std::make_pair(level, res), std::make_pair(c.level, c.size)) << c.res;
     }
 }
