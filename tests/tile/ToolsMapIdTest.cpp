@@ -149,6 +149,7 @@ TEST(ToolsMapId, RangesAtTheBordersAndOfDamagedExtents)
         {{0, 0, 0, 0}, 2, true, kMercatorType, {2, 2, 1, 1}},                // a point on a corner
         {{-1000, -1000, 1000, 1000}, 3, true, kMercatorType, {1, 1, 4, 4}},  // clipped
         {{0.25, -0.5, 0.5, -0.25}, 3, false, kMercatorType, {4, 4, 1, 1}},   // south-east tile in units
+        {{0, -30, 10, 30}, 3, true, kMercatorType, {2, 3, 2, 1}},            // both latitudes projected
         {{10, 10, 11, 11}, 1, true, kWgsType, {1, 1, 1, 1}},
         {{170, -80, 100, -85}, 1, true, kWgsType, {1, 1, 1, 1}},  // inverted: still one tile at level 1
         {{-180, -90, 180, 90}, 3, true, kWgsType, {1, 1, 2, 4}},
