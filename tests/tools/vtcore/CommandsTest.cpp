@@ -1,18 +1,29 @@
-// The small commands: plan, convert, sheet, tasks and the command dispatch.
+// The small commands (plan, convert, sheet), the command dispatch, and every way a command is
+// refused: bad arguments, URL templates, changed resumes, files that are not what they claim.
 #include "VtcoreTestSupport.h"
 
 #include "storage/DatIndexConvert.h"
 #include "tile/PositionUtil.h"
 
-#include <QFile>
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 using namespace VtTest;
+
+namespace {
+
+QJsonObject PlanJson(const QStringList& args) {
+    return QJsonDocument::fromJson(RunTool(QStringList{"plan", "--json"} + args).out.toUtf8()).object();
+}
+
+}  // namespace
 
 TEST(Commands, PlanJsonAgreesWithTheDepositoryIndex) {
     struct Row {
@@ -28,30 +39,31 @@ TEST(Commands, PlanJsonAgreesWithTheDepositoryIndex) {
         {"10,10,10,10", "602", "1-6"},             // a point: one tile a level
     };
     for (const Row& r : rows) {
-        const RunResult plan = RunTool({"plan", "--extent", QLatin1String(r.extent), "--map-type",
-                                        QLatin1String(r.mapType), "--levels", QLatin1String(r.levels), "--json"});
-        ASSERT_EQ(plan.code, VtCli::kExitOk) << r.extent << qPrintable(plan.err);
-        const QJsonObject o = QJsonDocument::fromJson(plan.out.toUtf8()).object();
+        SCOPED_TRACE(r.extent);
+        const QJsonObject o = PlanJson({"--extent", r.extent, "--map-type", r.mapType, "--levels", r.levels});
         const QJsonArray e = o.value("extent").toArray();
-        const CDatIndexConvert conv(QString(QLatin1String(r.mapType)).toInt(),
+        ASSERT_EQ(e.size(), 4);
+        const CDatIndexConvert conv(QString(r.mapType).toInt(),
                                     EXTENT{e[0].toDouble(), e[1].toDouble(), e[2].toDouble(), e[3].toDouble()});
         long long total = 0;
         for (const QJsonValue& v : o.value("levels").toArray()) {
             const QJsonObject l = v.toObject();
             const int level = l.value("level").toInt();
-            EXPECT_EQ(l.value("tiles").toDouble(), double(conv.GetTileNumber(level))) << r.extent << level;
+            EXPECT_EQ(l.value("tiles").toDouble(), double(conv.GetTileNumber(level))) << level;
             EXPECT_EQ(double(l.value("maxCol").toInt() - l.value("minCol").toInt() + 1) *
                           (l.value("maxRow").toInt() - l.value("minRow").toInt() + 1),
                       double(conv.GetTileNumber(level)));
             total += conv.GetTileNumber(level);
         }
-        EXPECT_EQ(o.value("totalTiles").toDouble(), double(total)) << r.extent;
-        EXPECT_GT(o.value("sizeMB").toDouble(), 0.0);
+        EXPECT_EQ(o.value("totalTiles").toDouble(), double(total));
+        // The size estimate is that of compressed tiles (tens of KB), not of raw 256 x 256 pixels.
+        const double bytesPerTile = o.value("sizeMB").toDouble() * 1024 * 1024 / double(total);
+        EXPECT_GT(bytesPerTile, 4 * 1024);
+        EXPECT_LT(bytesPerTile, 64 * 1024);
     }
     // On a border: (0, 0, 45, 45) at level 3 (zoom 2, 90-degree tiles) is the single tile east and
     // north of the centre.
-    const RunResult border = RunTool({"plan", "--extent", "0,0,45,45", "--levels", "3", "--json"});
-    const QJsonObject l = QJsonDocument::fromJson(border.out.toUtf8()).object().value("levels").toArray()[0].toObject();
+    const QJsonObject l = PlanJson({"--extent", "0,0,45,45", "--levels", "3"}).value("levels").toArray()[0].toObject();
     EXPECT_EQ(l.value("minCol").toInt(), 2);
     EXPECT_EQ(l.value("maxCol").toInt(), 2);
     EXPECT_EQ(l.value("minRow").toInt(), 1);
@@ -59,94 +71,142 @@ TEST(Commands, PlanJsonAgreesWithTheDepositoryIndex) {
 }
 
 TEST(Commands, PlanShiftsAWgs84RegionIntoAnOffsetMapsDatum) {
-    auto extentOf = [](const char* mapType, const char* datum) {
-        const RunResult r = RunTool({"plan", "--extent", "116.3,39.9,116.4,40.0", "--map-type", QLatin1String(mapType),
-                                     "--region-datum", QLatin1String(datum), "--levels", "10", "--json"});
-        return QJsonDocument::fromJson(r.out.toUtf8()).object().value("extent").toArray();
+    auto west = [](const char* mapType, const char* datum) {
+        return PlanJson({"--extent", "116.3,39.9,116.4,40.0", "--map-type", mapType, "--region-datum", datum, "--levels", "10"})
+            .value("extent").toArray();
     };
     // 121 (GCJ-02 street map): the extent moves by the GCJ-02 offset; given in GCJ-02 it stays.
     const QPointF shifted = PositionUtil::shifting(QPointF(116.3, 39.9));
-    EXPECT_NEAR(extentOf("121", "wgs84")[0].toDouble(), shifted.x(), 1e-6);
-    EXPECT_NEAR(extentOf("121", "wgs84")[1].toDouble(), shifted.y(), 1e-4);
-    EXPECT_DOUBLE_EQ(extentOf("121", "gcj02")[0].toDouble(), 116.3);
+    EXPECT_NEAR(west("121", "wgs84")[0].toDouble(), shifted.x(), 1e-6);
+    EXPECT_NEAR(west("121", "wgs84")[1].toDouble(), shifted.y(), 1e-4);
+    EXPECT_DOUBLE_EQ(west("121", "gcj02")[0].toDouble(), 116.3);
     // 602 (no offset) keeps the WGS84 numbers.
-    EXPECT_DOUBLE_EQ(extentOf("602", "wgs84")[0].toDouble(), 116.3);
+    EXPECT_DOUBLE_EQ(west("602", "wgs84")[0].toDouble(), 116.3);
     // 44 (Baidu): BD-09 lies further east still.
-    EXPECT_GT(extentOf("44", "wgs84")[0].toDouble(), shifted.x());
+    EXPECT_GT(west("44", "wgs84")[0].toDouble(), shifted.x());
 }
 
-TEST(Commands, ConvertRoundTripsAndRefusesText) {
-    const RunResult there =
-        RunTool({"convert", "--from", "wgs84", "--to", "bd09", "116.391, 39.907", "2.35, 48.85, 35"});
+TEST(Commands, ConvertRoundTripsAndCarriesTheHeight) {
+    const RunResult there = RunTool({"convert", "--from", "wgs84", "--to", "bd09", "116.391, 39.907", "2.35, 48.85, 35"});
     ASSERT_EQ(there.code, VtCli::kExitOk) << qPrintable(there.err);
     const QStringList lines = there.out.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2);
-    EXPECT_TRUE(lines[1].endsWith(", 35"));  // the height is carried
-    const RunResult back = RunTool({"convert", "--from", "bd09", "--to", "wgs84", lines[0]});
-    const QStringList xy = back.out.trimmed().split(", ");
+    EXPECT_TRUE(lines[1].endsWith(", 35"));
+    const QStringList xy = RunTool({"convert", "--from", "bd09", "--to", "wgs84", lines[0]}).out.trimmed().split(", ");
     ASSERT_EQ(xy.size(), 2);
     EXPECT_NEAR(xy[0].toDouble(), 116.391, 1e-4);
     EXPECT_NEAR(xy[1].toDouble(), 39.907, 1e-4);
-    EXPECT_EQ(RunTool({"convert", "--to", "gcj02", "Beijing"}).code, VtCli::kExitError);
-    EXPECT_EQ(RunTool({"convert", "--to", "mars", "1,2"}).code, VtCli::kExitError);
+}
+
+// Each row: a command, its exit code and a pattern its output or error holds. Refusals start with
+// "vtcore: " and leave every file as it was: nothing is created, no depository or database changes.
+TEST(Commands, AnswersAndRefusalsLeaveEveryFileAsItWas) {
+    QTemporaryDir dir;
+    const QString idx = dir.filePath("d/d.idx"), dat = dir.filePath("d/d.dat"), none = dir.filePath("new.idx");
+    ASSERT_EQ(RunTool({"download", idx, "--extent", kBeijing, "--levels", "1-9", "--quiet"}).code, VtCli::kExitOk);
+    // A data file given where the index is expected; junk under both names; files named task.db
+    // that are not task databases.
+    const QString disguised = dir.filePath("d/disguised.idx"), junk = dir.filePath("junk.idx");
+    ASSERT_TRUE(QFile::copy(dat, disguised));
+    ASSERT_TRUE(WriteFile(junk, QByteArray(300, 'x')) && WriteFile(dir.filePath("junk.dat"), QByteArray(300, 'x')));
+    const QString plain = dir.filePath("plain/task.db"), other = dir.filePath("other/task.db");
+    ASSERT_TRUE(WriteFile(plain, "id,state\n1,5\n") && QDir().mkpath(QFileInfo(other).path()));
+    RunProgram("sqlite3", {other, "CREATE TABLE notes (t text)"});
+    QMap<QString, QByteArray> before;
+    for (const QString& f : {idx, dat, disguised, junk, plain, other}) before.insert(f, FileBytes(f));
+
+    const int ok = VtCli::kExitOk, error = VtCli::kExitError;
+    const QString url = "http://127.0.0.1:9";
+    const QStringList fetch = {"download", none, "--extent", kBeijing, "--levels", "1-3", "--source"};
+    struct Row {
+        QStringList args;
+        int code;
+        QString says;
+    };
+    const Row rows[] = {
+        {{}, error, "^usage"},
+        {{"help"}, ok, "^usage"},
+        {{"--version"}, ok, "^vtcore \\d+\\.\\d+\\.\\d+\\n$"},
+        {{"frobnicate"}, error, "unknown command 'frobnicate'"},
+        {{"download", "--help"}, ok, "^usage: vtcore download \\[options\\] depository\\n(.|\\n)*--threads"},
+        {{"download", none}, error, "region"},  // no region
+        {{"download", none, "--extent", kBeijing}, error, "levels"},
+        {{"download", none, "--extent", "1,2,3", "--levels", "1"}, error, "1,2,3"},
+        {{"download", none, "--extent", kBeijing, "--levels", "0-3"}, error, "'0' is not a whole number from 1"},  // levels are one-based
+        {{"download", none, "--extent", kBeijing, "--levels", "1", "--threads", "0"}, error, "'0' is not a whole number from 1 to 256"},
+        {fetch + QStringList{"nowhere"}, error, "nowhere"},
+        // The whole world at level 23 would need an index of trillions of slots.
+        {{"download", none, "--extent", "-180,-85,180,85", "--levels", "23"}, error, "slots"},
+        {{"download"}, error, "depository"},
+        {{"download", none, "--no-such-option"}, error, "no-such-option"},
+        {{"download", dir.filePath("b.idx"), "--source", "baidu", "--map-type", "1", "--extent", kBeijing, "--levels", "3"},
+         error, "Baidu"},
+        // URL templates that name no tile, or forms the expander does not know.
+        {fetch + QStringList{url + "/{z}/{y}.png"}, error, "names no tile"},  // no column
+        {fetch + QStringList{url + "/tiles.png"}, error, "names no tile"},
+        {fetch + QStringList{url + "/{zoom}/{x}/{y}.png"}, error, "unknown placeholder \\{zoom\\}"},  // another tool's
+        {fetch + QStringList{url + "/{z}/{x}/{y}.png?key={apikey}"}, error, "unknown placeholder \\{apikey\\}"},
+        {fetch + QStringList{url + "/{z}/{x}/{y}/{y+1}.png"}, error, "\\{y\\+1\\}"},  // one form per coordinate
+        {fetch + QStringList{url + "/{z}/{x}/{y/0}.png"}, error, "\\{y/0\\}"},       // division by zero
+        {fetch + QStringList{url + "/{z}/{x}/{y.png"}, error, "without its '\\}'"},
+        {fetch + QStringList{url + "/{z}/{x}/{y}.png", "--subdomains=a,b"}, error, "needs \\{s\\}"},  // never used
+        // A resume that would change the depository's region, levels or tiling.
+        {{"download", idx, "--extent", "116.2,39.7,116.7,40.1"}, error, "another region"},
+        {{"download", idx, "--levels", "1-10"}, error, "level"},
+        {{"download", idx, "--map-type", "1"}, error, "map type"},
+        // The data file names its depository and is never read or written as an index.
+        {{"info", dat}, ok, "depository " + QRegularExpression::escape(idx) + "\\n"},
+        {{"download", dat, "--quiet"}, ok, "\\(resumed\\)"},
+        {{"verify", dat}, ok, "result     ok"},
+        {{"info", disguised}, error, "data file, not its index"},
+        {{"download", disguised, "--quiet"}, error, "data file"},
+        {{"export", disguised, "--output", dir.filePath("d.mbtiles")}, error, "data file"},
+        {{"info", dir.filePath("absent.idx")}, error, "absent.idx"},
+        {{"info", junk}, error, "not a readable depository"},
+        {{"verify", junk}, error, "not a readable depository"},
+        {{"export", junk, "--output", dir.filePath("junk.mbtiles")}, error, "not a readable depository"},
+        {{"download", junk, "--quiet"}, error, "junk"},
+        {{"tasks", "--db-dir", dir.path()}, error, "task"},  // no database
+        {{"tasks", "--db-dir", QFileInfo(plain).path()}, error, "not a task database"},
+        {{"tasks", "--db-dir", plain}, error, "not a task database"},
+        {{"tasks", "--db-dir", QFileInfo(other).path()}, error, "not a task database"},
+        {{"convert", "--to", "gcj02", "Beijing"}, error, "no points found"},
+        {{"convert", "--to", "mars", "1,2"}, error, "mars"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(qPrintable(r.args.join(' ')));
+        const RunResult res = RunTool(r.args);
+        EXPECT_EQ(res.code, r.code) << qPrintable(res.out + res.err);
+        EXPECT_TRUE(QRegularExpression(r.says).match(r.code == ok ? res.out : res.err).hasMatch())
+            << qPrintable(r.says + "\n" + res.out + res.err);
+        if (r.code == error && !r.args.isEmpty()) { EXPECT_TRUE(res.err.startsWith("vtcore: ")) << qPrintable(res.err); }
+    }
+    for (auto it = before.begin(); it != before.end(); ++it) EXPECT_EQ(FileBytes(it.key()), it.value()) << qPrintable(it.key());
+    for (const QString& made : {none, dir.filePath("b.idx"), dir.filePath("d/disguised.dat"), dir.filePath("d.mbtiles"),
+                                dir.filePath("junk.mbtiles"), dir.filePath("task.db")})
+        EXPECT_FALSE(QFileInfo::exists(made)) << qPrintable(made);
 }
 
 TEST(Commands, SheetOfPointsAndRegions) {
     struct Row {
         QStringList args;
         int code;
-        QString first;  // first line starts so
+        QString says;  // a pattern of the output
     };
     const Row rows[] = {
-        {{"--scale", "1", "116.4,39.9"}, VtCli::kExitOk, "J50  "},
-        {{"--scale", "B", "116.4,39.9"}, VtCli::kExitOk, "J50B001001"},
-        {{"--scale", "1:500000", "116.4,39.9"}, VtCli::kExitOk, "J50B001001"},
-        {{"--scale", "1", "116.4,-39.9"}, VtCli::kExitOk, "SJ50"},
-        {{"--scale", "1", "--extent", "96,20,108,28"}, VtCli::kExitOk, ""},
-        {{"--scale", "12", "116.4,39.9"}, VtCli::kExitError, ""},
-        {{"--scale", "1"}, VtCli::kExitError, ""},
-        {{"116.4,39.9"}, VtCli::kExitError, ""},
+        {{"--scale", "1", "116.4,39.9"}, VtCli::kExitOk, "^J50  "},
+        {{"--scale", "B", "116.4,39.9"}, VtCli::kExitOk, "^J50B001001"},
+        {{"--scale", "1:500000", "116.4,39.9"}, VtCli::kExitOk, "^J50B001001"},
+        {{"--scale", "1", "116.4,-39.9"}, VtCli::kExitOk, "^SJ50"},
+        {{"--scale", "1", "--extent", "96,20,108,28"}, VtCli::kExitOk, "\\n4 sheets\\n$"},  // an aligned 2 x 2 block
+        {{"--scale", "11", "--extent", "100,20,120,40"}, VtCli::kExitOk, "not listed"},    // too many to list
+        {{"--scale", "12", "116.4,39.9"}, VtCli::kExitError, "^$"},
+        {{"--scale", "1"}, VtCli::kExitError, "^$"},
+        {{"116.4,39.9"}, VtCli::kExitError, "^$"},
     };
     for (const Row& r : rows) {
         const RunResult res = RunTool(QStringList{"sheet"} + r.args);
         EXPECT_EQ(res.code, r.code) << qPrintable(r.args.join(' ') + res.err);
-        if (!r.first.isEmpty()) {
-            EXPECT_TRUE(res.out.startsWith(r.first)) << qPrintable(res.out);
-        }
+        EXPECT_TRUE(QRegularExpression(r.says).match(res.out).hasMatch()) << qPrintable(r.args.join(' ') + "\n" + res.out);
     }
-    // An aligned 2 x 2 block of 1:1,000,000 sheets.
-    const RunResult block = RunTool({"sheet", "--scale", "1", "--extent", "96,20,108,28"});
-    EXPECT_TRUE(block.out.endsWith("4 sheets\n")) << qPrintable(block.out);
-    // Too many to list: only counted.
-    const RunResult many = RunTool({"sheet", "--scale", "11", "--extent", "100,20,120,40"});
-    EXPECT_EQ(many.code, VtCli::kExitOk);
-    EXPECT_TRUE(many.out.contains("not listed"));
-}
-
-TEST(Commands, DispatchAndTasksWithoutADatabase) {
-    EXPECT_EQ(RunTool({}).code, VtCli::kExitError);
-    EXPECT_EQ(RunTool({"help"}).code, VtCli::kExitOk);
-    EXPECT_EQ(RunTool({"frobnicate"}).code, VtCli::kExitError);
-    const RunResult help = RunTool({"download", "--help"});
-    EXPECT_EQ(help.code, VtCli::kExitOk);
-    EXPECT_TRUE(help.out.contains("--threads"));
-    QTemporaryDir dir;
-    EXPECT_EQ(RunTool({"tasks", "--db-dir", dir.path()}).code, VtCli::kExitError);
-    EXPECT_EQ(RunTool({"info", dir.filePath("none.idx")}).code, VtCli::kExitError);
-    // A file that is not a depository is refused, not read.
-    QFile junk(dir.filePath("junk.idx"));
-    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
-    junk.write(QByteArray(300, 'x'));
-    junk.close();
-    QFile dat(dir.filePath("junk.dat"));
-    ASSERT_TRUE(dat.open(QIODevice::WriteOnly));
-    dat.write(QByteArray(300, 'x'));
-    dat.close();
-    for (const QStringList& args :
-         {QStringList{"info"}, QStringList{"verify"}, QStringList{"export", "--output", dir.filePath("out.mbtiles")}}) {
-        const RunResult r = RunTool(QStringList{args[0], junk.fileName()} + args.mid(1));
-        EXPECT_EQ(r.code, VtCli::kExitError) << qPrintable(args[0]);
-        EXPECT_TRUE(r.err.contains("not a readable depository")) << qPrintable(r.err);
-    }
-    EXPECT_EQ(RunTool({"download", junk.fileName(), "--quiet"}).code, VtCli::kExitError);
 }

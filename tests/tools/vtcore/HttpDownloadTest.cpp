@@ -4,22 +4,13 @@
 #include "LocalTileServer.h"
 #include "VtcoreTestSupport.h"
 
-#include "catalog/DataFactory.h"
 #include "tools/vtcore/Downloader.h"
 
 #include <QDateTime>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
 #include <QLocale>
-#include <QRegularExpression>
 #include <QMutex>
 #include <QMutexLocker>
-#include <QProcess>
-#include <QSet>
-#include <QStandardPaths>
-#include <QTcpServer>
-#include <QTcpSocket>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -79,7 +70,6 @@ TileReply FlakyRule(int z, int x, int y, int attempt, bool healed = false) {
 class HttpDownload : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
-    void TearDown() override { DataFactory::setApplicationDir(QString()); }
 
     RunResult Download(const QString& idx, CLocalTileServer& server, const QStringList& extra = {}) {
         return RunTool(QStringList{"download", idx, "--source", server.UrlTemplate(), "--extent", "90,10,140,55",
@@ -104,69 +94,46 @@ TEST_F(HttpDownload, TilesArriveByteForByteAbsentTilesAreNotAskedAgainAndFailure
     const TileMap tiles = ReadTiles(idx);
     const auto states = ReadStates(idx);
     ASSERT_GT(states.size(), 100);
-    QSet<int> kinds;
-    QList<std::tuple<int, int, int>> failing, absent;
+    QMap<int, int> perKind;
+    QList<Key> failing, absent;
     for (auto it = states.begin(); it != states.end(); ++it) {
         const auto [z, x, y] = it.key();
+        SCOPED_TRACE(QStringLiteral("%1/%2/%3").arg(z).arg(x).arg(y).toStdString());
         const Kind kind = KindOf(z, x, y);
-        kinds.insert(int(kind));
+        ++perKind[int(kind)];
         if (Absent(kind)) {
             // An answer about the tile: asked once, recorded apart from failures.
-            EXPECT_EQ(it.value(), VtCli::kBlockAbsent) << z << "/" << x << "/" << y;
-            EXPECT_EQ(server.Requests(z, x, y), 1) << z << "/" << x << "/" << y;
+            EXPECT_EQ(it.value(), VtCli::kBlockAbsent);
+            EXPECT_EQ(server.Requests(z, x, y), 1);
             absent.append(it.key());
         } else if (Failing(kind)) {
-            EXPECT_EQ(it.value(), BLOCK_EMPTY) << z << "/" << x << "/" << y;  // fetched again next time
-            EXPECT_EQ(server.Requests(z, x, y), 1 + kRetries) << z << "/" << x << "/" << y;
+            EXPECT_EQ(it.value(), BLOCK_EMPTY);  // fetched again next time
+            EXPECT_EQ(server.Requests(z, x, y), 1 + kRetries);
             failing.append(it.key());
         } else {
-            EXPECT_EQ(it.value(), BLOCK_HAS_DATA) << z << "/" << x << "/" << y;
-            EXPECT_EQ(tiles.value(it.key()), CLocalTileServer::TileBytes(z, x, y)) << z << "/" << x << "/" << y;
+            EXPECT_EQ(it.value(), BLOCK_HAS_DATA);
+            EXPECT_EQ(tiles.value(it.key()), CLocalTileServer::TileBytes(z, x, y));
         }
     }
-    EXPECT_EQ(kinds.size(), 10) << "every kind of reply occurs in the region";
+    EXPECT_EQ(perKind.size(), 10) << "every kind of reply occurs in the region";
     EXPECT_EQ(tiles.size() + failing.size() + absent.size(), states.size());
 
     // The summary groups the failures by reason, each with a count and one of its URLs; the log
     // beside the depository names every failed tile.
-    const auto countOf = [&](bool (*pick)(Kind), Kind k) {
-        int n = 0;
-        for (const auto& key : pick == Failing ? failing : absent)
-            n += KindOf(std::get<0>(key), std::get<1>(key), std::get<2>(key)) == k;
-        return n;
-    };
     const QString prefix = QStringLiteral("http://127.0.0.1:%1/").arg(server.Port());
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("\n +%1  HTTP 503, e\\.g\\. %2")
-                                       .arg(countOf(Failing, Kind::ServerError))
-                                       .arg(QRegularExpression::escape(prefix)))
-                    .match(first.out)
-                    .hasMatch())
-        << qPrintable(first.out);
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("\n +%1  not an image, e\\.g\\. %2")
-                                       .arg(countOf(Failing, Kind::ErrorPage))
-                                       .arg(QRegularExpression::escape(prefix)))
-                    .match(first.out)
-                    .hasMatch())
-        << qPrintable(first.out);
-    EXPECT_TRUE(first.out.contains(QStringLiteral("absent     %1 absent at the source").arg(absent.size())))
-        << qPrintable(first.out);
-    QFile log(m_dir.filePath("flaky.log"));
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly)) << "the library's log beside the depository";
-    const QByteArray logText = log.readAll();
+    const QString url = QRegularExpression::escape(prefix);
+    for (const QString& line : {QStringLiteral("\n +%1  HTTP 503, e\\.g\\. %2").arg(perKind[int(Kind::ServerError)]).arg(url),
+                                QStringLiteral("\n +%1  not an image, e\\.g\\. %2").arg(perKind[int(Kind::ErrorPage)]).arg(url),
+                                QStringLiteral("\nabsent     %1 absent at the source").arg(absent.size())})
+        EXPECT_TRUE(first.out.contains(QRegularExpression(line))) << qPrintable(line + "\n" + first.out);
+    const QByteArray logText = FileBytes(m_dir.filePath("flaky.log"));  // the library's log beside the depository
     for (const auto& [z, x, y] : failing)
         EXPECT_TRUE(logText.contains(QStringLiteral("%1%2/%3/%4.png").arg(prefix).arg(z).arg(x).arg(y).toUtf8()));
 
     // info counts absent tiles in a column of their own.
+    const QString totals = QStringLiteral("total +%1 +%2 +0 +%3 +%4 ").arg(states.size()).arg(tiles.size());
     const RunResult info = RunTool({"info", idx});
-    EXPECT_TRUE(info.out.contains(QRegularExpression("absent")));
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("total +%1 +%2 +0 +%3 +%4 ")
-                                       .arg(states.size())
-                                       .arg(tiles.size())
-                                       .arg(failing.size())
-                                       .arg(absent.size()))
-                    .match(info.out)
-                    .hasMatch())
-        << qPrintable(info.out);
+    EXPECT_TRUE(info.out.contains(QRegularExpression(totals.arg(failing.size()).arg(absent.size())))) << qPrintable(info.out);
 
     // Again: exactly the failed tiles are asked for; absent ones are not.
     server.ResetCounts();
@@ -182,12 +149,10 @@ TEST_F(HttpDownload, TilesArriveByteForByteAbsentTilesAreNotAskedAgainAndFailure
     RunResult healedRun = RunTool(again);
     EXPECT_EQ(healedRun.code, VtCli::kExitOk) << qPrintable(healedRun.out);
     EXPECT_EQ(server.TotalRequests(), failing.size());
-    DataFactory::setApplicationDir(m_dir.path());
-    const QList<DownloadTask> rows = DataFactory::getTaskList();
-    ASSERT_EQ(rows.size(), 1);
-    EXPECT_EQ(rows[0].state, TASK_STATE_COMPLETED);
-    EXPECT_EQ(DataFactory::getProgress(rows[0].ID),
-              QStringLiteral("%1/%2").arg(tiles.size() + failing.size()).arg(states.size()));
+    const RunResult listed = RunTool({"tasks", "--db-dir", m_dir.path()});
+    EXPECT_TRUE(listed.out.contains(QRegularExpression(
+        QStringLiteral(" completed +%1/%2 ").arg(tiles.size() + failing.size()).arg(states.size()))))
+        << qPrintable(listed.out);
 
     // --retry-absent asks for them once more.
     server.ResetCounts();
@@ -204,12 +169,7 @@ TEST_F(HttpDownload, RetryAfterHoldsEveryRequestUntilTheServersTime) {
     const Row rows[] = {
         {429, [] { return QByteArray("1"); }},  // delta seconds
         // An HTTP date two seconds ahead: a pause of more than one second either way.
-        {503,
-         [] {
-             return QLocale::c()
-                 .toString(QDateTime::currentDateTimeUtc().addSecs(2), "ddd, dd MMM yyyy hh:mm:ss 'GMT'")
-                 .toLatin1();
-         }},
+        {503, [] { return QLocale::c().toString(QDateTime::currentDateTimeUtc().addSecs(2), "ddd, dd MMM yyyy hh:mm:ss 'GMT'").toLatin1(); }},
     };
     for (const Row& row : rows) {
         QMutex mutex;
@@ -258,18 +218,10 @@ TEST_F(HttpDownload, ProviderNoTileImagesOversizedBodiesHeadersAndRateLimit) {
         return r;
     });
     const QString idx = m_dir.filePath("baidu.idx");
-    const RunResult r = RunTool({"download",       idx,
-                                 "--source",       server.UrlTemplate(),
-                                 "--map-type",     "44",
-                                 "--region-datum", "bd09",
-                                 "--extent",       "116,39,117,40",
-                                 "--levels",       "1-6",
-                                 "--rate",         "20",
-                                 "--threads",      "4",
-                                 "--referer",      "https://maps.example.test/",
-                                 "--user-agent",   "TestAgent/2",
-                                 "--header",       "X-Key: abc:def",
-                                 "--quiet"});
+    const RunResult r = RunTool({"download", idx, "--source", server.UrlTemplate(), "--map-type", "44", "--region-datum",
+                                 "bd09", "--extent", "116,39,117,40", "--levels", "1-6", "--rate", "20", "--threads", "4",
+                                 "--referer", "https://maps.example.test/", "--user-agent", "TestAgent/2", "--header",
+                                 "X-Key: abc:def", "--quiet"});
     ASSERT_EQ(r.code, VtCli::kExitIncomplete) << qPrintable(r.out + r.err);
     const QByteArray head = server.LastRequestHead().toLower();
     for (const char* line :
@@ -284,13 +236,9 @@ TEST_F(HttpDownload, ProviderNoTileImagesOversizedBodiesHeadersAndRateLimit) {
         // The no-tile image says the tile is absent; an oversized body is a failure.
         EXPECT_EQ(it.value(), kept ? BLOCK_HAS_DATA : x % 2 == 0 ? VtCli::kBlockAbsent : BLOCK_EMPTY) << x;
         // Neither is retried: asking again gives the same answer.
-        if (!kept) {
-            EXPECT_EQ(server.Requests(std::get<0>(it.key()), x, std::get<2>(it.key())), 1);
-        }
+        if (!kept) { EXPECT_EQ(server.Requests(std::get<0>(it.key()), x, std::get<2>(it.key())), 1); }
     }
-    EXPECT_GT(seen[0], 0);
-    EXPECT_GT(seen[1], 0);
-    EXPECT_GT(seen[2], 0);
+    EXPECT_TRUE(seen[0] > 0 && seen[1] > 0 && seen[2] > 0);
     QMutexLocker lock(&mutex);
     ASSERT_GE(starts.size(), 6);
     std::sort(starts.begin(), starts.end());

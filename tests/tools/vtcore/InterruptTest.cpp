@@ -4,15 +4,9 @@
 #include "LocalTileServer.h"
 #include "VtcoreTestSupport.h"
 
-#include "catalog/DataFactory.h"
-
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -29,10 +23,17 @@ using namespace VtTest;
 namespace {
 
 QStringList DownloadArgs(const QString& idx, const CLocalTileServer& server) {
-    return {QStringLiteral("download"), idx, QStringLiteral("--source"), server.UrlTemplate(),
-            QStringLiteral("--extent"), QStringLiteral("95,15,135,50"), QStringLiteral("--levels"),
-            QStringLiteral("1-7"), QStringLiteral("--threads"), QStringLiteral("2"), QStringLiteral("--retries"),
-            QStringLiteral("0"), QStringLiteral("--timeout"), QStringLiteral("5000")};
+    return {"download", idx, "--source", server.UrlTemplate(), "--extent", "95,15,135,50", "--levels", "1-7",
+            "--threads", "2", "--retries", "0", "--timeout", "5000"};
+}
+
+// SIGINT to a running child: it must stop on its own with exit 130.
+void Interrupt(QProcess& child) {
+    ASSERT_EQ(child.state(), QProcess::Running) << qPrintable(child.readAllStandardError());
+    ASSERT_EQ(::kill(pid_t(child.processId()), SIGINT), 0);
+    ASSERT_TRUE(child.waitForFinished(60000));
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(child.exitCode(), VtCli::kExitInterrupted) << qPrintable(child.readAllStandardError());
 }
 
 }  // namespace
@@ -49,8 +50,8 @@ TEST(Interrupt, SigintStopsCleanlyAndTheNextRunEndsWhereAnUninterruptedOneEnds) 
         return r;
     });
 
-    const QString reference = dir.filePath(QStringLiteral("reference/job.idx"));
-    const RunResult ref = RunTool(DownloadArgs(reference, server) << QStringLiteral("--quiet"));
+    const QString reference = dir.filePath("reference/job.idx");
+    const RunResult ref = RunTool(DownloadArgs(reference, server) << "--quiet");
     // Tiles absent at the source are an answer: the run is complete.
     ASSERT_EQ(ref.code, VtCli::kExitOk) << qPrintable(ref.out + ref.err);
     const TileMap refTiles = ReadTiles(reference);
@@ -59,47 +60,29 @@ TEST(Interrupt, SigintStopsCleanlyAndTheNextRunEndsWhereAnUninterruptedOneEnds) 
 
     server.ResetCounts();
     slow = true;
-    const QString idx = dir.filePath(QStringLiteral("child/job.idx"));
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    child.setProcessEnvironment(env);
-    child.start(QStringLiteral(VT_VTCORE_PROGRAM), DownloadArgs(idx, server) << QStringLiteral("--progress-interval")
-                                                                            << QStringLiteral("50"));
-    ASSERT_TRUE(child.waitForStarted(30000));
+    const QString idx = dir.filePath("child/job.idx");
+    const auto child = StartVtcore(DownloadArgs(idx, server) << "--progress-interval" << "50");
+    ASSERT_TRUE(child->waitForStarted());
     // Interrupt once a few tiles are through; the whole run would take seconds more.
-    QElapsedTimer waited;
-    waited.start();
-    while (server.TotalRequests() < 8 && child.state() == QProcess::Running && waited.elapsed() < 60000)
-        QThread::msleep(10);
-    ASSERT_EQ(child.state(), QProcess::Running) << qPrintable(child.readAllStandardError());
-    ASSERT_EQ(::kill(pid_t(child.processId()), SIGINT), 0);
-    ASSERT_TRUE(child.waitForFinished(60000));
-    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(child.exitCode(), VtCli::kExitInterrupted) << qPrintable(child.readAllStandardError());
-    EXPECT_TRUE(child.readAllStandardOutput().contains("interrupted"));
+    WaitFor([&] { return server.TotalRequests() >= 8 || child->state() != QProcess::Running; });
+    Interrupt(*child);
+    EXPECT_TRUE(child->readAllStandardOutput().contains("interrupted"));
 
     // Stopped part-way: what is there is whole, the rest is still to do, the task is paused.
     const TileMap partial = ReadTiles(idx);
     EXPECT_LT(partial.size(), refTiles.size());
     for (auto it = partial.begin(); it != partial.end(); ++it) EXPECT_EQ(it.value(), refTiles.value(it.key()));
-    DataFactory::setApplicationDir(dir.filePath(QStringLiteral("child")));
-    const QList<DownloadTask> rows = DataFactory::getTaskList();
+    const QList<DownloadTask> rows = TaskRows(dir.filePath("child"));
     ASSERT_EQ(rows.size(), 1);
     EXPECT_EQ(rows[0].state, TASK_STATE_PAUSED);
-    DataFactory::setApplicationDir(QString());
 
     slow = false;
-    const RunResult resumed = RunTool({QStringLiteral("download"), idx, QStringLiteral("--source"),
-                                       server.UrlTemplate(), QStringLiteral("--retries"), QStringLiteral("0"),
-                                       QStringLiteral("--quiet")});
+    const RunResult resumed = RunTool({"download", idx, "--source", server.UrlTemplate(), "--retries", "0", "--quiet"});
     EXPECT_EQ(resumed.code, ref.code) << qPrintable(resumed.out + resumed.err);
     EXPECT_EQ(ReadTiles(idx), refTiles);
     EXPECT_EQ(ReadStates(idx), refStates);
-    EXPECT_EQ(RunTool({QStringLiteral("verify"), idx}).code, VtCli::kExitOk);
-    DataFactory::setApplicationDir(QString());
+    EXPECT_EQ(RunTool({"verify", idx}).code, VtCli::kExitOk);
 }
-
 
 // Ctrl-C while a huge region is being planned, by plan and by download: planning stops with exit
 // 130, and download leaves no depository behind. The region comes through a named pipe, so the
@@ -117,28 +100,22 @@ TEST(Interrupt, SigintWhilePlanningAHugeRegionEndsWith130) {
                 QByteArray::number(35 + r * std::sin(a), 'f', 7) + ']';
     }
     json += "]]}";
-    const QString pipe = dir.filePath(QStringLiteral("region.geojson"));
+    const QString pipe = dir.filePath("region.geojson");
     ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
 
-    const QString idx = dir.filePath(QStringLiteral("big.idx"));
-    const QStringList region{QStringLiteral("--geojson"), pipe, QStringLiteral("--levels"), QStringLiteral("1-23")};
-    for (const QStringList& args : {QStringList{QStringLiteral("plan")} + region,
-                                    QStringList{QStringLiteral("download"), idx, QStringLiteral("--quiet")} + region}) {
+    const QString idx = dir.filePath("big.idx");
+    const QStringList region{"--geojson", pipe, "--levels", "1-23"};
+    for (const QStringList& args : {QStringList{"plan"} + region, QStringList{"download", idx, "--quiet"} + region}) {
         SCOPED_TRACE(qPrintable(args.first()));
-        QProcess child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        child.setProcessEnvironment(env);
-        child.start(QStringLiteral(VT_VTCORE_PROGRAM), args);
-        ASSERT_TRUE(child.waitForStarted(30000));
+        const auto child = StartVtcore(args);
+        ASSERT_TRUE(child->waitForStarted());
         // Opening the pipe for writing succeeds once the program has opened it for reading.
         int fd = -1;
-        QElapsedTimer waited;
-        waited.start();
-        while ((fd = ::open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK)) < 0 &&
-               child.state() == QProcess::Running && waited.elapsed() < 60000)
-            QThread::msleep(10);
-        ASSERT_GE(fd, 0) << qPrintable(child.readAllStandardError());
+        WaitFor([&] {
+            fd = ::open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK);
+            return fd >= 0 || child->state() != QProcess::Running;
+        });
+        ASSERT_GE(fd, 0) << qPrintable(child->readAllStandardError());
         ASSERT_EQ(::fcntl(fd, F_SETFL, 0), 0);  // blocking writes from here on
         for (qint64 done = 0; done < json.size();) {
             const ssize_t wrote = ::write(fd, json.constData() + done, size_t(json.size() - done));
@@ -146,11 +123,8 @@ TEST(Interrupt, SigintWhilePlanningAHugeRegionEndsWith130) {
             done += wrote;
         }
         ::close(fd);
-        ASSERT_EQ(::kill(pid_t(child.processId()), SIGINT), 0);
-        ASSERT_TRUE(child.waitForFinished(60000));
-        EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(child.exitCode(), VtCli::kExitInterrupted) << qPrintable(child.readAllStandardError());
+        Interrupt(*child);
     }
     EXPECT_FALSE(QFileInfo::exists(idx));
-    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("big.dat"))));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("big.dat")));
 }

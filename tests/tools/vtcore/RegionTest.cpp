@@ -23,6 +23,8 @@ double MetresBetween(const QPointF& a, const QPointF& b) {
 }  // namespace
 
 TEST(Region, GeoJsonForms) {
+    QByteArray nested = R"({"type":"Polygon","coordinates":[[[0,0],[1,0],[1,1]]]})";
+    for (int i = 0; i < 200; ++i) nested = R"({"type":"Feature","geometry":)" + nested + "}";
     struct Row {
         const char* json;
         int polygons;  // -1: refused
@@ -53,6 +55,7 @@ TEST(Region, GeoJsonForms) {
         {R"({"type":"Polygon","coordinates":[[[0,0],[1,0],[1,1]]])", -1},              // truncated text
         {R"([1,2,3])", -1},                                                             // not an object
         {"", -1},
+        {nested.constData(), -1},  // nested far too deep
     };
     for (const Row& r : rows) {
         QList<QPolygonF> polygons;
@@ -67,59 +70,47 @@ TEST(Region, GeoJsonForms) {
     }
 }
 
-TEST(Region, DeeplyNestedGeoJsonIsRefusedWithoutRecursingForever) {
-    QByteArray json = R"({"type":"Polygon","coordinates":[[[0,0],[1,0],[1,1]]]})";
-    for (int i = 0; i < 200; ++i) json = R"({"type":"Feature","geometry":)" + json + "}";
-    QList<QPolygonF> polygons;
-    QString error;
-    EXPECT_FALSE(ParseGeoJsonPolygons(json, polygons, error));
-}
-
-TEST(Region, LoadRegionNeedsExactlyOneWay) {
-    Region r;
-    QString error;
-    EXPECT_FALSE(LoadRegion(RegionOptions{}, r, error));
-    RegionOptions two;
-    two.extent = QStringLiteral("0,0,1,1");
-    two.sheets = QStringLiteral("J50");
-    EXPECT_FALSE(LoadRegion(two, r, error));
-}
-
-TEST(Region, SheetsBecomePolygonsAndTheirBounds) {
-    RegionOptions o;
-    o.sheets = QStringLiteral("J50, j51");  // blanks and lower case are accepted
-    Region r;
-    QString error;
-    ASSERT_TRUE(LoadRegion(o, r, error)) << qPrintable(error);
-    ASSERT_EQ(r.polygons.size(), 2);
-    EXPECT_EQ(r.polygons[0].size(), 4);
-    EXPECT_DOUBLE_EQ(r.extent.minx, 114);
-    EXPECT_DOUBLE_EQ(r.extent.miny, 36);
-    EXPECT_DOUBLE_EQ(r.extent.maxx, 126);
-    EXPECT_DOUBLE_EQ(r.extent.maxy, 40);
-    o.sheets = QStringLiteral("J50,J61");  // column 61 does not exist
-    EXPECT_FALSE(LoadRegion(o, r, error));
-    EXPECT_TRUE(error.contains(QStringLiteral("J61")));
-}
-
-TEST(Region, GeoJsonFileIsReadAndMissingFileReported) {
+// Exactly one way of naming a region; sheets and GeoJSON files become polygons and their bounds.
+TEST(Region, LoadRegionFromSheetsAndGeoJsonFiles) {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("r.geojson"));
-    QFile f(path);
+    const QString file = dir.filePath("r.geojson");
+    QFile f(file);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(R"({"type":"Polygon","coordinates":[[[116,39],[117,39],[117,40],[116,40],[116,39]]]})");
     f.close();
-    RegionOptions o;
-    o.geoJsonFile = path;
-    Region r;
-    QString error;
-    ASSERT_TRUE(LoadRegion(o, r, error)) << qPrintable(error);
-    EXPECT_TRUE(r.IsShaped());
-    EXPECT_DOUBLE_EQ(r.extent.minx, 116);
-    EXPECT_DOUBLE_EQ(r.extent.maxy, 40);
-    o.geoJsonFile = dir.filePath(QStringLiteral("absent.geojson"));
-    EXPECT_FALSE(LoadRegion(o, r, error));
+    struct Row {
+        QString extent, geoJsonFile, sheets;
+        int polygons;  // -1: refused
+        EXTENT bounds;
+    };
+    const Row rows[] = {
+        {"", "", "", -1, {}},                              // no way at all
+        {"0,0,1,1", "", "J50", -1, {}},                    // two ways
+        {"", "", "J50, j51", 2, {114, 36, 126, 40}},       // blanks and lower case are accepted
+        {"", "", "J50,J61", -1, {}},                       // column 61 does not exist
+        {"", file, "", 1, {116, 39, 117, 40}},
+        {"", dir.filePath("absent.geojson"), "", -1, {}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(qPrintable(r.extent + r.geoJsonFile + r.sheets));
+        RegionOptions o;
+        o.extent = r.extent;
+        o.geoJsonFile = r.geoJsonFile;
+        o.sheets = r.sheets;
+        Region region;
+        QString error;
+        ASSERT_EQ(LoadRegion(o, region, error), r.polygons >= 0) << qPrintable(error);
+        if (r.polygons < 0) {
+            EXPECT_FALSE(error.isEmpty());
+            if (r.sheets.contains("J61")) { EXPECT_TRUE(error.contains("J61")) << qPrintable(error); }
+            continue;
+        }
+        ASSERT_EQ(region.polygons.size(), r.polygons);
+        EXPECT_EQ(region.polygons[0].size(), 4);
+        const double got[] = {region.extent.minx, region.extent.miny, region.extent.maxx, region.extent.maxy};
+        const double want[] = {r.bounds.minx, r.bounds.miny, r.bounds.maxx, r.bounds.maxy};
+        for (int i = 0; i < 4; ++i) EXPECT_DOUBLE_EQ(got[i], want[i]) << i;
+    }
 }
 
 TEST(Region, DatumConversionsRoundTripInChinaAndLeaveOtherPlacesAlone) {

@@ -4,13 +4,9 @@
 #include "VtcoreTestSupport.h"
 
 #include "catalog/CustomMapManager.h"
-#include "catalog/DataFactory.h"
 #include "catalog/MapSettingsLocation_p.h"
-#include "catalog/PolygonBlob_p.h"
 #include "tile/BaiduToConvert.h"
 #include "tile/RegionTileEnumerator.h"
-#include "tools/vtcore/Downloader.h"
-#include "tools/vtcore/GridTile.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -31,14 +27,9 @@ namespace {
 class Sources : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
-    void TearDown() override { DataFactory::setApplicationDir(QString()); }
-
     QString Write(const QString& name, const QByteArray& bytes) {
-        const QString path = m_dir.filePath(name);
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        return path;
+        EXPECT_TRUE(WriteFile(m_dir.filePath(name), bytes));
+        return m_dir.filePath(name);
     }
 
     QTemporaryDir m_dir;
@@ -78,8 +69,7 @@ TEST_F(Sources, PolygonRegionFetchesExactlyTheTilesThatMeetIt) {
     const RunResult plan = RunTool({"plan", "--geojson", geojson, "--levels", "3-8", "--json"});
     ASSERT_EQ(plan.code, VtCli::kExitOk);
     EXPECT_EQ(QJsonDocument::fromJson(plan.out.toUtf8()).object().value("totalTiles").toInt(), inside.size());
-    DataFactory::setApplicationDir(m_dir.path());
-    const QList<DownloadTask> rows = DataFactory::getTaskList();
+    const QList<DownloadTask> rows = TaskRows(m_dir.path());
     ASSERT_EQ(rows.size(), 1);
     EXPECT_EQ(rows[0].rangetype, 1);
     ASSERT_EQ(rows[0].rangepoints.size(), 1);
@@ -106,11 +96,7 @@ TEST_F(Sources, CustomMapsOfACatalogueFileGiveUrlRefererMapTypeAndDatum) {
         maps.insert(3, CCustomMapObj(info));
         ASSERT_TRUE(maps.Save());
     }
-    const auto bytesOf = [](const QString& path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    };
-    const QByteArray saved = bytesOf(catalogue);
+    const QByteArray saved = FileBytes(catalogue);
     const QString idx = m_dir.filePath("custom.idx");
     const QStringList args = {"download",      idx,        "--custom-maps", catalogue, "--extent",
                               "100,20,120,40", "--levels", "1-5",           "--quiet", "--source"};
@@ -123,27 +109,18 @@ TEST_F(Sources, CustomMapsOfACatalogueFileGiveUrlRefererMapTypeAndDatum) {
     for (auto it = tiles.begin(); it != tiles.end(); ++it)
         EXPECT_EQ(it.value(),
                   CLocalTileServer::TileBytes(std::get<0>(it.key()), std::get<1>(it.key()), std::get<2>(it.key())));
-    // The catalogue is only read: not a byte of it changes, and one the tool cannot decode survives.
-    EXPECT_EQ(bytesOf(catalogue), saved);
-    const QString garbage = m_dir.filePath("garbage.bin");
-    {
-        QFile f(garbage);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("not a catalogue");
+    // The catalogue is only read. Refused before anything is created: a catalogue the tool cannot
+    // decode (left as it was), an absent key, an absent catalogue.
+    EXPECT_EQ(FileBytes(catalogue), saved);
+    const QString garbage = Write("garbage.bin", "not a catalogue"), other = m_dir.filePath("other.idx");
+    for (const auto& [maps, key] : {std::make_pair(garbage, QString("custom:5")), std::make_pair(catalogue, QString("custom:6")),
+                                    std::make_pair(m_dir.filePath("absent.bin"), QString("custom:5"))}) {
+        QStringList bad = args;
+        bad[1] = other;
+        bad[3] = maps;
+        EXPECT_EQ(RunTool(bad << key).code, VtCli::kExitError) << qPrintable(maps + key);
     }
-    QStringList unreadable = args;
-    unreadable[1] = m_dir.filePath("garbage.idx");
-    unreadable[3] = garbage;
-    EXPECT_EQ(RunTool(unreadable + QStringList{"custom:5"}).code, VtCli::kExitError);
-    EXPECT_EQ(bytesOf(garbage), QByteArray("not a catalogue"));
-
-    // An absent key or catalogue is refused before anything is created.
-    const QString other = m_dir.filePath("other.idx");
-    QStringList bad = args;
-    bad[1] = other;
-    EXPECT_EQ(RunTool(bad + QStringList{"custom:6"}).code, VtCli::kExitError);
-    bad[3] = m_dir.filePath("absent.bin");
-    EXPECT_EQ(RunTool(bad + QStringList{"custom:5"}).code, VtCli::kExitError);
+    EXPECT_EQ(FileBytes(garbage), QByteArray("not a catalogue"));
     EXPECT_FALSE(QFile::exists(other));
 
     // plan takes the scheme and the datum of a custom map.
@@ -184,43 +161,6 @@ TEST_F(Sources, BaiduBuildersNameTheBaiduTileOfEveryGeneralTile) {
     SetMapSettingsDirectory(QString());
     const QList<QByteArray> asked = server.RequestedPaths().keys();
     EXPECT_EQ(QSet<QByteArray>(asked.begin(), asked.end()), expected);
-
-    // A map type without a Baidu service is refused.
-    EXPECT_EQ(RunTool({"download", m_dir.filePath("no.idx"), "--source", "baidu", "--map-type", "1", "--extent",
-                       "116,39,117,40", "--levels", "3"})
-                  .code,
-              VtCli::kExitError);
-}
-
-TEST_F(Sources, UrlTemplatesThatNameNoTileOrUnknownFormsAreRefusedBeforeAnythingIsWritten) {
-    struct Row {
-        const char* path;    // after http://127.0.0.1:9
-        const char* option;  // further option, or nullptr
-        const char* says;    // part of the error
-    };
-    const Row rows[] = {
-        {"/{z}/{y}.png", nullptr, "names no tile"},                      // no column: one tile per row everywhere
-        {"/tiles.png", nullptr, "names no tile"},                        // no placeholder at all
-        {"/{zoom}/{x}/{y}.png", nullptr, "unknown placeholder {zoom}"},  // another tool's spelling
-        {"/{z}/{x}/{y}.png?key={apikey}", nullptr, "unknown placeholder {apikey}"},
-        {"/{z}/{x}/{y}/{y+1}.png", nullptr, "{y+1}"},  // the expander takes one form per coordinate
-        {"/{z}/{x}/{y/0}.png", nullptr, "{y/0}"},      // division by zero
-        {"/{z}/{x}/{y.png", nullptr, "without its '}'"},
-        {"/{z}/{x}/{y}.png", "--subdomains=a,b", "needs {s}"},  // subdomains that would never be used
-    };
-    for (const Row& row : rows) {
-        const QString idx = m_dir.filePath("refused.idx");
-        QStringList args = {"download", idx,
-                            "--source", QStringLiteral("http://127.0.0.1:9") + QLatin1String(row.path),
-                            "--extent", "100,20,120,40",
-                            "--levels", "1-3"};
-        if (row.option) args << QLatin1String(row.option);
-        const RunResult r = RunTool(args);
-        EXPECT_EQ(r.code, VtCli::kExitError) << row.path;
-        EXPECT_TRUE(r.err.contains(QLatin1String(row.says))) << row.path << ": " << qPrintable(r.err);
-        EXPECT_FALSE(QFile::exists(idx)) << row.path;
-        EXPECT_FALSE(QFile::exists(m_dir.filePath("refused.dat"))) << row.path;
-    }
 }
 
 TEST_F(Sources, QuadkeyTmsRowAndSubdomainTemplatesFetchEachTileFromItsOwnUrl) {

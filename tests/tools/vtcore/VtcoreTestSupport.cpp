@@ -1,16 +1,17 @@
 #include "VtcoreTestSupport.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTextStream>
+#include <QThread>
 
 #include <sqlite3.h>
-
-#include <memory>
 
 namespace VtTest {
 
@@ -22,6 +23,76 @@ RunResult RunTool(const QStringList& args) {
         r.code = VtCli::RunVtcore(args, out, err);
     }
     return r;
+}
+
+namespace {
+
+constexpr int kLongWaitMs = 120000;
+
+RunResult Finish(QProcess& p) {
+    RunResult r;
+    if (!p.waitForStarted(kLongWaitMs) || !p.waitForFinished(kLongWaitMs)) return r;
+    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+}  // namespace
+
+std::unique_ptr<QProcess> StartVtcore(const QStringList& args) {
+    auto p = std::make_unique<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    p->setProcessEnvironment(env);
+    p->start(QStringLiteral(VT_VTCORE_PROGRAM), args);
+    return p;
+}
+
+RunResult RunVtcore(const QStringList& args) { return Finish(*StartVtcore(args)); }
+
+RunResult RunProgram(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.start(program, args);
+    return Finish(p);
+}
+
+bool WaitFor(const std::function<bool()>& done) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > kLongWaitMs) return false;
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+QByteArray FileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QList<DownloadTask> TaskRows(const QString& dir) {
+    DataFactory::setApplicationDir(dir);
+    const QList<DownloadTask> rows = DataFactory::getTaskList();
+    DataFactory::setApplicationDir(QString());
+    return rows;
+}
+
+bool EditDepository(const QString& idxPath, const std::function<bool(CIdxFileDepository&)>& edit) {
+    CIdxFileDepository dep;
+    dep.SetIndexFile(idxPath.toStdString());
+    return dep.Open(false) && edit(dep);
+}
+
+bool WriteTile(CIdxFileDepository& dep, long long slot, QByteArray bytes) {
+    return dep.WriteBuffer(slot, reinterpret_cast<unsigned char*>(bytes.data()), bytes.size(), true);
 }
 
 namespace {
@@ -47,7 +118,7 @@ void WalkSlots(const QString& idxPath, Visit visit) {
 
 TileMap ReadTiles(const QString& idxPath) {
     TileMap tiles;
-    WalkSlots(idxPath, [&](CIdxFileDepository& dep, long long slot, std::tuple<int, int, int> key) {
+    WalkSlots(idxPath, [&](CIdxFileDepository& dep, long long slot, Key key) {
         E_QUERY_RESULT result = QUERY_UNKNOWN;
         const CCache c = dep.ReadBuffer(result, slot);
         if (result == QUERY_OK)
@@ -56,12 +127,18 @@ TileMap ReadTiles(const QString& idxPath) {
     return tiles;
 }
 
-QMap<std::tuple<int, int, int>, int> ReadStates(const QString& idxPath) {
-    QMap<std::tuple<int, int, int>, int> states;
-    WalkSlots(idxPath, [&](CIdxFileDepository& dep, long long slot, std::tuple<int, int, int> key) {
+QMap<Key, int> ReadStates(const QString& idxPath) {
+    QMap<Key, int> states;
+    WalkSlots(idxPath, [&](CIdxFileDepository& dep, long long slot, Key key) {
         states.insert(key, dep.GetFileIndexStatus(slot));
     });
     return states;
+}
+
+QMap<Key, long long> ReadSlots(const QString& idxPath) {
+    QMap<Key, long long> numbers;
+    WalkSlots(idxPath, [&](CIdxFileDepository&, long long slot, Key key) { numbers.insert(key, slot); });
+    return numbers;
 }
 
 Mbtiles ReadMbtiles(const QString& file) {

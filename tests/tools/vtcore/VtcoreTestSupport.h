@@ -1,6 +1,8 @@
 #pragma once
 
-// Helpers of the vtcore tool tests: running a command in-process and reading results back.
+// Helpers of the vtcore tool tests: running the tool in-process or as a child process, reading
+// depositories, MBTiles files and task rows back, and nginx as a tile server.
+#include "catalog/DataFactory.h"
 #include "storage/IdxFileDepository.h"
 #include "tools/vtcore/Vtcore.h"
 
@@ -10,9 +12,14 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <memory>
 #include <tuple>
 
 namespace VtTest {
+
+// A small region around Beijing that most tests download.
+inline const QString kBeijing = QStringLiteral("116.2,39.7,116.6,40.1");
 
 struct RunResult {
     int code = -1;
@@ -22,12 +29,29 @@ struct RunResult {
 
 // Runs `vtcore <args>` in this process.
 RunResult RunTool(const QStringList& args);
+// The vtcore program as a child process (offscreen Qt platform).
+std::unique_ptr<QProcess> StartVtcore(const QStringList& args);
+// Runs `vtcore <args>` as a child process to its end.
+RunResult RunVtcore(const QStringList& args);
+// Runs another program to its end; code -1 when it cannot start or does not exit normally.
+RunResult RunProgram(const QString& program, const QStringList& args);
+// Polls `done` until it holds (true) or two minutes pass (false).
+bool WaitFor(const std::function<bool()>& done);
+QByteArray FileBytes(const QString& path);
+bool WriteFile(const QString& path, const QByteArray& bytes);  // makes the folder too
+// The task rows of the task database in `dir`.
+QList<DownloadTask> TaskRows(const QString& dir);
 
-// Tiles of a depository with data: (zoom, x, y) -> bytes, zero-based keys of its scheme.
-using TileMap = QMap<std::tuple<int, int, int>, QByteArray>;
+// (zoom, x, y), zero-based keys of a depository's scheme.
+using Key = std::tuple<int, int, int>;
+using TileMap = QMap<Key, QByteArray>;
+// Tiles, slot states and slot numbers of a depository's selected levels.
 TileMap ReadTiles(const QString& idxPath);
-// Slot states of a depository's selected levels: (zoom, x, y) -> state.
-QMap<std::tuple<int, int, int>, int> ReadStates(const QString& idxPath);
+QMap<Key, int> ReadStates(const QString& idxPath);
+QMap<Key, long long> ReadSlots(const QString& idxPath);
+// Opens the depository for writing and hands it to `edit`; false when it cannot be opened.
+bool EditDepository(const QString& idxPath, const std::function<bool(CIdxFileDepository&)>& edit);
+bool WriteTile(CIdxFileDepository& dep, long long slot, QByteArray bytes);
 
 // One MBTiles file read with the SQLite library.
 struct Mbtiles {
