@@ -112,6 +112,10 @@ TEST(Commands, AnswersAndRefusalsLeaveEveryFileAsItWas) {
     const QString plain = dir.filePath("plain/task.db"), other = dir.filePath("other/task.db");
     ASSERT_TRUE(WriteFile(plain, "id,state\n1,5\n") && QDir().mkpath(QFileInfo(other).path()));
     RunProgram("sqlite3", {other, "CREATE TABLE notes (t text)"});
+    // A depository without a single tile: files that are not there are absent at the source.
+    const QString empty = dir.filePath("e/e.idx");
+    ASSERT_EQ(RunTool({"download", empty, "--source", "file://" + dir.filePath("nowhere/{z}/{x}/{y}.png"), "--extent",
+                       kBeijing, "--levels", "1-3", "--retries", "0", "--quiet"}).code, VtCli::kExitOk);
     QMap<QString, QByteArray> before;
     for (const QString& f : {idx, dat, disguised, junk, plain, other}) before.insert(f, FileBytes(f));
 
@@ -162,6 +166,8 @@ TEST(Commands, AnswersAndRefusalsLeaveEveryFileAsItWas) {
         {{"download", disguised, "--quiet"}, error, "data file"},
         {{"export", disguised, "--output", dir.filePath("d.mbtiles")}, error, "data file"},
         {{"info", dir.filePath("absent.idx")}, error, "absent.idx"},
+        {{"export", empty, "--output", dir.filePath("e.mbtiles")}, VtCli::kExitIncomplete, "nothing exported"},
+        {{"export", empty, "--format", "xyz", "--output", dir.filePath("e-tree")}, VtCli::kExitIncomplete, "nothing exported"},
         {{"info", junk}, error, "not a readable depository"},
         {{"verify", junk}, error, "not a readable depository"},
         {{"export", junk, "--output", dir.filePath("junk.mbtiles")}, error, "not a readable depository"},
@@ -183,7 +189,8 @@ TEST(Commands, AnswersAndRefusalsLeaveEveryFileAsItWas) {
     }
     for (auto it = before.begin(); it != before.end(); ++it) EXPECT_EQ(FileBytes(it.key()), it.value()) << qPrintable(it.key());
     for (const QString& made : {none, dir.filePath("b.idx"), dir.filePath("d/disguised.dat"), dir.filePath("d.mbtiles"),
-                                dir.filePath("junk.mbtiles"), dir.filePath("task.db")})
+                                dir.filePath("junk.mbtiles"), dir.filePath("task.db"), dir.filePath("e.mbtiles"),
+                                dir.filePath("e-tree")})
         EXPECT_FALSE(QFileInfo::exists(made)) << qPrintable(made);
 }
 

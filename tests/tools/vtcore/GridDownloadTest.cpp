@@ -11,7 +11,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUrl>
 
@@ -74,47 +73,44 @@ TEST_F(GridDownload, OneRunCheckedByTaskRowResumeInfoVerifyExportsFileTemplatesA
     // info: the counts, and the header's extent with both brackets, in English.
     const RunResult info = RunTool({"info", m_idx});
     EXPECT_EQ(info.code, VtCli::kExitOk);
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("total +%1 +%1 +0 +0 +0 +0 +0\n").arg(tiles.size())).match(info.out).hasMatch())
-        << qPrintable(info.out);
+    EXPECT_TRUE(info.out.contains(QRegularExpression(QStringLiteral("total +%1 +%1( +0){5}\n").arg(tiles.size())))) << qPrintable(info.out);
     EXPECT_TRUE(info.out.contains("  extent[116.2,39.7,116.6,40.1]\n")) << qPrintable(info.out);
     EXPECT_FALSE(info.out.contains(QRegularExpression("[\\x{2E80}-\\x{9FFF}]"))) << qPrintable(info.out);
     const RunResult verify = RunTool({"verify", m_idx});
     EXPECT_EQ(verify.code, VtCli::kExitOk) << qPrintable(verify.out + verify.err);
-    EXPECT_TRUE(verify.out.contains(QStringLiteral("result     ok")));
+    EXPECT_TRUE(verify.out.contains("result     ok"));
 
     // MBTiles: the schema, the metadata and every tile byte for byte at its TMS row.
     const QString mbtiles = m_dir.filePath("out/beijing.mbtiles");
     ASSERT_EQ(RunTool({"export", m_idx, "--output", mbtiles}).code, VtCli::kExitOk);
-    const Mbtiles m = ReadMbtiles(mbtiles);
-    ASSERT_TRUE(m.ok) << qPrintable(m.error);
-    EXPECT_TRUE(m.tables.contains("metadata") && m.tables.contains("tiles"));
-    EXPECT_EQ(m.tileColumns, (QStringList{"zoom_level", "tile_column", "tile_row", "tile_data"}));
-    const QMap<QString, QString> meta = {{"name", "beijing"}, {"format", "png"}, {"minzoom", "0"},
-                                         {"maxzoom", "8"},    {"type", "baselayer"}};
-    for (auto it = meta.begin(); it != meta.end(); ++it) EXPECT_EQ(m.metadata.value(it.key()), it.value()) << qPrintable(it.key());
-    const QStringList bounds = m.metadata.value("bounds").split(',');
-    ASSERT_EQ(bounds.size(), 4);
-    const double expectedBounds[] = {116.2, 39.7, 116.6, 40.1};
-    for (int i = 0; i < 4; ++i) EXPECT_NEAR(bounds[i].toDouble(), expectedBounds[i], 1e-6);
-    EXPECT_TRUE(m.metadata.contains("center"));
-    ASSERT_EQ(m.tiles.size(), tiles.size());
-    for (auto it = tiles.begin(); it != tiles.end(); ++it) {
-        const auto [z, x, y] = it.key();
-        EXPECT_EQ(m.tiles.value(std::make_tuple(z, x, (1 << z) - 1 - y)), it.value()) << z << "/" << x << "/" << y;
-    }
+    EXPECT_EQ(Sql(mbtiles, "SELECT name FROM pragma_table_info('tiles')"),
+              QStringList({"zoom_level", "tile_column", "tile_row", "tile_data"}));
+    const QStringList meta = Sql(mbtiles, "SELECT name || '=' || value FROM metadata");
+    for (const QString item : {"name=beijing", "format=png", "minzoom=0", "maxzoom=8", "type=baselayer",
+                               "bounds=116.20000000,39.70000000,116.60000000,40.10000000", "center=116.40000000,39.90000000,4"})
+        EXPECT_TRUE(meta.contains(item)) << qPrintable(item + "\n" + meta.join('\n'));
+    const auto exported = [&] {
+        TileMap m;
+        for (const QString& row : Sql(mbtiles, "SELECT zoom_level, tile_column, tile_row, hex(tile_data) FROM tiles")) {
+            const QStringList c = row.split('|');
+            const int z = c[0].toInt();
+            m.insert(std::make_tuple(z, c[1].toInt(), (1 << z) - 1 - c[2].toInt()), QByteArray::fromHex(c[3].toLatin1()));
+        }
+        return m;
+    };
+    EXPECT_EQ(exported(), tiles);
     // An existing file is kept unless --overwrite.
     EXPECT_EQ(RunTool({"export", m_idx, "--output", mbtiles}).code, VtCli::kExitError);
-    EXPECT_EQ(ReadMbtiles(mbtiles).tiles.size(), tiles.size());
+    EXPECT_EQ(exported(), tiles);
     EXPECT_EQ(RunTool({"export", m_idx, "--output", mbtiles, "--overwrite"}).code, VtCli::kExitOk);
-    EXPECT_EQ(ReadMbtiles(mbtiles).tiles.size(), tiles.size());
+    EXPECT_EQ(exported(), tiles);
 
     // The z/x/y tree, with one tile taken away, one left empty and one whose image data is broken
     // behind a whole signature and end marker: each source below must bring back exactly the rest.
     const QString tree = m_dir.filePath("tree");
     ASSERT_EQ(RunTool({"export", m_idx, "--format", "xyz", "--output", tree}).code, VtCli::kExitOk);
-    const auto gone = tiles.lastKey();
-    const auto empty = tiles.firstKey();
-    const auto broken = (tiles.begin() + 5).key();
+    const Key gone = tiles.lastKey(), empty = tiles.firstKey(), broken = (tiles.begin() + 5).key();
+    for (auto it = tiles.begin(); it != tiles.end(); ++it) EXPECT_EQ(FileBytes(TreePath(tree, it.key())), it.value());
     TileMap expected = tiles;
     expected.remove(gone);
     expected.remove(empty);
@@ -122,19 +118,8 @@ TEST_F(GridDownload, OneRunCheckedByTaskRowResumeInfoVerifyExportsFileTemplatesA
     const int data = png.indexOf("IDAT") + 4;
     ASSERT_GT(data, 4);
     for (int i = 0; i < 6; ++i) png[data + i] = char(png[data + i] ^ 0x5a);
-    ASSERT_TRUE(QFile::remove(TreePath(tree, gone)));
-    ASSERT_TRUE(QFile(TreePath(tree, empty)).resize(0));
-    {
-        QFile f(TreePath(tree, broken));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(png);
-    }
-    for (auto it = tiles.begin(); it != tiles.end(); ++it)
-        if (it.key() != gone && it.key() != empty && it.key() != broken) {
-            QFile f(TreePath(tree, it.key()));
-            ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << qPrintable(f.fileName());
-            EXPECT_EQ(f.readAll(), it.value());
-        }
+    ASSERT_TRUE(QFile::remove(TreePath(tree, gone)) && QFile(TreePath(tree, empty)).resize(0));
+    ASSERT_TRUE(WriteFile(TreePath(tree, broken), png));
     CNginx nginx(tree, m_dir.path());
     QStringList sources = {QUrl::fromLocalFile(tree).toString() + "/{z}/{x}/{y}.png", tree + "/{z}/{x}/{y}.png"};
     if (nginx.Port() != 0) sources << QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(nginx.Port());
@@ -144,9 +129,8 @@ TEST_F(GridDownload, OneRunCheckedByTaskRowResumeInfoVerifyExportsFileTemplatesA
         // What is not there (or empty) is absent at the source: recorded, and the run complete.
         EXPECT_EQ(r.code, VtCli::kExitOk) << qPrintable(source + r.out + r.err);
         EXPECT_EQ(ReadTiles(copy), expected) << qPrintable(source);
-        const auto states = ReadStates(copy);
-        EXPECT_EQ(states.value(gone), VtCli::kBlockAbsent) << qPrintable(source);
-        EXPECT_EQ(states.value(empty), VtCli::kBlockAbsent) << qPrintable(source);
+        EXPECT_EQ(ReadStates(copy).value(gone), VtCli::kBlockAbsent) << qPrintable(source);
+        EXPECT_EQ(ReadStates(copy).value(empty), VtCli::kBlockAbsent) << qPrintable(source);
         // verify names libpng's words in the problem line, not on standard error.
         const RunResult v = RunTool({"verify", copy});
         EXPECT_EQ(v.code, VtCli::kExitIncomplete);
@@ -211,7 +195,6 @@ TEST_F(GridDownload, DamageIsReportedExportedAroundAndFetchedAgain) {
         // A slot of level 4 (not selected) holding a state no writer uses.
         {"unknown", setState(level4, 77), ok, "", "(level 4, column", false},
     };
-    const bool haveGdal = !QStandardPaths::findExecutable("gdalinfo").isEmpty();
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
         const QString idx = m_dir.filePath(QStringLiteral("%1/%1.idx").arg(r.name));
@@ -240,14 +223,11 @@ TEST_F(GridDownload, DamageIsReportedExportedAroundAndFetchedAgain) {
         EXPECT_TRUE(ex.out.contains(QStringLiteral("exported   %1 tiles").arg(readable))) << qPrintable(ex.out);
         EXPECT_EQ(ex.out.contains(QStringLiteral("skipped    %1 tiles").arg(unreadable)), r.skipped) << qPrintable(ex.out);
         // The file as other programs read it.
-        EXPECT_EQ(ReadMbtiles(mbtiles).tiles.size(), readable);
+        EXPECT_EQ(Sql(mbtiles, "SELECT count(*) FROM tiles"), QStringList(QString::number(readable)));
         const RunResult count = RunProgram("sqlite3", {mbtiles, "SELECT count(*) FROM tiles"});
         if (count.code != -1) { EXPECT_EQ(count.out.trimmed(), QString::number(readable)) << qPrintable(count.err); }
-        if (haveGdal) {
-            const RunResult gdal = RunProgram("gdalinfo", {mbtiles});
-            EXPECT_EQ(gdal.code, 0) << qPrintable(gdal.err);
-            EXPECT_TRUE(gdal.out.contains("MBTiles")) << qPrintable(gdal.out);
-        }
+        const RunResult gdal = RunProgram("gdalinfo", {mbtiles});  // -1: not installed
+        if (gdal.code != -1) { EXPECT_TRUE(gdal.code == 0 && gdal.out.contains("MBTiles")) << qPrintable(gdal.out + gdal.err); }
 
         // Marked for download (the missing slots of a cut index need no mark) and fetched again.
         const bool cutIndex = QLatin1String(r.name) == QLatin1String("idxcut");

@@ -135,9 +135,12 @@ QByteArray TilePath(const char* name, const Key& k) {
 
 }  // namespace
 
-TEST(Serve, TilesTileJsonAndStatesMatchTheDepository) {
+// One server over a depository with tiles missing in every way, a copy whose data file header is
+// broken and one whose data file lost its end: tiles, revalidation, TileJSON, slot states and the
+// viewer first, then hostile requests, the damaged copies, and writes while serving.
+TEST(Serve, TilesStatesTileJsonHostileRequestsDamageAndWritesWhileServing) {
     QTemporaryDir dir;
-    const QString idx = GridDepository(dir.path(), "beijing", "3,5,11-12");
+    const QString idx = GridDepository(dir.path(), "d", "3,5,11-12");
     ASSERT_FALSE(idx.isEmpty());
     // Missing tiles of every kind at the deepest level, and a tile written twice (the second copy
     // must be served).
@@ -156,19 +159,35 @@ TEST(Serve, TilesTileJsonAndStatesMatchTheDepository) {
     ASSERT_EQ(tiles.size(), slotOf.size() - 3);
     ASSERT_EQ(tiles.value(rewritten), VtCli::RenderGridTile(0, 1, 2));
 
-    CServer server({idx});
+    const QString dat = dir.filePath("d.dat");
+    for (const char* name : {"broken", "cut"}) {
+        ASSERT_TRUE(QFile::copy(idx, dir.filePath(name + QStringLiteral(".idx"))));
+        ASSERT_TRUE(QFile::copy(dat, dir.filePath(name + QStringLiteral(".dat"))));
+    }
+    {
+        QFile broken(dir.filePath("broken.dat"));
+        ASSERT_TRUE(broken.open(QIODevice::ReadWrite) && broken.write(QByteArray(100, 'x')) == 100);
+        // Written again, the first tile lies at the data file's end; then the end is lost.
+        ASSERT_TRUE(EditDepository(dir.filePath("cut.idx"), [&](CIdxFileDepository& dep) {
+            return WriteTile(dep, slotOf[keys.first()], VtCli::RenderGridTile(0, 0, 0));
+        }));
+        ASSERT_TRUE(QFile(dir.filePath("cut.dat")).resize(QFileInfo(dir.filePath("cut.dat")).size() - 10));
+    }
+    // A file beside the depositories that no request may reach.
+    ASSERT_TRUE(WriteFile(dir.filePath("secret.txt"), "secret"));
+    CServer server({idx, dir.filePath("broken.idx"), dir.filePath("cut.idx")});
     ASSERT_NE(server.Port(), 0) << server.Output().constData() << server.Errors().constData();
     CRawClient client(server.Port());
     ASSERT_TRUE(client.Connected());
     // Every stored tile, byte for byte, over one keep-alive connection.
     for (auto it = tiles.begin(); it != tiles.end(); ++it) {
-        const Reply r = client.Get(TilePath("beijing", it.key()));
-        ASSERT_EQ(r.status, 200) << TilePath("beijing", it.key()).constData();
+        const Reply r = client.Get(TilePath("d", it.key()));
+        ASSERT_EQ(r.status, 200) << TilePath("d", it.key()).constData();
         EXPECT_EQ(r.body, it.value());
         EXPECT_EQ(r.headers.value("content-type"), "image/png");
     }
     // Revalidation: the tag of an unchanged tile gives 304, a stale one the tile.
-    const QByteArray first = TilePath("beijing", tiles.firstKey());
+    const QByteArray first = TilePath("d", tiles.firstKey());
     const Reply firstReply = client.Get(first);
     const QByteArray etag = firstReply.headers.value("etag");
     ASSERT_FALSE(etag.isEmpty());
@@ -189,13 +208,13 @@ TEST(Serve, TilesTileJsonAndStatesMatchTheDepository) {
         {std::make_tuple(12, 3000, 1500), "no-slot"},  // deeper than the depository
     };
     for (const auto& [key, state] : missing) {
-        SCOPED_TRACE(TilePath("beijing", key).constData());
-        const Reply r = client.Get(TilePath("beijing", key));
+        SCOPED_TRACE(TilePath("d", key).constData());
+        const Reply r = client.Get(TilePath("d", key));
         EXPECT_EQ(r.status, 404);
         EXPECT_EQ(r.headers.value("x-tile-state"), state);
     }
-    EXPECT_EQ(client.Get(TilePath("beijing", waiting) + "?empty=204").status, 204);
-    const Reply transparent = client.Get(TilePath("beijing", waiting) + "?empty=png");
+    EXPECT_EQ(client.Get(TilePath("d", waiting) + "?empty=204").status, 204);
+    const Reply transparent = client.Get(TilePath("d", waiting) + "?empty=png");
     EXPECT_EQ(transparent.status, 200);
     const QImage blank = QImage::fromData(transparent.body, "PNG");
     EXPECT_EQ(blank.size(), QSize(256, 256));
@@ -203,7 +222,7 @@ TEST(Serve, TilesTileJsonAndStatesMatchTheDepository) {
 
     // TileJSON: the zooms of the selected levels, a template that leads to the same tiles, bounds
     // around the depository's extent.
-    const Reply tj = client.Get("/beijing/tiles.json");
+    const Reply tj = client.Get("/d/tiles.json");
     ASSERT_EQ(tj.status, 200);
     const QJsonObject o = QJsonDocument::fromJson(tj.body).object();
     EXPECT_EQ(o.value("tilejson").toString(), "3.0.0");
@@ -227,7 +246,7 @@ TEST(Serve, TilesTileJsonAndStatesMatchTheDepository) {
     const int z = std::get<0>(waiting);
     const int x0 = std::get<1>(states.lowerBound(std::make_tuple(z, 0, 0)).key()) - 1, x1 = std::get<1>(states.lastKey());
     const int y0 = std::get<2>(states.lowerBound(std::make_tuple(z, 0, 0)).key()), y1 = std::get<2>(states.lastKey());
-    const Reply sr = client.Get(QStringLiteral("/beijing/states?z=%1&x0=%2&y0=%3&x1=%4&y1=%5")
+    const Reply sr = client.Get(QStringLiteral("/d/states?z=%1&x0=%2&y0=%3&x1=%4&y1=%5")
                                     .arg(z).arg(x0).arg(y0).arg(x1).arg(y1).toLatin1());
     ASSERT_EQ(sr.status, 200);
     QString expected;
@@ -240,37 +259,12 @@ TEST(Serve, TilesTileJsonAndStatesMatchTheDepository) {
     EXPECT_TRUE(expected.contains('1') && expected.contains('0') && expected.contains('3') && expected.contains('-'));
 
     // The index page links the viewer; the viewer's files are embedded.
-    EXPECT_TRUE(client.Get("/").body.contains("href=\"/beijing/\""));
-    const Reply redirect = client.Get("/beijing");
+    EXPECT_TRUE(client.Get("/").body.contains("href=\"/d/\""));
+    const Reply redirect = client.Get("/d");
     EXPECT_EQ(redirect.status, 301);
-    EXPECT_EQ(redirect.headers.value("location"), "/beijing/");
-    EXPECT_TRUE(client.Get("/beijing/").body.contains("viewer.js"));
+    EXPECT_EQ(redirect.headers.value("location"), "/d/");
+    EXPECT_TRUE(client.Get("/d/").body.contains("viewer.js"));
     EXPECT_EQ(client.Get("/_static/vendor/leaflet/leaflet.js").status, 200);
-    EXPECT_TRUE(server.Terminate()) << server.Errors().constData();
-}
-
-TEST(Serve, HostileRequestsDamagedDepositoriesAndOnesBeingWrittenKeepTheServerUp) {
-    QTemporaryDir dir;
-    const QString idx = GridDepository(dir.path(), "d", "1-2");
-    ASSERT_FALSE(idx.isEmpty());
-    const QString dat = dir.filePath("d.dat");
-    // "broken": a data file header that is not one; "cut": tile bytes lost from the data file's end.
-    for (const char* name : {"broken", "cut"}) {
-        ASSERT_TRUE(QFile::copy(idx, dir.filePath(name + QStringLiteral(".idx"))));
-        ASSERT_TRUE(QFile::copy(dat, dir.filePath(name + QStringLiteral(".dat"))));
-    }
-    {
-        QFile broken(dir.filePath("broken.dat"));
-        ASSERT_TRUE(broken.open(QIODevice::ReadWrite));
-        broken.write(QByteArray(100, 'x'));
-        // Written again, tile 1/1/0 lies at the data file's end.
-        ASSERT_TRUE(EditDepository(dir.filePath("cut.idx"), [](CIdxFileDepository& dep) { return WriteTile(dep, 2, VtCli::RenderGridTile(1, 1, 0)); }));
-        ASSERT_TRUE(QFile(dir.filePath("cut.dat")).resize(QFileInfo(dir.filePath("cut.dat")).size() - 10));
-    }
-    // A file beside the depositories that no request may reach.
-    ASSERT_TRUE(WriteFile(dir.filePath("secret.txt"), "secret"));
-    CServer server({idx, dir.filePath("broken.idx"), dir.filePath("cut.idx")});
-    ASSERT_NE(server.Port(), 0) << server.Errors().constData();
     const auto get = [](const QByteArray& target) { return "GET " + target + " HTTP/1.1\r\nHost: x\r\n\r\n"; };
     const std::pair<QByteArray, int> rows[] = {
         {get("/../secret.txt"), 400},                      // plain traversal
@@ -320,32 +314,33 @@ TEST(Serve, HostileRequestsDamagedDepositoriesAndOnesBeingWrittenKeepTheServerUp
         half.waitForBytesWritten(kWaitMs);
     }
     CRawClient after(server.Port());
-    EXPECT_EQ(after.Get("/d/0/0/0.png").status, 200);
+    const QByteArray stored = TilePath("d", tiles.lastKey());
+    EXPECT_EQ(after.Get(stored).status, 200);
 
     EXPECT_TRUE(server.Output().contains("unavailable")) << server.Output().constData();
-    EXPECT_EQ(after.Get("/broken/1/1/0.png").status, 503);
+    EXPECT_EQ(after.Get(TilePath("broken", tiles.lastKey())).status, 503);
     EXPECT_EQ(after.Get("/broken/tiles.json").status, 503);
-    EXPECT_EQ(after.Get("/cut/1/1/0.png").status, 500);  // bytes past the end
-    EXPECT_EQ(after.Get("/cut/0/0/0.png").status, 200);
-    EXPECT_EQ(after.Get("/d/1/1/0.png").status, 200);
+    EXPECT_EQ(after.Get(TilePath("cut", keys.first())).status, 500);  // bytes past the end
+    EXPECT_EQ(after.Get(TilePath("cut", tiles.lastKey())).status, 200);
     EXPECT_TRUE(after.Get("/").body.contains("unavailable"));
 
     // A download goes on while serving: a new tile is served at once, a new level once the
     // server has noticed it, and a repaired depository becomes available.
-    ASSERT_TRUE(EditDepository(idx, [](CIdxFileDepository& dep) { return dep.SetFileIndexStatus(2, BLOCK_WAITING, true); }));
-    EXPECT_EQ(after.Get("/d/1/1/0.png").status, 404);
+    const long long slot = slotOf[tiles.lastKey()];
+    ASSERT_TRUE(EditDepository(idx, [&](CIdxFileDepository& dep) { return dep.SetFileIndexStatus(slot, BLOCK_WAITING, true); }));
+    EXPECT_EQ(after.Get(stored).status, 404);
     const QByteArray png = VtCli::RenderGridTile(9, 9, 9);
-    ASSERT_TRUE(EditDepository(idx, [&](CIdxFileDepository& dep) { return WriteTile(dep, 2, png) && dep.ExpandLevelTo(5, nullptr); }));
-    EXPECT_EQ(after.Get("/d/1/1/0.png").body, png);
+    ASSERT_TRUE(EditDepository(idx, [&](CIdxFileDepository& dep) { return WriteTile(dep, slot, png) && dep.ExpandLevelTo(14, nullptr); }));
+    EXPECT_EQ(after.Get(stored).body, png);
     ASSERT_TRUE(QFile::remove(dir.filePath("broken.dat")) && QFile::copy(dat, dir.filePath("broken.dat")));
     int maxZoom = 0, brokenStatus = 0;
     WaitFor([&] {
         QThread::msleep(100);
         maxZoom = QJsonDocument::fromJson(after.Get("/d/tiles.json").body).object().value("maxzoom").toInt();
         brokenStatus = after.Get("/broken/tiles.json").status;
-        return maxZoom == 4 && brokenStatus == 200;
+        return maxZoom == 13 && brokenStatus == 200;
     });
-    EXPECT_EQ(maxZoom, 4);
+    EXPECT_EQ(maxZoom, 13);
     EXPECT_EQ(brokenStatus, 200);
     EXPECT_TRUE(server.Terminate()) << server.Errors().constData();
 }

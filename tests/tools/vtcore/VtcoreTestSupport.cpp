@@ -141,41 +141,23 @@ QMap<Key, long long> ReadSlots(const QString& idxPath) {
     return numbers;
 }
 
-Mbtiles ReadMbtiles(const QString& file) {
-    Mbtiles m;
-    sqlite3* raw = nullptr;
-    if (sqlite3_open_v2(file.toUtf8().constData(), &raw, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        m.error = QString::fromUtf8(sqlite3_errmsg(raw));
-        sqlite3_close(raw);
-        return m;
-    }
-    std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db(raw, &sqlite3_close);
-    auto query = [&](const char* sql, auto row) {
+QStringList Sql(const QString& file, const QString& query) {
+    QStringList rows;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
         sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db.get(), sql, -1, &st, nullptr) != SQLITE_OK) {
-            m.error = QString::fromUtf8(sqlite3_errmsg(db.get()));
-            return false;
+        if (sqlite3_prepare_v2(db, query.toUtf8().constData(), -1, &st, nullptr) == SQLITE_OK) {
+            while (sqlite3_step(st) == SQLITE_ROW) {
+                QStringList columns;
+                for (int c = 0; c < sqlite3_column_count(st); ++c)
+                    columns << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, c)));
+                rows << columns.join('|');
+            }
         }
-        std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)> stmt(st, &sqlite3_finalize);
-        int rc = 0;
-        while ((rc = sqlite3_step(st)) == SQLITE_ROW) row(st);
-        return rc == SQLITE_DONE;
-    };
-    auto text = [](sqlite3_stmt* st, int col) {
-        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, col)));
-    };
-    m.ok = query("SELECT name FROM sqlite_master ORDER BY name", [&](sqlite3_stmt* st) { m.tables << text(st, 0); }) &&
-           query("SELECT name FROM pragma_table_info('tiles') ORDER BY cid",
-                 [&](sqlite3_stmt* st) { m.tileColumns << text(st, 0); }) &&
-           query("SELECT name, value FROM metadata",
-                 [&](sqlite3_stmt* st) { m.metadata.insert(text(st, 0), text(st, 1)); }) &&
-           query("SELECT zoom_level, tile_column, tile_row, tile_data FROM tiles", [&](sqlite3_stmt* st) {
-               const auto* data = static_cast<const char*>(sqlite3_column_blob(st, 3));
-               m.tiles.insert(std::make_tuple(sqlite3_column_int(st, 0), sqlite3_column_int(st, 1),
-                                              sqlite3_column_int(st, 2)),
-                              QByteArray(data, sqlite3_column_bytes(st, 3)));
-           });
-    return m;
+        sqlite3_finalize(st);
+    }
+    sqlite3_close(db);
+    return rows;
 }
 
 CNginx::CNginx(const QString& root, const QString& work) : m_why(Start(root, work)) {}

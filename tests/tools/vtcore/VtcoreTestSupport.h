@@ -53,16 +53,9 @@ QMap<Key, long long> ReadSlots(const QString& idxPath);
 bool EditDepository(const QString& idxPath, const std::function<bool(CIdxFileDepository&)>& edit);
 bool WriteTile(CIdxFileDepository& dep, long long slot, QByteArray bytes);
 
-// One MBTiles file read with the SQLite library.
-struct Mbtiles {
-    bool ok = false;
-    QString error;
-    QStringList tables;                  // names from sqlite_master (tables and indexes)
-    QMap<QString, QString> metadata;
-    TileMap tiles;                       // (zoom_level, tile_column, tile_row) -> tile_data
-    QStringList tileColumns;             // column names of "tiles"
-};
-Mbtiles ReadMbtiles(const QString& file);
+// The rows a query gives on an SQLite file opened read-only, columns joined by '|'; none when the
+// file cannot be opened or the query fails.
+QStringList Sql(const QString& file, const QString& query);
 
 // nginx serving the folder `root` on a free port of 127.0.0.1, closing each connection after five
 // requests; its configuration, logs and temporary files go to `work`. Port() is 0 and Why() tells
