@@ -1,6 +1,6 @@
 // The vtcore program as users run it, against python's http.server on 127.0.0.1: one writer per
-// depository, the source kept for resuming, MBTiles files that appear whole or not at all, and the
-// progress a user sees on a terminal.
+// depository, Ctrl-C and SIGKILL, the source kept for resuming, MBTiles files that appear whole or
+// not at all, and the progress a user sees on a terminal.
 #include "LocalTileServer.h"
 #include "VtcoreTestSupport.h"
 
@@ -19,7 +19,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <thread>
 #include <unistd.h>
@@ -32,12 +35,17 @@ namespace {
 const QString kLevels = QStringLiteral("1-12");
 
 // python3 -m http.server serving the tiles of kBeijing at kLevels as files <z>/<x>/<y>.png: those
-// of the local tile server, each a PNG of its own colour (unlike the grid source's tiles).
+// of the local tile server, each a PNG of its own colour (unlike the grid source's tiles), but for
+// every seventh column. Reference() is the depository they were exported from.
 class PythonTileServer {
 public:
-    explicit PythonTileServer(const QString& root) {
-        CLocalTileServer local;
-        const QString idx = root + "-source/t.idx";
+    explicit PythonTileServer(const QString& root) : m_reference(root + "-source/t.idx") {
+        CLocalTileServer local([](int, int x, int, int) {
+            TileReply r;
+            r.status = x % 7 == 3 ? 404 : 200;
+            return r;
+        });
+        const QString idx = m_reference;
         if (RunTool({"download", idx, "--source", local.UrlTemplate(), "--extent", kBeijing, "--levels", kLevels, "--quiet"}).code != 0 ||
             RunTool({"export", idx, "--format", "xyz", "--output", root}).code != 0)
             return;
@@ -60,9 +68,11 @@ public:
         m_process.waitForFinished();
     }
     bool Ready() const { return m_ready; }
+    QString Reference() const { return m_reference; }
     QString UrlTemplate() const { return QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(m_port); }
 
 private:
+    QString m_reference;
     QProcess m_process;
     quint16 m_port = 0;
     bool m_ready = false;
@@ -70,19 +80,27 @@ private:
 
 }  // namespace
 
-TEST(DepositorySafety, OneWriterAtATimeAKilledWritersLockIsTakenOverAndResumingKeepsTheSource) {
+// One writer per depository: while a download runs, other writers are refused; Ctrl-C stops it
+// cleanly, a killed one leaves its lock to be taken over, and the resumed download uses the same
+// source and ends where an uninterrupted run ends.
+TEST(DepositorySafety, OneWriterAtATimeInterruptedOrKilledAndResumedFromTheSameSource) {
     QTemporaryDir dir;
     PythonTileServer server(dir.filePath("www"));
     if (!server.Ready()) GTEST_SKIP() << "python3 -m http.server cannot be started on 127.0.0.1";
+    const TileMap refTiles = ReadTiles(server.Reference());
+    const auto refStates = ReadStates(server.Reference());
+    ASSERT_GT(refTiles.size(), 20);
+    ASSERT_GT(refStates.size(), refTiles.size());
     const QString idx = dir.filePath("job/job.idx");
     const QStringList download = {"download", idx, "--source", server.UrlTemplate(), "--extent", kBeijing, "--levels", kLevels};
+    const auto holding = [&](QProcess& p) {
+        return WaitFor([&] { return VtCli::CDepositoryLock::Holder(idx) == p.processId() || p.state() != QProcess::Running; }) &&
+               p.state() == QProcess::Running;
+    };
     // Two requests a second: the first writer is still at work while the others try.
-    const auto first = StartVtcore(download + QStringList{"--rate", "2", "--quiet"});
-    ASSERT_TRUE(first->waitForStarted());
+    const auto first = StartVtcore(download + QStringList{"--rate", "2", "--progress-interval", "50"});
+    ASSERT_TRUE(first->waitForStarted() && holding(*first)) << qPrintable(first->readAllStandardError());
     const long long pid = first->processId();
-    ASSERT_TRUE(WaitFor([&] { return VtCli::CDepositoryLock::Holder(idx) == pid || first->state() != QProcess::Running; }));
-    ASSERT_EQ(first->state(), QProcess::Running) << qPrintable(first->readAllStandardError());
-
     const QStringList writers[] = {
         {"download", idx, "--quiet"},                      // a second download, resuming
         download,                                          // the same command again
@@ -98,24 +116,37 @@ TEST(DepositorySafety, OneWriterAtATimeAKilledWritersLockIsTakenOverAndResumingK
     const QStringList tasks = {"tasks", "--db-dir", QFileInfo(idx).path()};
     EXPECT_TRUE(RunVtcore(tasks).out.contains("downloading"));
 
-    // Killed: its task row still says downloading, but no process holds the depository.
-    ::kill(pid_t(pid), SIGKILL);
+    // Ctrl-C: a clean stop with exit 130. What is there is whole, the rest still to do, the task paused.
+    ASSERT_EQ(::kill(pid_t(pid), SIGINT), 0);
     ASSERT_TRUE(first->waitForFinished());
+    EXPECT_EQ(first->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(first->exitCode(), VtCli::kExitInterrupted) << qPrintable(first->readAllStandardError());
+    EXPECT_TRUE(first->readAllStandardOutput().contains("interrupted"));
+    const TileMap partial = ReadTiles(idx);
+    EXPECT_LT(partial.size(), refTiles.size());
+    for (auto it = partial.begin(); it != partial.end(); ++it) EXPECT_EQ(it.value(), refTiles.value(it.key()));
+    ASSERT_EQ(TaskRows(QFileInfo(idx).path()).size(), 1);
+    EXPECT_EQ(TaskRows(QFileInfo(idx).path())[0].state, TASK_STATE_PAUSED);
+
+    // Killed: its task row still says downloading, but no process holds the depository.
+    const auto second = StartVtcore({"download", idx, "--rate", "2", "--quiet"});
+    ASSERT_TRUE(second->waitForStarted() && holding(*second)) << qPrintable(second->readAllStandardError());
+    ASSERT_TRUE(WaitFor([&] { return RunTool(tasks).out.contains("downloading"); }));
+    ::kill(pid_t(second->processId()), SIGKILL);
+    ASSERT_TRUE(second->waitForFinished());
     const RunResult listed = RunVtcore(tasks);
     EXPECT_TRUE(listed.out.contains("interrupted")) << qPrintable(listed.out);
     const QRegularExpression han("[\\x{2E80}-\\x{9FFF}]");  // English only, however the library names things
     EXPECT_FALSE(listed.out.contains(han)) << qPrintable(listed.out);
 
-    // Resumed without --source: the rest comes from the same server, not from the drawn grid.
+    // Resumed without --source: the rest comes from the same server, not from the drawn grid, and
+    // the depository ends as an uninterrupted download ends.
     const RunResult resumed = RunVtcore({"download", idx, "--quiet"});
     ASSERT_EQ(resumed.code, VtCli::kExitOk) << qPrintable(resumed.out + resumed.err);
     EXPECT_FALSE((resumed.out + resumed.err).contains(han)) << qPrintable(resumed.out + resumed.err);
     const TileMap tiles = ReadTiles(idx);
-    ASSERT_GT(tiles.size(), 20);
-    for (auto it = tiles.begin(); it != tiles.end(); ++it) {
-        const auto [z, x, y] = it.key();
-        EXPECT_EQ(it.value(), CLocalTileServer::TileBytes(z, x, y)) << z << "/" << x << "/" << y;
-    }
+    EXPECT_EQ(tiles, refTiles);
+    EXPECT_EQ(ReadStates(idx), refStates);
     EXPECT_EQ(RunVtcore({"verify", idx}).code, VtCli::kExitOk);
 
     // Another source only on request; a credential header is used but never written down.
@@ -227,4 +258,52 @@ TEST(DepositoryLock, OneHolderAtATimeAmongManyThreadsWhileOthersLook) {
     EXPECT_EQ(wrongHolder.load(), 0);
     EXPECT_EQ(VtCli::CDepositoryLock::Holder(idx), 0);
     EXPECT_FALSE(QFileInfo::exists(idx + ".lock"));
+}
+
+// Ctrl-C while a huge region is being planned, by plan and by download: planning stops with exit
+// 130, and download leaves no depository behind. The region comes through a named pipe, so the
+// signal goes out only once the program reads the region, its handler long in place.
+TEST(Interrupt, SigintWhilePlanningAHugeRegionEndsWith130) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // A wiggly outline of 20,000 vertices some 12 degrees across: levels 1 to 23 would take hours.
+    QByteArray json = R"({"type":"Polygon","coordinates":[[)";
+    const int n = 20000;
+    for (int i = 0; i <= n; ++i) {
+        const double a = 2 * M_PI * (i % n) / n;
+        const double r = 6 + 0.8 * std::sin(37 * a) + 0.3 * std::sin(411 * a) + 0.1 * std::sin(4099 * a);
+        json += (i > 0 ? ",[" : "[") + QByteArray::number(105 + r * std::cos(a), 'f', 7) + ',' +
+                QByteArray::number(35 + r * std::sin(a), 'f', 7) + ']';
+    }
+    json += "]]}";
+    const QString pipe = dir.filePath("region.geojson");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+
+    const QString idx = dir.filePath("big.idx");
+    const QStringList region{"--geojson", pipe, "--levels", "1-23"};
+    for (const QStringList& args : {QStringList{"plan"} + region, QStringList{"download", idx, "--quiet"} + region}) {
+        SCOPED_TRACE(qPrintable(args.first()));
+        const auto child = StartVtcore(args);
+        ASSERT_TRUE(child->waitForStarted());
+        // Opening the pipe for writing succeeds once the program has opened it for reading.
+        int fd = -1;
+        WaitFor([&] {
+            fd = ::open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK);
+            return fd >= 0 || child->state() != QProcess::Running;
+        });
+        ASSERT_GE(fd, 0) << qPrintable(child->readAllStandardError());
+        ASSERT_EQ(::fcntl(fd, F_SETFL, 0), 0);  // blocking writes from here on
+        for (qint64 done = 0; done < json.size();) {
+            const ssize_t wrote = ::write(fd, json.constData() + done, size_t(json.size() - done));
+            ASSERT_GT(wrote, 0);
+            done += wrote;
+        }
+        ::close(fd);
+        ASSERT_EQ(::kill(pid_t(child->processId()), SIGINT), 0);
+        ASSERT_TRUE(child->waitForFinished(60000));
+        EXPECT_EQ(child->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(child->exitCode(), VtCli::kExitInterrupted) << qPrintable(child->readAllStandardError());
+    }
+    EXPECT_FALSE(QFileInfo::exists(idx));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("big.dat")));
 }

@@ -24,70 +24,42 @@ namespace {
 
 constexpr int kRetries = 2;
 
-enum class Kind { Good, NotFound, Gone, Empty, SlowButInTime, DropOnce, CutOnce, TimeoutOnce, ServerError, ErrorPage };
+enum Kind { Good, NotFound, Gone, Empty, Slow, DropOnce, CutOnce, TimeoutOnce, ServerError, ErrorPage };
 
 // A fixed mix of behaviours by tile; the first four kinds of trouble heal on a retry.
 Kind KindOf(int z, int x, int y) {
-    const int h = (x * 7 + y * 13 + z * 31) % 29;
-    switch (h) {
-    case 3: return Kind::NotFound;
-    case 17: return Kind::Gone;
-    case 24: return Kind::Empty;
-    case 5: return Kind::SlowButInTime;
-    case 8:
-    case 22: return Kind::DropOnce;
-    case 11: return Kind::CutOnce;
-    case 14: return Kind::TimeoutOnce;
-    case 19: return Kind::ServerError;
-    case 26: return Kind::ErrorPage;
-    default: return Kind::Good;
-    }
+    static const QMap<int, Kind> byHash = {{3, NotFound}, {17, Gone},        {24, Empty},       {5, Slow},
+                                           {8, DropOnce}, {22, DropOnce},    {11, CutOnce},     {14, TimeoutOnce},
+                                           {19, ServerError}, {26, ErrorPage}};
+    return byHash.value((x * 7 + y * 13 + z * 31) % 29, Good);
 }
-
-bool Absent(Kind k) { return k == Kind::NotFound || k == Kind::Gone || k == Kind::Empty; }
-bool Failing(Kind k) { return k == Kind::ServerError || k == Kind::ErrorPage; }
+bool Absent(Kind k) { return k == NotFound || k == Gone || k == Empty; }
+bool Failing(Kind k) { return k == ServerError || k == ErrorPage; }
 
 // `healed`: the server errors and error pages are over.
-TileReply FlakyRule(int z, int x, int y, int attempt, bool healed = false) {
+TileReply FlakyRule(int z, int x, int y, int attempt, bool healed) {
     TileReply r;
     const Kind kind = KindOf(z, x, y);
     if (healed && Failing(kind)) return r;
-    switch (kind) {
-    case Kind::Good: break;
-    case Kind::NotFound: r.status = 404; break;
-    case Kind::Gone: r.status = 410; break;
-    case Kind::Empty: r.empty = true; break;
-    case Kind::SlowButInTime: r.delayMs = 150; break;
-    case Kind::DropOnce: r.drop = attempt == 1; break;
-    case Kind::CutOnce: r.cutShort = attempt == 1; break;
-    case Kind::TimeoutOnce: r.delayMs = attempt == 1 ? 3000 : 0; break;  // beyond --timeout 800
-    case Kind::ServerError: r.status = 503; break;
-    case Kind::ErrorPage: r.body = "<html>quota exceeded</html>"; break;
-    }
+    r.status = kind == NotFound ? 404 : kind == Gone ? 410 : kind == ServerError ? 503 : 200;
+    r.empty = kind == Empty;
+    r.delayMs = kind == Slow ? 150 : kind == TimeoutOnce && attempt == 1 ? 3000 : 0;  // 3000: beyond --timeout 800
+    r.drop = kind == DropOnce && attempt == 1;
+    r.cutShort = kind == CutOnce && attempt == 1;
+    if (kind == ErrorPage) r.body = "<html>quota exceeded</html>";
     return r;
 }
 
-class HttpDownload : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
-
-    RunResult Download(const QString& idx, CLocalTileServer& server, const QStringList& extra = {}) {
-        return RunTool(QStringList{"download", idx, "--source", server.UrlTemplate(), "--extent", "90,10,140,55",
-                                   "--levels", "1-7", "--threads", "6", "--retries", QString::number(kRetries),
-                                   "--backoff", "20", "--timeout", "800", "--quiet"} +
-                       extra);
-    }
-
-    QTemporaryDir m_dir;
-};
-
 }  // namespace
 
-TEST_F(HttpDownload, TilesArriveByteForByteAbsentTilesAreNotAskedAgainAndFailuresAreExplained) {
+TEST(HttpDownload, TilesArriveByteForByteAbsentTilesAreNotAskedAgainAndFailuresAreExplained) {
+    QTemporaryDir dir;
     std::atomic<bool> healed{false};
     CLocalTileServer server([&](int z, int x, int y, int attempt) { return FlakyRule(z, x, y, attempt, healed); });
-    const QString idx = m_dir.filePath("flaky.idx");
-    const RunResult first = Download(idx, server);
+    const QString idx = dir.filePath("flaky.idx");
+    const RunResult first = RunTool({"download", idx, "--source", server.UrlTemplate(), "--extent", "90,10,140,55", "--levels",
+                                     "1-7", "--threads", "6", "--retries", QString::number(kRetries), "--backoff", "20",
+                                     "--timeout", "800", "--quiet"});
     // Server errors and error pages remain, so the run ends incomplete.
     ASSERT_EQ(first.code, VtCli::kExitIncomplete) << qPrintable(first.out + first.err);
 
@@ -126,7 +98,7 @@ TEST_F(HttpDownload, TilesArriveByteForByteAbsentTilesAreNotAskedAgainAndFailure
                                 QStringLiteral("\n +%1  not an image, e\\.g\\. %2").arg(perKind[int(Kind::ErrorPage)]).arg(url),
                                 QStringLiteral("\nabsent     %1 absent at the source").arg(absent.size())})
         EXPECT_TRUE(first.out.contains(QRegularExpression(line))) << qPrintable(line + "\n" + first.out);
-    const QByteArray logText = FileBytes(m_dir.filePath("flaky.log"));  // the library's log beside the depository
+    const QByteArray logText = FileBytes(dir.filePath("flaky.log"));  // the library's log beside the depository
     for (const auto& [z, x, y] : failing)
         EXPECT_TRUE(logText.contains(QStringLiteral("%1%2/%3/%4.png").arg(prefix).arg(z).arg(x).arg(y).toUtf8()));
 
@@ -149,7 +121,7 @@ TEST_F(HttpDownload, TilesArriveByteForByteAbsentTilesAreNotAskedAgainAndFailure
     RunResult healedRun = RunTool(again);
     EXPECT_EQ(healedRun.code, VtCli::kExitOk) << qPrintable(healedRun.out);
     EXPECT_EQ(server.TotalRequests(), failing.size());
-    const RunResult listed = RunTool({"tasks", "--db-dir", m_dir.path()});
+    const RunResult listed = RunTool({"tasks", "--db-dir", dir.path()});
     EXPECT_TRUE(listed.out.contains(QRegularExpression(
         QStringLiteral(" completed +%1/%2 ").arg(tiles.size() + failing.size()).arg(states.size()))))
         << qPrintable(listed.out);
@@ -161,17 +133,16 @@ TEST_F(HttpDownload, TilesArriveByteForByteAbsentTilesAreNotAskedAgainAndFailure
     EXPECT_EQ(RunTool({"verify", idx}).code, VtCli::kExitOk);
 }
 
-TEST_F(HttpDownload, RetryAfterHoldsEveryRequestUntilTheServersTime) {
-    struct Row {
-        int status;
-        std::function<QByteArray()> value;  // the Retry-After value, made when the answer is sent
-    };
-    const Row rows[] = {
+TEST(HttpDownload, RetryAfterHoldsEveryRequestUntilTheServersTime) {
+    QTemporaryDir dir;
+    // The status and the Retry-After value, made when the answer is sent.
+    const std::pair<int, std::function<QByteArray()>> rows[] = {
         {429, [] { return QByteArray("1"); }},  // delta seconds
         // An HTTP date two seconds ahead: a pause of more than one second either way.
         {503, [] { return QLocale::c().toString(QDateTime::currentDateTimeUtc().addSecs(2), "ddd, dd MMM yyyy hh:mm:ss 'GMT'").toLatin1(); }},
     };
-    for (const Row& row : rows) {
+    for (const auto& [status, value] : rows) {
+        SCOPED_TRACE(status);
         QMutex mutex;
         QList<qint64> starts;
         qint64 answered = 0;  // when the Retry-After went out
@@ -180,29 +151,30 @@ TEST_F(HttpDownload, RetryAfterHoldsEveryRequestUntilTheServersTime) {
             starts.append(QDateTime::currentMSecsSinceEpoch());
             TileReply r;
             if (z == 3 && x == 6 && y == 3 && attempt == 1) {
-                r.status = row.status;
-                r.headers = "Retry-After: " + row.value() + "\r\n";
+                r.status = status;
+                r.headers = "Retry-After: " + value() + "\r\n";
                 answered = starts.last();
             }
             return r;
         });
-        const QString idx = m_dir.filePath(QStringLiteral("pause%1.idx").arg(row.status));
+        const QString idx = dir.filePath(QStringLiteral("pause%1.idx").arg(status));
         const RunResult r = RunTool({"download", idx, "--source", server.UrlTemplate(), "--extent", "90,10,140,55",
                                      "--levels", "1-6", "--backoff", "10", "--threads", "4", "--quiet"});
-        ASSERT_EQ(r.code, VtCli::kExitOk) << row.status << qPrintable(r.out + r.err);
-        EXPECT_EQ(server.Requests(3, 6, 3), 2) << row.status;
+        ASSERT_EQ(r.code, VtCli::kExitOk) << qPrintable(r.out + r.err);
+        EXPECT_EQ(server.Requests(3, 6, 3), 2);
         QMutexLocker lock(&mutex);
-        ASSERT_GT(answered, 0) << row.status;
+        ASSERT_GT(answered, 0);
         // Requests already on their way may arrive just after the answer; then nothing until the
         // time has passed.
         int during = 0;
         for (qint64 t : starts) during += t > answered + 200 && t < answered + 900;
-        EXPECT_EQ(during, 0) << row.status;
-        EXPECT_GE(starts.last() - answered, 900) << row.status;
+        EXPECT_EQ(during, 0);
+        EXPECT_GE(starts.last() - answered, 900);
     }
 }
 
-TEST_F(HttpDownload, ProviderNoTileImagesOversizedBodiesHeadersAndRateLimit) {
+TEST(HttpDownload, ProviderNoTileImagesOversizedBodiesHeadersAndRateLimit) {
+    QTemporaryDir dir;
     // Baidu's satellite type serves a 210-byte image for missing tiles.
     const QByteArray noTile(210, '\x01');
     // Columns 0, 2, 4, ...: the no-tile image; 1, 5, 9, ...: 300 kB, more than a depository tile holds.
@@ -217,7 +189,7 @@ TEST_F(HttpDownload, ProviderNoTileImagesOversizedBodiesHeadersAndRateLimit) {
         if (x % 4 == 1) r.body = huge;
         return r;
     });
-    const QString idx = m_dir.filePath("baidu.idx");
+    const QString idx = dir.filePath("baidu.idx");
     const RunResult r = RunTool({"download", idx, "--source", server.UrlTemplate(), "--map-type", "44", "--region-datum",
                                  "bd09", "--extent", "116,39,117,40", "--levels", "1-6", "--rate", "20", "--threads", "4",
                                  "--referer", "https://maps.example.test/", "--user-agent", "TestAgent/2", "--header",

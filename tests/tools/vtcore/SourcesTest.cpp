@@ -35,13 +35,10 @@ protected:
     QTemporaryDir m_dir;
 };
 
-const char kTriangle[] =
-    R"({"type":"Feature","geometry":{"type":"Polygon","coordinates":[[[100,20],[130,25],[105,50],[100,20]]]}})";
-
 }  // namespace
 
 TEST_F(Sources, PolygonRegionFetchesExactlyTheTilesThatMeetIt) {
-    const QString geojson = Write("triangle.geojson", kTriangle);
+    const QString geojson = Write("triangle.geojson", R"({"type":"Feature","geometry":{"type":"Polygon","coordinates":[[[100,20],[130,25],[105,50],[100,20]]]}})");
     const QString idx = m_dir.filePath("tri.idx");
     const RunResult r = RunTool({"download", idx, "--geojson", geojson, "--levels", "3-8", "--quiet"});
     ASSERT_EQ(r.code, VtCli::kExitOk) << qPrintable(r.out + r.err);
@@ -98,8 +95,7 @@ TEST_F(Sources, CustomMapsOfACatalogueFileGiveUrlRefererMapTypeAndDatum) {
     }
     const QByteArray saved = FileBytes(catalogue);
     const QString idx = m_dir.filePath("custom.idx");
-    const QStringList args = {"download",      idx,        "--custom-maps", catalogue, "--extent",
-                              "100,20,120,40", "--levels", "1-5",           "--quiet", "--source"};
+    const QStringList args = {"download", idx, "--custom-maps", catalogue, "--extent", "100,20,120,40", "--levels", "1-5", "--quiet", "--source"};
     RunResult r = RunTool(args + QStringList{"custom:5"});
     ASSERT_EQ(r.code, VtCli::kExitOk) << qPrintable(r.out + r.err);
     EXPECT_TRUE(r.out.contains("map type   602")) << qPrintable(r.out);
@@ -107,8 +103,7 @@ TEST_F(Sources, CustomMapsOfACatalogueFileGiveUrlRefererMapTypeAndDatum) {
     const TileMap tiles = ReadTiles(idx);
     ASSERT_FALSE(tiles.isEmpty());
     for (auto it = tiles.begin(); it != tiles.end(); ++it)
-        EXPECT_EQ(it.value(),
-                  CLocalTileServer::TileBytes(std::get<0>(it.key()), std::get<1>(it.key()), std::get<2>(it.key())));
+        EXPECT_EQ(it.value(), CLocalTileServer::TileBytes(std::get<0>(it.key()), std::get<1>(it.key()), std::get<2>(it.key())));
     // The catalogue is only read. Refused before anything is created: a catalogue the tool cannot
     // decode (left as it was), an absent key, an absent catalogue.
     EXPECT_EQ(FileBytes(catalogue), saved);
@@ -123,19 +118,15 @@ TEST_F(Sources, CustomMapsOfACatalogueFileGiveUrlRefererMapTypeAndDatum) {
     EXPECT_EQ(FileBytes(garbage), QByteArray("not a catalogue"));
     EXPECT_FALSE(QFile::exists(other));
 
-    // plan takes the scheme and the datum of a custom map.
-    const QStringList plan = {"plan", "--extent", "116.2,39.7,116.6,40.1", "--levels", "10", "--json"};
-    const auto extentOf = [](const RunResult& r) {
-        return QJsonDocument::fromJson(r.out.toUtf8()).object().value("extent").toArray();
-    };
-    const RunResult plain = RunTool(plan);
-    ASSERT_EQ(plain.code, VtCli::kExitOk) << qPrintable(plain.err);
-    const RunResult custom = RunTool(plan + QStringList{"--custom-maps", catalogue, "--source", "custom:3"});
-    ASSERT_EQ(custom.code, VtCli::kExitOk) << qPrintable(custom.err);
-    EXPECT_EQ(QJsonDocument::fromJson(custom.out.toUtf8()).object().value("mapType").toInt(), 602);
-    // GCJ-02 lies a few hundred metres east and north of WGS84 around Beijing.
-    EXPECT_GT(extentOf(custom)[0].toDouble(), extentOf(plain)[0].toDouble() + 0.002);
-    EXPECT_GT(extentOf(custom)[1].toDouble(), extentOf(plain)[1].toDouble() + 0.0005);
+    // plan takes the scheme and the datum of a custom map: GCJ-02 lies a few hundred metres east
+    // and north of WGS84 around Beijing.
+    const QStringList plan = {"plan", "--extent", kBeijing, "--levels", "10", "--json"};
+    const QJsonObject plain = QJsonDocument::fromJson(RunTool(plan).out.toUtf8()).object();
+    const QJsonObject custom =
+        QJsonDocument::fromJson(RunTool(plan + QStringList{"--custom-maps", catalogue, "--source", "custom:3"}).out.toUtf8()).object();
+    EXPECT_EQ(custom.value("mapType").toInt(), 602);
+    EXPECT_GT(custom.value("extent")[0].toDouble(), plain.value("extent")[0].toDouble() + 0.002);
+    EXPECT_GT(custom.value("extent")[1].toDouble(), plain.value("extent")[1].toDouble() + 0.0005);
     EXPECT_EQ(RunTool(plan + QStringList{"--custom-maps", catalogue, "--source", "custom:4"}).code, VtCli::kExitError);
 }
 
@@ -144,8 +135,7 @@ TEST_F(Sources, BaiduBuildersNameTheBaiduTileOfEveryGeneralTile) {
     SetMapSettingsDirectory(m_dir.path());
     Write("baidu.ini", QStringLiteral("[baidu]\nsatelliteHost=http://127.0.0.1:%1\n").arg(server.Port()).toUtf8());
     const QString idx = m_dir.filePath("baidu.idx");
-    const RunResult r = RunTool({"download", idx, "--source", "baidu", "--map-type", "44", "--extent",
-                                 "116.2,39.7,116.6,40.1", "--levels", "4-11", "--quiet"});
+    const RunResult r = RunTool({"download", idx, "--source", "baidu", "--map-type", "44", "--extent", kBeijing, "--levels", "4-11", "--quiet"});
     SetMapSettingsDirectory(QString());
     ASSERT_EQ(r.code, VtCli::kExitOk) << qPrintable(r.out + r.err);
     // Each stored general tile was asked for under its Baidu tile's URL, and nothing else was.
@@ -164,64 +154,54 @@ TEST_F(Sources, BaiduBuildersNameTheBaiduTileOfEveryGeneralTile) {
 }
 
 TEST_F(Sources, QuadkeyTmsRowAndSubdomainTemplatesFetchEachTileFromItsOwnUrl) {
-    // The server reads the tile back from each form and serves that tile's bytes, so a wrong
-    // expansion stores another tile's bytes.
-    const auto fromQuadkey = [](int z, int digits) {
-        QString key = QString::number(digits).rightJustified(z, QLatin1Char('0'));
+    // The server maps each form's third number back to its tile and serves that tile's bytes, so a
+    // wrong expansion stores another tile's bytes.
+    using Back = std::function<Key(int z, int x, int n)>;
+    const Back quadkey = [](int z, int, int n) {
         int x = 0, y = 0;
-        for (QChar c : key) {
-            const int d = c.digitValue();
-            x = x * 2 + (d & 1);
-            y = y * 2 + (d >> 1);
+        for (QChar c : QString::number(n).rightJustified(z, '0')) {
+            x = x * 2 + (c.digitValue() & 1);
+            y = y * 2 + (c.digitValue() >> 1);
         }
-        return CLocalTileServer::TileBytes(z, x, y);
+        return Key{z, x, y};
     };
     struct Row {
-        const char* path;  // after http://<host>:<port>
-        const char* subdomains;
-        std::function<QByteArray(int z, int x, int y)> serve;  // bytes for the parsed path
+        const char* path;        // after http://<host>:<port>
+        const char* subdomains;  // for {s}, in place of the host
+        Back back;
     };
     const Row rows[] = {
-        // The quadkey stands where the row would: /z/x/<quadkey>.png.
-        {"/{z}/{x}/{q}.png", nullptr, [&](int z, int, int q) { return fromQuadkey(z, q); }},
-        {"/{z}/{x}/{quadkey}.png", nullptr, [&](int z, int, int q) { return fromQuadkey(z, q); }},
-        // TMS numbers rows from the south.
-        {"/{z}/{x}/{-y}.png", nullptr,
-         [](int z, int x, int y) { return CLocalTileServer::TileBytes(z, x, (1 << z) - 1 - y); }},
+        {"/{z}/{x}/{q}.png", nullptr, quadkey},  // the quadkey stands where the row would
+        {"/{z}/{x}/{quadkey}.png", nullptr, quadkey},
+        {"/{z}/{x}/{-y}.png", nullptr, [](int z, int x, int y) { return Key{z, x, (1 << z) - 1 - y}; }},  // TMS: from the south
         // Two names of this host: both are used, each tile's bytes still arrive.
-        {"/{z}/{x}/{y}.png", "127.0.0.1,localhost",
-         [](int z, int x, int y) { return CLocalTileServer::TileBytes(z, x, y); }},
+        {"/{z}/{x}/{y}.png", "127.0.0.1,localhost", [](int z, int x, int y) { return Key{z, x, y}; }},
     };
     for (const Row& row : rows) {
-        CLocalTileServer server([&](int z, int x, int y, int) {
+        SCOPED_TRACE(row.path);
+        CLocalTileServer server([&](int z, int x, int n, int) {
             TileReply r;
-            if (z < 0)
-                r.status = 404;
-            else
-                r.body = row.serve(z, x, y);
+            r.status = z < 0 ? 404 : 200;
+            const Key k = z < 0 ? Key{0, 0, 0} : row.back(z, x, n);
+            r.body = CLocalTileServer::TileBytes(std::get<0>(k), std::get<1>(k), std::get<2>(k));
             return r;
         });
-        const QString host = row.subdomains ? QStringLiteral("{s}") : QStringLiteral("127.0.0.1");
         const QString idx = m_dir.filePath(QStringLiteral("forms%1.idx").arg(&row - rows));
-        QStringList args = {
-            "download", idx,
-            "--source", QStringLiteral("http://%1:%2%3").arg(host).arg(server.Port()).arg(QLatin1String(row.path)),
-            "--extent", "100,20,120,40",
-            "--levels", "2-6",
-            "--quiet"};
-        if (row.subdomains) args << "--subdomains" << QLatin1String(row.subdomains);
+        const QString host = row.subdomains ? "{s}" : "127.0.0.1";
+        QStringList args = {"download", idx, "--source", QStringLiteral("http://%1:%2%3").arg(host).arg(server.Port()).arg(row.path),
+                            "--extent", "100,20,120,40", "--levels", "2-6", "--quiet"};
+        if (row.subdomains) args << "--subdomains" << row.subdomains;
         const RunResult r = RunTool(args);
-        ASSERT_EQ(r.code, VtCli::kExitOk) << row.path << qPrintable(r.out + r.err);
+        ASSERT_EQ(r.code, VtCli::kExitOk) << qPrintable(r.out + r.err);
         const TileMap tiles = ReadTiles(idx);
-        ASSERT_EQ(tiles.size(), ReadStates(idx).size()) << row.path;
+        ASSERT_EQ(tiles.size(), ReadStates(idx).size());
         for (auto it = tiles.begin(); it != tiles.end(); ++it) {
             const auto [z, x, y] = it.key();
-            EXPECT_EQ(it.value(), CLocalTileServer::TileBytes(z, x, y)) << row.path << " " << z << "/" << x << "/" << y;
+            EXPECT_EQ(it.value(), CLocalTileServer::TileBytes(z, x, y)) << z << "/" << x << "/" << y;
         }
         if (row.subdomains) {
-            const QHash<QByteArray, int> hosts = server.RequestedHosts();
-            EXPECT_GT(hosts.value("127.0.0.1:" + QByteArray::number(server.Port())), 0);
-            EXPECT_GT(hosts.value("localhost:" + QByteArray::number(server.Port())), 0);
+            for (const char* name : {"127.0.0.1:", "localhost:"})
+                EXPECT_GT(server.RequestedHosts().value(name + QByteArray::number(server.Port())), 0) << name;
         }
     }
 }
