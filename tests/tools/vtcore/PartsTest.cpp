@@ -103,6 +103,7 @@ TEST(CliParse, HeadersRefuseInjection) {
     const Row rows[] = {
         {"Referer: https://example.test/", true, "Referer", "https://example.test/"},
         {"X-Key:abc:def", true, "X-Key", "abc:def"},  // only the first colon separates
+        {"X-09AZaz: v", true, "X-09AZaz", "v"},       // digits and letters at both ends of their ranges
         {"Empty:", true, "Empty", ""},
         {": value", false, "", ""},                   // no name
         {"No colon", false, "", ""},

@@ -278,6 +278,9 @@ TEST(Serve, TilesStatesTileJsonHostileRequestsDamageAndWritesWhileServing) {
         {get("/d%00/0/0/0.png"), 400},                     // NUL in a name
         {get("/d/" + QByteArray(6000, 'a')), 414},         // very long target
         {"GET / HTTP/1.1\r\nHost: x\r\nX: " + QByteArray(20000, 'b') + "\r\n\r\n", 431},  // huge head
+        {"GET /" + QByteArray(20000, 'a'), 414},           // no line end at all
+        {"GET / HTTP/1.1\r\nHost: x\r\nX: " + QByteArray(20000, 'b'), 431},  // a huge head without its end
+        {"GET /d/0/0/0.png HTTP/1.1\r\nHost: x\r\nX: y\r\n\r\n", 404},  // a one-letter header name is fine
         {get("/d/a/0/0.png"), 400},                        // not a number
         {get("/d/0/-1/0.png"), 400},                       // negative
         {get("/d/0/0/+0.png"), 400},                       // signed
