@@ -208,6 +208,7 @@ TEST_F(GridDownload, DamageIsReportedExportedAroundAndFetchedAgain) {
         const RunResult info = RunTool({"info", idx});
         EXPECT_EQ(info.code, r.infoCode) << qPrintable(info.out + info.err);
         EXPECT_TRUE(info.out.contains(QLatin1String(r.infoSays))) << qPrintable(info.out);
+        EXPECT_EQ(info.out.contains("\ndamaged "), r.infoCode != ok) << qPrintable(info.out);
         const QString totals = QStringLiteral("total +%1 +%2 +0 +0 +0 +%3 +0\\n").arg(all).arg(readable).arg(unreadable);
         EXPECT_TRUE(info.out.contains(QRegularExpression(totals))) << qPrintable(info.out);
         const RunResult verify = RunTool({"verify", idx});
