@@ -193,6 +193,7 @@ TEST(Serve, TilesStatesTileJsonHostileRequestsDamageAndWritesWhileServing) {
     ASSERT_FALSE(etag.isEmpty());
     EXPECT_EQ(client.Get(first, "If-None-Match: " + etag + "\r\n").status, 304);
     EXPECT_EQ(client.Get(first, "If-None-Match: W/" + etag + "\r\n").status, 304);
+    EXPECT_EQ(client.Get(first, "If-None-Match: *\r\n").status, 304);
     EXPECT_EQ(client.Get(first, "If-None-Match: \"stale\"\r\n").status, 200);
     const Reply head = client.Raw("HEAD " + first + " HTTP/1.1\r\nHost: x\r\n\r\n", true);
     EXPECT_EQ(head.status, 200);
@@ -280,7 +281,8 @@ TEST(Serve, TilesStatesTileJsonHostileRequestsDamageAndWritesWhileServing) {
         {"GET / HTTP/1.1\r\nHost: x\r\nX: " + QByteArray(20000, 'b') + "\r\n\r\n", 431},  // huge head
         {"GET /" + QByteArray(20000, 'a'), 414},           // no line end at all
         {"GET / HTTP/1.1\r\nHost: x\r\nX: " + QByteArray(20000, 'b'), 431},  // a huge head without its end
-        {"GET /d/0/0/0.png HTTP/1.1\r\nHost: x\r\nX: y\r\n\r\n", 404},  // a one-letter header name is fine
+        // One-letter header names and both ends of the letter and digit ranges are fine.
+        {"GET /d/0/0/0.png HTTP/1.1\r\nHost: x\r\nX: y\r\nAZaz-09: y\r\n\r\n", 404},
         {get("/d/a/0/0.png"), 400},                        // not a number
         {get("/d/0/-1/0.png"), 400},                       // negative
         {get("/d/0/0/+0.png"), 400},                       // signed
