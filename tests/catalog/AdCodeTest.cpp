@@ -53,7 +53,7 @@ TEST(AdCode, ClearingAndReparsing) {
     EXPECT_EQ(std::vector<std::string>({village.province, village.municipality, village.city, village.county, village.town,
                                         village.village}),
               std::vector<std::string>({"44", "", "01", "06", "001", "002"}));
-    EXPECT_EQ(tagAdCode("5001").municipality, "50");
+    EXPECT_EQ(std::make_pair(tagAdCode("5001").municipality, tagAdCode("1").province), std::make_pair(std::string("50"), std::string()));
     tagAdCode reused("110000");
     reused.code = "440300";
     reused.Parse();  // a municipality from the earlier parse must not survive

@@ -60,6 +60,7 @@ TEST_F(ConnectionPoolTest, ConnectionsAreTestedReopenedAndReusedUnderTheirNames)
     ConnectionPool::closeConnection(first);
     QSqlDatabase again = ConnectionPool::openConnection();
     EXPECT_EQ(again.connectionName(), "Connection-1");
+    EXPECT_TRUE(runsSelectOne(again));
     EXPECT_EQ(logged("Test connection on borrow, execute: SELECT 1 , for Connection-1"), 1);
     again.close();  // "SELECT 1" now fails on it: it is reopened before it is handed out
     ConnectionPool::closeConnection(again);
@@ -94,12 +95,15 @@ TEST_F(ConnectionPoolTest, UnopenableDatabaseGivesInvalidConnectionAndFreesItsNu
 TEST_F(ConnectionPoolTest, TenConnectionsAtMostAndAWaitingBorrowerGetsOneGivenBack) {
     std::vector<QSqlDatabase> held;
     std::set<QString> names, expected;
+    QElapsedTimer opening;  // while connections can be made, nobody waits for one to come back
+    opening.start();
     for (int i = 1; i <= 10; ++i) {
         held.push_back(ConnectionPool::openConnection());
         names.insert(held.back().isOpen() ? held.back().connectionName() : QString());
         expected.insert(QString("Connection-%1").arg(i));
     }
     EXPECT_EQ(names, expected);
+    EXPECT_LT(opening.elapsed(), 5000);
 
     // The eleventh, on any thread, waits for a connection to come back before giving up.
     const qint64 waited = std::async(std::launch::async, [] {

@@ -77,7 +77,7 @@ TEST_F(DataFactoryTaskTest, FreshDatabaseKeepsEveryColumnAndAlterTaskRewritesExp
     DownloadTask loaded = load(id);
     EXPECT_TRUE(loaded == expected);
     EXPECT_EQ(unequalled(loaded), unequalled(task));
-    EXPECT_FALSE(loaded.bIsGoogleOffset);
+    EXPECT_TRUE(!loaded.bIsGoogleOffset && loaded.rangepoints.isEmpty());
     EXPECT_EQ(stored("size", id).toString(), "2314.69 MB");
 
     ASSERT_TRUE(DataFactory::saveProgress(id, "12/40"));
@@ -96,7 +96,8 @@ TEST_F(DataFactoryTaskTest, FreshDatabaseKeepsEveryColumnAndAlterTaskRewritesExp
     loaded = load(id);
     EXPECT_TRUE(loaded == expected);
     EXPECT_EQ(unequalled(loaded), std::make_tuple(QList<int>({3, 4, 5}), true, false, 3857, QString("Web Mercator")));
-    EXPECT_EQ(DataFactory::getProgress(id), "12/40");
+    EXPECT_EQ(std::make_pair(DataFactory::getProgress(id), DataFactory::getProgress(DataFactory::getTaskDB(), id)),
+              std::make_pair(QString("12/40"), QString("12/40")));
     EXPECT_EQ(DataFactory::getProgress(DataFactory::getTaskDB(), id + 1000), QString());
 
     // Numbers in their statement forms: 'g' with six digits, or 16 decimals; nZYJX keeps its fraction in the
@@ -189,7 +190,9 @@ TEST_F(DataFactoryTaskTest, StateCountPolygonAndNoviceOperations) {
     EXPECT_EQ(DataFactory::getNoviceTaskState(7), TASK_STATE_FAILED);
     EXPECT_EQ(raw.value("select count || rangepoints from novicetask where id = 7").toString(), "99blob");
     ASSERT_TRUE(DataFactory::deleteNoviceTask(7));
+    ok = false;
     EXPECT_EQ(DataFactory::getNoviceTaskState(7, &ok), TASK_STATE_NONE);
+    EXPECT_TRUE(ok);
     EXPECT_EQ(DataFactory::getNoviceProgress(7), QString());
 }
 
