@@ -206,6 +206,8 @@ TEST(Serve, TilesStatesTileJsonHostileRequestsDamageAndWritesWhileServing) {
         {damaged, "damaged"},                        // marked by verify --repair
         {std::make_tuple(3, 6, 3), "outside"},       // level 4 is not selected
         {std::make_tuple(5, 0, 0), "no-slot"},       // outside the extent
+        {std::make_tuple(std::get<0>(waiting), std::get<1>(waiting), 0), "no-slot"},  // a column of the level, far north
+        {std::make_tuple(std::get<0>(waiting), 0, std::get<2>(waiting)), "no-slot"},  // a row of the level, far west
         {std::make_tuple(12, 3000, 1500), "no-slot"},  // deeper than the depository
     };
     for (const auto& [key, state] : missing) {
@@ -289,7 +291,7 @@ TEST(Serve, TilesStatesTileJsonHostileRequestsDamageAndWritesWhileServing) {
         {get("/d/0/99999999999/0.png"), 400},              // overflows an int
         {get("/d/0/0/0.png%00.txt"), 400},                 // NUL in the extension
         {get("/d/99/0/0.png"), 404},                       // zoom beyond every level
-        {get("/d/1/999999999/0.png"), 404},                // column beyond the level
+        {get("/d/11/999999999/1000.png"), 404},            // column beyond the level
         {get("/d/0/0/0.png?empty=maybe"), 400},            // unknown empty= value
         {get("/d/states?z=1&x0=0&y0=0&x1=999999&y1=999999"), 400},  // huge range
         {get("/d/states?z=1&x0=5&y0=0&x1=1&y1=0"), 400},   // inverted range
