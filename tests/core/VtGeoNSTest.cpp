@@ -2,10 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <limits>
-#include <random>
 #include <vector>
 
 using namespace VtGeoNS;
@@ -186,33 +184,4 @@ TEST(VtGeoNS, ParallelLinesAndCorridorJoins) {
     EXPECT_FALSE(CalculateParrelLineGeo(out, {{0, 0, 0}, {nan, 1, 0}}, 10));
     EXPECT_FALSE(CalculateExpandPolygonGeo(out, {{0, 0, 0}, {1, 1, 0}}, nan));
     EXPECT_EQ(out, std::vector<CVector3D>{CVector3D(1, 2, 3)});
-}
-
-TEST(VtGeoNS, CorridorOfRandomPolylinesHasNoSpikes) {
-    std::mt19937 rng(11);
-    std::uniform_real_distribution<double> coord(-2000, 2000);
-    const CVector3D o(0, 0, 0);
-    for (int trial = 0; trial < 200; ++trial) {
-        std::vector<EN> line;
-        const int n = 2 + static_cast<int>(rng() % 6);
-        for (int i = 0; i < n; ++i) line.push_back({coord(rng), coord(rng)});
-        const std::vector<CVector3D> geo = FromMetres(line);
-        std::vector<CVector3D> corridor, parallel;
-        ASSERT_TRUE(CalculateExpandPolygonGeo(corridor, geo, 40));
-        ASSERT_TRUE(CalculateParrelLineGeo(parallel, geo, 40));
-        EXPECT_EQ(parallel.size(), line.size());
-        // Every outline point stays near the line: within the mitre limit of a vertex, or at the
-        // offset distance of a segment (inner corners lie on both neighbouring shifted segments).
-        for (const CVector3D& g : corridor) {
-            const EN p = Local(o, g);
-            double best = 1e300;
-            for (size_t i = 0; i + 1 < line.size(); ++i) {
-                const EN a = Local(o, geo[i]), b = Local(o, geo[i + 1]);
-                const double vx = b.e - a.e, vy = b.n - a.n, len2 = vx * vx + vy * vy;
-                const double t = len2 > 0 ? std::clamp(((p.e - a.e) * vx + (p.n - a.n) * vy) / len2, 0.0, 1.0) : 0.0;
-                best = std::min(best, std::hypot(p.e - a.e - t * vx, p.n - a.n - t * vy));
-            }
-            EXPECT_LE(best, kVtGeoMitreLimit * 40 + 0.1) << "trial " << trial;
-        }
-    }
 }
