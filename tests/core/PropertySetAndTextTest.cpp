@@ -208,11 +208,7 @@ TEST(TextConvert, ExactBytesWithoutByteOrderMarksWithZeroBytesAndNothingForUnenc
 }
 
 TEST(TextConvert, UnknownCodecOrInvalidBytesGiveEmptyNeverPartial) {
-    const struct Row {
-        const char* what;
-        std::string bytes;
-        const char* codec;
-    } rows[] = {
+    const struct Row { const char* what; std::string bytes; const char* codec; } rows[] = {
         {"unknown codec", "abc", "NO-SUCH-CODEC"}, {"null codec name", "abc", nullptr}, {"empty codec name", "abc", ""},
         {"bad UTF-8 byte", "ab\xFF", "UTF-8"}, {"truncated UTF-8", "ab\xE4\xB8", "UTF-8"},
         {"overlong UTF-8", "\xC0\x80", "UTF-8"}, {"UTF-8 surrogate", "\xED\xA0\x80", "UTF-8"},

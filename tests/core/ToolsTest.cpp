@@ -230,10 +230,7 @@ TEST(ToolsGeometry, DirectionsIntersectionsAndSegments) {
     for (const auto& row : intersections) EXPECT_EQ(Tools::getIntersectPoint(row[0], row[1], rect), row[2]) << row[0].x();
     EXPECT_FALSE(std::isfinite(Tools::getIntersectPoint({0, 40}, {0, 60}, rect).y()));  // parallel
 
-    struct Row {
-        QPointF a, b;
-        bool meets;
-    } segments[] = {
+    struct Row { QPointF a, b; bool meets; } segments[] = {
         {{0, 0}, {200, 100}, true},     // crosses
         {{50, 40}, {60, 50}, true},     // inside
         {{0, 20}, {5, 20}, false},      // on the top edge's line but short of it
@@ -347,10 +344,7 @@ TEST(ToolsText, ScannerFindsWhatTheBacktrackingPatternFinds) {
 
 TEST(ToolsText, ParseCoordinatesOnPastedAndHostileText) {
     const double big = std::fmod(1e300, 360.0);
-    const struct Row {
-        const char* text;
-        std::vector<CVector3D> points;
-    } rows[] = {
+    const struct Row { const char* text; std::vector<CVector3D> points; } rows[] = {
         {"116.39, 39.9", {{116.39, 39.9, 0}}},
         {"190, 100", {{-170, 90, 0}}},  // wrapped and clamped
         {"-190, -100", {{170, -90, 0}}},

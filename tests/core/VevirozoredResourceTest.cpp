@@ -123,10 +123,7 @@ protected:
 }  // namespace
 
 TEST(CloudSignature, HmacMatchesTheRfc4231Vectors) {
-    const struct Case {
-        QByteArray key, data;
-        const char* hex;
-    } cases[] = {
+    const struct Case { QByteArray key, data; const char* hex; } cases[] = {
         {"Jefe", "what do ya want for nothing?", "5bdcc146bf60754e6a042426089575c75a003f089d2739839dec58b964ec3843"},
         {QByteArray(131, '\xaa'), "Test Using Larger Than Block-Size Key - Hash Key First",
          "60e431591ee0b67f0d8a26aacbf5b77f8e0bc6213728c5140546040f0ee37f54"},
@@ -240,10 +237,7 @@ TEST_F(VevirozoredResourceTest, FailedRepliesKeepTheStateAndWriteOneRecordEach) 
         EXPECT_EQ(client->GetToken(), "t1") << reply;  // the old token stays
         EXPECT_EQ(capture.Count("[VevirozoredResource]vu账户token更新失败:"), 1) << reply;
     }
-    const struct Case {
-        const char* reply;
-        long long expected;
-    } balances[] = {
+    const struct Case { const char* reply; long long expected; } balances[] = {
         {R"({"data":{"dataPack":{"currentUsage":250}}})", -1},             // no "traffic"
         {R"({"data":{"dataPack":{"currentUsage":1,"traffic":{}}}})", -1},  // empty "traffic"
         {R"({"data":{}})", -1},

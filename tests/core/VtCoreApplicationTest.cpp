@@ -50,11 +50,7 @@ protected:
 }  // namespace
 
 TEST_F(CoreApplication, DirectoryTreeFollowsTheExecutablePath) {
-    const struct Row {
-        const char* exe;
-        const char* executeDir;
-        const char* productDir;
-    } rows[] = {
+    const struct Row { const char* exe; const char* executeDir; const char* productDir; } rows[] = {
         {"C:/P/Bin/Releasex64/App.exe", "C:/P/Bin/Releasex64/", "C:/P/"},
         {"C:\\P\\Bin\\Releasex64\\App.exe", "C:/P/Bin/Releasex64/", "C:/P/"},          // Windows separators
         {"C:/P/Bin/./Tools/../Releasex64/App.exe", "C:/P/Bin/Releasex64/", "C:/P/"},  // dot parts resolved
@@ -122,11 +118,7 @@ TEST_F(CoreApplication, FileFormatListsAreKeptApart) {
     EXPECT_TRUE(m_app->GetSupportFileFormat(false).empty());
 
     m_app->AddSupportFileFormats({"*.img", "*.img", "*.dem"}, false);
-    const struct Ask {
-        const char* name;
-        bool listA;
-        bool supported;
-    } asks[] = {
+    const struct Ask { const char* name; bool listA; bool supported; } asks[] = {
         {"TIF", true, true}, {"tif", true, true}, {"TI", true, true},  // a prefix of the extension
         {"TIFFS", true, false}, {"", true, false},                     // longer than any; empty
         {"img", true, false}, {"IMG", false, true},                    // only in list B

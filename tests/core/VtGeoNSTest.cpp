@@ -15,13 +15,9 @@ constexpr double kRad = kPi / 180.0;
 constexpr double kA = 6378137.0;
 constexpr double kB = 6356752.3142;
 
-struct Ecef {
-    double x, y, z;
-};
+struct Ecef { double x, y, z; };
 // East/north metres in a tangent plane.
-struct EN {
-    double e, n;
-};
+struct EN { double e, n; };
 
 // Textbook geodetic to ECEF with height, for checking positions produced by the library.
 Ecef WithHeight(const CVector3D& g) {
@@ -69,11 +65,7 @@ void ExpectOutline(const std::vector<CVector3D>& out, const std::vector<EN>& exp
 TEST(VtGeoNS, DistancesMatchFixedReferenceValues) {
     // Reference values worked out independently: the rhumb line on the sphere of radius a through
     // the isometric latitude, the chord between surface points through the reduced latitude.
-    struct Row {
-        double lon1, lat1, lon2, lat2;
-        bool rhumb;
-        double metres;
-    } rows[] = {
+    struct Row { double lon1, lat1, lon2, lat2; bool rhumb; double metres; } rows[] = {
         {1.338, 51.126, 1.851, 50.963, true, 40228.61581243181},      // short and oblique
         {150.0, -33.0, -70.0, -33.5, true, 13033334.803702418},       // over the antimeridian, the short way
         {10.0, -60.0, 12.0, 60.0, true, 13359511.939312954},          // across the equator

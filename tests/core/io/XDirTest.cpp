@@ -96,11 +96,7 @@ TEST(XPath, MultiByteCharactersWhoseSecondByteIsABackslashStayWhole) {
 }
 
 TEST(XDir, FilterFollowsWindowsWildcards) {
-    const struct Row {
-        const char* pattern;
-        const char* name;
-        bool match;
-    } rows[] = {
+    const struct Row { const char* pattern; const char* name; bool match; } rows[] = {
         {"*.*", "PluginMap.dll", true}, {"*.*", "README", true},   {"*.dll", "a.DLL", true},
         {"*.dll", "a.dll.bak", false},  {"Plugin?.dll", "PluginA.dll", true}, {"Plugin?.dll", "Plugin.dll", false},
         {"a.*", "a", true},             {"*", "", true},           {"a*b*c", "axxbyyc", true},
@@ -163,11 +159,7 @@ TEST(XDir, RemoveDirVisitorEmptiesTreeButNotLinkTargets) {
 }
 
 TEST(PluginDirVisitor, LoadsFilesNamedPluginWithTheLibrarySuffixOnly) {
-    const struct Row {
-        const char* suffix;
-        std::vector<const char*> files;
-        std::vector<std::string> loaded;
-    } rows[] = {
+    const struct Row { const char* suffix; std::vector<const char*> files; std::vector<std::string> loaded; } rows[] = {
         {".dll",
          {"PluginMap.dll", "Plugin.Tools.dll", "pluginx.dll", "MyPlugin.dll", "PluginMap.dll.bak"},
          {"Plugin.Tools.dll", "PluginMap.dll"}},

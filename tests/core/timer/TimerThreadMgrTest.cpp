@@ -50,11 +50,7 @@ TEST(TimerThreadMgr, PriorityCodesMapToLevelsAndRefusalsReturnMinusOneAndSayWhy)
 
     CTimerThreadMgr mgr("Refuser", 210);
     Counter owner;
-    const struct Row {
-        VtTimerCallback callback;
-        int count;
-        const char* output;
-    } rows[] = {
+    const struct Row { VtTimerCallback callback; int count; const char* output; } rows[] = {
         {&Counter::Callback, 0, "SetTimer nCount must > 0 or =-1\n"},
         {&Counter::Callback, -2, "SetTimer nCount must > 0 or =-1\n"},
         {nullptr, 1, "Refuser: :SetTimer Callback is null, can't settimer\n"},
