@@ -33,6 +33,17 @@ TEST(DownloadTask, ComparesOnlyTheStoredFields) {
         {"createTm", [](DownloadTask& t) { t.createTm = "2024"; }, false},
         {"exportSpace", [](DownloadTask& t) { t.exportSpace = QPointF(0.5, 0); }, false},
         {"savedState", [](DownloadTask& t) { t.savedState = 1; }, false},
+        // A field inside each group compared together.
+        {"count", [](DownloadTask& t) { t.count = 7; }, false}, {"MapItemType", [](DownloadTask& t) { t.MapItemType = 7; }, false},
+        {"auxInt1", [](DownloadTask& t) { t.auxInt1 = 7; }, false},
+        {"bIsOverTagge", [](DownloadTask& t) { t.bIsOverTagge = !t.bIsOverTagge; }, false},
+        {"ExportType", [](DownloadTask& t) { t.ExportType = 7; }, false},
+        {"strExportSavePath", [](DownloadTask& t) { t.strExportSavePath = "b"; }, false},
+        {"CustomRowCount", [](DownloadTask& t) { t.CustomRowCount = 7; }, false},
+        {"nDuDai", [](DownloadTask& t) { t.nDuDai = 7; }, false},
+        {"TitleCutomBigFont", [](DownloadTask& t) { t.TitleCutomBigFont = !t.TitleCutomBigFont; }, false},
+        {"strTitleCutom", [](DownloadTask& t) { t.strTitleCutom = "x"; }, false},
+        {"nDemCorrect", [](DownloadTask& t) { t.nDemCorrect = 7; }, false},
     };
     for (const auto& row : rows) {
         DownloadTask a, b;

@@ -440,10 +440,12 @@ TEST(IdxFileDepository, RepairMovesAShiftedJpegOrMarksTheSlotDamaged) {
     EXPECT_TRUE(t.dep.RepairTDT190ER(2, 3, static_cast<int>(jpeg.size())));
     EXPECT_TRUE(ReadTile(t.dep, 2, back) == QUERY_OK && back == jpeg);
 
-    ASSERT_TRUE(WriteTile(t.dep, 3, MakeTile(3, 1, 200)));
-    EXPECT_FALSE(t.dep.RepairTDT190ER(3, 0, 200));  // not a JPEG
-    EXPECT_FALSE(t.dep.RepairTDT190ER(4, 0, 10));   // no data at all
-    EXPECT_TRUE(t.dep.GetFileIndexStatus(3) == BLOCK_DAMAGED && t.dep.GetFileIndexStatus(4) == BLOCK_DAMAGED);
+    // Not a JPEG, a JPEG without its end marker (decodable all the same), no data at all.
+    const Bytes cut(jpeg.begin(), jpeg.end() - 2);
+    ASSERT_TRUE(WriteTile(t.dep, 3, MakeTile(3, 1, 200)) && WriteTile(t.dep, 1, cut));
+    EXPECT_FALSE(t.dep.RepairTDT190ER(3, 0, 200) || t.dep.RepairTDT190ER(1, 0, static_cast<int>(cut.size())) ||
+                 t.dep.RepairTDT190ER(4, 0, 10));
+    for (long long slot : {1, 3, 4}) EXPECT_EQ(t.dep.GetFileIndexStatus(slot), BLOCK_DAMAGED) << slot;
     EXPECT_FALSE(t.dep.RepairTDT190ER(0, 0, 10));
 }
 
