@@ -195,6 +195,7 @@ TEST(HeightFieldMat, RegionCopiesStayInsideBothGrids) {
         EXPECT_EQ(ValuesOf(d), blitted);
     }
     EXPECT_TRUE(d.BlitRegion(0, 4, three, 0, 0, 1, 1) && d.BlitRegion(0, 0, three, 0, 0, 1, 0));  // no row to copy
+    EXPECT_TRUE(d.BlitRegion(0, 0, three, 2, 2, 1, 1) && d.At(0, 0) == 9);  // a single element
     EXPECT_FALSE(d.BlitRegion(0, 0, Grid(1, 1, HF::HFDT_INT32, {1}), 0, 0, 1, 1));
 
     // Culling moves the remaining rows to the narrower stride and writes nothing past them.

@@ -66,12 +66,14 @@ TEST(IdxFileDepository, CreatedFilesMatchTheLayout) {
     EXPECT_EQ(t.dep.GetDescription(), "version:204\r\nmap type:1\r\nlevel : 4 2 \r\ngoogle offset:[Yes]\r\ntheme type:12\r\n"
                                       "epsg:0\r\nmix type:3\r\nextent[-180,-85.0511,180,85.0511\r\n");
 
-    // Existing files are kept unless overwritten; open files are never replaced or deleted.
+    // Existing files are kept unless overwritten; open files are never replaced or deleted. A new
+    // depository starts from a fresh header.
+    t.dep.SetBatchVersion(9);
     t.dep.Close();
     EXPECT_FALSE(t.dep.Create(MakeTask({3}), false, nullptr, BLOCK_WAITING));
     EXPECT_EQ(ReadFile(t.idx), idx);
     ASSERT_TRUE(t.dep.Create(MakeTask({3}), true, nullptr, BLOCK_WAITING));
-    EXPECT_EQ(ReadFile(t.idx).size(), 21u * 20u);
+    EXPECT_TRUE(ReadFile(t.idx).size() == 21u * 20u && ReadLE<uint16_t>(ReadFile(t.dat), 55) == 0);
     ASSERT_TRUE(t.dep.Open(false));
     EXPECT_FALSE(t.dep.Create(MakeTask({3}), true, nullptr, BLOCK_WAITING) || t.dep.Delete());
     t.dep.Close();
