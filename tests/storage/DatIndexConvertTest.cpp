@@ -37,6 +37,9 @@ TEST(DatIndexConvert, FixedSlotsAndKeysWithoutOne) {
     EXPECT_TRUE(c.ConvertToTileKey(6) == firstOfLevel3 && c.ConvertToTileKey(6).GetTileModel() == TILE_MODEL_MAPID);
     EXPECT_TRUE(c.ConvertToTileKey(0) == CTileKey(0, 0, 0, TILE_MODEL_MAPID));
     EXPECT_EQ(c.ConvertToTileKey(-7).GetTileX(), 0);
+    CTileKey placeholder;
+    placeholder.FromMapID(0, 1);
+    EXPECT_TRUE(c.ConvertToTileKey(1LL << 50) == placeholder);  // beyond the deepest level searched
 
     CDatIndexConvert china(TILE_MODEL_MERCATOR, kChina);
     for (const CTileKey& key : {CTileKey(5, 0, 0, TILE_MODEL_MERCATOR), CTileKey(), CTileKey(TILE_MODEL_MERCATOR)}) {

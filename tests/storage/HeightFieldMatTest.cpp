@@ -207,6 +207,7 @@ TEST(HeightFieldMat, RegionCopiesStayInsideBothGrids) {
     ASSERT_TRUE(c.CopyTo(all, 1000));
     EXPECT_EQ(std::vector<int32_t>(all + 6, all + 12), (std::vector<int32_t>{12, 13, 20, 21, 22, 23}));
     EXPECT_FALSE(c.Cull(3) || c.Cull(-1));
+    EXPECT_TRUE(HF(4, 3, HF::HFDT_INT32).Cull(1));  // no data to move
     EXPECT_EQ(ValuesOf(HF::FromCache(HF::ToCache(c))), ValuesOf(c));  // the blob carries the remaining elements
     ASSERT_TRUE(c.Cull(2));
     EXPECT_TRUE(c.GetWidth() == 1 && c.GetHeight() == 0);

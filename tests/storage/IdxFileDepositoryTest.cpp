@@ -180,15 +180,17 @@ TEST(IdxFileDepository, RefusedWritesAndReadsNameTheirReason) {
     Bytes tile = MakeTile(1, 1, 40), back;
     CVtLogCapture capture;
     auto logged = [&](E_VTLOG_LEVEL level, const char* text) { return capture.Contains(level, text); };
-    EXPECT_FALSE(WriteTile(t.dep, 1, tile, false) || t.dep.SetFileIndexStatus(1, BLOCK_EMPTY, false));
+    EXPECT_FALSE(WriteTile(t.dep, 1, tile, false) || t.dep.SetFileIndexStatus(1, BLOCK_EMPTY, false) ||
+                 t.dep.SetIndexStatusViaLevel(1, BLOCK_EMPTY, false));
     EXPECT_EQ(ReadTile(t.dep, 1, back), QUERY_DATA_ERROR);
     EXPECT_TRUE(logged(VTLOG_LEVEL_ERROR, "缓存写入文件失败，原因是文件未打开") &&
                 logged(VTLOG_LEVEL_DEBUG, "CIdxFileDepository::ReadBuffer错误，未打开") &&
                 logged(VTLOG_LEVEL_ERROR, "设置Dat索引状态失败，原因是文件未打开"));
 
     ASSERT_TRUE(t.dep.Open(true));
-    EXPECT_FALSE(WriteTile(t.dep, 2, tile));
-    EXPECT_TRUE(logged(VTLOG_LEVEL_ERROR, "WriteBuffer时fwrite错误1，操作文件失败！"));
+    EXPECT_FALSE(WriteTile(t.dep, 2, tile) || t.dep.SetFileIndexStatus(2, BLOCK_EMPTY, false));
+    EXPECT_TRUE(logged(VTLOG_LEVEL_ERROR, "WriteBuffer时fwrite错误1，操作文件失败！") &&
+                logged(VTLOG_LEVEL_ERROR, "设置Dat索引状态失败，原因是fwrite文件写入失败"));
     EXPECT_TRUE(ReadFile(t.dat).size() == 100u && t.dep.GetFileIndexStatus(2) == BLOCK_WAITING);
     EXPECT_TRUE(t.dep.Open(false));  // already open: no-op
     t.dep.Close();
