@@ -1,8 +1,5 @@
-#include "storage/BinaryMemoryStream.h"
-#include "storage/BinaryMessageObject.h"
-#include "storage/BinarySerializer.h"
 #include "storage/BitStream.h"
-#include "storage/Cache.h"
+#include "storage/BinarySerializer.h"
 
 #include <gtest/gtest.h>
 
@@ -14,45 +11,8 @@
 namespace {
 
 using Bytes = std::vector<unsigned char>;
-const unsigned char kBytes[] = {1, 2, 3, 4, 5};
 
 Bytes Written(const CBitStream& s) { return Bytes(s.GetBuffer(), s.GetBuffer() + s.GetWriteByteCount()); }
-
-// A copy of a borrower borrows the same pointer; a copy of an owner owns its own bytes.
-TEST(Cache, CopiesFollowOwnershipAndCompareByBytes) {
-    const CCache borrower(kBytes, 5, false);
-    CCache assigned;
-    assigned = borrower;
-    EXPECT_TRUE(CCache(borrower).GetData() == kBytes && assigned.GetData() == kBytes && !assigned.IsOwner());
-    EXPECT_FALSE(CCache(kBytes, 0, true).IsValid());
-    EXPECT_EQ(CCache(nullptr, 7, true).GetLength(), 7);  // the length stays without data
-    CCache owner(kBytes, 5, true);
-    CCache copy(owner);
-    ASSERT_TRUE(owner.GetData() != kBytes && copy.GetData() != owner.GetData());
-    owner.Free();  // the copy must not depend on the source's bytes
-    CCache target(kBytes, 3, true);
-    target = copy;
-    target = target;
-    ASSERT_TRUE(target.IsOwner() && target.GetLength() == 5);
-    EXPECT_EQ(std::memcmp(target.GetData(), kBytes, 5), 0);
-
-    CCache handed;
-    handed.Attach(new unsigned char[4]{9, 8, 7, 6}, 4);
-    handed.SetOwner(true);  // freed by the cache (ASan reports a leak otherwise)
-    EXPECT_TRUE(handed.GetLength() == 4 && handed.GetData()[3] == 6);
-    handed.CopyData(kBytes, 2);
-    EXPECT_TRUE(handed.IsOwner() && handed.GetLength() == 2);
-
-    const unsigned char other[] = {1, 2, 3, 4, 6};
-    const struct { CCache a, b; bool equal; } rows[] = {
-        {CCache(kBytes, 5, true), CCache(kBytes, 5, false), true},
-        {CCache(kBytes, 5, true), CCache(kBytes, 4, true), false},
-        {CCache(nullptr, 3, true), CCache(nullptr, 3, false), true},
-        {CCache(nullptr, 5, true), CCache(kBytes, 5, false), false},
-        {CCache(kBytes, 5, false), CCache(other, 5, false), false},
-    };
-    for (const auto& r : rows) EXPECT_TRUE((r.a == r.b) == r.equal && (r.b == r.a) == r.equal) << r.equal;
-}
 
 // The bytes each byte order and bit order must produce; reading back is the round trip's job.
 TEST(BitStream, LayoutFollowsByteAndBitOrder) {
@@ -159,62 +119,6 @@ TEST(BitStream, FieldSequencesRoundTripInEveryOrder) {
         }
         EXPECT_TRUE(r.GetReadBitCount() == w.GetWriteBitCount() && r.GetReadByteCount() == w.GetWriteByteCount());
     }
-}
-
-// A record with a 16-bit and a 32-bit field, optionally imposing its own orders.
-class CTestRecord : public CBinaryMessageObject {
-public:
-    CTestRecord(bool fixed, int byteOrder, int bitOrder) : CBinaryMessageObject(fixed, byteOrder, bitOrder) {}
-    int GetSize() const override { return 6; }
-    uint16_t m_nShort = 0x0102;
-    uint32_t m_nLong = 0x03040506;
-
-protected:
-    bool DoSerialize(CBinarySerializer* s) override {
-        if (!s->SerializeUInt16(m_nShort)) return FieldFailed(s, "m_nShort");
-        if (!s->SerializeUInt32(m_nLong)) return FieldFailed(s, "m_nLong");
-        return true;
-    }
-};
-
-bool Has(const CBinaryMessageObject& r, const char* text) { return r.GetErrorText().find(text) != std::string::npos; }
-
-TEST(BinaryMessageObject, FixedOrdersAndFailingFields) {
-    CBinaryMemoryStream stream(1, 1);
-    CTestRecord big(true, 0, 1);
-    ASSERT_TRUE(stream.Serialize(big));
-    const unsigned char* b = stream.GetBuffer();
-    EXPECT_TRUE(b[0] == 0x01 && b[5] == 0x06);
-    ASSERT_TRUE(stream.GetSerializer().WriteUInt16(0x0102));
-    EXPECT_EQ(b[6], 0x02);  // the stream's own order again
-    CTestRecord back(true, 0, 1);
-    back.m_nShort = back.m_nLong = 0;
-    ASSERT_TRUE(stream.Deserialize(back));
-    EXPECT_TRUE(back.m_nShort == 0x0102 && back.m_nLong == 0x03040506u);
-
-    // A bit-order switch inside a byte fails and leaves the stream as it was.
-    CBinaryMemoryStream odd(1, 1);
-    ASSERT_TRUE(odd.GetSerializer().WriteUInt8(1, 3));
-    CTestRecord msbFirst(true, 1, 0);
-    EXPECT_FALSE(odd.Serialize(msbFirst));
-    EXPECT_TRUE(Has(msbFirst, "serialise:bit number must divde by 8"));
-    EXPECT_TRUE(odd.GetWriteBitCount() == 3 && odd.GetSerializer().GetBitOrder() == 1);
-
-    unsigned char bytes[4] = {1, 2, 3, 4};
-    CBinaryMemoryStream shortInput(1, 1);
-    shortInput.Attach(bytes, 4);
-    shortInput.Attach(nullptr, 5);  // ignored: nothing to attach
-    CTestRecord r(false, 0, 1);
-    r.m_nLong = 0;
-    EXPECT_FALSE(shortInput.Deserialize(r));
-    EXPECT_TRUE(Has(r, "CTestRecord deserialize:varible m_nLong serialize failed."));
-    EXPECT_TRUE(r.m_nShort == 0x0201 && r.m_nLong == 0u);  // fields before the failure were read
-    CBinaryMemoryStream tiny(1, 1);
-    tiny.Attach(bytes, 1);
-    tiny.Reset();
-    EXPECT_FALSE(tiny.Serialize(r));
-    EXPECT_TRUE(Has(r, "CTestRecord serialise:varible m_nShort serialize failed."));
-    EXPECT_FALSE(tiny.WriteBytes(nullptr, 1) || tiny.ReadBytes(bytes, -1));
 }
 
 }  // namespace
