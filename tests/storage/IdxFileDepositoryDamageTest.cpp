@@ -9,7 +9,6 @@
 #include <climits>
 #include <cstdio>
 #include <functional>
-#include <tuple>
 
 using namespace vt_depository_test;
 
@@ -22,9 +21,7 @@ struct Damaged {
 
     explicit Damaged(const std::function<void(Bytes& idx, Bytes& dat)>& damage) {
         EXPECT_TRUE(t.CreateOpen({1, 2, 3}));
-        for (long long slot : {2, 3, 4}) {
-            EXPECT_TRUE(WriteTile(t.dep, slot, MakeTile(slot, 1, 100 * int(slot + 1))));
-        }
+        for (long long slot : {2, 3, 4}) EXPECT_TRUE(WriteTile(t.dep, slot, MakeTile(slot, 1, 100 * int(slot + 1))));
         t.dep.Close();
         Bytes idx = ReadFile(t.idx), dat = ReadFile(t.dat);
         damage(idx, dat);
@@ -33,120 +30,93 @@ struct Damaged {
     }
 };
 
-// Damaged headers: Open, IsFileValid and ReadDatFileInfo all refuse, each with its own record.
-TEST(IdxFileDepositoryDamage, HeadersThatAreRejected) {
-    const char* kShort[] = {"Idx文件仓库.打开已经存在的文件时,文件尺寸小于文件头长度,非法.",
-                            "校验Idx文件仓库头失败.文件尺寸小于文件头长度,非法."};
-    const char* kInvalid[] = {"Idx文件仓库.打开已经存在的文件时,数据校验失败.不是idx合法的文件仓库文件.",
-                              "校验Idx文件仓库头失败,数据校验失败.不是idx合法的文件仓库文件."};
-    const std::tuple<const char*, std::function<void(Bytes&)>, const char**> rows[] = {
-        {"empty data file", [](Bytes& d) { d.clear(); }, kShort},
-        {"99-byte data file", [](Bytes& d) { d.resize(99); }, kShort},
-        {"wrong file code", [](Bytes& d) { d[0] ^= 0xFF; }, kInvalid},
-        {"version 200", [](Bytes& d) { WriteLE<int32_t>(d, 4, 200); }, kInvalid},
-        {"41 levels announced", [](Bytes& d) { d[12] = 41; }, kInvalid},
+using Damage = std::function<void(Bytes&, Bytes&)>;
+
+Damage SetSlot(long long slot, long long offset, int length, bool fromEnd = false) {
+    return [=](Bytes& idx, Bytes& dat) {
+        WriteLE<int64_t>(idx, static_cast<size_t>(slot) * 20 - 12, offset + (fromEnd ? static_cast<long long>(dat.size()) : 0));
+        WriteLE<int32_t>(idx, static_cast<size_t>(slot) * 20 - 4, length);
     };
-    for (const auto& [what, damage, records] : rows) {
-        SCOPED_TRACE(what);
-        Damaged f([&](Bytes&, Bytes& dat) { damage(dat); });
+}
+
+Damage DataByte(size_t at, unsigned char value) { return [=](Bytes&, Bytes& dat) { dat[at] = value; }; }
+
+// Each damage, what a read of `slot` gives and the record it leaves. A header that is refused
+// (QUERY_UNKNOWN) refuses Open and IsFileValid alike, and ReadDatFileInfo gives a default task. Otherwise a read gives its failure value, never a crash or a short tile, and
+// the slot can be written again; `state` is the slot's state, `limited` what ReadBufferLimit of 16
+// bytes gives (only the start of the tile must exist) and `levels` the level list read.
+TEST(IdxFileDepositoryDamage, EveryDamageGivesItsFailureAndRecord) {
+    const char* kShort = "文件尺寸小于文件头长度,非法.";
+    const char* kInvalid = "数据校验失败.不是idx合法的文件仓库文件.";
+    const char* kNoData = "ReadBuffer，没有存数据";
+    const char* kUnread = "ReadBuffer错误，数据文件读取失败";
+    const QList<int> kLevels{1, 2, 3};
+    const struct { const char* what; Damage damage; long long slot; E_QUERY_RESULT result; const char* record; int state, limited; QList<int> levels; } rows[] = {
+        {"empty data file", [](Bytes&, Bytes& d) { d.clear(); }, 3, QUERY_UNKNOWN, kShort, 0, 0, {}},
+        {"99-byte data file", [](Bytes&, Bytes& d) { d.resize(99); }, 3, QUERY_UNKNOWN, kShort, 0, 0, {}},
+        {"wrong file code", [](Bytes&, Bytes& d) { d[0] ^= 0xFF; }, 3, QUERY_UNKNOWN, kInvalid, 0, 0, {}},
+        {"version 200", [](Bytes&, Bytes& d) { WriteLE<int32_t>(d, 4, 200); }, 3, QUERY_UNKNOWN, kInvalid, 0, 0, {}},
+        {"41 levels announced", DataByte(12, 41), 3, QUERY_UNKNOWN, kInvalid, 0, 0, {}},
+        // Levels 1, 2, 3 are bytes 13, 14, 15: any level a valid header lists is taken.
+        {"level 0 first", DataByte(13, 0), 3, QUERY_OK, nullptr, BLOCK_HAS_DATA, 16, {0, 2, 3}},
+        {"level 24 last", DataByte(15, 24), 3, QUERY_OK, nullptr, BLOCK_HAS_DATA, 16, {1, 2, 24}},
+        {"level 200 between", DataByte(14, 200), 3, QUERY_OK, nullptr, BLOCK_HAS_DATA, 16, {1, 200, 3}},
+        // Slot 4's tile of 500 bytes is the last in the data file.
+        {"offset past the end", SetSlot(3, 10, 400, true), 3, QUERY_DATA_ERROR, kUnread, BLOCK_HAS_DATA, -1, kLevels},
+        {"offset far past the end", SetSlot(3, 1LL << 62, 400), 3, QUERY_DATA_ERROR, kUnread, BLOCK_HAS_DATA, -1, kLevels},
+        {"length past the end", SetSlot(4, -500, 501, true), 4, QUERY_DATA_ERROR, kUnread, BLOCK_HAS_DATA, 16, kLevels},
+        {"negative length", SetSlot(3, 400, -7), 3, QUERY_NO_DATA, kNoData, BLOCK_HAS_DATA, -1, kLevels},
+        {"huge length", SetSlot(3, 400, INT_MAX), 3, QUERY_ERROR, "ReadBuffer错误，长度超限", BLOCK_HAS_DATA, 16, kLevels},
+        {"negative offset", SetSlot(3, -5, 400), 3, QUERY_NO_DATA, kNoData, BLOCK_INVALID, -1, kLevels},
+        {"state 99 with a length", SetSlot(3, 99, 400), 3, QUERY_NO_DATA, kNoData, 99, -1, kLevels},
+        {"data cut under a tile", [](Bytes&, Bytes& d) { d.resize(d.size() - 250); }, 4, QUERY_DATA_ERROR, kUnread, BLOCK_HAS_DATA, 16, kLevels},
+        {"index cut in a slot", [](Bytes& i, Bytes&) { i.resize(3 * 20 + 9); }, 4, QUERY_NO_DATA, kNoData, BLOCK_EMPTY, -1, kLevels},
+        {"index cut to nothing", [](Bytes& i, Bytes&) { i.clear(); }, 2, QUERY_NO_DATA, kNoData, BLOCK_EMPTY, -1, kLevels},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        Damaged f(r.damage);
+        CIdxFileDepository& dep = f.t.dep;
         CVtLogCapture capture;
-        CIdxFileDepository dep;
-        dep.SetIndexFile(f.t.idx);
-        EXPECT_FALSE(dep.Open(false) || dep.IsOpen() || dep.IsFileValid());
-        EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_ERROR, records[0]) && capture.Contains(VTLOG_LEVEL_ERROR, records[1]));
-        capture.Clear();
-        const STRUCT_DOWNLOAD_TASK info = CIdxFileDepository::ReadDatFileInfo(f.t.dat);
-        EXPECT_TRUE(info.version == 0 && info.level.isEmpty());  // a default task
-        EXPECT_EQ(capture.Count(VTLOG_LEVEL_ERROR, ""), 1);
+        EXPECT_EQ(CIdxFileDepository::ReadDatFileInfo(f.t.dat).level, r.levels);
+        if (r.result == QUERY_UNKNOWN) {
+            EXPECT_FALSE(dep.Open(false) || dep.IsOpen() || dep.IsFileValid());
+            // ReadDatFileInfo, Open and IsFileValid each leave the record, and nothing else.
+            EXPECT_TRUE(capture.Count(VTLOG_LEVEL_ERROR, r.record) == 3 && capture.Count(VTLOG_LEVEL_ERROR, "") == 3);
+            EXPECT_EQ(CIdxFileDepository::ReadDatFileInfo(f.t.dat).version, 0);
+            continue;
+        }
+        ASSERT_TRUE(dep.IsFileValid() && dep.Open(false));
+        EXPECT_EQ(dep.GetDatFileInfo().level, r.levels);
+        Bytes tile, buf(1 << 20);
+        EXPECT_EQ(ReadTile(dep, r.slot, tile), r.result);
+        EXPECT_EQ(tile, r.record ? Bytes() : MakeTile(3, 1, 400));
+        EXPECT_EQ(capture.Count(VTLOG_LEVEL_DEBUG, r.record ? r.record : "ReadBuffer"), r.record ? 1 : 0);
+        EXPECT_EQ(dep.ReadBuffer(r.slot, buf.data(), static_cast<int>(buf.size())), r.record ? -1 : 400);
+        EXPECT_EQ(dep.ReadBufferLimit(r.slot, buf.data(), 16), r.limited);
+        EXPECT_EQ(dep.GetFileIndexStatus(r.slot), r.state);
+        // Slot 2 is untouched by every damage but the last, and still reads back exactly.
+        EXPECT_TRUE(r.slot == 2 || (ReadTile(dep, 2, tile) == QUERY_OK && tile == MakeTile(2, 1, 300)));
+        const Bytes fresh = MakeTile(r.slot, 9, 123);
+        ASSERT_TRUE(WriteTile(dep, r.slot, fresh));
+        EXPECT_TRUE(ReadTile(dep, r.slot, tile) == QUERY_OK && tile == fresh);
     }
 }
 
-// A valid header opens whatever levels it lists; the tiles stay readable and writable, and slots
-// beyond what a 64-bit file offset can address are refused. Missing files are refused silently.
-TEST(IdxFileDepositoryDamage, HeadersWithUnusualLevelsOpen) {
-    // The byte of the level list changed (levels 1, 2, 3 at bytes 13, 14, 15), its new value, the
-    // level list read and whether the last slot has a 64-bit offset.
-    const std::tuple<size_t, unsigned char, QList<int>, bool> rows[] = {
-        {13, 0, {0, 2, 3}, true}, {15, 24, {1, 2, 24}, true}, {14, 200, {1, 200, 3}, false}};
-    for (const auto& [at, level, levels, lastSlotAddressable] : rows) {
-        SCOPED_TRACE(level);
-        Damaged f([&](Bytes&, Bytes& dat) { dat[at] = level; });
-        EXPECT_EQ(CIdxFileDepository::ReadDatFileInfo(f.t.dat).level, levels);
-        CIdxFileDepository dep;
-        dep.SetIndexFile(f.t.idx);
-        ASSERT_TRUE(dep.IsFileValid() && dep.Open(false));
-        EXPECT_EQ(dep.GetDatFileInfo().level, levels);
-        Bytes tile;
-        const Bytes fresh = MakeTile(5, 2, 50);
-        EXPECT_TRUE(ReadTile(dep, 3, tile) == QUERY_OK && tile == MakeTile(3, 1, 400));
-        ASSERT_TRUE(WriteTile(dep, 5, fresh));
-        EXPECT_TRUE(ReadTile(dep, 5, tile) == QUERY_OK && tile == fresh);
-        if (lastSlotAddressable) continue;
-        CVtLogCapture capture;
-        EXPECT_FALSE(WriteTile(dep, dep.GetMaxIndex(), fresh));
-        EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_ERROR, "缓存写入文件失败，原因是索引超出范围"));
-    }
-
-    Damaged f([](Bytes&, Bytes&) {});
-    std::remove(f.t.idx.c_str());
+// Slots beyond what a 64-bit file offset can address are refused; missing files are refused silently.
+TEST(IdxFileDepositoryDamage, UnaddressableSlotsAndMissingFiles) {
+    Damaged f(DataByte(14, 200));
+    ASSERT_TRUE(f.t.dep.Open(false));
     CVtLogCapture capture;
-    CIdxFileDepository dep;
-    dep.SetIndexFile(f.t.idx);
-    EXPECT_FALSE(dep.Open(true) || dep.IsFileValid());
+    EXPECT_FALSE(WriteTile(f.t.dep, f.t.dep.GetMaxIndex(), MakeTile(1, 1, 20)));
+    EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_ERROR, "缓存写入文件失败，原因是索引超出范围"));
+    f.t.dep.Close();
+    capture.Clear();
+    std::remove(f.t.idx.c_str());
+    EXPECT_FALSE(f.t.dep.Open(true) || f.t.dep.IsFileValid());
     EXPECT_EQ(CIdxFileDepository::ReadDatFileInfo(f.t.dir.path().toStdString() + "/no.dat").version, 0);
     EXPECT_EQ(capture.Count(VTLOG_LEVEL_ERROR, ""), 0);
-    EXPECT_TRUE(CIdxFileDepository::ReadDatFileInfo(f.t.dat).level == (QList<int>{1, 2, 3}));
-}
-
-// Damaged slots and data: every read gives its failure value, never a crash or a short tile, and
-// the slot can be written again.
-TEST(IdxFileDepositoryDamage, SlotsAndDataThatCannotBeRead) {
-    auto setSlot = [](long long slot, long long offset, int length) {
-        return [=](Bytes& idx, Bytes&) {
-            WriteLE<int64_t>(idx, static_cast<size_t>(slot) * 20 - 12, offset);
-            WriteLE<int32_t>(idx, static_cast<size_t>(slot) * 20 - 4, length);
-        };
-    };
-    // Offsets from the end of the data file (slot 4's tile of 500 bytes is the last).
-    auto fromEnd = [&](long long slot, long long past, int length) {
-        return [=](Bytes& idx, Bytes& dat) { setSlot(slot, static_cast<long long>(dat.size()) + past, length)(idx, dat); };
-    };
-    // The last column is ReadBufferLimit of 16 bytes: only the start of the tile must exist.
-    const std::tuple<const char*, std::function<void(Bytes&, Bytes&)>, long long, E_QUERY_RESULT, int, int> rows[] = {
-        {"offset past the end", fromEnd(3, 10, 400), 3, QUERY_DATA_ERROR, BLOCK_HAS_DATA, -1},
-        {"offset far past the end", setSlot(3, 1LL << 62, 400), 3, QUERY_DATA_ERROR, BLOCK_HAS_DATA, -1},
-        {"length past the end", fromEnd(4, -500, 501), 4, QUERY_DATA_ERROR, BLOCK_HAS_DATA, 16},
-        {"negative length", setSlot(3, 400, -7), 3, QUERY_NO_DATA, BLOCK_HAS_DATA, -1},
-        {"huge length", setSlot(3, 400, INT_MAX), 3, QUERY_ERROR, BLOCK_HAS_DATA, 16},
-        {"negative offset", setSlot(3, -5, 400), 3, QUERY_NO_DATA, BLOCK_INVALID, -1},
-        {"state 99 with a length", setSlot(3, 99, 400), 3, QUERY_NO_DATA, 99, -1},
-        {"data cut under a tile", [](Bytes&, Bytes& d) { d.resize(d.size() - 250); }, 4, QUERY_DATA_ERROR, BLOCK_HAS_DATA, 16},
-        {"index cut in a slot", [](Bytes& i, Bytes&) { i.resize(3 * 20 + 9); }, 4, QUERY_NO_DATA, BLOCK_EMPTY, -1},
-        {"index cut to nothing", [](Bytes& i, Bytes&) { i.clear(); }, 2, QUERY_NO_DATA, BLOCK_EMPTY, -1},
-    };
-    for (const auto& [what, damage, slot, expected, state, limited] : rows) {
-        SCOPED_TRACE(what);
-        Damaged f(damage);
-        CIdxFileDepository& dep = f.t.dep;
-        ASSERT_TRUE(dep.Open(false));
-        CVtLogCapture capture;
-        Bytes tile, buf(1 << 20);
-        EXPECT_EQ(ReadTile(dep, slot, tile), expected);
-        const char* record = expected == QUERY_NO_DATA ? "ReadBuffer，没有存数据"
-                             : expected == QUERY_ERROR ? "ReadBuffer错误，长度超限"
-                                                       : "ReadBuffer错误，数据文件读取失败";
-        EXPECT_TRUE(capture.Count(VTLOG_LEVEL_DEBUG, record) == 1 && tile.empty());
-        EXPECT_EQ(dep.ReadBuffer(slot, buf.data(), static_cast<int>(buf.size())), -1);
-        EXPECT_EQ(dep.ReadBufferLimit(slot, buf.data(), 16), limited);
-        EXPECT_EQ(dep.GetFileIndexStatus(slot), state);
-        // Slot 2 is untouched by every damage but the last, and still reads back exactly.
-        if (slot != 2) {
-            EXPECT_TRUE(ReadTile(dep, 2, tile) == QUERY_OK && tile == MakeTile(2, 1, 300));
-        }
-        const Bytes fresh = MakeTile(slot, 9, 123);
-        ASSERT_TRUE(WriteTile(dep, slot, fresh));
-        EXPECT_TRUE(ReadTile(dep, slot, tile) == QUERY_OK && tile == fresh);
-    }
+    EXPECT_EQ(CIdxFileDepository::ReadDatFileInfo(f.t.dat).level, (QList<int>{1, 200, 3}));
 }
 
 }  // namespace

@@ -81,12 +81,16 @@ TEST(IdxFileDepository, CreatedFilesMatchTheLayout) {
     EXPECT_FALSE(t.dep.Delete());  // nothing left to remove
 }
 
-// Any level is taken; only an index larger than the file system can hold is refused.
+// Any level is taken; only an index larger than the file system can hold is refused. A deepest level
+// of more than two batches of 64000 slots is written in several batches, each reported.
 TEST(IdxFileDepository, CreateTakesAnyLevelThatFitsTheDisk) {
-    const EXTENT street{116.39, 39.90, 116.3901, 39.9001};
+    CDatIndexConvert china(TILE_MODEL_MERCATOR, kChina);
+    int deep = 1;
+    while (china.GetTileNumber(deep) <= 2 * 64000) ++deep;
     const std::tuple<const char*, QList<int>, EXTENT, bool> rows[] = {
-        {"levels 0 and 24 over a street", {0, 24}, street, true},
+        {"levels 0 and 24 over a street", {0, 24}, EXTENT{116.39, 39.90, 116.3901, 39.9001}, true},
         {"level 0 alone: no slots", {0}, kMercatorWorld, true},
+        {"a level in several batches", {deep}, kChina, true},
         {"level 24 over the world: petabytes of index", {2, 24}, kMercatorWorld, false},
         {"level 31 over the world: beyond 64-bit offsets", {31}, kMercatorWorld, false},
     };
@@ -94,7 +98,8 @@ TEST(IdxFileDepository, CreateTakesAnyLevelThatFitsTheDisk) {
         SCOPED_TRACE(what);
         TempDepository t;
         CVtLogCapture capture;
-        ASSERT_EQ(t.dep.Create(MakeTask(levels, extent), false, nullptr, BLOCK_WAITING), created);
+        CProgressLog progress;
+        ASSERT_EQ(t.dep.Create(MakeTask(levels, extent), false, &progress, BLOCK_WAITING), created);
         if (!created) {
             EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(t.idx)));
             EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_ERROR, "[CIdxFileDepository::Create]"));
@@ -102,81 +107,32 @@ TEST(IdxFileDepository, CreateTakesAnyLevelThatFitsTheDisk) {
         }
         ASSERT_TRUE(t.dep.Open(false));
         EXPECT_EQ(t.dep.GetDatFileInfo().level, levels);
-        const long long slotTotal = CDatIndexConvert(kMercatorMapType, extent).GetTileNumberUtilLevel(levels.back());
-        EXPECT_TRUE(t.dep.GetMaxIndex() == slotTotal && static_cast<long long>(ReadFile(t.idx).size()) == slotTotal * 20);
-        if (slotTotal == 0) continue;
-        const Bytes tile = MakeTile(slotTotal, 1, 64);
+        const CDatIndexConvert conv(kMercatorMapType, extent);
+        const long long total = conv.GetTileNumberUtilLevel(levels.back()), batches = conv.GetTileNumber(levels.back()) / 64000;
+        EXPECT_TRUE(t.dep.GetMaxIndex() == total && static_cast<long long>(ReadFile(t.idx).size()) == total * 20);
+        if (total == 0) continue;
+        if (batches >= 2) {  // every level reports the total; the deepest each full batch, then the total
+            EXPECT_EQ(progress.starts, std::vector<long long>(static_cast<size_t>(deep), total));
+            ASSERT_GE(progress.progress.size(), static_cast<size_t>(batches + 1));
+            EXPECT_TRUE(progress.progress.back() == total && progress.progress.end()[-2] == batches * 64000);
+            long long mapID = 0, offset = 0, expectedID = 0;
+            int length = -1, expectedLevel = 0;
+            ASSERT_TRUE(t.dep.GetIndexInfo(mapID, offset, length, total));
+            t.dep.ConvertDatIndexToMapIndex(expectedID, expectedLevel, total);
+            EXPECT_TRUE(offset == BLOCK_WAITING && mapID == expectedID && expectedLevel == deep);
+        }
+        const Bytes tile = MakeTile(total, 1, 64);
         Bytes back;
-        ASSERT_TRUE(WriteTile(t.dep, slotTotal, tile));
-        EXPECT_TRUE(ReadTile(t.dep, slotTotal, back) == QUERY_OK && back == tile);
+        ASSERT_TRUE(WriteTile(t.dep, total, tile));
+        EXPECT_TRUE(ReadTile(t.dep, total, back) == QUERY_OK && back == tile);
     }
-}
-
-// The deepest level has more than two batches of 64000 slots, so they are written in several batches.
-TEST(IdxFileDepository, LargeLevelsAreFilledInBatchesWithProgress) {
-    TempDepository t;
-    CDatIndexConvert conv(TILE_MODEL_MERCATOR, kChina);
-    int level = 1;
-    while (conv.GetTileNumber(level) <= 2 * 64000) ++level;
-    CProgressLog progress;
-    ASSERT_TRUE(t.dep.Create(MakeTask({level}, kChina), false, &progress, BLOCK_WAITING));
-    const long long total = conv.GetTileNumberUtilLevel(level), batches = conv.GetTileNumber(level) / 64000;
-    EXPECT_EQ(static_cast<long long>(ReadFile(t.idx).size()), total * 20);
-    ASSERT_EQ(progress.starts, std::vector<long long>(static_cast<size_t>(level), total));
-    // The deepest level reports each full batch, then the total.
-    ASSERT_GE(progress.progress.size(), static_cast<size_t>(batches + 1));
-    EXPECT_EQ(progress.progress[progress.progress.size() - 2], batches * 64000);
-    EXPECT_EQ(progress.progress.back(), total);
-    ASSERT_TRUE(t.dep.Open(true));
-    long long mapID = 0, offset = 0, expectedID = 0;
-    int length = -1, expectedLevel = 0;
-    ASSERT_TRUE(t.dep.GetIndexInfo(mapID, offset, length, total));
-    t.dep.ConvertDatIndexToMapIndex(expectedID, expectedLevel, total);
-    EXPECT_TRUE(offset == BLOCK_WAITING && mapID == expectedID && expectedLevel == level);
-}
-
-TEST(IdxFileDepository, WritesAppendAndRepointTheSlot) {
-    TempDepository t;
-    ASSERT_TRUE(t.CreateOpen({1, 2, 3}));
-    const Bytes second = MakeTile(7, 2, 500);
-    ASSERT_TRUE(WriteTile(t.dep, 7, MakeTile(7, 1, 300)) && WriteTile(t.dep, 7, second));
-    EXPECT_EQ(ReadFile(t.dat).size(), 100u + 300u + 500u);
-    EXPECT_TRUE(t.dep.GetFileIndexOffset(7) == 400 && t.dep.GetBufferLength(7) == 500);
-    EXPECT_TRUE(t.dep.GetFileIndexStatus(7) == BLOCK_HAS_DATA && t.dep.IsFileIndexHavData(7));
-    E_QUERY_RESULT result = QUERY_UNKNOWN;
-    const CCache tile = t.dep.ReadBuffer(result, 7);
-    ASSERT_TRUE(result == QUERY_OK && tile.GetLength() == 500 && tile.IsOwner());
-    EXPECT_EQ(Bytes(tile.GetData(), tile.GetData() + 500), second);
-    Bytes small(499);
-    EXPECT_EQ(t.dep.ReadBuffer(7, small.data(), 499), -1);  // too small for the tile
-    EXPECT_TRUE(t.dep.ReadBufferLimit(7, small.data(), 16) == 16 && t.dep.ReadBufferLimit(7, small.data(), 1) == 1);
-    EXPECT_EQ(Bytes(small.begin(), small.begin() + 16), Bytes(second.begin(), second.begin() + 16));
-
-    // The map-ID and tile forms reach the same slot.
-    const CTileKey key = t.dep.GetIndexConverter().ConvertToTileKey(9);
-    Bytes third = MakeTile(9, 3, 64), back(64);
-    ASSERT_TRUE(t.dep.WriteBufferViaTile(key, third.data(), 64, false));
-    EXPECT_TRUE(t.dep.ReadBuffer(9, back.data(), 64) == 64 && back == third);
-    EXPECT_EQ(t.dep.GetIndex(key.GetLevel(), key.ToMapID()), 9);
-    ASSERT_TRUE(t.dep.SetFileIndexStatusViaMapIndex(key.GetLevel(), key.ToMapID(), BLOCK_DAMAGED, true));
-    EXPECT_TRUE(t.dep.GetFileIndexStatus(9) == BLOCK_DAMAGED && t.dep.GetBufferLength(9) == 64);  // length kept
-    EXPECT_TRUE(ReadTile(t.dep, 9, back) == QUERY_NO_DATA && back.empty());
-
-    // The cache form reads tiles up to 262345 bytes.
-    CVtLogCapture capture;
-    for (int length : {262345, 262346, 1}) {
-        ASSERT_TRUE(WriteTile(t.dep, 2, Bytes(static_cast<size_t>(length), 0x5C), false));
-        const bool fits = length <= 262345;
-        EXPECT_EQ(ReadTile(t.dep, 2, back), fits ? QUERY_OK : QUERY_ERROR) << length;
-        EXPECT_EQ(back.size(), fits ? static_cast<size_t>(length) : 0u) << length;
-    }
-    EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_DEBUG, "CIdxFileDepository::ReadBuffer错误，长度超限"));
 }
 
 // Refusals name their reason: a closed or read-only depository, slots out of range, no bytes to write.
-TEST(IdxFileDepository, RefusedWritesAndReadsNameTheirReason) {
+// Writes append and repoint the slot.
+TEST(IdxFileDepository, WritesAppendAndRefusalsNameTheirReason) {
     TempDepository t;
-    ASSERT_TRUE(t.dep.Create(MakeTask({1, 2}), false, nullptr, BLOCK_WAITING));
+    ASSERT_TRUE(t.dep.Create(MakeTask({1, 2, 3}), false, nullptr, BLOCK_WAITING));
     Bytes tile = MakeTile(1, 1, 40), back;
     CVtLogCapture capture;
     auto logged = [&](E_VTLOG_LEVEL level, const char* text) { return capture.Contains(level, text); };
@@ -208,6 +164,40 @@ TEST(IdxFileDepository, RefusedWritesAndReadsNameTheirReason) {
     EXPECT_TRUE(logged(VTLOG_LEVEL_DEBUG, "CIdxFileDepository::ReadBuffer错误，索引小于1") &&
                 logged(VTLOG_LEVEL_DEBUG, "CIdxFileDepository::ReadBuffer，没有存数据") && back.empty());
     EXPECT_TRUE(t.dep.GetFileIndexOffset(0) == -1 && t.dep.GetBufferLength(0) == 0);
+
+    const Bytes second = MakeTile(7, 2, 500);
+    ASSERT_TRUE(WriteTile(t.dep, 7, MakeTile(7, 1, 300)) && WriteTile(t.dep, 7, second));
+    EXPECT_EQ(ReadFile(t.dat).size(), 100u + 40u + 300u + 500u);
+    EXPECT_TRUE(t.dep.GetFileIndexOffset(7) == 440 && t.dep.GetBufferLength(7) == 500);
+    EXPECT_TRUE(t.dep.GetFileIndexStatus(7) == BLOCK_HAS_DATA && t.dep.IsFileIndexHavData(7));
+    E_QUERY_RESULT result = QUERY_UNKNOWN;
+    const CCache cache = t.dep.ReadBuffer(result, 7);
+    ASSERT_TRUE(result == QUERY_OK && cache.GetLength() == 500 && cache.IsOwner());
+    EXPECT_EQ(Bytes(cache.GetData(), cache.GetData() + 500), second);
+    Bytes small(499);
+    EXPECT_EQ(t.dep.ReadBuffer(7, small.data(), 499), -1);  // too small for the tile
+    EXPECT_TRUE(t.dep.ReadBufferLimit(7, small.data(), 16) == 16 && t.dep.ReadBufferLimit(7, small.data(), 1) == 1);
+    EXPECT_EQ(Bytes(small.begin(), small.begin() + 16), Bytes(second.begin(), second.begin() + 16));
+
+    // The map-ID and tile forms reach the same slot.
+    const CTileKey key = t.dep.GetIndexConverter().ConvertToTileKey(9);
+    Bytes third = MakeTile(9, 3, 64);
+    back.resize(64);
+    ASSERT_TRUE(t.dep.WriteBufferViaTile(key, third.data(), 64, false));
+    EXPECT_TRUE(t.dep.ReadBuffer(9, back.data(), 64) == 64 && back == third);
+    EXPECT_EQ(t.dep.GetIndex(key.GetLevel(), key.ToMapID()), 9);
+    ASSERT_TRUE(t.dep.SetFileIndexStatusViaMapIndex(key.GetLevel(), key.ToMapID(), BLOCK_DAMAGED, true));
+    EXPECT_TRUE(t.dep.GetFileIndexStatus(9) == BLOCK_DAMAGED && t.dep.GetBufferLength(9) == 64);  // length kept
+    EXPECT_TRUE(ReadTile(t.dep, 9, back) == QUERY_NO_DATA && back.empty());
+
+    // The cache form reads tiles up to 262345 bytes.
+    for (int length : {262345, 262346, 1}) {
+        ASSERT_TRUE(WriteTile(t.dep, 2, Bytes(static_cast<size_t>(length), 0x5C), false));
+        const bool fits = length <= 262345;
+        EXPECT_EQ(ReadTile(t.dep, 2, back), fits ? QUERY_OK : QUERY_ERROR) << length;
+        EXPECT_EQ(back.size(), fits ? static_cast<size_t>(length) : 0u) << length;
+    }
+    EXPECT_TRUE(logged(VTLOG_LEVEL_DEBUG, "CIdxFileDepository::ReadBuffer错误，长度超限"));
 }
 
 // A write that fails part-way names the step that failed: the tile bytes, the slot's offset or
@@ -247,7 +237,9 @@ TEST(IdxFileDepository, FailedWritesNameTheFailingStep) {
     }
 }
 
-TEST(IdxFileDepository, ExpandLevelToGrowsTheIndexAndRewritesTheHeader) {
+// Levels added later, states set by level and by extent, and a new task in the header, each kept
+// when the files are opened again.
+TEST(IdxFileDepository, LevelsStatesAndHeaderChangesPersist) {
     TempDepository t;
     ASSERT_TRUE(t.CreateOpen({2}, BLOCK_EMPTY));
     const Bytes tile = MakeTile(3, 1, 80);
@@ -256,7 +248,6 @@ TEST(IdxFileDepository, ExpandLevelToGrowsTheIndexAndRewritesTheHeader) {
     const Bytes before = ReadFile(t.idx);
     EXPECT_TRUE(t.dep.ExpandLevelTo(2, nullptr));  // already selected: nothing changes
     EXPECT_EQ(ReadFile(t.idx), before);
-
     CProgressLog progress;
     ASSERT_TRUE(t.dep.ExpandLevelTo(4, &progress));
     EXPECT_TRUE(t.dep.GetMaxIndex() == 85 && t.dep.GetLevelList() == (std::vector<int>{2, 4}));
@@ -264,29 +255,22 @@ TEST(IdxFileDepository, ExpandLevelToGrowsTheIndexAndRewritesTheHeader) {
     ExpectStates(t.dep, 6, 21, BLOCK_SKIPPED_LEVEL);
     ExpectStates(t.dep, 22, 85, BLOCK_WAITING);
     EXPECT_EQ(t.dep.GetFileIndexStatus(3), BLOCK_HAS_DATA);
-
     // A skipped level in the middle becomes selected and waiting; the list stays sorted.
     ASSERT_TRUE(t.dep.ExpandLevelTo(3, nullptr));
     ExpectStates(t.dep, 6, 21, BLOCK_WAITING);
     EXPECT_TRUE(t.dep.GetFileIndexStatus(1) == BLOCK_SKIPPED_LEVEL && t.dep.GetDatFileInfo().level == (QList<int>{2, 3, 4}));
     t.dep.Close();
-    CIdxFileDepository reopened;
-    reopened.SetIndexFile(t.idx);
-    ASSERT_TRUE(reopened.Open(true));
-    EXPECT_TRUE(reopened.GetLevelList() == (std::vector<int>{2, 3, 4}) && reopened.GetMaxIndex() == 85);
+    EXPECT_FALSE(t.dep.UpdateDATHeader());  // closed
+    ASSERT_TRUE(t.dep.Open(false));
     Bytes back;
-    EXPECT_TRUE(ReadTile(reopened, 3, back) == QUERY_OK && back == tile);
-}
+    EXPECT_TRUE(t.dep.GetLevelList() == (std::vector<int>{2, 3, 4}) && t.dep.GetMaxIndex() == 85);
+    EXPECT_TRUE(ReadTile(t.dep, 3, back) == QUERY_OK && back == tile);
 
-TEST(IdxFileDepository, StatesByLevelAndByExtent) {
-    TempDepository t;
-    ASSERT_TRUE(t.CreateOpen({3, 4}, BLOCK_EMPTY));
     ASSERT_TRUE(WriteTile(t.dep, 30, MakeTile(30, 1, 40), false));
     EXPECT_FALSE(t.dep.SetIndexStatusViaLevel(5, BLOCK_WAITING, false));  // deeper than the index
-    ASSERT_TRUE(t.dep.SetIndexStatusViaLevel(3, BLOCK_WAITING, true));
-    ExpectStates(t.dep, 6, 21, BLOCK_WAITING);
-    EXPECT_TRUE(t.dep.GetFileIndexStatus(22) == BLOCK_EMPTY && t.dep.GetBufferLength(30) == 40);
-
+    ASSERT_TRUE(t.dep.SetIndexStatusViaLevel(3, BLOCK_EMPTY, true));
+    ExpectStates(t.dep, 6, 21, BLOCK_EMPTY);
+    EXPECT_TRUE(t.dep.GetFileIndexStatus(22) == BLOCK_WAITING && t.dep.GetBufferLength(30) == 40);
     // North-east quarter of the world: inside tiles are marked, the rest left alone, then the reverse.
     const EXTENT ne{1.0, 1.0, 179.0, 84.0};
     CDatIndexConvert region(TILE_MODEL_MERCATOR, ne);
@@ -297,12 +281,28 @@ TEST(IdxFileDepository, StatesByLevelAndByExtent) {
         ASSERT_TRUE(t.dep.SetIndexStatusViaExtent(ne, in ? BLOCK_DAMAGED : BLOCK_SKIPPED_LEVEL, in, false));
         for (long long s = 6; s <= 85; ++s) {
             marked += in && inside(s) ? 1 : 0;
-            const ENUM_BLOCK_STATE before = s == 30 ? BLOCK_HAS_DATA : s <= 21 ? BLOCK_WAITING : BLOCK_EMPTY;
+            const ENUM_BLOCK_STATE before = s == 30 ? BLOCK_HAS_DATA : s <= 21 ? BLOCK_EMPTY : BLOCK_WAITING;
             ASSERT_EQ(t.dep.GetFileIndexStatus(s), inside(s) ? BLOCK_DAMAGED : in ? before : BLOCK_SKIPPED_LEVEL) << s;
         }
     }
     EXPECT_EQ(marked, 4 + 16);
     EXPECT_EQ(t.dep.GetFileIndexStatus(1), BLOCK_SKIPPED_LEVEL);  // level 1 is not selected
+
+    t.dep.SetBatchVersion(77);
+    STRUCT_DOWNLOAD_TASK task = t.dep.GetDatFileInfo();
+    task.maptype = 5;  // a WGS84 type: the scheme becomes geographic
+    task.extent = EXTENT{0, 0, 90, 45};
+    task.bIsGoogleOffset = false;
+    task.level = {2, 24};  // any level is kept
+    ASSERT_TRUE(t.dep.UpdateDatFileInfo(task));
+    EXPECT_TRUE(t.dep.GetIndexConverter().GetTileModel() == TILE_MODEL_GEOGRAPHIC && t.dep.GetMapType() == 5);
+    t.dep.Close();
+    const STRUCT_DOWNLOAD_TASK info = CIdxFileDepository::ReadDatFileInfo(t.dat);
+    EXPECT_TRUE(info.maptype == 5 && info.extent.maxx == 90 && !info.bIsGoogleOffset && info.MapItemType == 12);
+    EXPECT_TRUE(info.level == (QList<int>{2, 24}) && info.name == "tiles" && info.path.toStdString() == t.dat);
+    EXPECT_EQ(info.count, 0);  // not in the header: a default task otherwise
+    ASSERT_TRUE(t.dep.Open(true));
+    EXPECT_EQ(t.dep.BatchVersion(), 77);
 }
 
 class CCollector : public CIdxFileDepository::IDatFileReadVisitor, public CIdxFileDepository::IDatIndexStatusVisitor {
@@ -369,28 +369,6 @@ TEST(IdxFileDepository, WalksVisitSelectedLevelsInIndexOrder) {
     ASSERT_TRUE(t.dep.TravelStatus(status));
     EXPECT_TRUE(status.bySlot.size() == 4u + 16u && std::get<0>(status.bySlot[4]) == BLOCK_WAITING);
     EXPECT_EQ(status.bySlot[10], std::make_tuple(BLOCK_HAS_DATA, 3, conv.ConvertToTileKey(10).ToMapID(), int(tiles[10].size())));
-}
-
-TEST(IdxFileDepository, HeaderUpdatesPersist) {
-    TempDepository t;
-    ASSERT_TRUE(t.dep.Create(MakeTask({2}), false, nullptr, BLOCK_WAITING));
-    EXPECT_FALSE(t.dep.UpdateDATHeader());  // closed
-    ASSERT_TRUE(t.dep.Open(false));
-    t.dep.SetBatchVersion(77);
-    STRUCT_DOWNLOAD_TASK task = t.dep.GetDatFileInfo();
-    task.maptype = 5;  // a WGS84 type: the scheme becomes geographic
-    task.extent = EXTENT{0, 0, 90, 45};
-    task.bIsGoogleOffset = false;
-    task.level = {2, 24};  // any level is kept
-    ASSERT_TRUE(t.dep.UpdateDatFileInfo(task));
-    EXPECT_TRUE(t.dep.GetIndexConverter().GetTileModel() == TILE_MODEL_GEOGRAPHIC && t.dep.GetMapType() == 5);
-    t.dep.Close();
-    const STRUCT_DOWNLOAD_TASK info = CIdxFileDepository::ReadDatFileInfo(t.dat);
-    EXPECT_TRUE(info.maptype == 5 && info.extent.maxx == 90 && !info.bIsGoogleOffset && info.MapItemType == 12);
-    EXPECT_TRUE(info.level == (QList<int>{2, 24}) && info.name == "tiles" && info.path.toStdString() == t.dat);
-    EXPECT_EQ(info.count, 0);  // not in the header: a default task otherwise
-    ASSERT_TRUE(t.dep.Open(true));
-    EXPECT_EQ(t.dep.BatchVersion(), 77);
 }
 
 TEST(IdxFileDepository, IndexPathIsNormalisedAndTheDataFileSitsBesideIt) {
