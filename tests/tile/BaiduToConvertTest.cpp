@@ -1,7 +1,10 @@
 #include "tile/BaiduToConvert.h"
 
+#include "tile/BaiduTileModel.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <tuple>
@@ -96,17 +99,22 @@ TEST(BaiduToConvert, PointToTileLeavesPointsWithoutQuadrantAndLevelOneAlone)
     EXPECT_EQ(bx, QStringLiteral("-2147561921"));  // -2^31 - 78272 - 1 does not wrap
 }
 
-// The tile a point falls in, seen two ways: BdPointToTile's general tile and pixel offset, and the
-// BD-09 corners GetBdPointFromTile gives back for that general tile. They must agree in every
-// quadrant and at every level, which pins down the quadrant rules and the grid offsets.
-TEST(BaiduToConvert, PointToTileAgreesWithTheCornersOfItsTile)
+// The tile a point falls in, seen three ways: BdPointToTile's general tile and pixel offset, the
+// BD-09 corners GetBdPointFromTile gives back for that general tile, and (in China) the Baidu tile
+// model's key one level up, under which the application stores that Baidu tile. They must agree in
+// every quadrant and at every level, which pins down the quadrant rules and the grid offsets.
+TEST(BaiduToConvert, PointToTileAgreesWithTheCornersOfItsTileAndTheModelsKey)
 {
+    const CBaiduTileModel model;
     std::mt19937 rng(4242);
-    std::uniform_real_distribution<double> lon(0.001, 179.0), lat(0.001, 80.0);
+    std::uniform_real_distribution<double> lon(0.001, 179.0), lat(0.001, 80.0), chinaLon(73.5, 134.5),
+        chinaLat(18.2, 53.5);
+    int keys = 0, crossing = 0;
     for (int level = 2; level <= 20; ++level) {
         const double res = CBaiduToConvert::BdRes(level - 1);
         for (int i = 0; i < 200; ++i) {
-            const QPointF bd((i & 1) ? -lon(rng) : lon(rng), (i & 2) ? -lat(rng) : lat(rng));
+            const QPointF bd = (i & 3) ? QPointF((i & 1) ? -lon(rng) : lon(rng), (i & 2) ? -lat(rng) : lat(rng))
+                                       : QPointF(chinaLon(rng), chinaLat(rng));
             int gx = 0, gy = 0;
             double px = 0, py = 0;
             CBaiduToConvert::BdPointToTile(bd.x(), bd.y(), gx, gy, px, py, level);
@@ -122,6 +130,18 @@ TEST(BaiduToConvert, PointToTileAgreesWithTheCornersOfItsTile)
             // The column offset measured from the west corner.
             const double west = CBaiduToConvert::BdLngLatToMercator(QPointF(minx, 10.0)).x();
             EXPECT_NEAR(px, (m.x() - west) / res, 0.05);  // the tables' fit error, within 2.5 cm
+            // Away from the tile's borders (within 1e-4 tile the two ways may honestly differ).
+            if ((i & 3) || level < 4 || level > 19 || std::min({px, py, 256 - px, 256 - py}) < 0.03)
+                continue;
+            const CTileKey key = model.MakeKey(level - 1, bd.x(), bd.y());
+            EXPECT_EQ(key, CTileKey(level - 1, gx - 1, gy - 1, TILE_MODEL_MERCATOR));
+            EXPECT_EQ(key.GetTileModel(), TILE_MODEL_MERCATOR);
+            const CExtent g = model.GetGeoExtent(key);
+            EXPECT_TRUE(CExtent(g.minx - 1e-6, g.miny - 1e-6, g.maxx + 1e-6, g.maxy + 1e-6).PtInExtent(bd.x(), bd.y()));
+            crossing += model.IsCrossTileX(level - 1, bd.x()) ? 1 : 0;  // within a pixel of a column border
+            ++keys;
         }
     }
+    EXPECT_GT(keys, 600);
+    EXPECT_LT(crossing, keys / 20);
 }
