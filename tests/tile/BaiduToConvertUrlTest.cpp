@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <array>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -54,19 +54,14 @@ protected:
     int m_nSavedMapType = 0;
 };
 
-// The server number a URL was sent to, from a host "<prefix><n>.test".
-int ServerOf(const QString& url, const QString& prefix)
+// The URL with its server number written "N" ("http://tile3.test/..." -> "http://tileN.test/..."),
+// the number in *server.
+QString AnyServer(QString url, int* server = nullptr)
 {
-    const QRegularExpression re(QStringLiteral("^http://") + prefix + QStringLiteral("(\\d+)\\.test/"));
-    const auto m = re.match(url);
-    return m.hasMatch() ? m.captured(1).toInt() : -1;
-}
-
-// The URL with its server number written "N": "http://tile3.test/..." -> "http://tileN.test/...".
-QString AnyServer(QString url)
-{
-    return url.replace(QRegularExpression(QStringLiteral("^(http://[a-z]+)\\d+\\.test/")),
-                       QStringLiteral("\\1N.test/"));
+    const QRegularExpression re(QStringLiteral("^(http://[a-z]+)(\\d+)\\.test/"));
+    if (server)
+        *server = re.match(url).hasMatch() ? re.match(url).captured(2).toInt() : -1;
+    return url.replace(re, QStringLiteral("\\1N.test/"));
 }
 
 }  // namespace
@@ -122,20 +117,37 @@ TEST_F(BaiduUrl, BuildersFillTheirTemplates)
               QStringLiteral("http://tileN.test/tile/?qt=vtile&x=0&y=0&z=1&styles=pl&scaler=1&udt=20191224"));
 }
 
-TEST_F(BaiduUrl, ServerNumbersStayInTheirRanges)
+// Eight threads build URLs at once, the settings read by all of them; each kind of host takes its
+// own range of server numbers.
+TEST_F(BaiduUrl, ServerNumbersStayInTheirRangesFromManyThreads)
 {
-    QSet<int> satellite, tiles, keyed;
-    for (int i = 0; i < 600; ++i) {
-        satellite.insert(ServerOf(CBaiduToConvert::GetUrlFromTile(5, 5, 5), QStringLiteral("sat")));
-        tiles.insert(ServerOf(CBaiduToConvert::GetLabelUrlFromTile(5, 5, 5), QStringLiteral("tile")));
-        tiles.insert(ServerOf(CBaiduToConvert::GetElectronUrlFromTile(5, 5, 5, 0), QStringLiteral("tile")));
-        keyed.insert(ServerOf(CBaiduToConvert::GetElectronUrlFromTile(5, 5, 5, 13), QStringLiteral("keyed")));
+    std::vector<std::array<QSet<int>, 3>> seen(8);
+    std::vector<std::thread> threads;
+    for (auto& sets : seen) {
+        threads.emplace_back([&sets] {
+            int n = 0;
+            for (int i = 0; i < 100; ++i) {
+                AnyServer(CBaiduToConvert::GetUrlFromTile(5, 5, 5), &n), sets[0].insert(n);
+                AnyServer(CBaiduToConvert::GetLabelUrlFromTile(5, 5, 5), &n), sets[1].insert(n);
+                AnyServer(CBaiduToConvert::GetElectronUrlFromTile(5, 5, 5, 0), &n), sets[1].insert(n);
+                AnyServer(CBaiduToConvert::GetElectronUrlFromTile(5, 5, 5, 13), &n), sets[2].insert(n);
+                if (!CBaiduToConvert::GetElectronUrlFromTile(2, 1, 2, i % 17).startsWith("http://"))
+                    sets[0].insert(-1);  // every style gives a URL
+            }
+        });
     }
-    EXPECT_EQ(satellite, (QSet<int>{1, 2, 3}));
-    EXPECT_EQ(tiles, (QSet<int>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
-    EXPECT_EQ(keyed, (QSet<int>{0, 1, 2}));
+    for (std::thread& thread : threads)
+        thread.join();
+    for (std::size_t t = 1; t < seen.size(); ++t)
+        for (int k = 0; k < 3; ++k)
+            seen[0][k] += seen[t][k];
+    EXPECT_EQ(seen[0][0], (QSet<int>{1, 2, 3}));
+    EXPECT_EQ(seen[0][1], (QSet<int>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    EXPECT_EQ(seen[0][2], (QSet<int>{0, 1, 2}));
+}
 
-    // Levels without URLs and tiles without numbers give empty URLs.
+TEST_F(BaiduUrl, EmptyWithoutANumberOrAtLevelsWithoutUrls)
+{
     for (int level : {-1, 1, 22}) {
         EXPECT_TRUE(CBaiduToConvert::GetUrlFromTile(1, 1, level).isEmpty()) << level;
         EXPECT_TRUE(CBaiduToConvert::GetLabelUrlFromTile(1, 1, level).isEmpty()) << level;
@@ -196,22 +208,4 @@ TEST_F(BaiduUrl, PublicHostsAndNoKeysWithoutSettings)
     WriteSettings("[baidu]\nkeyC=\"%1%2%s,x\"\ncustomImageServerHost=http://fixed.test\n");
     EXPECT_EQ(CBaiduToConvert::GetElectronUrlFromTile(2, 1, 2, 15),
               QStringLiteral("http://fixed.test/customimage/tile?&x=0&y=0&z=1&udt=20190521&scale=1&ak=%1%2%s,x"));
-}
-
-TEST_F(BaiduUrl, ConcurrentBuildersAgree)
-{
-    std::atomic<int> bad{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 8; ++t) {
-        threads.emplace_back([&bad, t] {
-            for (int i = 0; i < 500; ++i) {
-                const QString url = CBaiduToConvert::GetElectronUrlFromTile(2, 1, 2, (i + t) % 17);
-                if (url.isEmpty() || !url.startsWith(QLatin1String("http://")))
-                    ++bad;
-            }
-        });
-    }
-    for (std::thread& thread : threads)
-        thread.join();
-    EXPECT_EQ(bad.load(), 0);
 }
