@@ -161,11 +161,6 @@ TEST(RegionTileEnumerator, AgreesWithThePerTileTestOnPolygonsOfManyVertices)
              std::shuffle(crossing.begin(), crossing.end(), s.rng);
              return QList<QPolygonF>{s.Ring(5, -0.5, 0, 0.5), crossing, s.Ring(12, 0, 0.5, 0.4), s.Ring(4, 0, 0.5, 0.1)};
          }},
-        {"a few long edges beside a dense stretch", [](const SPOT& s) {
-             QPolygonF ring = s.Ring(300);
-             ring.erase(ring.begin() + 40, ring.begin() + 200);
-             return QList<QPolygonF>{ring};
-         }},
     };
     std::mt19937 rng(4711);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
