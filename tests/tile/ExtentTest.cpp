@@ -21,24 +21,18 @@ TEST(Extent, EdgesAndCornersBelongToTheExtent)
 {
     const CExtent a(-10, -20, 10, 20);
     const struct { double x, y; bool inside; } points[] = {
-        {-10, -20, true}, {10, 20, true},                                          // corners
-        {std::nextafter(10.0, 11.0), 0, false}, {0, std::nextafter(-20.0, -21.0), false},  // just east, just south
-        {std::nan(""), 0, false},
-    };
+        {-10, -20, true}, {10, 20, true}, {std::nextafter(10.0, 11.0), 0, false},  // corners in, just east out
+        {0, std::nextafter(-20.0, -21.0), false}, {std::nan(""), 0, false}};
     for (const auto& r : points) {
         EXPECT_EQ(a.PtInExtent(r.x, r.y), r.inside) << r.x << "," << r.y;
         EXPECT_EQ(a.PtInExtent(CPointD(r.x, r.y)), r.inside) << r.x << "," << r.y;
     }
     const CExtent b(0, 0, 10, 10);
     const struct { CExtent other; bool intersects, contains; } extents[] = {
-        {CExtent(0, 0, 10, 10), true, true},     // identical
-        {CExtent(10, 10, 20, 20), true, false},  // shares one corner
-        {CExtent(-5, -5, 0, 0), true, false},    // shares the opposite corner
-        {CExtent(10.000001, 0, 20, 10), false, false},
-        {CExtent(0, -10, 10, -0.000001), false, false},
-        {CExtent(2, 2, 10, 10), true, true},     // inside, two edges coincide
-        {CExtent(-1, 2, 5, 5), true, false},     // sticks out west
-        {CExtent(2, 2, 5, 11), true, false},     // sticks out north
+        {CExtent(0, 0, 10, 10), true, true},  {CExtent(2, 2, 10, 10), true, true},  // identical, inside on two edges
+        {CExtent(10, 10, 20, 20), true, false}, {CExtent(-5, -5, 0, 0), true, false},  // sharing one corner
+        {CExtent(10.000001, 0, 20, 10), false, false}, {CExtent(0, -10, 10, -0.000001), false, false},
+        {CExtent(-1, 2, 5, 5), true, false},  {CExtent(2, 2, 5, 11), true, false},  // sticking out west, north
     };
     for (const auto& r : extents) {
         SCOPED_TRACE(testing::Message() << r.other.minx << "," << r.other.miny);

@@ -40,15 +40,11 @@ TEST(TileBound, RangesAndPyramids)
 {
     const CTileBound b(kMin, kMax);
     const struct { CTileKey key; bool inRange, inPyramid; } cases[] = {
-        {M(5, 10, 20), true, true}, {M(5, 14, 25), true, true},  // the corners are inside
-        {One(6, 11, 21), true, true},                            // (5, 10, 20) one-based
-        {M(5, 15, 25), false, false},                            // one column east
-        {M(5, 12, 19), false, false},                            // one row north
-        {M(6, 29, 51), false, true},                             // a child of (5, 14, 25)
-        {M(7, 40, 80), false, true},                             // a grandchild of (5, 10, 20)
-        {M(6, 30, 51), false, false},                            // a child of a tile outside
-        {M(4, 6, 11), false, false},                             // shallower than the bound
-        {CTileKey(), false, false},                              // invalid
+        {M(5, 10, 20), true, true}, {M(5, 14, 25), true, true}, {One(6, 11, 21), true, true},  // corners, one-based
+        {M(5, 15, 25), false, false}, {M(5, 12, 19), false, false},  // one column east, one row north
+        {M(6, 29, 51), false, true}, {M(7, 40, 80), false, true},    // a child and a grandchild of corners
+        {M(6, 30, 51), false, false}, {M(4, 6, 11), false, false},   // a child of a tile outside, shallower
+        {CTileKey(), false, false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(b.InRange(c.key), c.inRange) << c.key.GetTileKeyString();
