@@ -25,14 +25,10 @@ void ExpectKey(const CTileKey& k, const CTileKey& want)
 TEST(TileKey, FamiliesCompareAfterTranslationInLevelColumnRowOrder)
 {
     const struct { CTileKey a, b; bool equal; } pairs[] = {
-        {K(1, 1, 1, kMapId), K(0, 0, 0), true},
-        {K(0, 0, 0, kGeo), K(1, 1, 1, kMapId), true},
-        {K(3, 4, 5), K(3, 4, 5, kGeo), true},
-        {K(3, 4, 5, kBaidu), K(4, 5, 6, kMapId), true},
-        {K(3, 4, 5, kMapId), K(3, 4, 5), false},
-        {K(3, 4, 5, kModel3), K(3, 4, 5, kMapId), true},  // scheme 3: no translation
-        {K(3, 4, 5, kMapId), K(3, 4, 5, kModel3), true},
-        {K(3, 4, 5), K(3, 4, 6), false},
+        {K(1, 1, 1, kMapId), K(0, 0, 0), true}, {K(0, 0, 0, kGeo), K(1, 1, 1, kMapId), true},
+        {K(3, 4, 5), K(3, 4, 5, kGeo), true},   {K(3, 4, 5, kBaidu), K(4, 5, 6, kMapId), true},
+        {K(3, 4, 5, kMapId), K(3, 4, 5), false}, {K(3, 4, 5), K(3, 4, 6), false},
+        {K(3, 4, 5, kModel3), K(3, 4, 5, kMapId), true}, {K(3, 4, 5, kMapId), K(3, 4, 5, kModel3), true},  // no translation
     };
     for (const auto& r : pairs) {
         EXPECT_EQ(r.a == r.b, r.equal) << r.a.GetTileKeyString() << " vs " << r.b.GetTileKeyString();
@@ -42,16 +38,13 @@ TEST(TileKey, FamiliesCompareAfterTranslationInLevelColumnRowOrder)
     // Each row: a < b.
     const std::pair<CTileKey, CTileKey> ordered[] = {
         {K(2, 9, 9), K(3, 0, 0)}, {K(3, 1, 9), K(3, 2, 0)}, {K(3, 2, 0), K(3, 2, 1)},
-        {K(3, 2, 0), K(4, 3, 2, kMapId)},       // (3,2,1) zero-based
-        {K(4, 3, 1, kMapId), K(3, 2, 1, kGeo)},  // (3,2,0) zero-based
+        {K(3, 2, 0), K(4, 3, 2, kMapId)}, {K(4, 3, 1, kMapId), K(3, 2, 1, kGeo)},  // (3, 2, 1), (3, 2, 0) zero-based
         {K(0, INT_MAX, INT_MAX), K(INT_MAX, 0, 0, kMapId)},
     };
     for (const auto& r : ordered) {
-        const CTileKey& a = r.first;
-        const CTileKey& b = r.second;
-        SCOPED_TRACE(a.GetTileKeyString() + " < " + b.GetTileKeyString());
-        EXPECT_TRUE(a < b && a <= b && b > a && b >= a);
-        EXPECT_FALSE(b < a || a > b || a >= b || a == b);
+        SCOPED_TRACE(r.first.GetTileKeyString() + " < " + r.second.GetTileKeyString());
+        EXPECT_TRUE(r.first < r.second && r.first <= r.second && r.second > r.first && r.second >= r.first);
+        EXPECT_FALSE(r.second < r.first || r.first > r.second || r.first >= r.second || r.first == r.second);
     }
     const CTileKey k(5, 6, 7, TILE_MODEL_MERCATOR);
     EXPECT_TRUE(k == k && k <= k && !(k < k) && !(k > k));
@@ -73,26 +66,20 @@ TEST(TileKey, ValidityAndFamilyChanges)
     ExpectKey(fromModel, K(-1, -1, -1));
     static_assert(!std::is_convertible<int, CTileKey>::value, "a number is not a key");
 
+    // Changed one after the other; within a family only the scheme changes.
     CTileKey c(5, 10, 20, TILE_MODEL_MAPID);
-    EXPECT_TRUE(c.ChangeTileModel(TILE_MODEL_MERCATOR));
-    ExpectKey(c, K(4, 9, 19));
-    c.ChangeTileModel(kGeo);  // within a family only the scheme changes
-    ExpectKey(c, K(4, 9, 19, kGeo));
-    c.ChangeTileModel(kMapId);
-    ExpectKey(c, K(5, 10, 20, kMapId));
-    c.ChangeTileModel(kModel3);
-    ExpectKey(c, K(5, 10, 20, kModel3));
+    for (const CTileKey& want : {K(4, 9, 19), K(4, 9, 19, kGeo), K(5, 10, 20, kMapId), K(5, 10, 20, kModel3)}) {
+        EXPECT_TRUE(c.ChangeTileModel(want.GetTileModel()));
+        ExpectKey(c, want);
+    }
 }
 
 TEST(TileKey, ParentsAndChildren)
 {
     const struct { CTileKey k, parent; } rows[] = {
-        {K(0, 0, 0), K(-1, 0, 0, kMapId)},
-        {K(1, 1, 1), K(0, 0, 0)},
-        {K(2, 2, 2, kMapId), K(1, 1, 1, kMapId)},
-        {K(3, 5, 2, kMapId), K(2, 3, 1, kMapId)},
+        {K(0, 0, 0), K(-1, 0, 0, kMapId)}, {K(1, 1, 1), K(0, 0, 0)}, {K(2, 2, 2, kMapId), K(1, 1, 1, kMapId)},
+        {K(3, 5, 2, kMapId), K(2, 3, 1, kMapId)}, {K(-3, 4, 4, kBaidu), K(-1, 0, 0, kMapId)},
         {K(22, (1 << 22) - 1, 0, kGeo), K(21, (1 << 21) - 1, 0, kGeo)},
-        {K(-3, 4, 4, kBaidu), K(-1, 0, 0, kMapId)},
     };
     for (const auto& r : rows)
         ExpectKey(r.k.CreateParentTileKey(), r.parent);
