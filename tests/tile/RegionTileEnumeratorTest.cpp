@@ -33,17 +33,11 @@ std::vector<CTileKey> PerTile(const EXTENT& e, const QList<QPolygonF>& polygons,
 {
     std::vector<CTileKey> keys;
     CTileKey min, max;
-    if (!ConvertToTileBouding(min, max, e, level, mapType))
-        return keys;
-    min.ChangeTileModel(scheme);
-    max.ChangeTileModel(scheme);
-    for (int y = min.GetTileY(); y <= max.GetTileY(); ++y) {
-        for (int x = min.GetTileX(); x <= max.GetTileX(); ++x) {
-            const CTileKey k(level - 1, x, y, scheme);
-            if (IsTileInPolygons(k, e, polygons))
-                keys.push_back(k);
-        }
-    }
+    if (ConvertToTileBouding(min, max, e, level, mapType) && min.ChangeTileModel(scheme) && max.ChangeTileModel(scheme))
+        for (int y = min.GetTileY(); y <= max.GetTileY(); ++y)
+            for (int x = min.GetTileX(); x <= max.GetTileX(); ++x)
+                if (IsTileInPolygons(CTileKey(level - 1, x, y, scheme), e, polygons))
+                    keys.emplace_back(level - 1, x, y, scheme);
     return keys;
 }
 
@@ -58,9 +52,8 @@ EXTENT BoundingBox(const QList<QPolygonF>& polygons)
 struct SCHEME {
     int mapType;
     E_TILE_MODEL scheme;
-    int cases;  // random regions per level
 };
-const SCHEME kSchemes[] = {{1, TILE_MODEL_MERCATOR, 10}, {5, TILE_MODEL_GEOGRAPHIC, 10}, {44, TILE_MODEL_BAIDU, 3}};
+const SCHEME kSchemes[] = {{1, TILE_MODEL_MERCATOR}, {5, TILE_MODEL_GEOGRAPHIC}, {44, TILE_MODEL_BAIDU}};
 const SCHEME& kMercator = kSchemes[0];
 
 void ExpectSameAsPerTile(const EXTENT& e, const QList<QPolygonF>& polygons, int level, const SCHEME& s)
