@@ -1,7 +1,6 @@
 #include "tile/ITileModel.h"
 
-#include "tile/BaiduTileModel.h"
-#include "tile/MercatorTileModel.h"
+#include "tile/TileModel.h"
 
 #include <gtest/gtest.h>
 
@@ -27,8 +26,6 @@ TEST(ITileModel, ThreeSetsOfSharedInstancesWithTheSettingsOfTheLastCall)
         EXPECT_EQ(std::make_tuple(tile->GetPixelWidth(), hf64->GetPixelHeight(), hf256->GetPixelHeight()),
                   std::make_tuple(256, 64, 256));
     }
-    EXPECT_NE(dynamic_cast<CMercatorTileModel*>(ITileModel::GetTileModel(TILE_MODEL_MERCATOR, true)), nullptr);
-    EXPECT_NE(dynamic_cast<CBaiduTileModel*>(ITileModel::GetTileModel(TILE_MODEL_BAIDU, true)), nullptr);
 
     CTileModel* model = ITileModel::GetTileModel(TILE_MODEL_GEOGRAPHIC, false);
     EXPECT_EQ(model->GetTileY(2, 89.9), 1);

@@ -152,7 +152,8 @@ TEST(RegionTileEnumerator, AgreesWithThePerTileTestOnPolygonsOfManyVertices)
          [](const SPOT& s) {
              QPolygonF crossing = s.Ring(9, 0.5, 0, 0.4);
              std::shuffle(crossing.begin(), crossing.end(), s.rng);
-             return QList<QPolygonF>{s.Ring(5, -0.5, 0, 0.5), crossing, s.Ring(12, 0, 0.5, 0.4), s.Ring(4, 0, 0.5, 0.1)};
+             return QList<QPolygonF>{s.Ring(5, -0.5, 0, 0.5), crossing, s.Ring(12, 0, 0.5, 0.4),
+                                     s.Ring(4, 0, 0.5, 0.1)};
          }},
     };
     std::mt19937 rng(4711);

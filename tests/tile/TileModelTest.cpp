@@ -121,7 +121,8 @@ TEST(TileModel, BordersBelongToTheEasternAndSouthernTile)
     for (const CTileModel* m : std::initializer_list<const CTileModel*>{&geo, &mercator}) {
         for (int i = 0; i < 2000; ++i) {
             const int z = static_cast<int>(rng() % 31);
-            const int x = static_cast<int>(rng() % m->GetNumberTileX(z)), y = static_cast<int>(rng() % m->GetNumberTileY(z));
+            const int x = static_cast<int>(rng() % m->GetNumberTileX(z));
+            const int y = static_cast<int>(rng() % m->GetNumberTileY(z));
             const double lon = x * m->GetTileXStride(z) - 180.0, lat = m->GetLatitudeViaY(z, y);
             SCOPED_TRACE(testing::Message() << m->GetTileModel() << " z " << z << " " << lon << ", " << lat);
             ASSERT_EQ(std::make_pair(m->GetTileX(z, lon), m->GetTileY(z, lat)), std::make_pair(x, y));
@@ -195,7 +196,8 @@ TEST(TileModel, RangesDoNotPullInTilesBeyondBorderEdges)
     }
     // Growing an extent to whole tiles gives back exactly the tiles' edges.
     const CExtent grown = merc.ExpandExtendAlignTile(CExtent(116.3, 39.8, 116.5, 40.0), 10);
-    EXPECT_EQ(grown, merc.GetGeoExtent(merc.MakeKey(10, 116.3, 40.0)) + merc.GetGeoExtent(merc.MakeKey(10, 116.5, 39.8)));
+    EXPECT_EQ(grown, merc.GetGeoExtent(merc.MakeKey(10, 116.3, 40.0)) +
+                         merc.GetGeoExtent(merc.MakeKey(10, 116.5, 39.8)));
 }
 
 TEST(TileModel, ExtentsOfKeysOfEitherFamily)
