@@ -101,20 +101,32 @@ TEST(BaiduTileNumbers, GeneralTilesShiftIntoBaidusGrid)
     CBaiduToConvert::tileToBdTile(-2147483647 - 1, 2147483647, -3, bx, by);
 }
 
-TEST_F(BaiduUrl, BuildersFillTheirTemplates)
+TEST_F(BaiduUrl, BuildersFillTheirTemplatesAtLevelsWithUrls)
 {
+    using Builder = QString (*)(int, int, int);
+    const Builder street = [](int x, int y, int z) { return CBaiduToConvert::GetElectronUrlFromTile(x, y, z, 0); };
     // General tile (131073, 131072) of level 19 is Baidu tile (0, 0) at zoom 18.
-    EXPECT_EQ(AnyServer(CBaiduToConvert::GetUrlFromTile(131073, 131072, 19)),
-              QStringLiteral("http://satN.test/starpic/?qt=satepc&u=x=0;y=0;z=18;v=009;type=sate&fm=46"
-                             "&app=webearth2&v=009&udt=20200709"));
-    EXPECT_EQ(AnyServer(CBaiduToConvert::GetLabelUrlFromTile(131073, 131072, 19)),
-              QStringLiteral("http://tileN.test/tile/?qt=vtile&x=0&y=0&z=18&styles=sl&udt=20200709"));
-    EXPECT_EQ(AnyServer(CBaiduToConvert::GetBIgLabelUrlFromTile(1, 1, 2)),
-              QStringLiteral("http://tileN.test/it/u=x=-1;y=0;z=1;type=web&fm=43"));
-    EXPECT_EQ(AnyServer(CBaiduToConvert::GetBIgElectronUrlFromTile(2, 2, 2)),
-              QStringLiteral("http://tileN.test/it/u=x=0;y=-1;z=1;type=web&fm=41"));
-    EXPECT_EQ(AnyServer(CBaiduToConvert::GetElectronUrlFromTile(2, 1, 2, 0)),
-              QStringLiteral("http://tileN.test/tile/?qt=vtile&x=0&y=0&z=1&styles=pl&scaler=1&udt=20191224"));
+    const struct { Builder build; int x, y, z; const char* url; } cases[] = {
+        {CBaiduToConvert::GetUrlFromTile, 131073, 131072, 19,
+         "http://satN.test/starpic/?qt=satepc&u=x=0;y=0;z=18;v=009;type=sate&fm=46&app=webearth2&v=009&udt=20200709"},
+        {CBaiduToConvert::GetLabelUrlFromTile, 131073, 131072, 19,
+         "http://tileN.test/tile/?qt=vtile&x=0&y=0&z=18&styles=sl&udt=20200709"},
+        {CBaiduToConvert::GetBIgLabelUrlFromTile, 1, 1, 2, "http://tileN.test/it/u=x=-1;y=0;z=1;type=web&fm=43"},
+        {CBaiduToConvert::GetBIgElectronUrlFromTile, 2, 2, 2, "http://tileN.test/it/u=x=0;y=-1;z=1;type=web&fm=41"},
+        {street, 2, 1, 2, "http://tileN.test/tile/?qt=vtile&x=0&y=0&z=1&styles=pl&scaler=1&udt=20191224"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(AnyServer(c.build(c.x, c.y, c.z)), QString::fromLatin1(c.url));
+        for (int level : {-1, 1, 22})  // levels without URLs
+            EXPECT_TRUE(c.build(1, 1, level).isEmpty()) << c.url << " " << level;
+    }
+    for (int level : {-1, 1, 22})
+        for (int style : {3, 12, 15, 40})
+            EXPECT_TRUE(CBaiduToConvert::GetElectronUrlFromTile(1, 1, level, style).isEmpty()) << style;
+    EXPECT_FALSE(CBaiduToConvert::GetUrlFromTile(1, 1, 21).isEmpty());
+    EXPECT_TRUE(CBaiduToConvert::GetUrlFromTile(3, 1, 2).isEmpty());  // beyond the grid at zoom 1
+    // A tile outside the grid at zoom 18 is still requested, under the column Baidu does not have.
+    EXPECT_TRUE(CBaiduToConvert::GetLabelUrlFromTile(1, 1, 19).contains(QLatin1String("x=M78273&y=78272&z=18")));
 }
 
 // Eight threads build URLs at once, the settings read by all of them; each kind of host takes its
@@ -144,22 +156,6 @@ TEST_F(BaiduUrl, ServerNumbersStayInTheirRangesFromManyThreads)
     EXPECT_EQ(seen[0][0], (QSet<int>{1, 2, 3}));
     EXPECT_EQ(seen[0][1], (QSet<int>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
     EXPECT_EQ(seen[0][2], (QSet<int>{0, 1, 2}));
-}
-
-TEST_F(BaiduUrl, EmptyWithoutANumberOrAtLevelsWithoutUrls)
-{
-    for (int level : {-1, 1, 22}) {
-        EXPECT_TRUE(CBaiduToConvert::GetUrlFromTile(1, 1, level).isEmpty()) << level;
-        EXPECT_TRUE(CBaiduToConvert::GetLabelUrlFromTile(1, 1, level).isEmpty()) << level;
-        EXPECT_TRUE(CBaiduToConvert::GetBIgLabelUrlFromTile(1, 1, level).isEmpty()) << level;
-        EXPECT_TRUE(CBaiduToConvert::GetBIgElectronUrlFromTile(1, 1, level).isEmpty()) << level;
-        for (int style : {0, 3, 12, 15, 40})
-            EXPECT_TRUE(CBaiduToConvert::GetElectronUrlFromTile(1, 1, level, style).isEmpty()) << level;
-    }
-    EXPECT_FALSE(CBaiduToConvert::GetUrlFromTile(1, 1, 21).isEmpty());
-    EXPECT_TRUE(CBaiduToConvert::GetUrlFromTile(3, 1, 2).isEmpty());  // beyond the grid at zoom 1
-    // A tile outside the grid at zoom 18 is still requested, under the column Baidu does not have.
-    EXPECT_TRUE(CBaiduToConvert::GetLabelUrlFromTile(1, 1, 19).contains(QLatin1String("x=M78273&y=78272&z=18")));
 }
 
 TEST_F(BaiduUrl, StreetMapStyles)
