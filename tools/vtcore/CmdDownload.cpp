@@ -19,6 +19,7 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -146,6 +147,41 @@ bool SameExtent(const EXTENT& a, const EXTENT& b) {
     // but text round trips of the user's numbers may differ in the last digits.
     return std::fabs(a.minx - b.minx) < 1e-9 && std::fabs(a.miny - b.miny) < 1e-9 &&
            std::fabs(a.maxx - b.maxx) < 1e-9 && std::fabs(a.maxy - b.maxy) < 1e-9;
+}
+
+
+// An index cut short (a download stopped while the index was filled, or a damaged copy) ends before
+// its last slots, which then read as empty slots without a map ID: tiles written into them would be
+// found by nobody that checks the ID. Writes those slots whole, the cut slot included: map ID, state
+// "empty" on the selected levels (to be downloaded, as before) and "skipped" on the others. Returns
+// the number of slots restored, or -1 when the index cannot be written.
+long long RestoreIndexTail(CIdxFileDepository& dep, const QString& idxPath) {
+    constexpr long long kSlot = CIdxFileDepository::kSlotSize;
+    const long long total = dep.GetMaxIndex();
+    const long long size = QFileInfo(idxPath).size();
+    if (size >= total * kSlot) return 0;
+    const std::vector<int> levels = dep.GetLevelList();
+    const long long first = size / kSlot + 1;
+    QFile file(idxPath);
+    if (!file.open(QIODevice::ReadWrite) || !file.seek((first - 1) * kSlot)) return -1;
+    QByteArray batch;
+    auto putLE = [&batch](unsigned long long v, int bytes) {
+        for (int b = 0; b < bytes; ++b) batch.append(static_cast<char>((v >> (8 * b)) & 0xFF));
+    };
+    for (long long slot = first; slot <= total; ++slot) {
+        long long mapId = 0;
+        int level = 0;
+        if (!dep.ConvertDatIndexToMapIndex(mapId, level, slot)) return -1;
+        const bool selected = std::find(levels.begin(), levels.end(), level) != levels.end();
+        putLE(static_cast<unsigned long long>(mapId), 8);
+        putLE(selected ? BLOCK_EMPTY : BLOCK_SKIPPED_LEVEL, 8);
+        putLE(0, 4);
+        if (batch.size() >= (1 << 20) || slot == total) {
+            if (file.write(batch) != batch.size()) return -1;
+            batch.clear();
+        }
+    }
+    return file.flush() ? total - first + 1 : -1;
 }
 
 }  // namespace
@@ -404,6 +440,13 @@ int CmdDownload(const QStringList& args, Io& io) {
             DataFactory::addNewTask(row, plan.totalTiles, &taskId);
         }
         io.out << "depository " << idxPath << " (resumed)\n";
+        const long long restored = RestoreIndexTail(dep, idxPath);
+        if (restored < 0) return Fail(io, QStringLiteral("cannot restore the cut index of %1").arg(idxPath));
+        if (restored > 0) {
+            io.out << "index was cut short: " << FormatCount(restored) << " slots restored for download\n";
+            VtLogWarn() << "[vtcore download] " << DepositoryPath8(idxPath) << ": index cut short, " << static_cast<unsigned long long>(restored)
+                        << " slots restored";
+        }
     }
 
     if (saveRecord && !SaveSourceRecord(idxPath, sourceOptions.ToRecord(), error)) return Fail(io, error);
