@@ -43,7 +43,7 @@ struct CountingUser : CTimerObjectExUser {
 
 }  // namespace
 
-TEST(TimerThreadMgr, PriorityCodesMapToLevelsAndRefusalsReturnMinusOneAndSayWhy) {
+TEST(TimerThreadMgr, PriorityLevelsRefusalsAndARestartAfterStopping) {
     // 210 is the code every manager of this library uses.
     const int levels[][2] = {{0, 15}, {40, 2}, {80, 1}, {120, 0}, {160, -1}, {200, -2}, {255, -15}, {210, 0}, {-1, 0}, {256, 0}};
     for (const auto& row : levels) EXPECT_EQ(CTask::PriorityLevelOf(row[0]), row[1]) << row[0];
@@ -71,9 +71,17 @@ TEST(TimerThreadMgr, PriorityCodesMapToLevelsAndRefusalsReturnMinusOneAndSayWhy)
     mgr.KillTimer(7, &owner);
     EXPECT_EQ(mgr.SetTimer(7, &Counter::Callback, &owner, 100000, -1, false), 7);  // freed, reused
     EXPECT_EQ(mgr.GetNodeCount(), 2u);
+
+    // -1 stops the thread; kills are ignored while it is down, and the next SetTimer restarts it.
+    mgr.KillTimer(-1, &owner);
+    ASSERT_TRUE(waitFor([&] { return !mgr.IsRunning(); }));
+    mgr.KillTimer(7, &owner);
+    EXPECT_EQ(mgr.GetActiveTimerCount(), 2u);
+    ASSERT_EQ(mgr.SetTimer(2, &Counter::Callback, &owner, 1, 2, true), 2);
+    ASSERT_TRUE(waitFor([&] { return owner.fired == 2; }));
 }
 
-TEST(TimerThreadMgr, FiresOncePeriodLessFiveMillisecondsHasPassedAndAbsorbsClockStepsBack) {
+TEST(TimerThreadMgr, FiresOncePeriodLessFiveMillisecondsHasPassedAbsorbsClockStepsBackAndLetsCallbacksReplaceTimers) {
     FakeClock clock;
     CTimerThreadMgr mgr("Fake", 210, clock.clock());
     Counter owner;
@@ -114,28 +122,24 @@ TEST(TimerThreadMgr, FiresOncePeriodLessFiveMillisecondsHasPassedAndAbsorbsClock
     EXPECT_EQ(back.fired, 0);
     clock.now = 595;
     ASSERT_TRUE(waitFor([&] { return atOnce.fired == 2 && back.fired == 1; }));
-}
 
-TEST(TimerThreadMgr, CallbackMayReplaceItsOwnTimer) {
-    FakeClock clock;
-    CTimerThreadMgr mgr("Fake", 210, clock.clock());
+    // A callback may kill its own timer and set another that takes the freed node; the new timer
+    // keeps its single firing: the old timer's bookkeeping did not touch it.
     struct Replacer {
         CTimerThreadMgr* mgr;
-        std::atomic<int> first{0};
-        std::atomic<int> second{0};
+        std::atomic<int> first{0}, second{0};
         static void First(unsigned int id, void* owner) {
             auto* self = static_cast<Replacer*>(owner);
             ++self->first;
             self->mgr->KillTimer(static_cast<int>(id), owner);
-            self->mgr->SetTimer(9, &Replacer::Second, owner, 100, 1, false);  // takes the freed node
+            self->mgr->SetTimer(9, &Replacer::Second, owner, 100, 1, false);
         }
         static void Second(unsigned int, void* owner) { ++static_cast<Replacer*>(owner)->second; }
     } replacer{&mgr};
     ASSERT_EQ(mgr.SetTimer(8, &Replacer::First, &replacer, 100, 2, true), 8);
     ASSERT_TRUE(waitFor([&] { return replacer.first == 1; }));
-    EXPECT_EQ(mgr.GetNodeCount(), 1u);
-    // The new timer keeps its single firing: the old timer's bookkeeping did not touch it.
-    clock.now = 1100;
+    EXPECT_EQ(mgr.GetNodeCount(), 3u);
+    clock.now = 695;
     ASSERT_TRUE(waitFor([&] { return replacer.second == 1; }));
     EXPECT_EQ(replacer.first, 1);
 }
@@ -182,19 +186,6 @@ TEST(TimerThreadMgr, KillTimerWaitsForARunningCallback) {
     EXPECT_EQ(blocker.calls, calls);
 }
 
-TEST(TimerThreadMgr, KillTimerMinusOneStopsTheThreadAndSetTimerRestartsIt) {
-    CTimerThreadMgr mgr("Restart", 210);
-    Counter owner;
-    ASSERT_EQ(mgr.SetTimer(1, &Counter::Callback, &owner, 100000, -1, false), 1);
-    EXPECT_TRUE(mgr.IsRunning());
-    mgr.KillTimer(-1, &owner);
-    ASSERT_TRUE(waitFor([&] { return !mgr.IsRunning(); }));
-    mgr.KillTimer(1, &owner);  // ignored while the thread is down: the timer stays set
-    EXPECT_EQ(mgr.GetActiveTimerCount(), 1u);
-    ASSERT_EQ(mgr.SetTimer(2, &Counter::Callback, &owner, 1, 2, true), 2);
-    ASSERT_TRUE(waitFor([&] { return owner.fired == 2; }));
-}
-
 TEST(TimerThreadMgr, StopGivesUpAtItsTimeoutButDestructionWaits) {
     struct Sleeper {
         std::atomic<bool> inside{false};
@@ -224,7 +215,7 @@ TEST(TimerThreadMgr, StopGivesUpAtItsTimeoutButDestructionWaits) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Wait Joiner Timer Stop...\nWait Joiner Timer Stop Over.\n");
 }
 
-TEST(TimerObjectEx, CountedTimersFireThatOftenDisabledTimersAndMissingUsersGetNoTicks) {
+TEST(TimerObject, CountedTimersFireThatOftenDisabledTimersAndMissingUsersGetNoTicksPlainOnesShareOneManager) {
     CTimerObjectEx timer;
     CountingUser counted;
     timer.SetTimerUser(&counted);
@@ -256,10 +247,8 @@ TEST(TimerObjectEx, CountedTimersFireThatOftenDisabledTimersAndMissingUsersGetNo
     const int before = user.ticks;
     ASSERT_TRUE(waitPasses(gate.GetManager(), 3));
     EXPECT_EQ(user.ticks, before);
-}
 
-TEST(TimerObject, DefaultManagerIsTheProcessWideOne) {
-    CTimerObject object;
+    // Plain timer objects share the process-wide manager, and their timers leave it with them.
     EXPECT_EQ(VtProcessTimerManager()->GetName(), "tTimerMan");
     EXPECT_EQ(VtProcessTimerManager()->GetPriorityCode(), 210);
     struct Ticker : CTimerObject {
@@ -271,6 +260,7 @@ TEST(TimerObject, DefaultManagerIsTheProcessWideOne) {
         Ticker ticker;
         ticker.SetTimer(1, -1, true);
         ASSERT_TRUE(waitFor([&] { return ticker.ticks >= 2; }));
-    }  // its timers leave the shared manager with it
+    }
     EXPECT_EQ(VtProcessTimerManager()->GetActiveTimerCount(), 0u);
 }
+
