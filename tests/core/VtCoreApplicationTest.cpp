@@ -190,22 +190,6 @@ TEST_F(CoreApplication, CadControlNeedsEveryFileAndARegistrationInsideTheProduct
     SetVtRegistryFile("");
 }
 
-TEST_F(CoreApplication, PluginCallsFailCleanlyWithoutModules) {
-    ASSERT_EQ(m_app->GetUserPluginModule(), nullptr);  // Setup is not run by this program's tests
-    CVtLogCapture capture;
-    EXPECT_TRUE(m_app->UnloadUserPlugin());
-    EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_INFO, "卸载用户插件...[Yes]"));
-    EXPECT_TRUE(m_app->UnloadSystemPlugin());
-    EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_INFO, "卸载系统插件...[Yes]"));
-    capture.Clear();
-    const QString config = m_dir.filePath("plugins.json");
-    ASSERT_TRUE(touch(config));
-    EXPECT_FALSE(m_app->LoadSystemPlugin(config.toStdString()));
-    EXPECT_FALSE(m_app->LoadUserPlugin(config.toStdString()));
-    EXPECT_FALSE(m_app->LoadPlugins(nullptr, "plugins"));
-    EXPECT_TRUE(capture.Records().empty());
-}
-
 TEST_F(CoreApplication, ArrangeLogsKeepsTheTwentyOneYoungestAndEmptiesBesideTheExecutable) {
     m_platform.exe = tempDir() + "bin/app";
     m_app->SetProductDir(tempDir());

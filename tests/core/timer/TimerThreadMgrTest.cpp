@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
 
 namespace {
 
@@ -147,38 +145,24 @@ TEST(TimerThreadMgr, FiresOncePeriodLessFiveMillisecondsHasPassedAbsorbsClockSte
 TEST(TimerThreadMgr, KillTimerWaitsForARunningCallback) {
     CTimerThreadMgr mgr("Blocker", 210);
     struct Blocker {
-        std::mutex m;
-        std::condition_variable cv;
-        bool inside = false;
-        bool release = false;
-        std::atomic<bool> killed{false};
-        std::atomic<bool> killedBeforeCallbackEnded{false};
+        std::atomic<bool> inside{false}, release{false}, killed{false}, killedBeforeCallbackEnded{false};
         std::atomic<int> calls{0};
         static void Callback(unsigned int, void* owner) {
             auto* self = static_cast<Blocker*>(owner);
             ++self->calls;
-            std::unique_lock<std::mutex> lock(self->m);
             self->inside = true;
-            self->cv.notify_all();
-            self->cv.wait(lock, [self] { return self->release; });
+            while (!self->release) std::this_thread::sleep_for(1ms);
             if (self->killed) self->killedBeforeCallbackEnded = true;
         }
     } blocker;
     ASSERT_EQ(mgr.SetTimer(1, &Blocker::Callback, &blocker, 1, -1, true), 1);
-    {
-        std::unique_lock<std::mutex> lock(blocker.m);
-        ASSERT_TRUE(blocker.cv.wait_for(lock, 30s, [&] { return blocker.inside; }));
-    }
+    ASSERT_TRUE(waitFor([&] { return blocker.inside.load(); }));
     std::thread killer([&] {
         mgr.KillTimer(1, &blocker);
         blocker.killed = true;
     });
     std::this_thread::sleep_for(20ms);  // gives the killer time to block; the check holds either way
-    {
-        std::lock_guard<std::mutex> lock(blocker.m);
-        blocker.release = true;
-    }
-    blocker.cv.notify_all();
+    blocker.release = true;
     killer.join();
     EXPECT_FALSE(blocker.killedBeforeCallbackEnded);
     const int calls = blocker.calls;
