@@ -129,8 +129,6 @@ TEST_F(CoreApplication, FileFormatListsAreKeptApart) {
 
     m_app->RemoveSupportFileFormats({"*.TIFF", "*.none"}, true);
     EXPECT_EQ(m_app->GetSupportFileFormat(true), (std::vector<std::string>{"*.tif", "x*.png"}));
-    m_app->SetSupportFileFormat({"tif", "tif"}, true);  // replaced without checks
-    EXPECT_EQ(m_app->GetSupportFileFormat(true).size(), 2u);
     m_app->SetSupportFileFormat({}, true);
     EXPECT_FALSE(m_app->IsSupportFileFormat("tif", true));
     m_app->SetSupportFileFormat({}, false);

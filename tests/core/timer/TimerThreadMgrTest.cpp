@@ -233,8 +233,6 @@ TEST(TimerObject, CountedTimersFireThatOftenDisabledTimersAndMissingUsersGetNoTi
     EXPECT_EQ(user.ticks, before);
 
     // Plain timer objects share the process-wide manager, and their timers leave it with them.
-    EXPECT_EQ(VtProcessTimerManager()->GetName(), "tTimerMan");
-    EXPECT_EQ(VtProcessTimerManager()->GetPriorityCode(), 210);
     struct Ticker : CTimerObject {
         std::atomic<int> ticks{0};
         void OnTimer(int) override { ++ticks; }
