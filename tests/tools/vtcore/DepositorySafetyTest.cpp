@@ -11,8 +11,6 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -34,49 +32,20 @@ namespace {
 
 const QString kLevels = QStringLiteral("1-12");
 
-// python3 -m http.server serving the tiles of kBeijing at kLevels as files <z>/<x>/<y>.png: those
-// of the local tile server, each a PNG of its own colour (unlike the grid source's tiles), but for
-// every seventh column. Reference() is the depository they were exported from.
-class PythonTileServer {
-public:
-    explicit PythonTileServer(const QString& root) : m_reference(root + "-source/t.idx") {
-        CLocalTileServer local([](int, int x, int, int) {
-            TileReply r;
-            r.status = x % 7 == 3 ? 404 : 200;
-            return r;
-        });
-        const QString idx = m_reference;
-        if (RunTool({"download", idx, "--source", local.UrlTemplate(), "--extent", kBeijing, "--levels", kLevels, "--quiet"}).code != 0 ||
-            RunTool({"export", idx, "--format", "xyz", "--output", root}).code != 0)
-            return;
-        // A free port: bound, released, then taken by the server.
-        QTcpServer probe;
-        if (!probe.listen(QHostAddress::LocalHost, 0)) return;
-        m_port = probe.serverPort();
-        probe.close();
-        m_process.start("python3", {"-m", "http.server", QString::number(m_port), "--bind", "127.0.0.1", "--directory", root});
-        m_process.waitForStarted();
-        m_ready = WaitFor([&] {
-            if (m_process.state() != QProcess::Running) return true;
-            QTcpSocket s;
-            s.connectToHost(QHostAddress::LocalHost, m_port);
-            return s.waitForConnected(200);
-        }) && m_process.state() == QProcess::Running;
-    }
-    ~PythonTileServer() {
-        m_process.kill();
-        m_process.waitForFinished();
-    }
-    bool Ready() const { return m_ready; }
-    QString Reference() const { return m_reference; }
-    QString UrlTemplate() const { return QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(m_port); }
-
-private:
-    QString m_reference;
-    QProcess m_process;
-    quint16 m_port = 0;
-    bool m_ready = false;
-};
+// The tiles of kBeijing at kLevels as files <z>/<x>/<y>.png under `root`: those of the local tile
+// server, each a PNG of its own colour (unlike the grid source's tiles), but for every seventh
+// column. Returns the depository they were exported from, empty when that failed.
+QString TileTree(const QString& root) {
+    CLocalTileServer local([](int, int x, int, int) {
+        TileReply r;
+        r.status = x % 7 == 3 ? 404 : 200;
+        return r;
+    });
+    const QString idx = root + "-source/t.idx";
+    const bool ok = RunTool({"download", idx, "--source", local.UrlTemplate(), "--extent", kBeijing, "--levels", kLevels, "--quiet"}).code == 0 &&
+                    RunTool({"export", idx, "--format", "xyz", "--output", root}).code == 0;
+    return ok ? idx : QString();
+}
 
 }  // namespace
 
@@ -85,10 +54,12 @@ private:
 // source and ends where an uninterrupted run ends.
 TEST(DepositorySafety, OneWriterAtATimeInterruptedOrKilledAndResumedFromTheSameSource) {
     QTemporaryDir dir;
-    PythonTileServer server(dir.filePath("www"));
-    if (!server.Ready()) GTEST_SKIP() << "python3 -m http.server cannot be started on 127.0.0.1";
-    const TileMap refTiles = ReadTiles(server.Reference());
-    const auto refStates = ReadStates(server.Reference());
+    const QString reference = TileTree(dir.filePath("www"));
+    ASSERT_FALSE(reference.isEmpty());
+    CChildServer server("python3", {"-m", "http.server", "%1", "--bind", "127.0.0.1", "--directory", dir.filePath("www")});
+    if (server.Port() == 0) GTEST_SKIP() << "python3 -m http.server cannot be started on 127.0.0.1";
+    const TileMap refTiles = ReadTiles(reference);
+    const auto refStates = ReadStates(reference);
     ASSERT_GT(refTiles.size(), 20);
     ASSERT_GT(refStates.size(), refTiles.size());
     const QString idx = dir.filePath("job/job.idx");

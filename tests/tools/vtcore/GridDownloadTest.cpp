@@ -120,9 +120,10 @@ TEST_F(GridDownload, OneRunCheckedByTaskRowResumeInfoVerifyExportsFileTemplatesA
     for (int i = 0; i < 6; ++i) png[data + i] = char(png[data + i] ^ 0x5a);
     ASSERT_TRUE(QFile::remove(TreePath(tree, gone)) && QFile(TreePath(tree, empty)).resize(0));
     ASSERT_TRUE(WriteFile(TreePath(tree, broken), png));
-    CNginx nginx(tree, m_dir.path());
+    const auto nginx = StartNginx(tree, m_dir.path());
+    const bool withNginx = nginx && nginx->Port() != 0;
     QStringList sources = {QUrl::fromLocalFile(tree).toString() + "/{z}/{x}/{y}.png", tree + "/{z}/{x}/{y}.png"};
-    if (nginx.Port() != 0) sources << QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(nginx.Port());
+    if (withNginx) sources << nginx->UrlTemplate();
     for (const QString& source : sources) {
         const QString copy = m_dir.filePath(QStringLiteral("copy%1.idx").arg(sources.indexOf(source)));
         const RunResult r = RunTool({"download", copy, "--source", source, "--extent", kBeijing, "--levels", "1-9", "--quiet"});
@@ -141,7 +142,7 @@ TEST_F(GridDownload, OneRunCheckedByTaskRowResumeInfoVerifyExportsFileTemplatesA
     ASSERT_EQ(Download({"--overwrite"}, "3,5").code, VtCli::kExitOk);
     EXPECT_EQ(ReadTiles(m_idx).size(), 2);
     EXPECT_EQ(TaskRows(m_dir.filePath("job")).size(), 1);
-    if (nginx.Port() == 0) GTEST_SKIP() << "the nginx source was left out: " << qPrintable(nginx.Why());
+    if (!withNginx) GTEST_SKIP() << "nginx is not installed (scripts/install-deps.sh installs it) or does not start here";
 }
 
 // Each row damages a copy of one depository (level 4 not selected). info, verify and export report

@@ -195,7 +195,7 @@ TEST(HttpDownload, ProviderNoTileImagesOversizedBodiesHeadersAndRateLimit) {
                                  "--referer", "https://maps.example.test/", "--user-agent", "TestAgent/2", "--header",
                                  "X-Key: abc:def", "--quiet"});
     ASSERT_EQ(r.code, VtCli::kExitIncomplete) << qPrintable(r.out + r.err);
-    const QByteArray head = server.LastRequestHead().toLower();
+    const QByteArray head = server.Heads().last().toLower();
     for (const char* line :
          {"\r\nreferer: https://maps.example.test/", "\r\nuser-agent: testagent/2", "\r\nx-key: abc:def"})
         EXPECT_TRUE(head.contains(line)) << head.constData();

@@ -49,19 +49,9 @@ QByteArray CLocalTileServer::TileBytes(int z, int x, int y) {
     return png;
 }
 
-QHash<QByteArray, int> CLocalTileServer::RequestedPaths() const {
+QList<QByteArray> CLocalTileServer::Heads() const {
     QMutexLocker lock(&m_mutex);
-    return m_counts;
-}
-
-QHash<QByteArray, int> CLocalTileServer::RequestedHosts() const {
-    QMutexLocker lock(&m_mutex);
-    return m_hosts;
-}
-
-QByteArray CLocalTileServer::LastRequestHead() const {
-    QMutexLocker lock(&m_mutex);
-    return m_lastHead;
+    return m_heads;
 }
 
 TileReply CLocalTileServer::Decide(const QByteArray& head, const QByteArray& path, int& z, int& x, int& y) {
@@ -69,9 +59,7 @@ TileReply CLocalTileServer::Decide(const QByteArray& head, const QByteArray& pat
     {
         QMutexLocker lock(&m_mutex);
         attempt = ++m_counts[path];
-        m_lastHead = head;
-        for (const QByteArray& line : head.split('\n'))
-            if (line.toLower().startsWith("host:")) ++m_hosts[line.mid(5).trimmed()];
+        m_heads.append(head);
     }
     ++m_total;
     const QList<QByteArray> parts = path.split('/');  // "", z, x, "y.png"

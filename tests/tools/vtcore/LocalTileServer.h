@@ -5,6 +5,7 @@
 // decides, per tile and attempt, to serve, answer with a status, delay or drop the connection.
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QMutex>
 #include <QSemaphore>
 #include <QString>
@@ -39,12 +40,8 @@ public:
     int Requests(int z, int x, int y) const;
     long long TotalRequests() const { return m_total.load(); }
     void ResetCounts();
-    // Every path asked for, with its count.
-    QHash<QByteArray, int> RequestedPaths() const;
-    // The request line and headers of the latest request.
-    QByteArray LastRequestHead() const;
-    // The Host header values received, with their counts.
-    QHash<QByteArray, int> RequestedHosts() const;
+    // The request line and headers of every request, in order.
+    QList<QByteArray> Heads() const;
     // The bytes served for a tile (a 16 x 16 PNG of a colour of its own).
     static QByteArray TileBytes(int z, int x, int y);
 
@@ -59,8 +56,7 @@ private:
     QSemaphore m_ready;
     mutable QMutex m_mutex;
     QHash<QByteArray, int> m_counts;  // requests per path
-    QByteArray m_lastHead;
-    QHash<QByteArray, int> m_hosts;
+    QList<QByteArray> m_heads;
     std::atomic<long long> m_total{0};
 };
 

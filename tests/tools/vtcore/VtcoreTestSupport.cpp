@@ -160,51 +160,52 @@ QStringList Sql(const QString& file, const QString& query) {
     return rows;
 }
 
-CNginx::CNginx(const QString& root, const QString& work) : m_why(Start(root, work)) {}
-
-QString CNginx::Start(const QString& root, const QString& work) {
-    const QString nginx = QStandardPaths::findExecutable(QStringLiteral("nginx"), {"/usr/sbin", "/usr/bin"});
-    if (nginx.isEmpty()) return "nginx is not installed (scripts/install-deps.sh installs it)";
-    // Its workers may run as another user: the folders must be open to them.
-    for (QString dir = root; dir.startsWith(work); dir = QFileInfo(dir).path())
-        QFile::setPermissions(dir, QFile::permissions(dir) | QFileDevice::ReadOther | QFileDevice::ExeOther);
+CChildServer::CChildServer(const QString& program, QStringList args, const std::function<bool(quint16)>& prepare) {
+    // A free port: bound, released, then taken by the server.
     QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0)) return "no free port";
+    if (!probe.listen(QHostAddress::LocalHost, 0)) return;
     const quint16 port = probe.serverPort();
     probe.close();
-    const QString conf = work + "/nginx.conf";
-    QFile f(conf);
-    if (!f.open(QIODevice::WriteOnly)) return "cannot write " + conf;
-    // Five requests per connection: a client must notice the close and open another.
-    f.write(QStringLiteral("worker_processes 1;\ndaemon off;\npid %1/nginx.pid;\nerror_log %1/error.log;\n"
-                           "events { worker_connections 64; }\nhttp {\n  access_log off;\n  keepalive_requests 5;\n"
-                           "  client_body_temp_path %1/tmp; proxy_temp_path %1/tmp; fastcgi_temp_path %1/tmp;\n"
-                           "  uwsgi_temp_path %1/tmp; scgi_temp_path %1/tmp;\n"
-                           "  server { listen 127.0.0.1:%2; root %3; default_type image/png; }\n}\n")
-                .arg(work).arg(port).arg(root).toUtf8());
-    f.close();
+    if (prepare && !prepare(port)) return;
+    for (QString& a : args) a.replace("%1", QString::number(port));
     m_process.setStandardOutputFile(QProcess::nullDevice());
     m_process.setStandardErrorFile(QProcess::nullDevice());
-    m_process.start(nginx, {"-p", work, "-c", conf, "-e", work + "/error.log"});
-    if (!m_process.waitForStarted(30000)) return "nginx cannot start here";
+    m_process.start(program, args);
     QElapsedTimer waited;
     waited.start();
-    while (m_process.state() == QProcess::Running && waited.elapsed() < 30000) {
+    while (m_process.waitForStarted(30000) && m_process.state() == QProcess::Running && waited.elapsed() < 30000) {
         QTcpSocket s;
         s.connectToHost(QHostAddress::LocalHost, port);
         if (s.waitForConnected(200)) {
             m_port = port;
-            return QString();
+            return;
         }
     }
-    return "nginx did not start listening";
 }
 
-CNginx::~CNginx() {
+CChildServer::~CChildServer() {
     if (m_process.state() == QProcess::NotRunning) return;
     m_process.terminate();
     if (!m_process.waitForFinished(30000)) m_process.kill();
     m_process.waitForFinished(30000);
+}
+
+std::unique_ptr<CChildServer> StartNginx(const QString& root, const QString& work) {
+    const QString nginx = QStandardPaths::findExecutable(QStringLiteral("nginx"), {"/usr/sbin", "/usr/bin"});
+    if (nginx.isEmpty()) return nullptr;
+    // Its workers may run as another user: the folders must be open to them.
+    for (QString dir = root; dir.startsWith(work); dir = QFileInfo(dir).path())
+        QFile::setPermissions(dir, QFile::permissions(dir) | QFileDevice::ReadOther | QFileDevice::ExeOther);
+    const QString conf = work + "/nginx.conf";
+    // Five requests per connection: a client must notice the close and open another.
+    return std::make_unique<CChildServer>(nginx, QStringList{"-p", work, "-c", conf, "-e", work + "/error.log"}, [&](quint16 port) {
+        return WriteFile(conf, QStringLiteral("worker_processes 1;\ndaemon off;\npid %1/nginx.pid;\nerror_log %1/error.log;\n"
+                                              "events { worker_connections 64; }\nhttp {\n  access_log off;\n  keepalive_requests 5;\n"
+                                              "  client_body_temp_path %1/tmp; proxy_temp_path %1/tmp; fastcgi_temp_path %1/tmp;\n"
+                                              "  uwsgi_temp_path %1/tmp; scgi_temp_path %1/tmp;\n"
+                                              "  server { listen 127.0.0.1:%2; root %3; default_type image/png; }\n}\n")
+                                   .arg(work).arg(port).arg(root).toUtf8());
+    });
 }
 
 }  // namespace VtTest

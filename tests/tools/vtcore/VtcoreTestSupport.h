@@ -57,22 +57,23 @@ bool WriteTile(CIdxFileDepository& dep, long long slot, QByteArray bytes);
 // file cannot be opened or the query fails.
 QStringList Sql(const QString& file, const QString& query);
 
-// nginx serving the folder `root` on a free port of 127.0.0.1, closing each connection after five
-// requests; its configuration, logs and temporary files go to `work`. Port() is 0 and Why() tells
-// the reason when it cannot run here. Stops on destruction.
-class CNginx {
+// A server program as a child process on a free port of 127.0.0.1, named "%1" in `args`; `prepare`
+// gets the port before the start (false: do not start). Port() is 0 when it does not listen within
+// 30 s. SIGTERM, then SIGKILL, on destruction.
+class CChildServer {
 public:
-    CNginx(const QString& root, const QString& work);
-    ~CNginx();
+    CChildServer(const QString& program, QStringList args, const std::function<bool(quint16)>& prepare = {});
+    ~CChildServer();
     quint16 Port() const { return m_port; }
-    QString Why() const { return m_why; }
+    QString UrlTemplate() const { return QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(m_port); }
 
 private:
-    QString Start(const QString& root, const QString& work);  // the reason it cannot run, or empty
-
     QProcess m_process;
     quint16 m_port = 0;
-    QString m_why;
 };
+
+// nginx serving the folder `root`, closing each connection after five requests; its configuration,
+// logs and temporary files go to `work`. Null when it is not installed.
+std::unique_ptr<CChildServer> StartNginx(const QString& root, const QString& work);
 
 }  // namespace VtTest
