@@ -84,8 +84,6 @@ TEST(PositionUtil, ChinaBoxBoundsAreInclusive)
         {30.0, 137.8347, false},  {30.0, 137.8348, true},  // east edge
         {0.8293, 110.0, false},   {0.8292, 110.0, true},   // south edge
         {55.8271, 110.0, false},  {55.8272, 110.0, true},  // north edge
-        {55.8271, 137.8347, false},                        // a corner
-        {-30.0, 110.0, true},     {30.0, -110.0, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.lat << ", " << c.lon);

@@ -276,36 +276,6 @@ TEST(MercatorTileModel, PolesAndTheMercatorLimit)
     EXPECT_NEAR(m.GetLatitudeViaY(5, 32), -kMaxLat, 1e-9);
 }
 
-namespace {
-
-// A scheme whose columns are shifted: composites must follow the overridden primitive.
-class CShiftedColumns : public CTileModel {
-public:
-    explicit CShiftedColumns(int shift) : m_nShift(shift) {}
-    int GetTileX(int level, double x) const override { return CTileModel::GetTileX(level, x) + m_nShift; }
-
-private:
-    int m_nShift;
-};
-
-}  // namespace
-
-TEST(TileModel, LocalPixelIsClampedIntoTheTileWithUpperBoundIncluded)
-{
-    const CTileModel m;
-    int px = -1, py = -1;
-    EXPECT_TRUE(m.CalculateLocalPixelCoordinate(px, py, 1, -90.0, 45.0));
-    EXPECT_EQ(std::make_pair(px, py), std::make_pair(128, 64));
-    // A tile one column to the west: the point lies beyond its east edge, clamped to 256.
-    const CShiftedColumns west(-1);
-    const CShiftedColumns east(1);
-    EXPECT_TRUE(west.CalculateLocalPixelCoordinate(px, py, 2, 10.0, 45.0) && px == 256) << px;
-    EXPECT_TRUE(east.CalculateLocalPixelCoordinate(px, py, 2, 10.0, 45.0) && px == 0) << px;
-    // MakeKey goes through the overridden primitive too (and clamps).
-    EXPECT_EQ(west.MakeKey(2, 10.0, 45.0).GetTileX(), 1);
-    EXPECT_EQ(east.MakeKey(2, 170.0, 45.0).GetTileX(), 3);
-}
-
 TEST(TileModel, NonFiniteInputsGiveNoUndefinedBehaviour)
 {
     const CTileModel m;

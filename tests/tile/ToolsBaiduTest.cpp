@@ -68,12 +68,9 @@ TEST(ToolsBaidu, HemispheresClampsAndFailureValues)
     EXPECT_EQ(Tools::bdToWGS84ByPoint(300, 10.0, 20), Tools::bdToWGS84ByPoint(180, 10.0, 20));
     EXPECT_EQ(Tools::wgs84ToBd09ByPos(QPointF(116, 40), 1), QPointF(0, 0));  // no Baidu tile at level 1
     // Points without a quadrant, odd levels and non-finite input produce numbers, not crashes.
-    for (int level : {-3, 0, 1, 2, 21, 40}) {
-        Tools::bdToWGS84ByPoint(-10.0, 0.0, level);
-        Tools::wgs84ToBd09ByPos(QPointF(-10.0, 0.0), level);
-    }
-    Tools::bdToWGS84ByPoint(std::nan(""), std::nan(""), 20);
-    Tools::wgs84ToBd09ByPos(QPointF(std::nan(""), INFINITY), 20);
+    for (int level : {-3, 0, 1, 2, 21, 40})
+        Tools::bdToWGS84ByPoint(-10.0, 0.0, level), Tools::wgs84ToBd09ByPos(QPointF(-10.0, 0.0), level);
+    Tools::bdToWGS84ByPoint(NAN, NAN, 20), Tools::wgs84ToBd09ByPos(QPointF(NAN, INFINITY), 20);
 }
 
 // The view position of a point, at the current level, gives the same BD-09 as the interpolation of

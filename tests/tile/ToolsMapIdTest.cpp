@@ -54,8 +54,6 @@ TEST(ToolsMapId, UnitsAndMetresRoundTrip)
     EXPECT_NEAR(Tools::getProjectX(v, false), 10018754.171394622, 1e-6);
     EXPECT_NEAR(Tools::getProjectY(y, false), 20037508.342789244, 20.0);  // a single-precision tangent
     EXPECT_EQ(std::make_pair(v, std::round(y * 1e9)), std::make_pair(90.0, std::round(kMaxLat * 1e9)));
-    EXPECT_NEAR(Tools::RadToDegree(Tools::DegreeToRad(180.0)), 180.0, 1e-12);
-    EXPECT_NEAR(Tools::DegreeToRad(180.0), 3.141592653589793, 1e-15);
 }
 
 TEST(ToolsMapId, IdsCountsAndSizesPerLevel)
@@ -148,9 +146,7 @@ TEST(ToolsMapId, RangesAtTheBordersAndOfDamagedExtents)
         {{-1000, -1000, 1000, 1000}, 3, true, kMercatorType, {1, 1, 4, 4}},  // clipped
         {{0.25, -0.5, 0.5, -0.25}, 3, false, kMercatorType, {4, 4, 1, 1}},   // south-east tile in units
         {{0, -30, 10, 30}, 3, true, kMercatorType, {2, 3, 2, 1}},            // both latitudes projected
-        {{10, 10, 11, 11}, 1, true, kWgsType, {1, 1, 1, 1}},
         {{170, -80, 100, -85}, 1, true, kWgsType, {1, 1, 1, 1}},  // inverted: still one tile at level 1
-        {{-180, -90, 180, 90}, 3, true, kWgsType, {1, 1, 2, 4}},
         {{0, 0, 90, 90}, 3, true, kWgsType, {1, 3, 1, 1}},  // edges on borders
         {{-180, -90, 180, 90}, 31, true, kWgsType, {1, 1, 1 << 29, 1 << 30}},
     };
@@ -233,7 +229,6 @@ TEST(ToolsMapId, BaseLevelsAndLevelsFromResolutions)
         {0, 0, 100, 0, true, kMercatorType, 2},      // 100 degrees, flat
         {0, -0.5, 10, 0.5, true, kMercatorType, 6},  // 10 x 1 at the equator
         {0, 0, 1e-9, 0, false, kMercatorType, 1},    // smaller than any level-21 tile
-        {0, 0, 200, 10, true, kWgsType, 1},          // 200 > 180
         {0, 0, 100, 10, true, kWgsType, 2},          // 100 > 90
         {0, 0, 1, 100, true, kWgsType, 1},           // 100 > 90 high
         {0, 0, 0.3, 0, false, kWgsType, 2},          // 108 degrees > 90, converted from units
@@ -291,13 +286,11 @@ TEST(ToolsMapId, DegreeText)
     const struct { const char* text; double deg; } parses[] = {
         {"116°30'15\"E", dms},
         {" 116 ° 30 ' 15 \" S ", -dms},  // blanks removed
-        {"-45.5", -45.5},
         {"116°30′00.00″E", 116.0},  // the printed marks are not the ASCII ones: whole degrees only
         {"116°30'15.5\"N", 116.5},   // a fractional second does not parse: 0
         {"116°30'W", -116.5},        // second mark missing
         {"-116°E", 116.0},           // the sign of the degrees is dropped
         {"abc", 0.0},
-        {"°", 0.0},
     };
     for (const auto& p : parses)
         EXPECT_NEAR(Tools::dMSToDegree(QString::fromUtf8(p.text)), p.deg, 1e-12) << p.text;
