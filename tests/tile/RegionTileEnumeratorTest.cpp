@@ -109,6 +109,17 @@ TEST(RegionTileEnumerator, AgreesWithThePerTileTestOnPolygonsOfManyVertices)
              return QList<QPolygonF>{s.Ring(300, -0.3, 0, 0.7), s.Ring(250, 0.3, 0, 0.7), s.Ring(7, 0, 0.2, 0.3),
                                      s.Ring(60, 0, -0.9, 0.1)};
          }},
+        {"repeated vertices, spikes out and back, collinear runs", [](const SPOT& s) {
+             const QPolygonF base = s.Ring(250);
+             QPolygonF ring;
+             for (int i = 0; i < base.size(); ++i) {
+                 ring << base[i];
+                 if (i % 9 == 0) ring << base[i];
+                 if (i % 13 == 0) ring << QPointF(s.cx + 1.3 * (base[i].x() - s.cx), base[i].y()) << base[i];
+                 if (i % 17 == 0) ring << (base[i] + base[(i + 1) % base.size()]) / 2;
+             }
+             return QList<QPolygonF>{ring};
+         }},
         {"a ring winding twice round (odd-even: the doubly covered part is out)",
          [](const SPOT& s) { return QList<QPolygonF>{s.Ring(500, 0, 0, 1, 2)}; }},
         {"few vertices: a star, one in random order (self-crossing), one beside a small hole",

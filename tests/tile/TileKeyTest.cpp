@@ -75,17 +75,6 @@ TEST(TileKey, ValidityAndFamilyChanges)
     }
 }
 
-TEST(TileKey, ParentsAndChildren)
-{
-    const struct { CTileKey k, parent; } rows[] = {
-        {K(0, 0, 0), K(-1, 0, 0, kMapId)}, {K(1, 1, 1), K(0, 0, 0)}, {K(2, 2, 2, kMapId), K(1, 1, 1, kMapId)},
-        {K(3, 5, 2, kMapId), K(2, 3, 1, kMapId)}, {K(-3, 4, 4, kBaidu), K(-1, 0, 0, kMapId)},
-        {K(22, (1 << 22) - 1, 0, kGeo), K(21, (1 << 21) - 1, 0, kGeo)},
-    };
-    for (const auto& r : rows)
-        ExpectKey(r.k.CreateParentTileKey(), r.parent);
-}
-
 TEST(TileKey, AncestorsAndQuadrantsWithinThem)
 {
     // An ancestor is the key's parent taken again and again, stopping at the target or at level 0.
@@ -205,7 +194,8 @@ TEST(TileKey, HostileNumbersSaturateInsteadOfWrapping)
         return k;
     };
     const int half = INT_MAX / 2;
-    // Every number that leaves the 32-bit range stops at its limit (UBSan also sees no overflow).
+    // Every number that leaves the 32-bit range stops at its limit (UBSan also sees no overflow); above
+    // the root a parent is the invalid one-based key.
     const struct { const char* what; CTileKey got, want; } rows[] = {
         {"right of the last column", a.GetRightSibling(), a},
         {"left of the first column", b.GetLeftSibling(), b},
@@ -214,6 +204,9 @@ TEST(TileKey, HostileNumbersSaturateInsteadOfWrapping)
         {"child beyond every limit", a.CreateChildTileKeyRBCornor(), a},
         {"child below every limit", b.CreateChildTileKeyLTCornor(), K(INT_MIN + 1, INT_MIN, INT_MIN, kMapId)},
         {"parent of the extremes", a.CreateParentTileKey(), K(INT_MAX - 1, half, half)},
+        {"parent of the root", K(0, 0, 0).CreateParentTileKey(), K(-1, 0, 0, kMapId)},
+        {"parent below the root", K(-3, 4, 4, kBaidu).CreateParentTileKey(), K(-1, 0, 0, kMapId)},
+        {"parent of an odd one-based tile", K(3, 5, 2, kMapId).CreateParentTileKey(), K(2, 3, 1, kMapId)},
         {"to one-based and back", changed(changed(a, kMapId), kBaidu),
          K(INT_MAX - 1, INT_MAX - 1, INT_MAX - 1, kBaidu)},
         {"inverse row at 2^62 rows", a.GetInverseYTile(), a},
