@@ -290,7 +290,7 @@ TEST(ToolsMapId, DegreeText)
         {"116°30'15.5\"N", 116.5},   // a fractional second does not parse: 0
         {"116°30'W", -116.5},        // second mark missing
         {"-116°E", 116.0},           // the sign of the degrees is dropped
-        {"abc", 0.0},
+        {"-45.5", -45.5},  // no degree mark: a plain number
     };
     for (const auto& p : parses)
         EXPECT_NEAR(Tools::dMSToDegree(QString::fromUtf8(p.text)), p.deg, 1e-12) << p.text;
