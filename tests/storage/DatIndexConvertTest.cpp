@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <tuple>
 #include <utility>
 
@@ -97,27 +96,6 @@ TEST(DatIndexConvert, EverySlotRoundTripsInIndexOrder) {
             previous = position;
         }
         EXPECT_EQ(c.ConvertToTileKey(total + 1).GetLevel(), row.levels + 1);
-    }
-}
-
-// The cached level ranges give the same slots as walking the model for random keys of deep levels,
-// also beyond the cached levels.
-TEST(DatIndexConvert, CachedRangesAgreeWithTheModel) {
-    std::mt19937 rng(7);
-    for (E_TILE_MODEL model : {TILE_MODEL_MERCATOR, TILE_MODEL_GEOGRAPHIC, TILE_MODEL_BAIDU}) {
-        CDatIndexConvert c(model, kChina);
-        const CTileModel* m = ITileModel::GetTileModel(model, true);
-        for (int i = 0; i < 3000; ++i) {
-            const int level = 1 + static_cast<int>(rng() % 26);
-            int sr, sc, rc, cc;
-            m->GetRowColInfo(sr, sc, rc, cc, kChina, level - 1);
-            // Keys around the range, some outside by one.
-            const int col = sc - 1 + static_cast<int>(rng() % (static_cast<unsigned>(cc) + 2));
-            const int row = sr - 1 + static_cast<int>(rng() % (static_cast<unsigned>(rc) + 2));
-            const CTileKey key(level - 1, col, row, model);
-            ASSERT_EQ(c.ConvertToDatIndex(key), ReferenceSlot(model, kChina, level, col, row))
-                << "model " << model << " level " << level << " col " << col << " row " << row;
-        }
     }
 }
 
