@@ -276,6 +276,28 @@ TEST(MercatorTileModel, PolesAndTheMercatorLimit)
     EXPECT_NEAR(m.GetLatitudeViaY(5, 32), -kMaxLat, 1e-9);
 }
 
+namespace {
+// A scheme whose columns are shifted: composites must follow the overridden primitive.
+struct CShiftedColumns : CTileModel {
+    explicit CShiftedColumns(int shift) : m_nShift(shift) {}
+    int GetTileX(int level, double x) const override { return CTileModel::GetTileX(level, x) + m_nShift; }
+    int m_nShift;
+};
+}  // namespace
+
+// The local pixel is clamped into the tile, the upper bound (256) included; MakeKey and the pixel
+// go through the overridden primitive.
+TEST(TileModel, LocalPixelIsClampedIntoTheTileWithUpperBoundIncluded)
+{
+    int px = -1, py = -1;
+    EXPECT_TRUE(CTileModel().CalculateLocalPixelCoordinate(px, py, 1, -90.0, 45.0) && px == 128 && py == 64);
+    const CShiftedColumns west(-1), east(1);
+    EXPECT_TRUE(west.CalculateLocalPixelCoordinate(px, py, 2, 10.0, 45.0) && px == 256) << px;
+    EXPECT_TRUE(east.CalculateLocalPixelCoordinate(px, py, 2, 10.0, 45.0) && px == 0) << px;
+    EXPECT_EQ(west.MakeKey(2, 10.0, 45.0).GetTileX(), 1);
+    EXPECT_EQ(east.MakeKey(2, 170.0, 45.0).GetTileX(), 3);
+}
+
 TEST(TileModel, NonFiniteInputsGiveNoUndefinedBehaviour)
 {
     const CTileModel m;
