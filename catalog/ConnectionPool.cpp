@@ -113,8 +113,9 @@ QSqlDatabase ConnectionPool::createConnection(const QString& connectionName) {
                                << connectionName;
             bool failed = false;
             {
+                // A connection that did not open runs nothing and reports no error: not active either way.
                 QSqlQuery query(testOnBorrowSql, db);
-                failed = query.lastError().type() != QSqlError::NoError;
+                failed = !query.isActive() || query.lastError().type() != QSqlError::NoError;
             }
             if (failed) {
                 db.close();
