@@ -2,13 +2,7 @@
 #include "CatalogTest.h"
 
 TEST(AdCode, ParsesLevelsAndParts) {
-    struct Case {
-        const char* code;
-        int level;
-        bool municipality;
-        const char *join, *format;
-        int integer;
-    };
+    struct Case { const char* code; int level; bool municipality; const char *join, *format; int integer; };
     const Case cases[] = {
         {"110000000000", 1, true, "11", "110000", 110000},        // Beijing as a whole
         {"110100000000", 2, false, "1101", "110100", 110100},     // a city of it is not
@@ -24,29 +18,22 @@ TEST(AdCode, ParsesLevelsAndParts) {
         {"820000", 1, true, "82", "820000", 820000},              // Macao
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.code);
         const tagAdCode code(c.code);
-        EXPECT_EQ(code.code, c.code);
-        EXPECT_EQ(std::make_pair(code.level, code.IsMunicipality()), std::make_pair(c.level, c.municipality));
-        EXPECT_EQ(code.Join(), c.join);
-        EXPECT_EQ(code.ToFormatString(), c.format);
-        EXPECT_EQ(code.ToInteger(), c.integer);
+        EXPECT_EQ(std::make_tuple(code.code, code.level, code.IsMunicipality(), code.Join(), code.ToFormatString(), code.ToInteger()),
+                  std::make_tuple(std::string(c.code), c.level, c.municipality, std::string(c.join), std::string(c.format), c.integer))
+            << c.code;
     }
 }
 
 TEST(AdCode, ClearingAndReparsing) {
     tagAdCode code("310115000000");
     code.ClearData();
-    EXPECT_EQ(code.level, 0);
-    EXPECT_TRUE(code.province.empty() && code.city.empty() && code.county.empty());
+    EXPECT_TRUE(code.level == 0 && code.province.empty() && code.city.empty() && code.county.empty());
     EXPECT_EQ(code.code, "310115000000");
     EXPECT_TRUE(code.Parse());
-    EXPECT_EQ(code.level, 3);
-    tagAdCode moved(std::move(code));
-    EXPECT_EQ(moved.Join(), "310115");
-    moved.Clear();
-    EXPECT_TRUE(moved.code.empty());
-    EXPECT_EQ(moved.ToFormatString(), "100000");
+    EXPECT_EQ(std::make_pair(code.level, code.Join()), std::make_pair(3, std::string("310115")));
+    code.Clear();
+    EXPECT_EQ(std::make_pair(code.code, code.ToFormatString()), std::make_pair(std::string(), std::string("100000")));
 
     // Parts are cut at their widths.
     const tagAdCode village("440106001002");

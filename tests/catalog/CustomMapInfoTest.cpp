@@ -1,6 +1,4 @@
 #include "catalog/CustomMapInfo.h"
-#include "catalog/CustomMapObj.h"
-#include "catalog/OfflineMapInfo.h"
 #include "core/TextConvert.h"
 #include "CatalogTest.h"
 
@@ -90,21 +88,4 @@ TEST(CustomMapInfo, LoadFromJsonStringSurvivesBadText) {
         EXPECT_EQ(info.GetIndex(), index) << text;
         EXPECT_EQ(info.GetName(), parses ? "" : "keep") << text;
     }
-}
-
-TEST(CustomMapObj, KindsAndTheirAnswers) {
-    CCustomMapInfo online(1);
-    online.SetName(Gb("在线"));
-    online.SetIsDem(true);
-    COfflineMapInfo offline;
-    offline.SetName(QString::fromUtf8("离线"));
-    offline.SetPath("/data/tiles");
-
-    const CCustomMapObj a(online), b(offline), empty, other(QJsonObject{{"type", "weird"}, {"DemMap", true}});
-    EXPECT_TRUE(a.IsOnline() && a.IsDemMap() && !a.IsOffline() && a.ToOfflineMapInfo().Json().isEmpty());
-    EXPECT_TRUE(b.IsOffline() && !b.IsDemMap() && !b.IsOnline() && b.ToCustomMapInfo().GetIndex() == 0);
-    EXPECT_EQ(std::make_tuple(a.Name(), b.Name(), b.ToOfflineMapInfo().Path()),
-              std::make_tuple(QString::fromUtf8("在线"), QString::fromUtf8("离线"), QString("/data/tiles")));
-    EXPECT_TRUE(empty.IsEmpty() && !empty.IsDemMap() && empty.Name().isEmpty() && empty.ToCustomMapInfo().IsWGS84());
-    EXPECT_TRUE(!other.IsEmpty() && !other.IsOnline() && !other.IsOffline() && !other.IsDemMap());
 }

@@ -266,8 +266,7 @@ TEST_F(DataFactoryTaskTest, DamagedOrUnopenableDatabasesFailCleanly) {
         DownloadTask task = sampleTask("three");
         const bool added = DataFactory::addNewTask(task, 1, nullptr), exists = DataFactory::existTask("one");
         const QString progress = DataFactory::getProgress(1);
-        DataFactory::saveProgress(1, "x");
-        DataFactory::getTaskState(1);
+        DataFactory::saveProgress(1, "x"), DataFactory::getTaskState(1);
         EXPECT_TRUE(!unreadable || (!added && !exists && progress.isNull())) << i;
     }
 

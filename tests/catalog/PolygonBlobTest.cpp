@@ -21,11 +21,10 @@ void triangle(QDataStream& s) {
 
 }  // namespace
 
+// Cut-off blobs are in the truncation test below.
 TEST(PolygonBlob, TaskPolygonsAndOutlines) {
     const auto task = &PolygonBlob::decodeTaskPolygons, outline = &PolygonBlob::decodeOutline;
     const std::tuple<const char*, decltype(task), QByteArray, QList<QPolygonF>> cases[] = {
-        {"empty blob", task, QByteArray(), {}},
-        {"shorter than a count", task, QByteArray("\x02\x00", 2), {}},
         {"one polygon", task, blob([](QDataStream& s) { triangle(s); }), {kTriangle}},
         {"one polygon of no points", task, blob([](QDataStream& s) { s << quint32(0); }), {QPolygonF()}},
         {"more points announced than held", task, blob([](QDataStream& s) { s << quint32(1000000) << 1.0 << 2.0 << 3.0; }),
@@ -34,14 +33,11 @@ TEST(PolygonBlob, TaskPolygonsAndOutlines) {
          {poly({{5, 6}}), kTriangle}},
         {"marker and a count of 0", task, blob([](QDataStream& s) { s << kMarker << qint32(0); }), {}},
         {"marker and a negative count", task, blob([](QDataStream& s) { s << kMarker << qint32(-4); }), {}},
-        {"marker without a count", task, blob([](QDataStream& s) { s << kMarker; }), {}},
         {"more polygons announced than present", task,
          blob([](QDataStream& s) { s << kMarker << qint32(0x7FFFFFFF) << qint32(1) << 5.0 << 6.0; }), {poly({{5, 6}})}},
         {"negative point count", task,
          blob([](QDataStream& s) { s << kMarker << qint32(2) << qint32(-1) << qint32(1) << 5.0 << 6.0; }),
          {QPolygonF(), poly({{5, 6}})}},
-        {"point cut in half", task, blob([](QDataStream& s) { s << kMarker << qint32(1) << qint32(2) << 5.0 << 6.0 << 7.0; }),
-         {poly({{5, 6}})}},
         {"outline: empty blob", outline, QByteArray(), {}},
         {"outline: no polygons", outline, outlineBlob({}), {}},
         {"outline: two polygons", outline, outlineBlob({poly({{5, 6}}), kTriangle}), {poly({{5, 6}}), kTriangle}},

@@ -3,12 +3,7 @@
 #include <gtest/gtest.h>
 
 TEST(ToolsUrl, BraceFormsExpandInTheirOrder) {
-    struct Case {
-        const char* tmpl;
-        int x, y, z;
-        bool halfRows;
-        const char* expected;
-    };
+    struct Case { const char* tmpl; int x, y, z; bool halfRows; const char* expected; };
     const Case cases[] = {
         {"{z}/{x}/{y}", 3, 5, 4, false, "4/3/5"},               // the plain forms
         {"{z+1}/{x-1}/{y+2}", 3, 5, 4, false, "5/2/7"},         // offsets
