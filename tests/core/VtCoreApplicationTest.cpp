@@ -74,20 +74,6 @@ TEST_F(CoreApplication, DirectoryTreeFollowsTheExecutablePath) {
     EXPECT_EQ(m_app->GetDataDir(), "C:/P/Data/");
 }
 
-TEST_F(CoreApplication, CreateProductContentMakesOneLevelEach) {
-    m_app->SetProductDir(tempDir() + "prod/");
-    m_app->CreateProductContent();
-    for (const char* sub : {"", "Data", "Data/Log", "Data/gdal_data", "Config", "Config/Profiles"})
-        EXPECT_TRUE(QFileInfo(m_dir.filePath(QString("prod/") + sub)).isDir()) << sub;
-    EXPECT_FALSE(QFileInfo::exists(m_dir.filePath("prod/Test")));
-    m_app->CreateProductContent();  // all there already: nothing changes, nothing fails
-
-    // A product directory whose parent is missing is not created, and neither is anything below it.
-    m_app->SetProductDir(tempDir() + "missing/prod/");
-    m_app->CreateProductContent();
-    EXPECT_FALSE(QFileInfo::exists(m_dir.filePath("missing")));
-}
-
 TEST_F(CoreApplication, MemoryFiguresComeFromTheProcessCounters) {
     EXPECT_GT(m_app->GetMemorySafeThreshold(), 0.0);
     m_platform.workingSet = (3u << 20) + (512u << 10);  // 3.5 MB: whole MB only

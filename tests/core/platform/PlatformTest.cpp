@@ -61,7 +61,7 @@ TEST(RegistryFile, ReadsDefaultValuesOfAnsiAndUtf16ExportsAndTellsFailuresApart)
     EXPECT_EQ(QString::fromLocal8Bit(value.c_str()), QString::fromUtf8("D:\\数据\\x.ocx"));
 }
 
-TEST(Platform, WorkingSetGrowsWhenMemoryIsTouchedAndAddressSpaceShrinksByAReservation) {
+TEST(Platform, MemoryCountersFollowTouchedAndReservedMemoryTheExecutableAndCpuidAreThisMachines) {
     std::uint64_t before = 0;
     ASSERT_TRUE(GetVtPlatform().WorkingSetBytes(before));
     EXPECT_GT(before, 0u);
@@ -79,15 +79,12 @@ TEST(Platform, WorkingSetGrowsWhenMemoryIsTouchedAndAddressSpaceShrinksByAReserv
     reserved.emplace_back(new char[4 * kBytes]);  // never touched
     ASSERT_TRUE(GetVtPlatform().AvailableVirtualBytes(after));
     EXPECT_LE(after + 2 * kBytes, before);
-}
 
-TEST(Platform, ExecutablePathIsThisProgramAndCpuidLeafZeroNamesTheHighestLeaf) {
     const QString path = QString::fromStdString(GetVtPlatform().ExecutablePath());
     EXPECT_EQ(QFileInfo(path).canonicalFilePath(), QFileInfo(QCoreApplication::applicationFilePath()).canonicalFilePath());
-    std::array<std::uint32_t, 4> regs{};
+    std::array<std::uint32_t, 4> regs{}, beyond{};
     if (!GetVtPlatform().Cpuid(0, regs)) GTEST_SKIP() << "no processor identification instruction";
-    EXPECT_GE(regs[0], 1u);
-    std::array<std::uint32_t, 4> beyond{};
+    EXPECT_GE(regs[0], 1u);  // leaf zero names the highest leaf
     EXPECT_FALSE(GetVtPlatform().Cpuid(regs[0] + 1, beyond));
     EXPECT_EQ(beyond[0], 0u);
 }

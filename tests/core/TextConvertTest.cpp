@@ -1,0 +1,91 @@
+#include "core/TextConvert.h"
+
+#include <gtest/gtest.h>
+
+#include <QRegularExpression>
+
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+TEST(TextConvert, RoundTripsExactBytesWithoutByteOrderMarksWithZeroBytesAndNothingForUnencodableText) {
+    EXPECT_EQ(ConvertQStringToQByteArray(QString::fromUtf8("你好"), "GB18030"), QByteArray("\xC4\xE3\xBA\xC3"));
+    EXPECT_EQ(ConvertCharArrayToQString("\xC4\xE3\xBA\xC3", "GB18030"), QString::fromUtf8("你好"));
+    EXPECT_EQ(ConvertStdStringToQString("\xEF\xBB\xBF" "abc", "UTF-8"), QStringLiteral("abc"));
+    EXPECT_EQ(ConvertQStringToStdString(QStringLiteral("abc"), "UTF-8"), "abc");
+    EXPECT_EQ(ConvertQStringToQByteArray(QStringLiteral("a"), "UTF-16LE"), QByteArray("a\0", 2));
+    EXPECT_EQ(ConvertQStringToQByteArray(QStringLiteral("ab"), "UTF-32BE"), QByteArray("\0\0\0a\0\0\0b", 8));
+    // Qt's UTF-32 encoder appends a stray zero for every surrogate pair; such output must not pass.
+    const QByteArray pair = ConvertQStringToQByteArray(QString::fromUcs4(U"a\U0001F600"), "UTF-32BE");
+    EXPECT_TRUE(pair.isEmpty() || pair == QByteArray("\0\0\0a\0\x01\xF6\0", 8)) << pair.toHex().constData();
+    const std::string zero("a\0b", 3);
+    EXPECT_EQ(ConvertStdStringToQString(zero, "UTF-8").size(), 3);
+    EXPECT_EQ(ConvertQStringToStdString(ConvertStdStringToQString(zero, "GB18030"), "GB18030"), zero);
+    // ASCII, Latin-1, CJK and a four-byte emoji survive every Unicode codec both ways; unencodable
+    // text gives nothing, never a part.
+    const QString mixed = QString::fromUtf8("a~ é中文龥😀"), loneSurrogate = QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b");
+    for (const char* codec : {"GB18030", "UTF-8", "UTF-16LE"}) {
+        const std::string bytes = ConvertQStringToStdString(mixed, codec);
+        ASSERT_FALSE(bytes.empty()) << codec;
+        EXPECT_EQ(ConvertStdStringToQString(bytes, codec), mixed) << codec;
+        EXPECT_TRUE(ConvertQStringToStdString(loneSurrogate, codec).empty()) << codec;
+    }
+    EXPECT_TRUE(ConvertQStringToQByteArray(QChar(0xDC00), "GB18030").isEmpty());
+    EXPECT_TRUE(ConvertQStringToStdString(QString::fromUtf8("中文"), "ISO-8859-1").empty());
+    EXPECT_TRUE(ConvertQStringToStdString(QString::fromUtf8("你好😀"), "GB2312").empty());  // no emoji in GB2312
+    EXPECT_TRUE(ConvertQStringToStdString(QStringLiteral("abc"), "NO-SUCH-CODEC").empty());
+}
+
+TEST(TextConvert, UnknownCodecOrInvalidBytesGiveEmptyNeverPartial) {
+    const struct Row { const char* what; std::string bytes; const char* codec; } rows[] = {
+        {"unknown codec", "abc", "NO-SUCH-CODEC"}, {"null codec name", "abc", nullptr}, {"empty codec name", "abc", ""},
+        {"bad UTF-8 byte", "ab\xFF", "UTF-8"}, {"truncated UTF-8", "ab\xE4\xB8", "UTF-8"},
+        {"overlong UTF-8", "\xC0\x80", "UTF-8"}, {"UTF-8 surrogate", "\xED\xA0\x80", "UTF-8"},
+        {"bad GB18030 byte", "ab\xFF", "GB18030"}, {"truncated GB18030", "ab\xB0", "GB18030"},
+        {"truncated GB18030 four-byte", "\x81\x30\x81", "GB18030"}, {"lone 0x80 in GB18030", "a\x80", "GB18030"},
+        {"truncated Shift_JIS", "\x81", "Shift_JIS"}, {"UTF-16 odd length", std::string("a\0b", 3), "UTF-16LE"},
+        {"UTF-16 lone surrogate", std::string("\x00\xD8\x61\x00", 4), "UTF-16LE"},
+        {"UTF-32 beyond Unicode", std::string("\x00\x00\x11\x00", 4), "UTF-32LE"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_TRUE(ConvertStdStringToQString(row.bytes, row.codec).isEmpty()) << row.what;
+        EXPECT_TRUE(ConvertQByteArrayToQString(QByteArray(row.bytes.data(), int(row.bytes.size())), row.codec).isEmpty())
+            << row.what;
+    }
+    EXPECT_TRUE(ConvertCharArrayToQString(nullptr, "UTF-8").isEmpty());
+}
+
+TEST(TextConvert, GuessPrefersUtf8ThenGb18030) {
+    EXPECT_EQ(GuessStdStringTextCodecName("plain ascii"), QByteArray("UTF-8"));
+    EXPECT_EQ(GuessStdStringTextCodecName("中文路径 测试"), QByteArray("UTF-8"));
+    EXPECT_EQ(GuessQByteArrayTextCodecName(ConvertQStringToQByteArray(QString::fromUtf8("中文路径 测试"), "GB18030")), QByteArray("GB18030"));
+    EXPECT_EQ(GuessCharArrayTextCodecName(nullptr), QByteArray("UTF-8"));
+    // Not UTF-8 and not GB18030 (0xFF is no GB18030 lead byte): some later codec, whose decoding
+    // must then really succeed.
+    const std::string latin = "caf\xE9 \xFF";
+    const QByteArray name = GuessStdStringTextCodecName(latin);
+    ASSERT_FALSE(name.isEmpty());
+    EXPECT_NE(name, QByteArray("UTF-8"));
+    EXPECT_NE(name, QByteArray("GB18030"));
+    EXPECT_FALSE(ConvertStdStringToQString(latin, name.constData()).isEmpty());
+}
+
+TEST(TextConvert, UuidsAreWellFormedAndUniqueAcrossThreads) {
+    static const QRegularExpression form(QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}$"));
+    std::mutex mutex;
+    std::set<std::string> seen;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([&] {
+            std::vector<std::string> mine;
+            for (int i = 0; i < 500; ++i) mine.push_back(VtCreateUUID());
+            std::lock_guard<std::mutex> lock(mutex);
+            seen.insert(mine.begin(), mine.end());
+            for (const std::string& id : mine) EXPECT_TRUE(form.match(QString::fromStdString(id)).hasMatch()) << id;
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(seen.size(), 8u * 500u);
+}
