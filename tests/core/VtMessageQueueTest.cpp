@@ -1,13 +1,8 @@
 #include "CoreTest.h"
-#include "core/EventLoopController.h"
 #include "core/VtMessageQueue.h"
 #include "core/log/VtLog.h"
 
 #include <gtest/gtest.h>
-
-#include <QEventLoop>
-#include <QThread>
-#include <QTimer>
 
 #include <atomic>
 #include <functional>
@@ -209,22 +204,4 @@ TEST_F(VtMessageQueue, DestroyingARunningQueueJoinsItsThread) {
                   "Wait Default Timer Timer Stop...\nWait Default Timer Timer Stop Over.\n");
         EXPECT_EQ(lateCalls, 0);
     }
-}
-
-TEST(EventLoopController, QuitEndsALoopWaitingOnAnotherThread) {
-    CEventLoopController controller;
-    QEventLoop loop;
-    QObject::connect(&controller, &CEventLoopController::SigQuit, &loop, &QEventLoop::quit, Qt::QueuedConnection);
-    bool timedOut = false;  // a generous deadline so a broken signal fails the test instead of hanging it
-    QTimer::singleShot(30000, &loop, [&] {
-        timedOut = true;
-        loop.quit();
-    });
-    EXPECT_FALSE(controller.IsQuit());
-    const std::unique_ptr<QThread> worker(QThread::create([&controller] { controller.Quit(); }));
-    worker->start();
-    loop.exec();
-    worker->wait();
-    EXPECT_FALSE(timedOut);
-    EXPECT_TRUE(controller.IsQuit());
 }

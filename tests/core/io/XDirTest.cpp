@@ -1,14 +1,10 @@
 #include "../CoreTest.h"
-#include "core/PluginDirVisitor.h"
-#include "core/VtPluginModule.h"
 #include "core/io/XDir.h"
-#include "core/platform/Platform.h"
 
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <set>
 #include <vector>
 
@@ -31,64 +27,7 @@ public:
     int m_nLeft;
 };
 
-// Records the files it is asked to load.
-struct RecordingModule : CVtPluginModule {
-    std::vector<std::string> files;
-    bool LoadPlugin(const std::string& file) override {
-        files.push_back(file);
-        return false;
-    }
-};
-
-struct SuffixPlatform : CVtNativePlatform {
-    std::string suffix;
-    std::string LibrarySuffix() const override { return suffix; }
-};
-
-// The names of the files handed over, each of which must come with its full path.
-std::vector<std::string> scan(const QTemporaryDir& dir, const std::vector<const char*>& files, const char* suffix) {
-    for (const char* f : files) touch(dir.filePath(f));
-    SuffixPlatform platform;
-    platform.suffix = suffix;
-    IVtPlatform* previous = SetVtPlatform(&platform);
-    RecordingModule module;
-    CPluginDirVisitor visitor(&module);
-    const bool stopped = IOx::XDir(dir.path().toStdString()).Travel(visitor);
-    SetVtPlatform(previous);
-    EXPECT_FALSE(stopped);
-    const std::string prefix = IOx::XPath::Normalize(dir.path().toStdString()) + "/";
-    std::vector<std::string> names;
-    for (const std::string& f : module.files) {
-        EXPECT_EQ(f.substr(0, prefix.size()), prefix);
-        names.push_back(f.substr(prefix.size()));
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 }  // namespace
-
-TEST(XPath, NormalisationKeepsMultiByteCharactersWhole) {
-    const std::pair<const char*, const char*> rows[] = {
-        {"C:\\maps\\.\\plugins\\..\\bin\\x.dll", "C:/maps/bin/x.dll"}, {"/a//b/", "/a/b"}, {"/..", "/"},
-        {"/a/../../b", "/b"},     // never above the root
-        {"../a/./b/..", "../a"},  // what a relative path cannot resolve stays
-        {"a/../..", ".."}, {".", ""}, {"", ""},
-    };
-    for (const auto& [in, out] : rows) EXPECT_EQ(XPath::Normalize(in), out) << in;
-    const XPath p("/opt/plugins/PluginMap.dll.bak");
-    EXPECT_EQ(p.FileName(), "PluginMap.dll.bak");
-    EXPECT_EQ(p.BaseName(), "PluginMap");
-    EXPECT_EQ(p.Parent().ToString(), "/opt/plugins");
-    EXPECT_EQ(XPath("/x").Parent().ToString(), "/");
-    EXPECT_EQ((XPath("/opt") / "..\\etc").ToString(), "/etc");
-    // 誠 and 淺 end in 0x5C in GB18030 and stay whole; 𠀀 is a four-byte sequence; a lead byte cut
-    // off at the end is kept as it is.
-    const XPath chinese("/tmp/" + gb(QString::fromUtf8("誠信\\淺/𠀀")) + "/..\\" + gb(QString::fromUtf8("插件")));
-    EXPECT_EQ(chinese.ToString(), "/tmp/" + gb(QString::fromUtf8("誠信/淺/插件")));
-    EXPECT_EQ(XPath("/" + gb(QString::fromUtf8("誠"))).FileName(), gb(QString::fromUtf8("誠")));
-    EXPECT_EQ(XPath::Normalize("a/\xD5"), "a/\xD5");
-}
 
 TEST(XDir, FilterFollowsWindowsWildcards) {
     const struct Row { const char* pattern; const char* name; bool match; } rows[] = {
@@ -145,11 +84,4 @@ TEST(XDir, RemoveDirVisitorEmptiesTreeButNotLinkTargets) {
     EXPECT_FALSE(XDir(gb(root)).Travel(remover));
     EXPECT_TRUE(QDir(root).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
     EXPECT_TRUE(QFileInfo::exists(tmp.filePath("outside/keep")));
-}
-
-TEST(PluginDirVisitor, LoadsFilesNamedPluginWithThePlatformsLibrarySuffixOnly) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(QDir(dir.path()).mkpath("PluginSub.dll/PluginInner.dll"));  // directories are not loaded
-    EXPECT_EQ(scan(dir, {"PluginMap.dll", "Plugin.Tools.dll", "pluginx.dll", "MyPlugin.dll", "PluginMap.dll.bak", "PluginMap.DLL", "PluginMap.so"}, ".dll"),
-              (std::vector<std::string>{"Plugin.Tools.dll", "PluginMap.dll"}));
 }

@@ -1,0 +1,48 @@
+#include "../CoreTest.h"
+#include "core/platform/RegistryFile.h"
+
+#include <QTemporaryDir>
+#include <QTextCodec>
+
+#include <gtest/gtest.h>
+
+TEST(RegistryFile, ReadsDefaultValuesOfAnsiAndUtf16ExportsAndTellsFailuresApart) {
+    const char* const kKey = "HKEY_CLASSES_ROOT\\CLSID\\{74a777f8-7a8f-4e7c-af47-7074828086e2}\\InprocServer32";
+    const QByteArray header = "Windows Registry Editor Version 5.00\r\n\r\n", section = QByteArray("[") + kKey + "]\r\n";
+    const struct Row {
+        const char* what;
+        QByteArray content;  // null: no file at all
+        IVtPlatform::E_REGISTRY_RESULT result;
+        std::string value;
+    } rows[] = {
+        {"escaped backslashes", header + section + "@=\"C:\\\\P\\\\Bin\\\\MxDrawX.ocx\"\r\n", IVtPlatform::REGISTRY_OK, "C:\\P\\Bin\\MxDrawX.ocx"},
+        {"key names without case, named values skipped, escaped quote",
+         header + "[hkey_classes_root\\clsid\\{74A777F8-7A8F-4E7C-AF47-7074828086E2}\\inprocserver32]\n"
+                  "\"ThreadingModel\"=\"Apartment\"\n@=\"a\\\"b\"\n", IVtPlatform::REGISTRY_OK, "a\"b"},
+        {"another key only", header + "[HKEY_CLASSES_ROOT\\CLSID\\{other}]\n@=\"x\"\n", IVtPlatform::REGISTRY_OPEN_FAILED, ""},
+        {"no default", header + section + "\"ThreadingModel\"=\"Both\"\n[HKEY_CLASSES_ROOT\\X]\n@=\"x\"\n", IVtPlatform::REGISTRY_READ_FAILED, ""},
+        {"not a string", header + section + "@=dword:00000001\n", IVtPlatform::REGISTRY_READ_FAILED, ""},
+        {"unterminated", header + section + "@=\"C:\\\\P\n", IVtPlatform::REGISTRY_READ_FAILED, ""},
+        {"fills the buffer with its terminator", header + section + "@=\"" + QByteArray(1023, 'a') + "\"\n", IVtPlatform::REGISTRY_OK, std::string(1023, 'a')},
+        {"one byte more", header + section + "@=\"" + QByteArray(1024, 'a') + "\"\n", IVtPlatform::REGISTRY_READ_FAILED, ""},
+        {"garbage", QByteArray("\x00\xff\x13[\x01", 5), IVtPlatform::REGISTRY_OPEN_FAILED, ""},
+        {"missing", QByteArray(), IVtPlatform::REGISTRY_OPEN_FAILED, ""},
+    };
+    QTemporaryDir dir;
+    const QString path = dir.filePath("registry.reg");
+    for (const Row& row : rows) {
+        QFile::remove(path);
+        ASSERT_TRUE(row.content.isNull() || touch(path, row.content));
+        std::string value = "stale";
+        EXPECT_EQ(ReadRegistryFileDefault(path, kKey, 1024, value), row.result) << row.what;
+        EXPECT_EQ(value, row.value) << row.what;
+    }
+    // UTF-16 exports with a byte-order mark.
+    const QString text = QString("Windows Registry Editor Version 5.00\r\n\r\n[") + kKey + "]\r\n@=\"D:\\\\数据\\\\x.ocx\"\r\n";
+    QByteArray bytes("\xff\xfe", 2);
+    bytes += QTextCodec::codecForName("UTF-16LE")->fromUnicode(text);
+    std::string value;
+    ASSERT_TRUE(touch(path, bytes));
+    ASSERT_EQ(ReadRegistryFileDefault(path, kKey, 1024, value), IVtPlatform::REGISTRY_OK);
+    EXPECT_EQ(QString::fromLocal8Bit(value.c_str()), QString::fromUtf8("D:\\数据\\x.ocx"));
+}
