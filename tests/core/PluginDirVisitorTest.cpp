@@ -31,7 +31,8 @@ struct SuffixPlatform : CVtNativePlatform {
 TEST(PluginDirVisitor, LoadsFilesNamedPluginWithThePlatformsLibrarySuffixOnlyWithTheirFullPaths) {
     QTemporaryDir dir;
     ASSERT_TRUE(QDir(dir.path()).mkpath("PluginSub.dll/PluginInner.dll"));  // directories are not loaded
-    for (const char* f : {"PluginMap.dll", "Plugin.Tools.dll", "pluginx.dll", "MyPlugin.dll", "PluginMap.dll.bak", "PluginMap.DLL", "PluginMap.so"})
+    for (const char* f :
+         {"PluginMap.dll", "Plugin.Tools.dll", "pluginx.dll", "MyPlugin.dll", "PluginMap.dll.bak", "PluginMap.DLL", "PluginMap.so"})
         ASSERT_TRUE(touch(dir.filePath(f)));
     SuffixPlatform platform;
     IVtPlatform* previous = SetVtPlatform(&platform);

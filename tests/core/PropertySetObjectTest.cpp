@@ -9,12 +9,8 @@
 #include <string>
 
 TEST(PropertySetObject, TypeTableBothWays) {
-    const struct Row {
-        const char* key;
-        QVariant value;
-        const char* json;  // the member as written
-        QVariant readValue;  // as read back, with its type
-    } rows[] = {
+    // The member as written (null: not checked) and the value read back, with its type.
+    const struct Row { const char* key; QVariant value; const char* json; QVariant readValue; } rows[] = {
         {"b1", QVariant(true), "1", QVariant(1)},
         {"i", QVariant(-7), "-7", QVariant(-7)},
         {"u", QVariant(4000000000u), "4000000000", QVariant(4000000000u)},

@@ -382,11 +382,7 @@ TEST(ToolsText, ParseCoordinatesOnPastedAndHostileText) {
 
 TEST(ToolsText, ColoursAndNumbersFromTextAndBack) {
     const QColor red(255, 0, 0, 255);
-    const struct Row {
-        const char* text;
-        bool fraction;  // fromColorF instead of toColor
-        QColor expected;
-    } rows[] = {
+    const struct Row { const char* text; bool fraction; QColor expected; } rows[] = {  // fraction: fromColorF, else toColor
         {"rgb(1, 2, 3)", false, QColor(1, 2, 3, 255)},  {"rgba(1, 2, 3, 128)", false, QColor(1, 2, 3, 128)},
         {"rgba(1,2,3,0)", false, QColor(1, 2, 3, 0)},   {"12", false, red},
         {"", false, red},                               {"1,2,3,4,5", false, red},

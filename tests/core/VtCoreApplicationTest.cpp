@@ -151,12 +151,8 @@ TEST_F(CoreApplication, CadControlNeedsEveryFileAndARegistrationInsideTheProduct
     m_app->SetProductDir("C:/P/");
     const QString reg = m_dir.filePath("registry.reg");
     const QByteArray section = "[HKEY_CLASSES_ROOT\\CLSID\\{74a777f8-7a8f-4e7c-af47-7074828086e2}\\InprocServer32]\n";
-    const struct Row {
-        const char* what;
-        QByteArray content;  // null: no registry file at all
-        bool available;
-        std::string record;
-    } rows[] = {
+    // A null content: no registry file at all.
+    const struct Row { const char* what; QByteArray content; bool available; std::string record; } rows[] = {
         {"no registry", QByteArray(), false, "CAD 不可用，打开注册表失败"},
         {"no default value", section + "\"ThreadingModel\"=\"Apartment\"\n", false, "CAD 不可用，读取注册表失败"},
         {"elsewhere", section + "@=\"D:\\\\Other\\\\Bin\\\\CADx64\\\\MxDrawX.ocx\"\n", false,

@@ -97,9 +97,8 @@ TEST(VtGeoNS, DistancesMatchFixedReferenceValues) {
 
 TEST(VtGeoNS, AreaOfQuadranglesAndOfConcaveAndDegenerateOutlines) {
     // Small quadrangles within half a percent of the ellipsoid's area (authalic formula), either way round.
-    struct Row {
-        double lon, lat, size, area;
-    } rows[] = {{0, 0, 0.01, 1230907.2018287324}, {116.3, 39.9, 0.1, 94885042.11987749}, {170, 75, 0.02, 1289559.041803649}};
+    struct Row { double lon, lat, size, area; } rows[] = {
+        {0, 0, 0.01, 1230907.2018287324}, {116.3, 39.9, 0.1, 94885042.11987749}, {170, 75, 0.02, 1289559.041803649}};
     for (const Row& r : rows) {
         const std::vector<CVector3D> ccw = {
             {r.lon, r.lat, 0}, {r.lon + r.size, r.lat, 0}, {r.lon + r.size, r.lat + r.size, 0}, {r.lon, r.lat + r.size, 0}};
@@ -118,9 +117,8 @@ TEST(VtGeoNS, AreaOfQuadranglesAndOfConcaveAndDegenerateOutlines) {
 
 TEST(VtGeoNS, NextPointMovesAlongAzimuthInTangentPlane) {
     const CVector3D p(116.4, 39.9, 50.0);
-    struct Row {
-        double azimuth, east, north;  // expected unit direction
-    } rows[] = {{0, 0, 1}, {90, -1, 0}, {180, 0, -1}, {270, 1, 0}, {45, -std::sqrt(0.5), std::sqrt(0.5)}};
+    struct Row { double azimuth, east, north; } rows[] =  // the expected unit direction
+        {{0, 0, 1}, {90, -1, 0}, {180, 0, -1}, {270, 1, 0}, {45, -std::sqrt(0.5), std::sqrt(0.5)}};
     for (const Row& r : rows) {
         const CVector3D q = CalculateNextPointGeo(p, r.azimuth, 1000.0);
         const EN en = Local(p, q);
@@ -137,13 +135,8 @@ TEST(VtGeoNS, ParallelLinesAndCorridorJoins) {
     const double turn = 160 * kRad, c = std::cos(turn), s = std::sin(turn);
     const EN sharp = {1000 + 1000 * c, 1000 * s};
     const double inner = 100 / std::sin(10 * kRad);  // distance of the true inner corner from the vertex
-    const struct Row {
-        const char* what;
-        bool corridor;  // else the parallel line, which stays on the ground
-        std::vector<EN> line;
-        double d;
-        std::vector<EN> expected;
-    } rows[] = {
+    // corridor: else the parallel line, which stays on the ground.
+    const struct Row { const char* what; bool corridor; std::vector<EN> line; double d; std::vector<EN> expected; } rows[] = {
         {"one point moves east", false, {{0, 0}}, 30, {{30, 0}}},
         {"two equal points move east", false, {{0, 0}, {0, 0}}, -30, {{-30, 0}, {-30, 0}}},
         {"collinear points keep the line", false, {{0, 0}, {500, 0}, {1000, 0}}, 100, {{0, -100}, {500, -100}, {1000, -100}}},

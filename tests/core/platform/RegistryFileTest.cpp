@@ -9,12 +9,9 @@
 TEST(RegistryFile, ReadsDefaultValuesOfAnsiAndUtf16ExportsAndTellsFailuresApart) {
     const char* const kKey = "HKEY_CLASSES_ROOT\\CLSID\\{74a777f8-7a8f-4e7c-af47-7074828086e2}\\InprocServer32";
     const QByteArray header = "Windows Registry Editor Version 5.00\r\n\r\n", section = QByteArray("[") + kKey + "]\r\n";
-    const struct Row {
-        const char* what;
-        QByteArray content;  // null: no file at all
-        IVtPlatform::E_REGISTRY_RESULT result;
-        std::string value;
-    } rows[] = {
+    // A null content: no file at all.
+    using Result = IVtPlatform::E_REGISTRY_RESULT;
+    const struct Row { const char* what; QByteArray content; Result result; std::string value; } rows[] = {
         {"escaped backslashes", header + section + "@=\"C:\\\\P\\\\Bin\\\\MxDrawX.ocx\"\r\n", IVtPlatform::REGISTRY_OK, "C:\\P\\Bin\\MxDrawX.ocx"},
         {"key names without case, named values skipped, escaped quote",
          header + "[hkey_classes_root\\clsid\\{74A777F8-7A8F-4E7C-AF47-7074828086E2}\\inprocserver32]\n"

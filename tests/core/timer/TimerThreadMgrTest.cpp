@@ -87,10 +87,7 @@ TEST(TimerThreadMgr, FiresOncePeriodLessFiveMillisecondsHasPassedAbsorbsClockSte
     ASSERT_TRUE(waitPasses(mgr, 3));
     EXPECT_EQ(owner.fired, 0);
 
-    const struct Step {
-        std::uint64_t now;
-        int fired;  // firings after the manager has seen this time
-    } steps[] = {
+    const struct Step { std::uint64_t now; int fired; } steps[] = {  // firings after the manager has seen the time
         {1094, 0},  // 6 ms left: not yet
         {1095, 1},  // 5 ms left: due
         {1100, 1},  // the period restarts at the firing, not at the planned time
