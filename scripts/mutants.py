@@ -447,6 +447,9 @@ def main():
     ap.add_argument("--resume", action="store_true",
                     help="keep the outcomes of mutants the results file already holds (same seed)")
     ap.add_argument("--compare", help="an earlier results file to compare the scores with")
+    ap.add_argument("--recheck", metavar="FILE",
+                    help="an earlier run (same seed) on the same sources: only the mutants it killed run "
+                         "again, the rest keep its outcome; for checking that changed tests lose no kill")
     args = ap.parse_args()
     folders = [d for d in FOLDERS if not args.folder or d in args.folder]
     ordered, quota = build_sample(ROOT, args.seed, args.count, folders)
@@ -503,6 +506,16 @@ def main():
             old = json.load(f)
         if old.get("seed") == args.seed:
             earlier = {m["id"]: m for m in old["mutants"]}
+    recheck = {}
+    if args.recheck:
+        with open(args.recheck) as f:
+            old = json.load(f)
+        if old.get("seed") != args.seed:
+            print("mutants: --recheck needs a run of the same seed")
+            return 2
+        recheck = {m["id"]: m for m in old["mutants"]}
+        # Only a kill can be lost: what survived or did not build keeps its outcome.
+        earlier.update({i: m for i, m in recheck.items() if m["outcome"] != "killed" and i not in earlier})
     clean_objects = {}
     total = sum(quota.values())
     done = 0
@@ -552,6 +565,12 @@ def main():
     finally:
         save()
         print_summary(results["summary"], load_summary(args.compare) if args.compare else None)
+        lost = [m["id"] for m in results["mutants"]
+                if m["outcome"] == "survived" and recheck.get(m["id"], {}).get("outcome") == "killed"]
+        for i in lost:
+            print(f"mutants: killed before, survives now: {i}")
+        if args.recheck:
+            print(f"mutants: {len(lost)} kill(s) of {args.recheck} lost")
         print(f"mutants: {results['seconds']} s; results in {results_path}")
     return 0
 
