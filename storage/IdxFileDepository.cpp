@@ -4,6 +4,7 @@
 #include "core/log/VtLog.h"
 #include "core/platform/DiskSpace.h"
 #include "core/platform/FileIO.h"
+#include "core/platform/MappedFile.h"
 #include "core/platform/SharedAppendEnd.h"
 #include "storage/BinaryMemoryStream.h"
 #include "storage/IdxFileHeader.h"
@@ -285,6 +286,9 @@ struct CIdxFileDepository::Private {
     // Where the next tile goes, shared with every other writer of the same data file; set while
     // open for writing (Open before `open`, Close after draining the users).
     VtSharedAppendEnd sharedEnd;
+    // The index as it was when opened, in memory: a slot read is then a copy, not a system call.
+    // Mapped before `open`, unmapped after draining the users; slots past it are read from the file.
+    VtMappedFile indexView;
     // Without a shared end: the end of the data file as this depository knows it.
     std::atomic<long long> dataEnd{0};
     // Where FillIndex appends slots; guarded by idxLock.
@@ -335,8 +339,14 @@ struct CIdxFileDepository::Private {
         const int stripe = SlotWrites::StripeOf(slot);
         for (int attempt = 0;; ++attempt) {
             const SlotWrites::Mark mark = slotWrites.Before(stripe);
-            size_t got = 0;
-            if (!VtReadAt(f, (slot - 1) * kSlotSize, buf, sizeof buf, got)) return false;
+            size_t got = sizeof buf;
+            // From the view when it holds the slot still (the file may have been cut since); a
+            // write of another process may be half done, so two copies must agree.
+            unsigned char again[kSlotSize];
+            const long long at = (slot - 1) * kSlotSize;
+            const bool viewed = indexView.Copy(at, buf, sizeof buf) && indexView.Copy(at, again, sizeof again) &&
+                                std::memcmp(buf, again, sizeof buf) == 0;
+            if (!viewed && !VtReadAt(f, at, buf, sizeof buf, got)) return false;
             if (slotWrites.Unchanged(stripe, mark)) {
                 // A slot cut by the end of the file is torn: none of its bytes can be trusted.
                 if (got < sizeof buf) std::memset(buf, 0, sizeof buf);
@@ -457,6 +467,7 @@ bool CIdxFileDepository::Close() {
     d->users.Drain();
     Lock indexLock(d->idxLock);
     Lock dataLock(d->dataLock);
+    d->indexView.Unmap();
     // Data before index, so that no slot reaches the disk before the bytes it points at.
     for (std::atomic<std::FILE*>* file : {&d->dat, &d->idx}) {
         std::FILE* f = file->exchange(nullptr);
@@ -590,6 +601,8 @@ bool CIdxFileDepository::Open(bool readOnly) {
         if (!readOnly && !d->sharedEnd.Attach(dat)) {
             VtLogWarn() << VtGB("数据文件的共享写入位置不可用，每次写入前查询文件长度");
         }
+        // Slot reads fall back to the file when the index cannot be mapped.
+        d->indexView.Map(idx, d->fillPos);
         d->idx = idx;
         d->dat = dat;
     }

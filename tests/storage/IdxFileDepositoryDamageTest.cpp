@@ -6,9 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <functional>
+#include <thread>
+
+#include <unistd.h>
 
 using namespace vt_depository_test;
 
@@ -117,6 +122,63 @@ TEST(IdxFileDepositoryDamage, UnaddressableSlotsAndMissingFiles) {
     EXPECT_EQ(CIdxFileDepository::ReadDatFileInfo(f.t.dir.path().toStdString() + "/no.dat").version, 0);
     EXPECT_EQ(capture.Count(VTLOG_LEVEL_ERROR, ""), 0);
     EXPECT_EQ(CIdxFileDepository::ReadDatFileInfo(f.t.dat).level, (QList<int>{1, 200, 3}));
+}
+
+// Another program cuts the index while a reader has it open, then puts it back: readers on many
+// threads see the slots past the cut as empty, never a wrong or short tile, and never crash; once
+// the file is whole again every tile reads back. The cuts fall between slots here: a cut that
+// splits a slot is the memory view's own test.
+TEST(IdxFileDepositoryDamage, AnIndexCutWhileOpenReadsAsEmptySlotsUntilItIsRestored) {
+    TempDepository t;
+    ASSERT_TRUE(t.CreateOpen({1, 2, 3, 4, 5, 6}));  // 1365 slots, seven pages of index
+    const long long total = t.dep.GetMaxIndex();
+    for (long long slot = 1; slot <= total; ++slot)
+        ASSERT_TRUE(WriteTile(t.dep, slot, MakeTile(slot, 1, int(20 + slot % 300)), false));
+    t.dep.FlushDATFile();
+    t.dep.FlushIdxFile();
+    const Bytes whole = ReadFile(t.idx);
+    CIdxFileDepository reader;
+    reader.SetIndexFile(t.idx);
+    ASSERT_TRUE(reader.Open(true));
+    std::atomic<int> wrong{0}, empty{0};
+    for (long long cut : {0LL, 20LL, 4096LL * 5, 20LL * 700, 20LL * (total - 1)}) {
+        SCOPED_TRACE(cut);
+        std::atomic<bool> started{false}, cutDone{false};
+        std::thread cutter([&] {
+            while (!started) std::this_thread::yield();
+            EXPECT_EQ(::truncate(t.idx.c_str(), cut), 0);
+            cutDone = true;
+        });
+        RunThreads(8, [&](int id) {
+            Bytes tile;
+            // Reading on until a pass has begun after the cut: the reads right after it find the
+            // view still trusting the old size.
+            for (bool last = false; !last;) {
+                last = cutDone;
+                for (long long slot = 1 + id; slot <= total; slot += 8) {
+                    started = true;
+                    const E_QUERY_RESULT r = ReadTile(reader, slot, tile);
+                    uint32_t seq = 0;
+                    if (r == QUERY_NO_DATA) ++empty;
+                    else if (r != QUERY_OK || !IsIntactTile(tile, slot, seq)) ++wrong;
+                }
+            }
+        });
+        cutter.join();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));  // past the view's trust in the old size
+        Bytes tile;
+        for (long long slot : {cut / 20, cut / 20 + 1, total}) {
+            if (slot < 1) continue;
+            EXPECT_EQ(ReadTile(reader, slot, tile), slot * 20 <= cut ? QUERY_OK : QUERY_NO_DATA) << slot;
+        }
+        WriteFile(t.idx, whole);
+        for (long long slot = 1; slot <= total; ++slot) {
+            uint32_t seq = 0;
+            ASSERT_TRUE(ReadTile(reader, slot, tile) == QUERY_OK && IsIntactTile(tile, slot, seq)) << slot;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_GT(empty, 0);
 }
 
 }  // namespace
