@@ -4,6 +4,11 @@
 #include <cstdint>
 
 #ifndef _WIN32
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/mman.h>
@@ -34,20 +39,70 @@ void VtSharedAppendEnd::Detach() {}
 
 #else
 
+namespace {
+
+// The version names the locking: records of a build that locked them another way are not seen,
+// so they are never taken for unused.
+constexpr char kRecordPrefix[] = "vtcore-end-v2-";
+
+// A lock on the whole record, held by its open file description, as flock's are, so that each
+// attachment holds its own. Where there are such locks with fcntl (Linux), a change from exclusive
+// to shared is atomic: nobody can take the record exclusively while its first user hands it over,
+// which is what makes removing unused records safe.
+bool LockRecord(int fd, bool exclusive, bool wait) {
+#ifdef F_OFD_SETLK
+    struct flock lock {};
+    lock.l_type = exclusive ? F_WRLCK : F_RDLCK;
+    lock.l_whence = SEEK_SET;
+    while (::fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &lock) != 0) {
+        if (!wait || errno != EINTR) return false;
+    }
+    return true;
+#else
+    while (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | (wait ? 0 : LOCK_NB)) != 0) {
+        if (!wait || errno != EINTR) return false;
+    }
+    return true;
+#endif
+}
+
+// Removes the records nobody is attached to: left by users that were killed, some of them for
+// files deleted since, which nobody would open again. A record in use or being set up is locked
+// and stays; one removed just as someone opens it is seen by them as unlinked, and they make a new
+// one. Only where shared memory objects can be listed, and the lock change is atomic.
+void RemoveUnusedRecords() {
+#ifdef F_OFD_SETLK
+    DIR* dir = ::opendir("/dev/shm");
+    if (dir == nullptr) return;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (std::strncmp(entry->d_name, kRecordPrefix, sizeof kRecordPrefix - 1) != 0) continue;
+        const std::string name = std::string("/") + entry->d_name;
+        const int fd = ::shm_open(name.c_str(), O_RDWR | O_CLOEXEC, 0);
+        if (fd < 0) continue;
+        if (LockRecord(fd, true, false)) ::shm_unlink(name.c_str());
+        ::close(fd);
+    }
+    ::closedir(dir);
+#endif
+}
+
+}  // namespace
+
 bool VtSharedAppendEnd::Attach(std::FILE* f) {
     Detach();
+    RemoveUnusedRecords();
     struct stat file {};
     if (f == nullptr || ::fstat(::fileno(f), &file) != 0) return false;
     char name[64];
-    std::snprintf(name, sizeof name, "/vtcore-end-%llx-%llx", static_cast<unsigned long long>(file.st_dev),
+    std::snprintf(name, sizeof name, "/%s%llx-%llx", kRecordPrefix, static_cast<unsigned long long>(file.st_dev),
                   static_cast<unsigned long long>(file.st_ino));
     // A few rounds: the record may be removed by its last user between our open and our lock.
     for (int attempt = 0; attempt < 16; ++attempt) {
         const int fd = ::shm_open(name, O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         if (fd < 0) return false;
-        const bool first = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+        const bool first = LockRecord(fd, true, false);
         struct stat shm {};
-        if ((!first && ::flock(fd, LOCK_SH) != 0) || ::fstat(fd, &shm) != 0) {
+        if ((!first && !LockRecord(fd, false, true)) || ::fstat(fd, &shm) != 0) {
             ::close(fd);
             return false;
         }
@@ -70,9 +125,8 @@ bool VtSharedAppendEnd::Attach(std::FILE* f) {
             r->inode.store(static_cast<std::uint64_t>(file.st_ino));
             r->end.store(static_cast<long long>(file.st_size));
             r->magic.store(kMagic);
-            // Down to a shared lock: other users may now attach. The change is not atomic, but one
-            // who takes the record meanwhile sets the same end, as nobody has claimed yet.
-            ::flock(fd, LOCK_SH);
+            // Down to a shared lock: other users may now attach.
+            LockRecord(fd, false, true);
         } else if (r->magic.load() != kMagic || r->device.load() != static_cast<std::uint64_t>(file.st_dev) ||
                    r->inode.load() != static_cast<std::uint64_t>(file.st_ino)) {
             ::munmap(p, sizeof(Record));
@@ -93,7 +147,7 @@ void VtSharedAppendEnd::Detach() {
     ::munmap(record_, sizeof(Record));
     record_ = nullptr;
     // The last user removes the record; one who opened it meanwhile sees it unlinked and retries.
-    if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) ::shm_unlink(name_.c_str());
+    if (LockRecord(fd_, true, false)) ::shm_unlink(name_.c_str());
     ::close(fd_);
     fd_ = -1;
 }

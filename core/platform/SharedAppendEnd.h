@@ -11,7 +11,7 @@
 // The record lives in named shared memory keyed by the file's device and inode. Each attached
 // user holds a shared lock on it; the first user after a time with none sets the end from the
 // file's size, so a record left by a crashed process is never trusted, and the last user removes
-// it. Appenders that are not attached (another program, or a machine without shared memory) are
+// it. Attaching also removes the records nobody holds (left by killed users). Appenders that are not attached (another program, or a machine without shared memory) are
 // not seen: a file that may have such writers must be appended to by asking its size instead.
 class VtSharedAppendEnd {
 public:

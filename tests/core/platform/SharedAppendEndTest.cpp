@@ -9,6 +9,8 @@
 #include <string>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 TEST(SharedAppendEnd, AttachmentsToOneFileShareOneEndThatNeverFallsBelowTheFileSize) {
     QTemporaryDir dir;
@@ -21,7 +23,7 @@ TEST(SharedAppendEnd, AttachmentsToOneFileShareOneEndThatNeverFallsBelowTheFileS
     struct stat st {};
     ASSERT_EQ(::fstat(::fileno(f), &st), 0);
     char name[64];
-    std::snprintf(name, sizeof name, "vtcore-end-%llx-%llx", static_cast<unsigned long long>(st.st_dev),
+    std::snprintf(name, sizeof name, "vtcore-end-v2-%llx-%llx", static_cast<unsigned long long>(st.st_dev),
                   static_cast<unsigned long long>(st.st_ino));
     const auto recordExists = [&] { return QFileInfo::exists(QString("/dev/shm/") + name); };
     {
@@ -52,4 +54,43 @@ TEST(SharedAppendEnd, AttachmentsToOneFileShareOneEndThatNeverFallsBelowTheFileS
     again.Detach();
     EXPECT_FALSE(again.Attached());
     for (std::FILE* file : {f, g, other}) std::fclose(file);
+}
+
+// Users killed while attached leave their records behind; the next attachment anywhere removes
+// those, and only those: a record someone holds stays.
+TEST(SharedAppendEnd, AttachingRemovesTheRecordsOfKilledUsersOnly) {
+    QTemporaryDir dir;
+    const auto record = [](std::FILE* f) {
+        struct stat st {};
+        ::fstat(::fileno(f), &st);
+        return QString("/dev/shm/vtcore-end-v2-%1-%2").arg(qulonglong(st.st_dev), 0, 16).arg(qulonglong(st.st_ino), 0, 16);
+    };
+    std::FILE* files[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(touch(dir.filePath(QString::number(i)), QByteArray(10, 'x')));
+        files[i] = std::fopen(dir.filePath(QString::number(i)).toLocal8Bit().constData(), "ab");
+        ASSERT_TRUE(files[i]);
+    }
+    VtSharedAppendEnd held;
+    ASSERT_TRUE(held.Attach(files[0]));
+    for (std::FILE* f : {files[0], files[1]}) {  // the killed user of a held record and of a free one
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            VtSharedAppendEnd user;
+            ::_exit(user.Attach(f) ? 0 : 1);  // without detaching, as when killed
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_TRUE(QFileInfo::exists(record(files[1])));
+    VtSharedAppendEnd next;
+    ASSERT_TRUE(next.Attach(files[2]));
+    EXPECT_FALSE(QFileInfo::exists(record(files[1])));
+    EXPECT_TRUE(QFileInfo::exists(record(files[0])) && QFileInfo::exists(record(files[2])));
+    EXPECT_EQ(held.Claim(1), 10);  // the held record is still the one shared
+    next.Detach();
+    held.Detach();
+    EXPECT_FALSE(QFileInfo::exists(record(files[0])) || QFileInfo::exists(record(files[2])));
+    for (std::FILE* f : files) std::fclose(f);
 }
