@@ -26,11 +26,7 @@ QJsonObject PlanJson(const QStringList& args) {
 }  // namespace
 
 TEST(Commands, PlanJsonAgreesWithTheDepositoryIndex) {
-    struct Row {
-        const char* extent;
-        const char* mapType;
-        const char* levels;
-    };
+    struct Row { const char *extent, *mapType, *levels; };
     const Row rows[] = {
         {"115.7,39.4,117.4,41.1", "602", "1-12"},  // Web Mercator
         {"115.7,39.4,117.4,41.1", "5", "2-10"},    // geographic (WGS84 type)
@@ -58,22 +54,18 @@ TEST(Commands, PlanJsonAgreesWithTheDepositoryIndex) {
         EXPECT_EQ(o.value("totalTiles").toDouble(), double(total));
         // The size estimate is that of compressed tiles (tens of KB), not of raw 256 x 256 pixels.
         const double bytesPerTile = o.value("sizeMB").toDouble() * 1024 * 1024 / double(total);
-        EXPECT_GT(bytesPerTile, 4 * 1024);
-        EXPECT_LT(bytesPerTile, 64 * 1024);
+        EXPECT_TRUE(bytesPerTile > 4 * 1024 && bytesPerTile < 64 * 1024) << bytesPerTile;
     }
     // On a border: (0, 0, 45, 45) at level 3 (zoom 2, 90-degree tiles) is the single tile east and
     // north of the centre.
     const QJsonObject l = PlanJson({"--extent", "0,0,45,45", "--levels", "3"}).value("levels").toArray()[0].toObject();
-    EXPECT_EQ(l.value("minCol").toInt(), 2);
-    EXPECT_EQ(l.value("maxCol").toInt(), 2);
-    EXPECT_EQ(l.value("minRow").toInt(), 1);
-    EXPECT_EQ(l.value("maxRow").toInt(), 1);
+    for (const char* edge : {"minCol", "maxCol"}) EXPECT_EQ(l.value(edge).toInt(), 2) << edge;
+    for (const char* edge : {"minRow", "maxRow"}) EXPECT_EQ(l.value(edge).toInt(), 1) << edge;
 }
 
 TEST(Commands, PlanShiftsAWgs84RegionIntoAnOffsetMapsDatum) {
     auto west = [](const char* mapType, const char* datum) {
-        return PlanJson({"--extent", "116.3,39.9,116.4,40.0", "--map-type", mapType, "--region-datum", datum, "--levels", "10"})
-            .value("extent").toArray();
+        return PlanJson({"--extent", "116.3,39.9,116.4,40.0", "--map-type", mapType, "--region-datum", datum, "--levels", "10"})["extent"].toArray();
     };
     // 121 (GCJ-02 street map): the extent moves by the GCJ-02 offset; given in GCJ-02 it stays.
     const QPointF shifted = PositionUtil::shifting(QPointF(116.3, 39.9));
@@ -107,8 +99,7 @@ TEST(Commands, AnswersAndRefusalsLeaveEveryFileAsItWas) {
     // A data file given where the index is expected; junk under both names; files named task.db
     // that are not task databases.
     const QString disguised = dir.filePath("d/disguised.idx"), junk = dir.filePath("junk.idx");
-    ASSERT_TRUE(QFile::copy(dat, disguised));
-    ASSERT_TRUE(WriteFile(junk, QByteArray(300, 'x')) && WriteFile(dir.filePath("junk.dat"), QByteArray(300, 'x')));
+    ASSERT_TRUE(QFile::copy(dat, disguised) && WriteFile(junk, QByteArray(300, 'x')) && WriteFile(dir.filePath("junk.dat"), QByteArray(300, 'x')));
     const QString plain = dir.filePath("plain/task.db"), other = dir.filePath("other/task.db");
     ASSERT_TRUE(WriteFile(plain, "id,state\n1,5\n") && QDir().mkpath(QFileInfo(other).path()));
     RunProgram("sqlite3", {other, "CREATE TABLE notes (t text)"});
@@ -118,15 +109,10 @@ TEST(Commands, AnswersAndRefusalsLeaveEveryFileAsItWas) {
                        kBeijing, "--levels", "1-3", "--retries", "0", "--quiet"}).code, VtCli::kExitOk);
     QMap<QString, QByteArray> before;
     for (const QString& f : {idx, dat, disguised, junk, plain, other}) before.insert(f, FileBytes(f));
-
     const int ok = VtCli::kExitOk, error = VtCli::kExitError;
     const QString url = "http://127.0.0.1:9";
     const QStringList fetch = {"download", none, "--extent", kBeijing, "--levels", "1-3", "--source"};
-    struct Row {
-        QStringList args;
-        int code;
-        QString says;
-    };
+    struct Row { QStringList args; int code; QString says; };
     const Row rows[] = {
         {{}, error, "^usage"},
         {{"help"}, ok, "^usage"},
@@ -195,11 +181,7 @@ TEST(Commands, AnswersAndRefusalsLeaveEveryFileAsItWas) {
 }
 
 TEST(Commands, SheetOfPointsAndRegions) {
-    struct Row {
-        QStringList args;
-        int code;
-        QString says;  // a pattern of the output
-    };
+    struct Row { QStringList args; int code; QString says; };  // says: a pattern of the output
     const Row rows[] = {
         {{"--scale", "1", "116.4,39.9"}, VtCli::kExitOk, "^J50  "},
         {{"--scale", "B", "116.4,39.9"}, VtCli::kExitOk, "^J50B001001"},

@@ -36,11 +36,7 @@ const QString kLevels = QStringLiteral("1-12");
 // server, each a PNG of its own colour (unlike the grid source's tiles), but for every seventh
 // column. Returns the depository they were exported from, empty when that failed.
 QString TileTree(const QString& root) {
-    CLocalTileServer local([](int, int x, int, int) {
-        TileReply r;
-        r.status = x % 7 == 3 ? 404 : 200;
-        return r;
-    });
+    CLocalTileServer local([](int, int x, int, int) { return TileReply{x % 7 == 3 ? 404 : 200}; });
     const QString idx = root + "-source/t.idx";
     const bool ok = RunTool({"download", idx, "--source", local.UrlTemplate(), "--extent", kBeijing, "--levels", kLevels, "--quiet"}).code == 0 &&
                     RunTool({"export", idx, "--format", "xyz", "--output", root}).code == 0;
@@ -58,10 +54,9 @@ TEST(DepositorySafety, OneWriterAtATimeInterruptedOrKilledAndResumedFromTheSameS
     ASSERT_FALSE(reference.isEmpty());
     CChildServer server("python3", {"-m", "http.server", "%1", "--bind", "127.0.0.1", "--directory", dir.filePath("www")});
     if (server.Port() == 0) GTEST_SKIP() << "python3 -m http.server cannot be started on 127.0.0.1";
-    const TileMap refTiles = ReadTiles(reference);
-    const auto refStates = ReadStates(reference);
-    ASSERT_GT(refTiles.size(), 20);
-    ASSERT_GT(refStates.size(), refTiles.size());
+    const Slots ref = ReadSlots(reference);
+    ASSERT_GT(ref.tiles.size(), 20);
+    ASSERT_GT(ref.states.size(), ref.tiles.size());
     const QString idx = dir.filePath("job/job.idx");
     const QStringList download = {"download", idx, "--source", server.UrlTemplate(), "--extent", kBeijing, "--levels", kLevels};
     const auto holding = [&](QProcess& p) {
@@ -86,19 +81,17 @@ TEST(DepositorySafety, OneWriterAtATimeInterruptedOrKilledAndResumedFromTheSameS
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("job.mbtiles")));
     const QStringList tasks = {"tasks", "--db-dir", QFileInfo(idx).path()};
     EXPECT_TRUE(RunVtcore(tasks).out.contains("downloading"));
-
     // Ctrl-C: a clean stop with exit 130. What is there is whole, the rest still to do, the task paused.
     ASSERT_EQ(::kill(pid_t(pid), SIGINT), 0);
     ASSERT_TRUE(first->waitForFinished());
     EXPECT_EQ(first->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(first->exitCode(), VtCli::kExitInterrupted) << qPrintable(first->readAllStandardError());
     EXPECT_TRUE(first->readAllStandardOutput().contains("interrupted"));
-    const TileMap partial = ReadTiles(idx);
-    EXPECT_LT(partial.size(), refTiles.size());
-    for (auto it = partial.begin(); it != partial.end(); ++it) EXPECT_EQ(it.value(), refTiles.value(it.key()));
+    const TileMap partial = ReadSlots(idx).tiles;
+    EXPECT_LT(partial.size(), ref.tiles.size());
+    for (auto it = partial.begin(); it != partial.end(); ++it) EXPECT_EQ(it.value(), ref.tiles.value(it.key()));
     ASSERT_EQ(TaskRows(QFileInfo(idx).path()).size(), 1);
     EXPECT_EQ(TaskRows(QFileInfo(idx).path())[0].state, TASK_STATE_PAUSED);
-
     // Killed: its task row still says downloading, but no process holds the depository.
     const auto second = StartVtcore({"download", idx, "--rate", "2", "--quiet"});
     ASSERT_TRUE(second->waitForStarted() && holding(*second)) << qPrintable(second->readAllStandardError());
@@ -109,17 +102,14 @@ TEST(DepositorySafety, OneWriterAtATimeInterruptedOrKilledAndResumedFromTheSameS
     EXPECT_TRUE(listed.out.contains("interrupted")) << qPrintable(listed.out);
     const QRegularExpression han("[\\x{2E80}-\\x{9FFF}]");  // English only, however the library names things
     EXPECT_FALSE(listed.out.contains(han)) << qPrintable(listed.out);
-
     // Resumed without --source: the rest comes from the same server, not from the drawn grid, and
     // the depository ends as an uninterrupted download ends.
     const RunResult resumed = RunVtcore({"download", idx, "--quiet"});
     ASSERT_EQ(resumed.code, VtCli::kExitOk) << qPrintable(resumed.out + resumed.err);
     EXPECT_FALSE((resumed.out + resumed.err).contains(han)) << qPrintable(resumed.out + resumed.err);
-    const TileMap tiles = ReadTiles(idx);
-    EXPECT_EQ(tiles, refTiles);
-    EXPECT_EQ(ReadStates(idx), refStates);
+    EXPECT_EQ(ReadSlots(idx).tiles, ref.tiles);
+    EXPECT_EQ(ReadSlots(idx).states, ref.states);
     EXPECT_EQ(RunVtcore({"verify", idx}).code, VtCli::kExitOk);
-
     // Another source only on request; a credential header is used but never written down.
     const RunResult switched = RunVtcore({"download", idx, "--source", "grid"});
     EXPECT_EQ(switched.code, VtCli::kExitError);
@@ -127,7 +117,7 @@ TEST(DepositorySafety, OneWriterAtATimeInterruptedOrKilledAndResumedFromTheSameS
     const RunResult changed = RunVtcore({"download", idx, "--source", "grid", "--source-change", "--header",
                                          "Authorization: Bearer s3cret-token", "--quiet"});
     EXPECT_EQ(changed.code, VtCli::kExitOk) << qPrintable(changed.err);
-    EXPECT_EQ(ReadTiles(idx), tiles);
+    EXPECT_EQ(ReadSlots(idx).tiles, ref.tiles);
     QStringList written;
     for (const QFileInfo& fi : QDir(QFileInfo(idx).path()).entryInfoList(QDir::Files | QDir::Hidden))
         if (FileBytes(fi.filePath()).contains("s3cret-token")) written << fi.fileName();
@@ -162,7 +152,6 @@ TEST(DepositorySafety, MbtilesAppearWholeOrNotAtAll) {
     ASSERT_TRUE(QDir().mkpath(outDir));
     const QString mbtiles = outDir + "/big.mbtiles";
     const auto entries = [&] { return QDir(outDir).entryList(QDir::Files | QDir::Hidden); };
-
     const auto killed = StartVtcore({"export", idx, "--output", mbtiles});
     ASSERT_TRUE(killed->waitForStarted());
     ASSERT_TRUE(WaitFor([&] { return !entries().isEmpty() || killed->state() != QProcess::Running; }));
@@ -170,13 +159,11 @@ TEST(DepositorySafety, MbtilesAppearWholeOrNotAtAll) {
     ASSERT_TRUE(killed->waitForFinished());
     ASSERT_EQ(killed->exitStatus(), QProcess::CrashExit) << "the export ended before it could be killed";
     EXPECT_FALSE(QFileInfo::exists(mbtiles)) << qPrintable(entries().join(' '));
-
     // The next export finishes the job and clears what the killed one left.
     const RunResult again = RunVtcore({"export", idx, "--output", mbtiles});
     ASSERT_EQ(again.code, VtCli::kExitOk) << qPrintable(again.out + again.err);
     EXPECT_EQ(entries(), QStringList{"big.mbtiles"});
-    const RunResult count = RunProgram("sqlite3", {mbtiles, "SELECT count(*) FROM tiles"});
-    if (count.code != -1) { EXPECT_EQ(count.out.trimmed(), QString::number(written)); }
+    EXPECT_EQ(Sql(mbtiles, "SELECT count(*) FROM tiles"), QStringList(QString::number(written)));
 }
 
 TEST(DepositorySafety, OnATerminalTheProgressBarEndsItsLineBeforeTheSummary) {
@@ -194,8 +181,7 @@ TEST(DepositorySafety, OnATerminalTheProgressBarEndsItsLineBeforeTheSummary) {
 TEST(DepositoryLock, OneHolderAtATimeAmongManyThreadsWhileOthersLook) {
     QTemporaryDir dir;
     const QString idx = dir.filePath("d.idx");
-    constexpr int kThreads = 8;
-    constexpr int kTurns = 5;
+    constexpr int kThreads = 8, kTurns = 5;
     std::atomic<int> inside{0}, overlaps{0}, wrongHolder{0};
     std::atomic<bool> done{false};
     // Lookers see either no holder or this process, never a stale or foreign one.
@@ -236,7 +222,6 @@ TEST(DepositoryLock, OneHolderAtATimeAmongManyThreadsWhileOthersLook) {
 // signal goes out only once the program reads the region, its handler long in place.
 TEST(Interrupt, SigintWhilePlanningAHugeRegionEndsWith130) {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
     // A wiggly outline of 20,000 vertices some 12 degrees across: levels 1 to 23 would take hours.
     QByteArray json = R"({"type":"Polygon","coordinates":[[)";
     const int n = 20000;
@@ -249,7 +234,6 @@ TEST(Interrupt, SigintWhilePlanningAHugeRegionEndsWith130) {
     json += "]]}";
     const QString pipe = dir.filePath("region.geojson");
     ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
-
     const QString idx = dir.filePath("big.idx");
     const QStringList region{"--geojson", pipe, "--levels", "1-23"};
     for (const QStringList& args : {QStringList{"plan"} + region, QStringList{"download", idx, "--quiet"} + region}) {
@@ -264,12 +248,10 @@ TEST(Interrupt, SigintWhilePlanningAHugeRegionEndsWith130) {
         });
         ASSERT_GE(fd, 0) << qPrintable(child->readAllStandardError());
         ASSERT_EQ(::fcntl(fd, F_SETFL, 0), 0);  // blocking writes from here on
-        for (qint64 done = 0; done < json.size();) {
-            const ssize_t wrote = ::write(fd, json.constData() + done, size_t(json.size() - done));
-            ASSERT_GT(wrote, 0);
-            done += wrote;
-        }
-        ::close(fd);
+        QFile writer;
+        ASSERT_TRUE(writer.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
+        ASSERT_TRUE(writer.write(json) == json.size() && writer.flush());
+        writer.close();
         QThread::msleep(1500);  // deep in the levels by then, inside one level's count
         ASSERT_EQ(::kill(pid_t(child->processId()), SIGINT), 0);
         ASSERT_TRUE(child->waitForFinished(60000));

@@ -62,9 +62,8 @@ TEST(HttpDownload, TilesArriveByteForByteAbsentTilesAreNotAskedAgainAndFailuresA
                                      "--timeout", "800", "--quiet"});
     // Server errors and error pages remain, so the run ends incomplete.
     ASSERT_EQ(first.code, VtCli::kExitIncomplete) << qPrintable(first.out + first.err);
-
-    const TileMap tiles = ReadTiles(idx);
-    const auto states = ReadStates(idx);
+    const TileMap tiles = ReadSlots(idx).tiles;
+    const auto states = ReadSlots(idx).states;
     ASSERT_GT(states.size(), 100);
     QMap<int, int> perKind;
     QList<Key> failing, absent;
@@ -89,7 +88,6 @@ TEST(HttpDownload, TilesArriveByteForByteAbsentTilesAreNotAskedAgainAndFailuresA
     }
     EXPECT_EQ(perKind.size(), 10) << "every kind of reply occurs in the region";
     EXPECT_EQ(tiles.size() + failing.size() + absent.size(), states.size());
-
     // The summary groups the failures by reason, each with a count and one of its URLs; the log
     // beside the depository names every failed tile.
     const QString prefix = QStringLiteral("http://127.0.0.1:%1/").arg(server.Port());
@@ -101,35 +99,30 @@ TEST(HttpDownload, TilesArriveByteForByteAbsentTilesAreNotAskedAgainAndFailuresA
     const QByteArray logText = FileBytes(dir.filePath("flaky.log"));  // the library's log beside the depository
     for (const auto& [z, x, y] : failing)
         EXPECT_TRUE(logText.contains(QStringLiteral("%1%2/%3/%4.png").arg(prefix).arg(z).arg(x).arg(y).toUtf8()));
-
     // info counts absent tiles in a column of their own.
     const QString totals = QStringLiteral("total +%1 +%2 +0 +%3 +%4 ").arg(states.size()).arg(tiles.size());
     const RunResult info = RunTool({"info", idx});
     EXPECT_TRUE(info.out.contains(QRegularExpression(totals.arg(failing.size()).arg(absent.size())))) << qPrintable(info.out);
-
     // Again: exactly the failed tiles are asked for; absent ones are not.
     server.ResetCounts();
     const QStringList again = {"download", idx, "--source", server.UrlTemplate(), "--retries", "0", "--quiet"};
     EXPECT_EQ(RunTool(again).code, VtCli::kExitIncomplete);
-    EXPECT_EQ(server.TotalRequests(), failing.size());
+    EXPECT_EQ(server.Heads().size(), failing.size());
     for (const auto& key : failing) EXPECT_EQ(server.Requests(std::get<0>(key), std::get<1>(key), std::get<2>(key)), 1);
-    EXPECT_EQ(ReadTiles(idx), tiles);
-
+    EXPECT_EQ(ReadSlots(idx).tiles, tiles);
     // Once the server has healed, what is left is absent: the run is complete.
     healed = true;
     server.ResetCounts();
-    RunResult healedRun = RunTool(again);
-    EXPECT_EQ(healedRun.code, VtCli::kExitOk) << qPrintable(healedRun.out);
-    EXPECT_EQ(server.TotalRequests(), failing.size());
+    EXPECT_EQ(RunTool(again).code, VtCli::kExitOk);
+    EXPECT_EQ(server.Heads().size(), failing.size());
     const RunResult listed = RunTool({"tasks", "--db-dir", dir.path()});
     EXPECT_TRUE(listed.out.contains(QRegularExpression(
         QStringLiteral(" completed +%1/%2 ").arg(tiles.size() + failing.size()).arg(states.size()))))
         << qPrintable(listed.out);
-
     // --retry-absent asks for them once more.
     server.ResetCounts();
     EXPECT_EQ(RunTool(again + QStringList{"--retry-absent"}).code, VtCli::kExitOk);
-    EXPECT_EQ(server.TotalRequests(), absent.size());
+    EXPECT_EQ(server.Heads().size(), absent.size());
     EXPECT_EQ(RunTool({"verify", idx}).code, VtCli::kExitOk);
 }
 
@@ -149,12 +142,10 @@ TEST(HttpDownload, RetryAfterHoldsEveryRequestUntilTheServersTime) {
         CLocalTileServer server([&](int z, int x, int y, int attempt) {
             QMutexLocker lock(&mutex);
             starts.append(QDateTime::currentMSecsSinceEpoch());
-            TileReply r;
-            if (z == 3 && x == 6 && y == 3 && attempt == 1) {
-                r.status = status;
-                r.headers = "Retry-After: " + value() + "\r\n";
-                answered = starts.last();
-            }
+            if (z != 3 || x != 6 || y != 3 || attempt != 1) return TileReply();
+            TileReply r(status);
+            r.headers = "Retry-After: " + value() + "\r\n";
+            answered = starts.last();
             return r;
         });
         const QString idx = dir.filePath(QStringLiteral("pause%1.idx").arg(status));
@@ -166,9 +157,7 @@ TEST(HttpDownload, RetryAfterHoldsEveryRequestUntilTheServersTime) {
         ASSERT_GT(answered, 0);
         // Requests already on their way may arrive just after the answer; then nothing until the
         // time has passed.
-        int during = 0;
-        for (qint64 t : starts) during += t > answered + 200 && t < answered + 900;
-        EXPECT_EQ(during, 0);
+        EXPECT_EQ(std::count_if(starts.begin(), starts.end(), [&](qint64 t) { return t > answered + 200 && t < answered + 900; }), 0);
         EXPECT_GE(starts.last() - answered, 900);
     }
 }
@@ -196,10 +185,9 @@ TEST(HttpDownload, ProviderNoTileImagesOversizedBodiesHeadersAndRateLimit) {
                                  "X-Key: abc:def", "--quiet"});
     ASSERT_EQ(r.code, VtCli::kExitIncomplete) << qPrintable(r.out + r.err);
     const QByteArray head = server.Heads().last().toLower();
-    for (const char* line :
-         {"\r\nreferer: https://maps.example.test/", "\r\nuser-agent: testagent/2", "\r\nx-key: abc:def"})
+    for (const char* line : {"\r\nreferer: https://maps.example.test/", "\r\nuser-agent: testagent/2", "\r\nx-key: abc:def"})
         EXPECT_TRUE(head.contains(line)) << head.constData();
-    const auto states = ReadStates(idx);
+    const auto states = ReadSlots(idx).states;
     int seen[3] = {0, 0, 0};  // kept, no-tile image, oversized
     for (auto it = states.begin(); it != states.end(); ++it) {
         const int x = std::get<1>(it.key());

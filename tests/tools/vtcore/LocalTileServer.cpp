@@ -2,14 +2,12 @@
 
 #include <QBuffer>
 #include <QImage>
-#include <QList>
 #include <QMutexLocker>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
-
-#include <memory>
 
 namespace VtTest {
 
@@ -35,7 +33,7 @@ int CLocalTileServer::Requests(int z, int x, int y) const {
 void CLocalTileServer::ResetCounts() {
     QMutexLocker lock(&m_mutex);
     m_counts.clear();
-    m_total = 0;
+    m_heads.clear();
 }
 
 QByteArray CLocalTileServer::TileBytes(int z, int x, int y) {
@@ -61,22 +59,13 @@ TileReply CLocalTileServer::Decide(const QByteArray& head, const QByteArray& pat
         attempt = ++m_counts[path];
         m_heads.append(head);
     }
-    ++m_total;
-    const QList<QByteArray> parts = path.split('/');  // "", z, x, "y.png"
-    bool ok[3] = {false, false, false};
-    if (parts.size() == 4 && parts[3].endsWith(".png")) {
-        z = parts[1].toInt(&ok[0]);
-        x = parts[2].toInt(&ok[1]);
-        y = parts[3].left(parts[3].size() - 4).toInt(&ok[2]);
-    }
-    if (!ok[0] || !ok[1] || !ok[2]) {
-        z = x = y = -1;
-        if (m_rule) return m_rule(z, x, y, attempt);
-        TileReply r;
-        r.status = 404;
-        return r;
-    }
-    return m_rule ? m_rule(z, x, y, attempt) : TileReply();
+    static const QRegularExpression tile("^/(\\d{1,9})/(\\d{1,9})/(\\d{1,9})\\.png$");
+    const QRegularExpressionMatch m = tile.match(QString::fromLatin1(path));
+    z = m.hasMatch() ? m.captured(1).toInt() : -1;
+    x = m.hasMatch() ? m.captured(2).toInt() : -1;
+    y = m.hasMatch() ? m.captured(3).toInt() : -1;
+    if (m_rule) return m_rule(z, x, y, attempt);
+    return TileReply{z < 0 ? 404 : 200};
 }
 
 void CLocalTileServer::run() {
@@ -93,16 +82,11 @@ void CLocalTileServer::run() {
             return;
         }
         const char* reason = r.status == 200 ? "OK" : r.status == 404 ? "Not Found" : "Error";
-        QByteArray head = "HTTP/1.1 " + QByteArray::number(r.status) + " " + reason +
+        const QByteArray head = "HTTP/1.1 " + QByteArray::number(r.status) + " " + reason +
                           "\r\nContent-Type: image/png\r\nContent-Length: " + QByteArray::number(body.size()) +
                           "\r\nConnection: keep-alive\r\n" + r.headers + "\r\n";
-        if (r.cutShort) {
-            socket->write(head + body.left(body.size() / 2));
-            socket->flush();
-            socket->disconnectFromHost();
-            return;
-        }
-        socket->write(head + body);
+        socket->write(head + (r.cutShort ? body.left(body.size() / 2) : body));
+        if (r.cutShort) socket->disconnectFromHost();  // once the bytes are out
     };
 
     auto serve = [&, answer](QTcpSocket* socket) {

@@ -11,13 +11,13 @@
 #include <QString>
 #include <QThread>
 
-#include <atomic>
 #include <functional>
 
 namespace VtTest {
 
 struct TileReply {
-    int status = 200;      // 200 serves the tile's bytes
+    TileReply(int s = 200) : status(s) {}
+    int status;            // 200 serves the tile's bytes
     int delayMs = 0;       // wait before answering
     bool drop = false;     // close the connection without an answer
     bool cutShort = false; // send the headers and half the body, then close
@@ -38,10 +38,9 @@ public:
     // "http://127.0.0.1:<port>/{z}/{x}/{y}.png"
     QString UrlTemplate() const;
     int Requests(int z, int x, int y) const;
-    long long TotalRequests() const { return m_total.load(); }
-    void ResetCounts();
-    // The request line and headers of every request, in order.
+    // The request line and headers of every request, in order, since the start or ResetCounts().
     QList<QByteArray> Heads() const;
+    void ResetCounts();
     // The bytes served for a tile (a 16 x 16 PNG of a colour of its own).
     static QByteArray TileBytes(int z, int x, int y);
 
@@ -57,7 +56,6 @@ private:
     mutable QMutex m_mutex;
     QHash<QByteArray, int> m_counts;  // requests per path
     QList<QByteArray> m_heads;
-    std::atomic<long long> m_total{0};
 };
 
 }  // namespace VtTest

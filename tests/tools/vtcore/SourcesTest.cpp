@@ -24,14 +24,11 @@ using namespace VtTest;
 
 namespace {
 
-class Sources : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
+struct Sources : ::testing::Test {
     QString Write(const QString& name, const QByteArray& bytes) {
         EXPECT_TRUE(WriteFile(m_dir.filePath(name), bytes));
         return m_dir.filePath(name);
     }
-
     QTemporaryDir m_dir;
 };
 
@@ -42,7 +39,6 @@ TEST_F(Sources, PolygonRegionFetchesExactlyTheTilesThatMeetIt) {
     const QString idx = m_dir.filePath("tri.idx");
     const RunResult r = RunTool({"download", idx, "--geojson", geojson, "--levels", "3-8", "--quiet"});
     ASSERT_EQ(r.code, VtCli::kExitOk) << qPrintable(r.out + r.err);
-
     const QList<QPolygonF> polygons = {QPolygonF({QPointF(100, 20), QPointF(130, 25), QPointF(105, 50)})};
     QSet<QString> inside;
     for (int level = 3; level <= 8; ++level) {
@@ -51,7 +47,7 @@ TEST_F(Sources, PolygonRegionFetchesExactlyTheTilesThatMeetIt) {
         while (tiles.Next(key))
             inside.insert(QStringLiteral("%1/%2/%3").arg(key.GetLevel()).arg(key.GetTileX()).arg(key.GetTileY()));
     }
-    const auto states = ReadStates(idx);
+    const auto states = ReadSlots(idx).states;
     int outside = 0;
     for (auto it = states.begin(); it != states.end(); ++it) {
         const auto [z, x, y] = it.key();
@@ -60,8 +56,7 @@ TEST_F(Sources, PolygonRegionFetchesExactlyTheTilesThatMeetIt) {
         outside += !in;
     }
     EXPECT_GT(outside, 0) << "the triangle leaves corners of its bounding box out";
-    EXPECT_EQ(ReadTiles(idx).size(), inside.size());
-
+    EXPECT_EQ(ReadSlots(idx).tiles.size(), inside.size());
     // plan counts the same tiles; the task row keeps the polygon.
     const RunResult plan = RunTool({"plan", "--geojson", geojson, "--levels", "3-8", "--json"});
     ASSERT_EQ(plan.code, VtCli::kExitOk);
@@ -83,12 +78,10 @@ TEST_F(Sources, CustomMapsOfACatalogueFileGiveUrlRefererMapTypeAndDatum) {
     {
         CCustomMapManager maps(catalogue);
         CCustomMapInfo info(7);
-        info.SetName("local tiles");
         info.SetMapUrl(server.UrlTemplate().toStdString());
         info.SetInfoReferer("https://custom.example.test/");
         info.SetIsWGS84(false);
         maps.insert(5, CCustomMapObj(info));
-        info.SetName("shifted tiles");
         info.SetIsOffset(true);  // GCJ-02
         maps.insert(3, CCustomMapObj(info));
         ASSERT_TRUE(maps.Save());
@@ -100,24 +93,19 @@ TEST_F(Sources, CustomMapsOfACatalogueFileGiveUrlRefererMapTypeAndDatum) {
     ASSERT_EQ(r.code, VtCli::kExitOk) << qPrintable(r.out + r.err);
     EXPECT_TRUE(r.out.contains("map type   602")) << qPrintable(r.out);
     EXPECT_TRUE(server.Heads().last().toLower().contains("\r\nreferer: https://custom.example.test/"));
-    const TileMap tiles = ReadTiles(idx);
+    const TileMap tiles = ReadSlots(idx).tiles;
     ASSERT_FALSE(tiles.isEmpty());
-    for (auto it = tiles.begin(); it != tiles.end(); ++it)
-        EXPECT_EQ(it.value(), CLocalTileServer::TileBytes(std::get<0>(it.key()), std::get<1>(it.key()), std::get<2>(it.key())));
+    for (auto it = tiles.begin(); it != tiles.end(); ++it) EXPECT_EQ(it.value(), std::apply(CLocalTileServer::TileBytes, it.key()));
     // The catalogue is only read. Refused before anything is created: a catalogue the tool cannot
     // decode (left as it was), an absent key, an absent catalogue.
     EXPECT_EQ(FileBytes(catalogue), saved);
     const QString garbage = Write("garbage.bin", "not a catalogue"), other = m_dir.filePath("other.idx");
     for (const auto& [maps, key] : {std::make_pair(garbage, QString("custom:5")), std::make_pair(catalogue, QString("custom:6")),
-                                    std::make_pair(m_dir.filePath("absent.bin"), QString("custom:5"))}) {
-        QStringList bad = args;
-        bad[1] = other;
-        bad[3] = maps;
-        EXPECT_EQ(RunTool(bad << key).code, VtCli::kExitError) << qPrintable(maps + key);
-    }
+                                    std::make_pair(m_dir.filePath("absent.bin"), QString("custom:5"))})
+        EXPECT_EQ(RunTool({"download", other, "--custom-maps", maps, "--extent", kBeijing, "--levels", "1-5", "--source", key}).code,
+                  VtCli::kExitError) << qPrintable(maps + key);
     EXPECT_EQ(FileBytes(garbage), QByteArray("not a catalogue"));
     EXPECT_FALSE(QFile::exists(other));
-
     // plan takes the scheme and the datum of a custom map: GCJ-02 lies a few hundred metres east
     // and north of WGS84 around Beijing.
     const QStringList plan = {"plan", "--extent", kBeijing, "--levels", "10", "--json"};
@@ -136,12 +124,10 @@ TEST_F(Sources, BaiduBuildersNameTheBaiduTileOfEveryGeneralTile) {
     Write("baidu.ini", QStringLiteral("[baidu]\nsatelliteHost=http://127.0.0.1:%1\n").arg(server.Port()).toUtf8());
     const QString idx = m_dir.filePath("baidu.idx");
     const RunResult r = RunTool({"download", idx, "--source", "baidu", "--map-type", "44", "--extent", kBeijing, "--levels", "4-11", "--quiet"});
-    SetMapSettingsDirectory(QString());
-    ASSERT_EQ(r.code, VtCli::kExitOk) << qPrintable(r.out + r.err);
+    EXPECT_EQ(r.code, VtCli::kExitOk) << qPrintable(r.out + r.err);
     // Each stored general tile was asked for under its Baidu tile's URL, and nothing else was.
-    const TileMap tiles = ReadTiles(idx);
-    ASSERT_GT(tiles.size(), 6);
-    SetMapSettingsDirectory(m_dir.path());
+    const TileMap tiles = ReadSlots(idx).tiles;
+    EXPECT_GT(tiles.size(), 6);
     QSet<QByteArray> expected;
     for (auto it = tiles.begin(); it != tiles.end(); ++it) {
         const auto [z, x, y] = it.key();
@@ -166,11 +152,8 @@ TEST_F(Sources, QuadkeyTmsRowAndSubdomainTemplatesFetchEachTileFromItsOwnUrl) {
         }
         return Key{z, x, y};
     };
-    struct Row {
-        const char* path;        // after http://<host>:<port>
-        const char* subdomains;  // for {s}, in place of the host
-        Back back;
-    };
+    // path: after http://<host>:<port>; subdomains: for {s}, in place of the host.
+    struct Row { const char *path, *subdomains; Back back; };
     const Row rows[] = {
         {"/{z}/{x}/{q}.png", nullptr, quadkey},  // the quadkey stands where the row would
         {"/{z}/{x}/{quadkey}.png", nullptr, quadkey},
@@ -181,10 +164,8 @@ TEST_F(Sources, QuadkeyTmsRowAndSubdomainTemplatesFetchEachTileFromItsOwnUrl) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.path);
         CLocalTileServer server([&](int z, int x, int n, int) {
-            TileReply r;
-            r.status = z < 0 ? 404 : 200;
-            const Key k = z < 0 ? Key{0, 0, 0} : row.back(z, x, n);
-            r.body = CLocalTileServer::TileBytes(std::get<0>(k), std::get<1>(k), std::get<2>(k));
+            TileReply r{z < 0 ? 404 : 200};
+            r.body = std::apply(CLocalTileServer::TileBytes, z < 0 ? Key{0, 0, 0} : row.back(z, x, n));
             return r;
         });
         const QString idx = m_dir.filePath(QStringLiteral("forms%1.idx").arg(&row - rows));
@@ -194,12 +175,9 @@ TEST_F(Sources, QuadkeyTmsRowAndSubdomainTemplatesFetchEachTileFromItsOwnUrl) {
         if (row.subdomains) args << "--subdomains" << row.subdomains;
         const RunResult r = RunTool(args);
         ASSERT_EQ(r.code, VtCli::kExitOk) << qPrintable(r.out + r.err);
-        const TileMap tiles = ReadTiles(idx);
-        ASSERT_EQ(tiles.size(), ReadStates(idx).size());
-        for (auto it = tiles.begin(); it != tiles.end(); ++it) {
-            const auto [z, x, y] = it.key();
-            EXPECT_EQ(it.value(), CLocalTileServer::TileBytes(z, x, y)) << z << "/" << x << "/" << y;
-        }
+        const TileMap tiles = ReadSlots(idx).tiles;
+        ASSERT_EQ(tiles.size(), ReadSlots(idx).states.size());
+        for (auto it = tiles.begin(); it != tiles.end(); ++it) EXPECT_EQ(it.value(), std::apply(CLocalTileServer::TileBytes, it.key()));
         // Both names of the host are used, and only with {s}.
         const QByteArray heads = server.Heads().join("\r\n").toLower() + "\r\n";
         for (const char* name : {"127.0.0.1:", "localhost:"})

@@ -4,7 +4,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -25,11 +24,19 @@ RunResult RunTool(const QStringList& args) {
     return r;
 }
 
-namespace {
-
 constexpr int kLongWaitMs = 120000;
 
-RunResult Finish(QProcess& p) {
+std::unique_ptr<QProcess> StartVtcore(const QStringList& args) {
+    auto p = std::make_unique<QProcess>();  // with the test program's environment, Qt platform included
+    p->start(QStringLiteral(VT_VTCORE_PROGRAM), args);
+    return p;
+}
+
+RunResult RunVtcore(const QStringList& args) { return RunProgram(QStringLiteral(VT_VTCORE_PROGRAM), args); }
+
+RunResult RunProgram(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.start(program, args);
     RunResult r;
     if (!p.waitForStarted(kLongWaitMs) || !p.waitForFinished(kLongWaitMs)) return r;
     r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
@@ -38,32 +45,11 @@ RunResult Finish(QProcess& p) {
     return r;
 }
 
-}  // namespace
-
-std::unique_ptr<QProcess> StartVtcore(const QStringList& args) {
-    auto p = std::make_unique<QProcess>();
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    p->setProcessEnvironment(env);
-    p->start(QStringLiteral(VT_VTCORE_PROGRAM), args);
-    return p;
-}
-
-RunResult RunVtcore(const QStringList& args) { return Finish(*StartVtcore(args)); }
-
-RunResult RunProgram(const QString& program, const QStringList& args) {
-    QProcess p;
-    p.start(program, args);
-    return Finish(p);
-}
-
 bool WaitFor(const std::function<bool()>& done) {
     QElapsedTimer t;
     t.start();
-    while (!done()) {
+    for (; !done(); QThread::msleep(2))
         if (t.elapsed() > kLongWaitMs) return false;
-        QThread::msleep(2);
-    }
     return true;
 }
 
@@ -95,50 +81,27 @@ bool WriteTile(CIdxFileDepository& dep, long long slot, QByteArray bytes) {
     return dep.WriteBuffer(slot, reinterpret_cast<unsigned char*>(bytes.data()), bytes.size(), true);
 }
 
-namespace {
-
-template <typename Visit>
-void WalkSlots(const QString& idxPath, Visit visit) {
+Slots ReadSlots(const QString& idxPath) {
+    Slots s;
     CIdxFileDepository dep;
     dep.SetIndexFile(idxPath.toStdString());
-    if (!dep.Open(true)) return;
+    if (!dep.Open(true)) return s;
     const CDatIndexConvert& conv = dep.GetIndexConverter();
     for (int level : dep.GetLevelList()) {
-        CTileKey minKey;
-        CTileKey maxKey;
+        CTileKey minKey, maxKey;
         if (!conv.GetTileBound(minKey, maxKey, level)) continue;
         const long long first = conv.GetTileNumberUtilLevel(level - 1) + 1;
         const int cols = maxKey.GetTileX() - minKey.GetTileX() + 1;
-        for (long long i = 0; i < conv.GetTileNumber(level); ++i)
-            visit(dep, first + i, std::make_tuple(level - 1, minKey.GetTileX() + int(i % cols), minKey.GetTileY() + int(i / cols)));
+        for (long long i = 0, slot = first; i < conv.GetTileNumber(level); ++i, ++slot) {
+            const Key key(level - 1, minKey.GetTileX() + int(i % cols), minKey.GetTileY() + int(i / cols));
+            E_QUERY_RESULT result = QUERY_UNKNOWN;
+            const CCache c = dep.ReadBuffer(result, slot);
+            if (result == QUERY_OK) s.tiles.insert(key, QByteArray(reinterpret_cast<const char*>(c.GetData()), c.GetLength()));
+            s.states.insert(key, dep.GetFileIndexStatus(slot));
+            s.numbers.insert(key, slot);
+        }
     }
-}
-
-}  // namespace
-
-TileMap ReadTiles(const QString& idxPath) {
-    TileMap tiles;
-    WalkSlots(idxPath, [&](CIdxFileDepository& dep, long long slot, Key key) {
-        E_QUERY_RESULT result = QUERY_UNKNOWN;
-        const CCache c = dep.ReadBuffer(result, slot);
-        if (result == QUERY_OK)
-            tiles.insert(key, QByteArray(reinterpret_cast<const char*>(c.GetData()), c.GetLength()));
-    });
-    return tiles;
-}
-
-QMap<Key, int> ReadStates(const QString& idxPath) {
-    QMap<Key, int> states;
-    WalkSlots(idxPath, [&](CIdxFileDepository& dep, long long slot, Key key) {
-        states.insert(key, dep.GetFileIndexStatus(slot));
-    });
-    return states;
-}
-
-QMap<Key, long long> ReadSlots(const QString& idxPath) {
-    QMap<Key, long long> numbers;
-    WalkSlots(idxPath, [&](CIdxFileDepository&, long long slot, Key key) { numbers.insert(key, slot); });
-    return numbers;
+    return s;
 }
 
 QStringList Sql(const QString& file, const QString& query) {

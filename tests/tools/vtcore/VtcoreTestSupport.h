@@ -29,7 +29,7 @@ struct RunResult {
 
 // Runs `vtcore <args>` in this process.
 RunResult RunTool(const QStringList& args);
-// The vtcore program as a child process (offscreen Qt platform).
+// The vtcore program as a child process.
 std::unique_ptr<QProcess> StartVtcore(const QStringList& args);
 // Runs `vtcore <args>` as a child process to its end.
 RunResult RunVtcore(const QStringList& args);
@@ -46,9 +46,8 @@ QList<DownloadTask> TaskRows(const QString& dir);
 using Key = std::tuple<int, int, int>;
 using TileMap = QMap<Key, QByteArray>;
 // Tiles, slot states and slot numbers of a depository's selected levels.
-TileMap ReadTiles(const QString& idxPath);
-QMap<Key, int> ReadStates(const QString& idxPath);
-QMap<Key, long long> ReadSlots(const QString& idxPath);
+struct Slots { TileMap tiles; QMap<Key, int> states; QMap<Key, long long> numbers; };
+Slots ReadSlots(const QString& idxPath);
 // Opens the depository for writing and hands it to `edit`; false when it cannot be opened.
 bool EditDepository(const QString& idxPath, const std::function<bool(CIdxFileDepository&)>& edit);
 bool WriteTile(CIdxFileDepository& dep, long long slot, QByteArray bytes);
