@@ -4,22 +4,14 @@
 #include "core/io/XDir.h"
 #include "core/platform/Platform.h"
 
-#include <gtest/gtest.h>
-
-#include <QTemporaryDir>
-
 #include <algorithm>
-#include <vector>
 
 namespace {
 
 // Records the files it is asked to load.
 struct RecordingModule : CVtPluginModule {
     std::vector<std::string> files;
-    bool LoadPlugin(const std::string& file) override {
-        files.push_back(file);
-        return false;
-    }
+    bool LoadPlugin(const std::string& file) override { return files.push_back(file), false; }
 };
 
 struct SuffixPlatform : CVtNativePlatform {

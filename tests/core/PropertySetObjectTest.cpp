@@ -1,12 +1,9 @@
+#include "CoreTest.h"
 #include "core/PropertySetObject.h"
-#include "core/log/VtLog.h"
-
-#include <gtest/gtest.h>
 
 #include <QDateTime>
 
 #include <limits>
-#include <string>
 
 TEST(PropertySetObject, TypeTableBothWays) {
     // The member as written (null: not checked) and the value read back, with its type.
@@ -34,17 +31,19 @@ TEST(PropertySetObject, TypeTableBothWays) {
     }
 }
 
-TEST(PropertySetObject, UnwritableAndUnreadableMembersAreSkippedWithWarnings) {
+TEST(PropertySetObject, UnusableMembersAreSkippedWithWarningsBadJsonChangesNothingAndMapOperations) {
     CVtLogCapture capture;
-    CPropertySetObject set;
+    CPropertySetObject set, read, other;
+    EXPECT_EQ(set.ToJson(), "null\n");
     set.SetProperty("date", QDateTime::fromSecsSinceEpoch(0));
-    set.SetProperty("n", 3);
-    EXPECT_EQ(set.ToJson(), "{\"n\":3}\n");
+    set.SetProperty("a", 1);
+    EXPECT_EQ(set.ToJson(), "{\"a\":1}\n");
     EXPECT_EQ(capture.Count(VTLOG_LEVEL_WARN, "[PropertySetObject].ToJson date 未解出的类型"), 1);
     EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_INFO, "[CPropertySetObject::ToJson] 转换为Json内容"));
+    ASSERT_TRUE(set.FromJson("{\"a\":2,\"b\":3}"));  // existing keys are kept
+    EXPECT_EQ(set.ToJson(), "{\"a\":1,\"b\":3}\n");
 
     capture.Clear();
-    CPropertySetObject read;
     ASSERT_TRUE(read.FromJson("{\"a\":\"x\",\"b\":[1,2],\"c\":null,\"d\":{\"e\":1},\"f\":true,\"g\":\"\xFF\"}"));
     EXPECT_EQ(read.GetProperty("a"), QVariant(QStringLiteral("x")));
     EXPECT_EQ(read.GetProperty("g"), QVariant(QString()));  // not GB18030: empty, not mangled
@@ -53,40 +52,24 @@ TEST(PropertySetObject, UnwritableAndUnreadableMembersAreSkippedWithWarnings) {
     EXPECT_EQ(capture.Count(VTLOG_LEVEL_WARN, "未解出的类型"), 3);
     EXPECT_EQ(capture.Count(VTLOG_LEVEL_WARN, "[PropertySetObject].LoadFromJson b 未解出的类型"), 1);
     EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_INFO, "[CPropertySetObject::FromJson] 通过Json内容加载PropertySet"));
-}
 
-TEST(PropertySetObject, FromJsonKeepsExistingKeysAndFailsCleanly) {
-    CPropertySetObject set;
-    set.SetProperty("a", 1);
-    ASSERT_TRUE(set.FromJson("{\"a\":2,\"b\":3}"));
-    EXPECT_EQ(set.GetProperty("a"), QVariant(1));
-    EXPECT_EQ(set.GetProperty("b"), QVariant(3));
-
-    CVtLogCapture capture;
-    for (const char* bad : {"", "{", "{\"a\":}", "not json", "{\"a\":1", "[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[["}) {
+    capture.Clear();
+    for (const char* bad : {"", "{", "{\"a\":}", "not json", "{\"a\":1", "[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[["})
         EXPECT_FALSE(set.FromJson(bad)) << bad;
-    }
     EXPECT_EQ(capture.Count(VTLOG_LEVEL_ERROR, "[CPropertySetObject::FromJson] 加载Json内容读取失败"), 6);
-    std::string deep(100000, '[');
-    EXPECT_FALSE(set.FromJson(deep));  // beyond the parser's nesting limit: no crash
+    EXPECT_FALSE(set.FromJson(std::string(100000, '[')));  // beyond the parser's nesting limit: no crash
     EXPECT_TRUE(set.FromJson("[1,2]"));  // JSON, but no members
     EXPECT_TRUE(set.FromJson("7"));
     EXPECT_EQ(set.ToJson(), "{\"a\":1,\"b\":3}\n");  // unchanged throughout
-}
 
-TEST(PropertySetObject, EmptySetIsNullAndMapOperations) {
-    CPropertySetObject a, b;
-    EXPECT_EQ(a.ToJson(), "null\n");
-    a.SetProperty("x", 1);
-    a.SetProperty("y", 2);
-    b.SetProperty("y", 9);
-    b.SetProperty("z", 3);
-    a.CopyTo(b);
-    EXPECT_EQ(b.ToJson(), "{\"x\":1,\"y\":2,\"z\":3}\n");  // replaced, added, others kept
-    EXPECT_TRUE(b.DelProperty("z"));
-    EXPECT_FALSE(b.DelProperty("z"));
-    CPropertySetObject c(b);
-    b.Clear();
-    EXPECT_EQ(b.ToJson(), "null\n");
-    EXPECT_EQ(c.ToJson(), "{\"x\":1,\"y\":2}\n");  // the copy is its own
+    other.SetProperty("b", 9);
+    other.SetProperty("z", 3);
+    set.CopyTo(other);
+    EXPECT_EQ(other.ToJson(), "{\"a\":1,\"b\":3,\"z\":3}\n");  // replaced, added, others kept
+    EXPECT_TRUE(other.DelProperty("z"));
+    EXPECT_FALSE(other.DelProperty("z"));
+    CPropertySetObject copy(other);
+    other.Clear();
+    EXPECT_EQ(other.ToJson(), "null\n");
+    EXPECT_EQ(copy.ToJson(), "{\"a\":1,\"b\":3}\n");  // the copy is its own
 }

@@ -1,24 +1,18 @@
 #include "CoreTest.h"
 #include "core/CoordinateScanner_p.h"
 #include "core/Tools.h"
-#include "core/log/VtLog.h"
 #include "tile/BaiduToConvert.h"
-
-#include <gtest/gtest.h>
 
 #include <QBuffer>
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDesktopServices>
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QStorageInfo>
-#include <QTemporaryDir>
 #include <QUrl>
 
 #include <cmath>
-#include <vector>
 
 namespace {
 
@@ -198,12 +192,9 @@ TEST(ToolsFile, ShellActionsLogAndHandTheirUrlToTheDesktop) {
     EXPECT_FALSE(capture.Contains("不存在"));
 
     // From another thread the call is queued to the GUI thread.
-    std::thread worker([] { Tools::openSites(QStringLiteral("http://127.0.0.1:9/a b?q=中")); });
-    worker.join();
+    std::thread([] { Tools::openSites(QStringLiteral("http://127.0.0.1:9/a b?q=中")); }).join();
     EXPECT_EQ(catcher.urls.size(), 2u);
-    QDeadlineTimer deadline(30000);
-    while (catcher.urls.size() < 3 && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    ASSERT_EQ(catcher.urls.size(), 3u);
+    ASSERT_TRUE(waitFor([&] { return QCoreApplication::processEvents(), catcher.urls.size() == 3; }));
     EXPECT_EQ(catcher.urls[2].host(), QStringLiteral("127.0.0.1"));
     EXPECT_EQ(catcher.urls[2].path(), QStringLiteral("/a b"));
     EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_LOG, "[Tools::openSites] 链接URL：http://127.0.0.1:9/a b?q=中"));

@@ -1,16 +1,10 @@
 #include "CoreTest.h"
 #include "core/VtCoreApplication.h"
-#include "core/log/VtLog.h"
 #include "core/platform/Platform.h"
 
 #include <QDateTime>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 #include <cstdint>
-#include <string>
-#include <vector>
 
 namespace {
 

@@ -1,10 +1,8 @@
+#include "CoreTest.h"
 #include "core/VtGeoNS.h"
-
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
-#include <vector>
 
 using namespace VtGeoNS;
 

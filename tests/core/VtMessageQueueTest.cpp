@@ -1,17 +1,12 @@
 #include "CoreTest.h"
 #include "core/VtMessageQueue.h"
-#include "core/log/VtLog.h"
 
-#include <gtest/gtest.h>
-
-#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <set>
 #include <stdexcept>
-#include <vector>
 
 namespace {
 
@@ -177,31 +172,29 @@ TEST_F(VtMessageQueue, StopPausesStartResumesAndReceiversMayThrowOrPostToTheirOw
 }
 
 TEST_F(VtMessageQueue, DestroyingARunningQueueJoinsItsThread) {
+    std::atomic<bool> destroyed{false};
+    std::atomic<int> lateCalls{0};
+    recorder.hook = [&](CVtMessageQueue*, const CStateEventObject&) { lateCalls += destroyed ? 1 : 0; };
     for (int round = 0; round < 5; ++round) {
-        Recorder late;
-        std::atomic<bool> destroyed{false};
-        std::atomic<int> lateCalls{0};
-        late.hook = [&](CVtMessageQueue*, const CStateEventObject&) {
-            if (destroyed) ++lateCalls;
-        };
-        std::atomic<bool> stopPosting{false};
         auto running = std::make_unique<CVtMessageQueue>();
-        running->Attach(&late);
+        running->Attach(&recorder);
         running->Start();
+        destroyed = false;
+        const std::size_t before = recorder.Size();
+        std::atomic<bool> stopPosting{false};
         std::thread poster([&] {
             for (int i = 0; !stopPosting; ++i) {
                 running->PostMessageQ(CStateEventObject(1, i));
                 if (i % 64 == 0) std::this_thread::yield();
             }
         });
-        ASSERT_TRUE(waitFor([&] { return late.Size() > 10; }));
+        ASSERT_TRUE(waitFor([&] { return recorder.Size() > before + 10; }));
         stopPosting = true;
         poster.join();
         testing::internal::CaptureStdout();
         running.reset();
         destroyed = true;
-        EXPECT_EQ(testing::internal::GetCapturedStdout(),
-                  "Wait Default Timer Timer Stop...\nWait Default Timer Timer Stop Over.\n");
-        EXPECT_EQ(lateCalls, 0);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "Wait Default Timer Timer Stop...\nWait Default Timer Timer Stop Over.\n");
     }
+    EXPECT_EQ(lateCalls, 0);
 }

@@ -1,8 +1,6 @@
 #include "../CoreTest.h"
 #include "core/io/XPath.h"
 
-#include <gtest/gtest.h>
-
 using IOx::XPath;
 
 TEST(XPath, NormalisationKeepsMultiByteCharactersWhole) {

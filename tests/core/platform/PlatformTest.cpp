@@ -1,14 +1,10 @@
+#include "../CoreTest.h"
 #include "core/platform/Platform.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
-
-#include <gtest/gtest.h>
 
 #include <array>
-#include <cstdint>
 #include <memory>
-#include <vector>
 
 TEST(Platform, MemoryCountersFollowTouchedAndReservedMemoryTheExecutableAndCpuidAreThisMachines) {
     std::uint64_t before = 0;

@@ -1,10 +1,7 @@
 #include "../CoreTest.h"
 #include "core/platform/RegistryFile.h"
 
-#include <QTemporaryDir>
 #include <QTextCodec>
-
-#include <gtest/gtest.h>
 
 TEST(RegistryFile, ReadsDefaultValuesOfAnsiAndUtf16ExportsAndTellsFailuresApart) {
     const char* const kKey = "HKEY_CLASSES_ROOT\\CLSID\\{74a777f8-7a8f-4e7c-af47-7074828086e2}\\InprocServer32";

@@ -1,12 +1,7 @@
 #include "../CoreTest.h"
 #include "core/platform/SharedAppendEnd.h"
 
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
 #include <cstdio>
-#include <string>
 
 #include <sys/stat.h>
 #include <sys/wait.h>

@@ -1,11 +1,6 @@
 #include "../CoreTest.h"
-#include "core/log/VtLog.h"
 #include "core/timer/TimerObjectEx.h"
 #include "core/timer/TimerThreadMgr.h"
-
-#include <gtest/gtest.h>
-
-#include <atomic>
 
 namespace {
 
@@ -16,13 +11,6 @@ bool waitPasses(CTimerThreadMgr& mgr, std::uint64_t n) {
     const std::uint64_t target = mgr.GetPassCount() + n;
     return waitFor([&] { return mgr.GetPassCount() >= target; });
 }
-
-struct FakeClock {
-    std::atomic<std::uint64_t> now{1000};
-    CTimerThreadMgr::Clock clock() {
-        return [this] { return now.load(); };
-    }
-};
 
 struct Counter {
     std::atomic<int> fired{0};
@@ -80,8 +68,8 @@ TEST(TimerThreadMgr, PriorityLevelsRefusalsAndARestartAfterStopping) {
 }
 
 TEST(TimerThreadMgr, FiresOncePeriodLessFiveMillisecondsHasPassedAbsorbsClockStepsBackAndLetsCallbacksReplaceTimers) {
-    FakeClock clock;
-    CTimerThreadMgr mgr("Fake", 210, clock.clock());
+    std::atomic<std::uint64_t> now{1000};
+    CTimerThreadMgr mgr("Fake", 210, [&] { return now.load(); });
     Counter owner;
     ASSERT_EQ(mgr.SetTimer(3, &Counter::Callback, &owner, 100, 3, false), 3);
     ASSERT_TRUE(waitPasses(mgr, 3));
@@ -96,7 +84,7 @@ TEST(TimerThreadMgr, FiresOncePeriodLessFiveMillisecondsHasPassedAbsorbsClockSte
         {9000, 3},  // count exhausted
     };
     for (const Step& step : steps) {
-        clock.now = step.now;
+        now = step.now;
         ASSERT_TRUE(waitPasses(mgr, 3));
         EXPECT_EQ(owner.fired, step.fired) << step.now;
     }
@@ -109,13 +97,13 @@ TEST(TimerThreadMgr, FiresOncePeriodLessFiveMillisecondsHasPassedAbsorbsClockSte
     EXPECT_EQ(mgr.GetNodeCount(), 1u);
     ASSERT_TRUE(waitFor([&] { return atOnce.fired == 1; }));
     ASSERT_EQ(mgr.SetTimer(2, &Counter::Callback, &back, 100, -1, false), 2);
-    clock.now = 500;  // earlier than both last firings: they move back to 500
+    now = 500;  // earlier than both last firings: they move back to 500
     ASSERT_TRUE(waitPasses(mgr, 3));
-    clock.now = 594;
+    now = 594;
     ASSERT_TRUE(waitPasses(mgr, 3));
     EXPECT_EQ(atOnce.fired, 1);
     EXPECT_EQ(back.fired, 0);
-    clock.now = 595;
+    now = 595;
     ASSERT_TRUE(waitFor([&] { return atOnce.fired == 2 && back.fired == 1; }));
 
     // A callback may kill its own timer and set another that takes the freed node; the new timer
@@ -134,65 +122,56 @@ TEST(TimerThreadMgr, FiresOncePeriodLessFiveMillisecondsHasPassedAbsorbsClockSte
     ASSERT_EQ(mgr.SetTimer(8, &Replacer::First, &replacer, 100, 2, true), 8);
     ASSERT_TRUE(waitFor([&] { return replacer.first == 1; }));
     EXPECT_EQ(mgr.GetNodeCount(), 3u);
-    clock.now = 695;
+    now = 695;
     ASSERT_TRUE(waitFor([&] { return replacer.second == 1; }));
     EXPECT_EQ(replacer.first, 1);
 }
 
-TEST(TimerThreadMgr, KillTimerWaitsForARunningCallback) {
-    CTimerThreadMgr mgr("Blocker", 210);
+TEST(TimerThreadMgr, KillTimerWaitsForARunningCallbackStopGivesUpAtItsTimeoutButDestructionWaits) {
+    // Blocks until released; the second timer's callback sleeps 1.5 s on its own instead.
     struct Blocker {
-        std::atomic<bool> inside{false}, release{false}, killed{false}, killedBeforeCallbackEnded{false};
+        std::atomic<bool> inside{false}, release{false}, killed{false}, killedBeforeCallbackEnded{false}, done{false};
         std::atomic<int> calls{0};
-        static void Callback(unsigned int, void* owner) {
+        static void Callback(unsigned int id, void* owner) {
             auto* self = static_cast<Blocker*>(owner);
             ++self->calls;
             self->inside = true;
+            if (id == 2) std::this_thread::sleep_for(1500ms);
             while (!self->release) std::this_thread::sleep_for(1ms);
-            if (self->killed) self->killedBeforeCallbackEnded = true;
+            if (self->killed) self->killedBeforeCallbackEnded = id == 1;
+            self->done = id == 2;
         }
     } blocker;
-    ASSERT_EQ(mgr.SetTimer(1, &Blocker::Callback, &blocker, 1, -1, true), 1);
-    ASSERT_TRUE(waitFor([&] { return blocker.inside.load(); }));
-    std::thread killer([&] {
-        mgr.KillTimer(1, &blocker);
-        blocker.killed = true;
-    });
-    std::this_thread::sleep_for(20ms);  // gives the killer time to block; the check holds either way
-    blocker.release = true;
-    killer.join();
-    EXPECT_FALSE(blocker.killedBeforeCallbackEnded);
-    const int calls = blocker.calls;
-    ASSERT_TRUE(waitPasses(mgr, 3));
-    EXPECT_EQ(blocker.calls, calls);
-}
-
-TEST(TimerThreadMgr, StopGivesUpAtItsTimeoutButDestructionWaits) {
-    struct Sleeper {
-        std::atomic<bool> inside{false};
-        std::atomic<bool> done{false};
-        static void Callback(unsigned int, void* owner) {
-            auto* self = static_cast<Sleeper*>(owner);
-            if (self->inside.exchange(true)) return;
-            std::this_thread::sleep_for(1500ms);
-            self->done = true;
-        }
-    } sleeper;
     CVtLogCapture capture;
     testing::internal::CaptureStdout();
     {
         CTimerThreadMgr mgr("Joiner", 210);
-        ASSERT_EQ(mgr.SetTimer(1, &Sleeper::Callback, &sleeper, 1, -1, true), 1);
-        ASSERT_TRUE(waitFor([&] { return sleeper.inside.load(); }));
+        ASSERT_EQ(mgr.SetTimer(1, &Blocker::Callback, &blocker, 1, -1, true), 1);
+        ASSERT_TRUE(waitFor([&] { return blocker.inside.load(); }));
+        std::thread killer([&] {
+            mgr.KillTimer(1, &blocker);
+            blocker.killed = true;
+        });
+        std::this_thread::sleep_for(20ms);  // gives the killer time to block; the check holds either way
+        blocker.release = true;
+        killer.join();
+        EXPECT_FALSE(blocker.killedBeforeCallbackEnded);
+        const int calls = blocker.calls;
+        ASSERT_TRUE(waitPasses(mgr, 3));
+        EXPECT_EQ(blocker.calls, calls);
+
         // The thread cannot be killed: it is left to finish, and the stop returns near its timeout.
+        blocker.inside = false;
+        ASSERT_EQ(mgr.SetTimer(2, &Blocker::Callback, &blocker, 1, 1, true), 2);
+        ASSERT_TRUE(waitFor([&] { return blocker.inside.load(); }));
         const auto start = std::chrono::steady_clock::now();
         EXPECT_FALSE(mgr.StopThread(100));
         EXPECT_LT(std::chrono::steady_clock::now() - start, 1000ms);
-        EXPECT_FALSE(sleeper.done);
+        EXPECT_FALSE(blocker.done);
         EXPECT_FALSE(mgr.IsRunning());
         EXPECT_EQ(capture.Count(VTLOG_LEVEL_WARN, "[CTask::StopThread] Joiner"), 1);
     }
-    EXPECT_TRUE(sleeper.done);  // the destructor waited for the callback
+    EXPECT_TRUE(blocker.done);  // the destructor waited for the callback
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Wait Joiner Timer Stop...\nWait Joiner Timer Stop Over.\n");
 }
 
