@@ -5,7 +5,7 @@
 #include <mutex>
 #include <set>
 
-TEST(TextConvert, RoundTripsExactBytesWithoutByteOrderMarksWithZeroBytesAndNothingForUnencodableText) {
+TEST(TextConvert, RoundTripsExactBytesWithoutByteOrderMarksWithZeroBytesAndNothingForUnencodableTextOrInvalidBytes) {
     const struct Row { const char* codec; QString text; std::string bytes; } rows[] = {
         {"GB18030", QString::fromUtf8("你好"), "\xC4\xE3\xBA\xC3"},
         {"UTF-8", QString::fromUtf8("a\0b", 3), std::string("a\0b", 3)},  // zero bytes are text
@@ -35,10 +35,8 @@ TEST(TextConvert, RoundTripsExactBytesWithoutByteOrderMarksWithZeroBytesAndNothi
     EXPECT_TRUE(ConvertQStringToStdString(QString::fromUtf8("中文"), "ISO-8859-1").empty());
     EXPECT_TRUE(ConvertQStringToStdString(QString::fromUtf8("你好😀"), "GB2312").empty());  // no emoji in GB2312
     EXPECT_TRUE(ConvertQStringToStdString(QStringLiteral("abc"), "NO-SUCH-CODEC").empty());
-}
-
-TEST(TextConvert, UnknownCodecOrInvalidBytesGiveEmptyNeverPartial) {
-    const struct Row { const char* what; std::string bytes; const char* codec; } rows[] = {
+    // Unknown codecs and invalid bytes decode to nothing, never to a part.
+    const struct Bad { const char* what; std::string bytes; const char* codec; } bad[] = {
         {"unknown codec", "abc", "NO-SUCH-CODEC"}, {"null codec name", "abc", nullptr}, {"empty codec name", "abc", ""},
         {"bad UTF-8 byte", "ab\xFF", "UTF-8"}, {"truncated UTF-8", "ab\xE4\xB8", "UTF-8"},
         {"overlong UTF-8", "\xC0\x80", "UTF-8"}, {"UTF-8 surrogate", "\xED\xA0\x80", "UTF-8"},
@@ -48,7 +46,7 @@ TEST(TextConvert, UnknownCodecOrInvalidBytesGiveEmptyNeverPartial) {
         {"UTF-16 lone surrogate", std::string("\x00\xD8\x61\x00", 4), "UTF-16LE"},
         {"UTF-32 beyond Unicode", std::string("\x00\x00\x11\x00", 4), "UTF-32LE"},
     };
-    for (const Row& row : rows) {
+    for (const Bad& row : bad) {
         EXPECT_TRUE(ConvertStdStringToQString(row.bytes, row.codec).isEmpty()) << row.what;
         EXPECT_TRUE(ConvertQByteArrayToQString(QByteArray(row.bytes.data(), int(row.bytes.size())), row.codec).isEmpty())
             << row.what;

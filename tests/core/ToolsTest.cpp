@@ -106,7 +106,7 @@ TEST(ToolsFile, RenamingCountsFromTwoAndSkipsWhatIsTaken) {
     EXPECT_FALSE(Tools::createDirectory(empty, false));
 }
 
-TEST(ToolsFile, DeleteDirRemovesTreeAndEmptyParentsButNotHiddenEntriesOrLinkTargets) {
+TEST(ToolsFile, DeleteDirRemovesTreeAndEmptyParentsButNotHiddenEntriesOrLinkTargetsFreeSpaceOfTheHoldingFileSystem) {
     QTemporaryDir tmp;
     const QString root = tmp.filePath(QString::fromUtf8("任务 one"));
     ASSERT_TRUE(touch(root + "/a/b/c/tile.png") && touch(root + "/a/f.dat") && touch(tmp.filePath("keep")));
@@ -130,6 +130,13 @@ TEST(ToolsFile, DeleteDirRemovesTreeAndEmptyParentsButNotHiddenEntriesOrLinkTarg
     EXPECT_FALSE(QFileInfo::exists(tmp.filePath("walk")));
     EXPECT_TRUE(Tools::deleteDir(tmp.filePath("dirlink")));
     EXPECT_TRUE(QFileInfo::exists(tmp.filePath("target/precious")));
+
+    // Free space is the holding file system's, of the nearest existing ancestor when the path is not there yet.
+    const double expected = static_cast<double>(QStorageInfo(tmp.path()).bytesFree()) / 1024.0 / 1024.0;
+    const double slack = std::max(expected * 0.01, 256.0);  // other processes write meanwhile
+    ASSERT_GT(expected, 0.0);
+    EXPECT_NEAR(Tools::getDiskFreeSpace(tmp.filePath(QString::fromUtf8("尚未/创建/任务.idx"))), expected, slack);
+    EXPECT_EQ(Tools::getDiskFreeSpace(QString()), 0.0);
 }
 
 TEST(ToolsFile, TaskPathsAndNames) {
@@ -157,15 +164,6 @@ TEST(ToolsFile, TaskPathsAndNames) {
         {"a\\b", true}, {"北京 2024", true}, {"it's (2)", true}, {" ", true},
     };
     for (const auto& [name, valid] : names) EXPECT_EQ(Tools::IsTaskNameValidity(QString::fromUtf8(name)), valid) << name;
-}
-
-TEST(ToolsFile, DiskFreeSpaceOfTheHoldingFileSystem) {
-    QTemporaryDir tmp;  // of the nearest existing ancestor when the path is not there yet
-    const double expected = static_cast<double>(QStorageInfo(tmp.path()).bytesFree()) / 1024.0 / 1024.0;
-    const double slack = std::max(expected * 0.01, 256.0);  // other processes write meanwhile
-    ASSERT_GT(expected, 0.0);
-    EXPECT_NEAR(Tools::getDiskFreeSpace(tmp.filePath(QString::fromUtf8("尚未/创建/任务.idx"))), expected, slack);
-    EXPECT_EQ(Tools::getDiskFreeSpace(QString()), 0.0);
 }
 
 TEST(ToolsFile, ShellActionsLogAndHandTheirUrlToTheDesktop) {
@@ -238,7 +236,7 @@ TEST(ToolsGeometry, DirectionsIntersectionsAndSegments) {
     }
 }
 
-TEST(ToolsImage, JudgeImageByItsEnding) {
+TEST(ToolsImage, JudgeByEndingLargeFontPiecesAndGrayConversion) {
     QByteArray png = encode(QImage(4, 4, QImage::Format_ARGB32), "PNG"), jpg = encode(QImage(4, 4, QImage::Format_RGB32), "JPG");
     QByteArray cut = png.left(png.size() - 1), tiny("\xFF\xD9", 2), html("<html></html>");
     const int dem = findMapType(false, true, true);
@@ -250,9 +248,7 @@ TEST(ToolsImage, JudgeImageByItsEnding) {
     EXPECT_FALSE(Tools::judgeImgeIsOk(tiny, 1));
     EXPECT_TRUE(Tools::judgeImgeIsOk(html, dem));   // elevation tiles are not images
     EXPECT_FALSE(Tools::judgeImgeIsOk(tiny, dem));  // but fewer than 3 bytes never pass
-}
 
-TEST(ToolsImage, LargeFontPiecesAndGrayConversion) {
     const QByteArray bytes = encode(quarters(), "PNG");
     const CCache data(reinterpret_cast<const unsigned char*>(bytes.constData()), bytes.size(), false);
     const QColor colours[] = {Qt::red, Qt::green, Qt::blue, Qt::yellow};
@@ -351,16 +347,7 @@ TEST(ToolsText, ParseCoordinatesOnPastedAndHostileText) {
         {"1e300, 2", {{big > 180 ? big - 360 : big, 2, 0}}},
         {"", {}}, {"116.39", {}}, {"116.39, 39.9 x", {}}, {"116.39; 39.9", {}}, {"116.39，39.9", {}},  // full-width comma
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.text);
-        const std::vector<CVector3D> got = Tools::ParseCoordinates(QString::fromUtf8(row.text));
-        ASSERT_EQ(got.size(), row.points.size());
-        for (size_t i = 0; i < got.size(); ++i) {
-            EXPECT_DOUBLE_EQ(got[i].x, row.points[i].x);
-            EXPECT_DOUBLE_EQ(got[i].y, row.points[i].y);
-            EXPECT_DOUBLE_EQ(got[i].z, row.points[i].z);
-        }
-    }
+    for (const Row& row : rows) EXPECT_EQ(Tools::ParseCoordinates(QString::fromUtf8(row.text)), row.points) << row.text;
     // Long runs of digits and spaces without a comma make a backtracking engine explode; the scan
     // visits each character a bounded number of times, so these return at once.
     QString spaced, plain;

@@ -37,11 +37,6 @@ public:
         m_config.m_strPassportUrl = m_config.m_strApiUrl = m_server.Origin();
         return true;
     }
-    int Count(const QString& pathPart) const {
-        int n = 0;
-        for (const FAKE_HTTP_REQUEST& r : m_server.Requests()) n += r.path.contains(pathPart) ? 1 : 0;
-        return n;
-    }
     const QList<FAKE_HTTP_REQUEST>& Requests() const { return m_server.Requests(); }
 
     VEVIROZORED_CONFIG m_config;
@@ -137,11 +132,10 @@ TEST_F(VevirozoredResourceTest, LoginRefreshAndBalanceEachTakeOneSignedRoundTrip
     m_cloud.m_onRefresh = nullptr;
     m_now = kT0 + 56 * kMinute - 1;
     EXPECT_EQ(client->GetToken(), "t2");  // the refreshed token counts from its own time
-    EXPECT_EQ(m_cloud.Count("/apps/public/app1/refresh"), 1);
-
     EXPECT_EQ(client->GetTrafficBalance(), 750);
-    EXPECT_EQ(m_cloud.Count("devDataPackUsage"), 1);
-    EXPECT_EQ(m_cloud.Requests().size(), 3);
+    ASSERT_EQ(m_cloud.Requests().size(), 3);  // the login, one refresh, the balance
+    EXPECT_EQ(m_cloud.Requests()[1].path, "/v1/cloudapi/apps/public/app1/refresh");
+    EXPECT_EQ(m_cloud.Requests()[2].query, "appId=app1&channel=" + m_cloud.m_config.m_strChannel);
     EXPECT_EQ(m_cloud.m_nRejected, 0);
 }
 
@@ -156,19 +150,14 @@ TEST_F(VevirozoredResourceTest, HistoryOfPhonesIsSavedLoadedAndUsedToLogInInvali
     auto client = Client();
     ASSERT_TRUE(QFile::remove(client->GetSettingsFilePath()));
     // Ten and twelve digits, unknown prefixes, white space, other scripts' digits, a query injection.
-    const std::pair<const char*, bool> phones[] = {
-        {"", false}, {"1380013800", false}, {"138001380001", false}, {"12800138000", false}, {"14200138000", false},
-        {"15400138000", false}, {"16100138000", false}, {"17900138000", false}, {"19400138000", false},
-        {"13800138000\n", false}, {" 13800138000", false}, {"１３８００１３８０００", false}, {"13800138000&x=1", false},
-        {"13000000000", true}, {"14900000000", true}, {"15300000000", true}, {"16200000000", true}, {"17800000000", true},
-        {"18900000000", true}, {"19900000000", true},
-    };
-    for (const auto& [phone, valid] : phones) {
-        EXPECT_EQ(CVevirozoredResource::IsValidPhone(QString::fromUtf8(phone)), valid) << phone;
-        if (valid) continue;
+    for (const char* phone : {"", "1380013800", "138001380001", "12800138000", "14200138000", "15400138000", "16100138000",
+                              "17900138000", "19400138000", "13800138000\n", " 13800138000", "１３８００１３８０００", "13800138000&x=1"}) {
+        EXPECT_FALSE(CVevirozoredResource::IsValidPhone(QString::fromUtf8(phone))) << phone;
         client->LoginByPhone(QString::fromUtf8(phone));
         client->AddHistoryPhone(QString::fromUtf8(phone));
     }
+    for (const char* phone : {"13000000000", "14900000000", "15300000000", "16200000000", "17800000000", "18900000000", "19900000000"})
+        EXPECT_TRUE(CVevirozoredResource::IsValidPhone(phone)) << phone;
     EXPECT_TRUE(m_cloud.Requests().isEmpty());
     EXPECT_TRUE(client->GetHistoryPhones().isEmpty());
     EXPECT_FALSE(QFileInfo::exists(client->GetSettingsFilePath()));

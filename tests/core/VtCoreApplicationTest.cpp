@@ -25,10 +25,7 @@ struct FakePlatform : CVtNativePlatform {
 // Installs a fake platform and resets the application's stored directories for one test.
 class CoreApplication : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_previous = SetVtPlatform(&m_platform);
-        m_app->SetProductDir("");
-    }
+    void SetUp() override { m_previous = SetVtPlatform(&m_platform); }
     void TearDown() override {
         m_app->SetProductDir("");
         SetVtPlatform(m_previous);
@@ -43,7 +40,7 @@ protected:
 
 }  // namespace
 
-TEST_F(CoreApplication, DirectoryTreeFollowsTheExecutablePath) {
+TEST_F(CoreApplication, DirectoryTreeFollowsTheExecutablePathMemoryFiguresTheProcessCounters) {
     const struct Row { const char* exe; const char* executeDir; const char* productDir; } rows[] = {
         {"C:/P/Bin/Releasex64/App.exe", "C:/P/Bin/Releasex64/", "C:/P/"},
         {"C:\\P\\Bin\\Releasex64\\App.exe", "C:/P/Bin/Releasex64/", "C:/P/"},          // Windows separators
@@ -66,9 +63,7 @@ TEST_F(CoreApplication, DirectoryTreeFollowsTheExecutablePath) {
     EXPECT_EQ(m_app->GetProfileDir(), "D:/Q/Config/Profiles/");
     m_app->SetProductDir("");
     EXPECT_EQ(m_app->GetDataDir(), "C:/P/Data/");
-}
 
-TEST_F(CoreApplication, MemoryFiguresComeFromTheProcessCounters) {
     EXPECT_GT(m_app->GetMemorySafeThreshold(), 0.0);
     m_platform.workingSet = (3u << 20) + (512u << 10);  // 3.5 MB: whole MB only
     EXPECT_EQ(m_app->CheckCurrentMemorySize(), 3.0);

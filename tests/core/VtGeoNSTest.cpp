@@ -60,7 +60,7 @@ void ExpectOutline(const std::vector<CVector3D>& out, const std::vector<EN>& exp
 
 }  // namespace
 
-TEST(VtGeoNS, DistancesMatchFixedReferenceValues) {
+TEST(VtGeoNS, DistancesMatchFixedReferenceValuesNextPointMovesAlongAzimuthInTangentPlane) {
     // Reference values worked out independently: the rhumb line on the sphere of radius a through
     // the isometric latitude, the chord between surface points through the reduced latitude.
     struct Row { double lon1, lat1, lon2, lat2; bool rhumb; double metres; } rows[] = {
@@ -91,6 +91,19 @@ TEST(VtGeoNS, DistancesMatchFixedReferenceValues) {
         EXPECT_EQ(CalculateDistanceHS(std::vector<CVector3D>{{1, 2, 3}}, rhumb), 0.0);
         EXPECT_EQ(CalculateDistanceHS(std::vector<CVector3D>{}, rhumb), 0.0);
     }
+
+    // The next point along an azimuth, and the expected unit direction east and north.
+    const CVector3D p(116.4, 39.9, 50.0);
+    struct Step { double azimuth, east, north; } steps[] = {{0, 0, 1}, {90, -1, 0}, {180, 0, -1}, {270, 1, 0}, {45, -std::sqrt(0.5), std::sqrt(0.5)}};
+    for (const Step& r : steps) {
+        const CVector3D q = CalculateNextPointGeo(p, r.azimuth, 1000.0);
+        const EN en = Local(p, q);
+        EXPECT_NEAR(en.e, 1000.0 * r.east, 1e-6) << r.azimuth;
+        EXPECT_NEAR(en.n, 1000.0 * r.north, 1e-6) << r.azimuth;
+        // A straight move in the tangent plane: exactly the distance, and the height rises.
+        EXPECT_NEAR(Dist(WithHeight(p), WithHeight(q)), 1000.0, 1e-6);
+        EXPECT_GT(q.z, p.z);
+    }
 }
 
 TEST(VtGeoNS, AreaOfQuadranglesAndOfConcaveAndDegenerateOutlines) {
@@ -111,21 +124,6 @@ TEST(VtGeoNS, AreaOfQuadranglesAndOfConcaveAndDegenerateOutlines) {
     EXPECT_EQ(CalculateArea(FromMetres({{0, 0}, {1, 1}})), 0.0);
     // Points on one ground line are nearly collinear in space (the surface curves by micrometres).
     EXPECT_NEAR(CalculateArea(FromMetres({{0, 0}, {1, 1}, {2, 2}, {5, 5}})), 0.0, 1e-3);
-}
-
-TEST(VtGeoNS, NextPointMovesAlongAzimuthInTangentPlane) {
-    const CVector3D p(116.4, 39.9, 50.0);
-    struct Row { double azimuth, east, north; } rows[] =  // the expected unit direction
-        {{0, 0, 1}, {90, -1, 0}, {180, 0, -1}, {270, 1, 0}, {45, -std::sqrt(0.5), std::sqrt(0.5)}};
-    for (const Row& r : rows) {
-        const CVector3D q = CalculateNextPointGeo(p, r.azimuth, 1000.0);
-        const EN en = Local(p, q);
-        EXPECT_NEAR(en.e, 1000.0 * r.east, 1e-6) << r.azimuth;
-        EXPECT_NEAR(en.n, 1000.0 * r.north, 1e-6) << r.azimuth;
-        // A straight move in the tangent plane: exactly the distance, and the height rises.
-        EXPECT_NEAR(Dist(WithHeight(p), WithHeight(q)), 1000.0, 1e-6);
-        EXPECT_GT(q.z, p.z);
-    }
 }
 
 TEST(VtGeoNS, ParallelLinesAndCorridorJoins) {
