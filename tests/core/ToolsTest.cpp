@@ -62,7 +62,65 @@ double taskSize(int mapType, const EXTENT& extent, QList<int> levels) {
 
 }  // namespace
 
-TEST(ToolsFile, RenamingCountsFromTwoAndSkipsWhatIsTaken) {
+TEST(ToolsFile, DeleteDirRemovesTreeAndEmptyParentsButNotHiddenEntriesOrLinkTargetsFreeSpaceOfTheHoldingFileSystem) {
+    QTemporaryDir tmp;
+    const QString root = tmp.filePath(QString::fromUtf8("任务 one"));
+    ASSERT_TRUE(touch(root + "/a/b/c/tile.png") && touch(root + "/a/f.dat") && touch(tmp.filePath("keep")));
+    EXPECT_TRUE(Tools::deleteDir(root));
+    EXPECT_FALSE(QFileInfo::exists(root));
+    EXPECT_TRUE(QFileInfo::exists(tmp.filePath("keep")));  // a parent that is not empty stays
+    ASSERT_TRUE(QDir().mkpath(tmp.filePath("p/q/r")));
+    EXPECT_TRUE(Tools::deleteDir(tmp.filePath("p/q/r")));
+    EXPECT_FALSE(QFileInfo::exists(tmp.filePath("p")));  // an otherwise empty parent chain goes with it
+    EXPECT_TRUE(Tools::deleteDir(tmp.filePath("never-there")));
+    EXPECT_FALSE(Tools::deleteDir(QString()));
+
+    // Hidden entries are not listed, so not deleted; links go, but not what they point to.
+    ASSERT_TRUE(touch(tmp.filePath("hidden/.secret")));
+    EXPECT_FALSE(Tools::deleteDir(tmp.filePath("hidden")));
+    EXPECT_TRUE(QFileInfo::exists(tmp.filePath("hidden/.secret")));
+    ASSERT_TRUE(touch(tmp.filePath("target/precious")) && QDir().mkpath(tmp.filePath("walk")));
+    ASSERT_TRUE(QFile::link(tmp.filePath("target"), tmp.filePath("walk/link")));
+    ASSERT_TRUE(QFile::link(tmp.filePath("target"), tmp.filePath("dirlink")));
+    EXPECT_TRUE(Tools::deleteDir(tmp.filePath("walk")));
+    EXPECT_FALSE(QFileInfo::exists(tmp.filePath("walk")));
+    EXPECT_TRUE(Tools::deleteDir(tmp.filePath("dirlink")));
+    EXPECT_TRUE(QFileInfo::exists(tmp.filePath("target/precious")));
+
+    // Free space is the holding file system's, of the nearest existing ancestor when the path is not there yet.
+    const double expected = static_cast<double>(QStorageInfo(tmp.path()).bytesFree()) / 1024.0 / 1024.0;
+    const double slack = std::max(expected * 0.01, 256.0);  // other processes write meanwhile
+    ASSERT_GT(expected, 0.0);
+    EXPECT_NEAR(Tools::getDiskFreeSpace(tmp.filePath(QString::fromUtf8("尚未/创建/任务.idx"))), expected, slack);
+    EXPECT_EQ(Tools::getDiskFreeSpace(QString()), 0.0);
+}
+
+TEST(ToolsFile, TaskPathsAndNamesRenamingCountsFromTwoAndSkipsWhatIsTaken) {
+    const char* rows[][3] = {
+        {"D:/maps/task.idx", "ignored", "D:/maps/task"},
+        {"D:/maps/task.v2.dat", "ignored", "D:/maps/task.v2"},
+        {"D:/maps/task.IDX", "n", "D:/maps/task.IDX/n"},  // case-sensitive
+        {"D:/maps", "北京 影像", "D:/maps/北京 影像"},
+    };
+    for (const auto& row : rows) {
+        DownloadTask task;
+        task.path = QString::fromUtf8(row[0]);
+        task.name = QString::fromUtf8(row[1]);
+        const QString expected = QString::fromUtf8(row[2]);
+        EXPECT_EQ(Tools::CalculateTaskValidPath(task, ".idx"), gb(expected) + ".idx") << row[0];
+        EXPECT_EQ(Tools::CalculateTaskLabelValidPath(task, ".dat"), gb(expected + QString::fromUtf8("_标签")) + ".dat");
+    }
+    DownloadTask broken;
+    broken.path = QString(QChar(0xD800));
+    EXPECT_EQ(Tools::CalculateTaskValidPath(broken, ".idx"), "");
+
+    const std::pair<const char*, bool> names[] = {
+        {"", false},    {"a|b", false},   {"a？b", false},     {"a：b", false},      {"a“b", false},
+        {"《a》", false}, {"a/b", false},   {"a*b", false},      {"a<b", false},       {"a\"b", false},
+        {"a\\b", true}, {"北京 2024", true}, {"it's (2)", true}, {" ", true},
+    };
+    for (const auto& [name, valid] : names) EXPECT_EQ(Tools::IsTaskNameValidity(QString::fromUtf8(name)), valid) << name;
+
     QTemporaryDir tmp;
     const QString label = QString::fromUtf8("_标签");
     for (const QString& name : kNames) {
@@ -104,66 +162,6 @@ TEST(ToolsFile, RenamingCountsFromTwoAndSkipsWhatIsTaken) {
     QString file = tmp.filePath("a.b.tif"), empty;
     EXPECT_FALSE(Tools::createDirectory(file, true));  // a file is in the way
     EXPECT_FALSE(Tools::createDirectory(empty, false));
-}
-
-TEST(ToolsFile, DeleteDirRemovesTreeAndEmptyParentsButNotHiddenEntriesOrLinkTargetsFreeSpaceOfTheHoldingFileSystem) {
-    QTemporaryDir tmp;
-    const QString root = tmp.filePath(QString::fromUtf8("任务 one"));
-    ASSERT_TRUE(touch(root + "/a/b/c/tile.png") && touch(root + "/a/f.dat") && touch(tmp.filePath("keep")));
-    EXPECT_TRUE(Tools::deleteDir(root));
-    EXPECT_FALSE(QFileInfo::exists(root));
-    EXPECT_TRUE(QFileInfo::exists(tmp.filePath("keep")));  // a parent that is not empty stays
-    ASSERT_TRUE(QDir().mkpath(tmp.filePath("p/q/r")));
-    EXPECT_TRUE(Tools::deleteDir(tmp.filePath("p/q/r")));
-    EXPECT_FALSE(QFileInfo::exists(tmp.filePath("p")));  // an otherwise empty parent chain goes with it
-    EXPECT_TRUE(Tools::deleteDir(tmp.filePath("never-there")));
-    EXPECT_FALSE(Tools::deleteDir(QString()));
-
-    // Hidden entries are not listed, so not deleted; links go, but not what they point to.
-    ASSERT_TRUE(touch(tmp.filePath("hidden/.secret")));
-    EXPECT_FALSE(Tools::deleteDir(tmp.filePath("hidden")));
-    EXPECT_TRUE(QFileInfo::exists(tmp.filePath("hidden/.secret")));
-    ASSERT_TRUE(touch(tmp.filePath("target/precious")) && QDir().mkpath(tmp.filePath("walk")));
-    ASSERT_TRUE(QFile::link(tmp.filePath("target"), tmp.filePath("walk/link")));
-    ASSERT_TRUE(QFile::link(tmp.filePath("target"), tmp.filePath("dirlink")));
-    EXPECT_TRUE(Tools::deleteDir(tmp.filePath("walk")));
-    EXPECT_FALSE(QFileInfo::exists(tmp.filePath("walk")));
-    EXPECT_TRUE(Tools::deleteDir(tmp.filePath("dirlink")));
-    EXPECT_TRUE(QFileInfo::exists(tmp.filePath("target/precious")));
-
-    // Free space is the holding file system's, of the nearest existing ancestor when the path is not there yet.
-    const double expected = static_cast<double>(QStorageInfo(tmp.path()).bytesFree()) / 1024.0 / 1024.0;
-    const double slack = std::max(expected * 0.01, 256.0);  // other processes write meanwhile
-    ASSERT_GT(expected, 0.0);
-    EXPECT_NEAR(Tools::getDiskFreeSpace(tmp.filePath(QString::fromUtf8("尚未/创建/任务.idx"))), expected, slack);
-    EXPECT_EQ(Tools::getDiskFreeSpace(QString()), 0.0);
-}
-
-TEST(ToolsFile, TaskPathsAndNames) {
-    const char* rows[][3] = {
-        {"D:/maps/task.idx", "ignored", "D:/maps/task"},
-        {"D:/maps/task.v2.dat", "ignored", "D:/maps/task.v2"},
-        {"D:/maps/task.IDX", "n", "D:/maps/task.IDX/n"},  // case-sensitive
-        {"D:/maps", "北京 影像", "D:/maps/北京 影像"},
-    };
-    for (const auto& row : rows) {
-        DownloadTask task;
-        task.path = QString::fromUtf8(row[0]);
-        task.name = QString::fromUtf8(row[1]);
-        const QString expected = QString::fromUtf8(row[2]);
-        EXPECT_EQ(Tools::CalculateTaskValidPath(task, ".idx"), gb(expected) + ".idx") << row[0];
-        EXPECT_EQ(Tools::CalculateTaskLabelValidPath(task, ".dat"), gb(expected + QString::fromUtf8("_标签")) + ".dat");
-    }
-    DownloadTask broken;
-    broken.path = QString(QChar(0xD800));
-    EXPECT_EQ(Tools::CalculateTaskValidPath(broken, ".idx"), "");
-
-    const std::pair<const char*, bool> names[] = {
-        {"", false},    {"a|b", false},   {"a？b", false},     {"a：b", false},      {"a“b", false},
-        {"《a》", false}, {"a/b", false},   {"a*b", false},      {"a<b", false},       {"a\"b", false},
-        {"a\\b", true}, {"北京 2024", true}, {"it's (2)", true}, {" ", true},
-    };
-    for (const auto& [name, valid] : names) EXPECT_EQ(Tools::IsTaskNameValidity(QString::fromUtf8(name)), valid) << name;
 }
 
 TEST(ToolsFile, ShellActionsLogAndHandTheirUrlToTheDesktop) {
@@ -311,7 +309,7 @@ TEST(ToolsImage, TaskSizeCountsTilesOfEveryLevel) {
     EXPECT_DOUBLE_EQ(taskSize(baidu, bd, {12, 14}), taskSize(mercator, EXTENT{sw.x(), sw.y(), ne.x(), ne.y()}, {12, 14}));
 }
 
-TEST(ToolsText, ScannerFindsWhatTheBacktrackingPatternFinds) {
+TEST(ToolsText, ScannerFindsWhatTheBacktrackingPatternFindsParseCoordinatesOnPastedAndHostileText) {
     // Short random texts over the pattern's own alphabet, where backtracking is still cheap.
     static const QRegularExpression reference(VtCoordinatePatternText());
     const char alphabet[] = "0123456789  ,,..--+eE\t\n";
@@ -327,9 +325,7 @@ TEST(ToolsText, ScannerFindsWhatTheBacktrackingPatternFinds) {
         }
         ASSERT_EQ(VtScanCoordinateMatches(text), expected) << '"' << text.toStdString() << '"';
     }
-}
 
-TEST(ToolsText, ParseCoordinatesOnPastedAndHostileText) {
     const double big = std::fmod(1e300, 360.0);
     const struct Row { const char* text; std::vector<CVector3D> points; } rows[] = {
         {"116.39, 39.9", {{116.39, 39.9, 0}}},

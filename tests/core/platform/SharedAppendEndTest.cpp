@@ -7,6 +7,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+namespace {
+
+// The shared record of the file's end, named after its device and inode.
+QString record(std::FILE* f) {
+    struct stat st {};
+    ::fstat(::fileno(f), &st);
+    return QString("/dev/shm/vtcore-end-v2-%1-%2").arg(qulonglong(st.st_dev), 0, 16).arg(qulonglong(st.st_ino), 0, 16);
+}
+
+}  // namespace
+
 TEST(SharedAppendEnd, AttachmentsToOneFileShareOneEndThatNeverFallsBelowTheFileSize) {
     QTemporaryDir dir;
     const QString data = dir.filePath("data.dat");
@@ -15,12 +26,6 @@ TEST(SharedAppendEnd, AttachmentsToOneFileShareOneEndThatNeverFallsBelowTheFileS
     std::FILE* g = std::fopen(data.toLocal8Bit().constData(), "ab");
     std::FILE* other = std::fopen(dir.filePath("other.dat").toLocal8Bit().constData(), "ab");
     ASSERT_TRUE(f && g && other);
-    struct stat st {};
-    ASSERT_EQ(::fstat(::fileno(f), &st), 0);
-    char name[64];
-    std::snprintf(name, sizeof name, "vtcore-end-v2-%llx-%llx", static_cast<unsigned long long>(st.st_dev),
-                  static_cast<unsigned long long>(st.st_ino));
-    const auto recordExists = [&] { return QFileInfo::exists(QString("/dev/shm/") + name); };
     {
         VtSharedAppendEnd a, b;
         EXPECT_FALSE(a.Attach(nullptr));
@@ -40,9 +45,9 @@ TEST(SharedAppendEnd, AttachmentsToOneFileShareOneEndThatNeverFallsBelowTheFileS
         ASSERT_TRUE(a.Attach(other));  // another file has its own end; b keeps the first file's
         EXPECT_EQ(a.Claim(0), 7);
         EXPECT_EQ(b.Claim(0), 200);
-        EXPECT_TRUE(recordExists());
+        EXPECT_TRUE(QFileInfo::exists(record(f)));
     }
-    EXPECT_FALSE(recordExists());  // the last user removed it: a crashed user's record is never trusted
+    EXPECT_FALSE(QFileInfo::exists(record(f)));  // the last user removed it: a crashed user's record is never trusted
     VtSharedAppendEnd again;
     ASSERT_TRUE(again.Attach(f));
     EXPECT_EQ(again.Claim(0), 125);
@@ -55,11 +60,6 @@ TEST(SharedAppendEnd, AttachmentsToOneFileShareOneEndThatNeverFallsBelowTheFileS
 // those, and only those: a record someone holds stays.
 TEST(SharedAppendEnd, AttachingRemovesTheRecordsOfKilledUsersOnly) {
     QTemporaryDir dir;
-    const auto record = [](std::FILE* f) {
-        struct stat st {};
-        ::fstat(::fileno(f), &st);
-        return QString("/dev/shm/vtcore-end-v2-%1-%2").arg(qulonglong(st.st_dev), 0, 16).arg(qulonglong(st.st_ino), 0, 16);
-    };
     std::FILE* files[3] = {};
     for (int i = 0; i < 3; ++i) {
         ASSERT_TRUE(touch(dir.filePath(QString::number(i)), QByteArray(10, 'x')));
