@@ -227,11 +227,9 @@ TEST(ToolsGeometry, DirectionsIntersectionsAndSegments) {
         {{50, 40}, {50, 40}, true},     // a point inside
         {{0, 0}, {0, 0}, false},        // a point outside
     };
-    for (const Row& row : segments) {
-        SCOPED_TRACE(testing::Message() << row.a.x() << "," << row.a.y() << " " << row.b.x() << "," << row.b.y());
-        EXPECT_EQ(Tools::lineAndRectIntersect(row.a, row.b, rect), row.meets);
-        EXPECT_EQ(Tools::lineAndRectIntersect(row.b, row.a, rect), row.meets);
-    }
+    for (const Row& r : segments)  // either way round
+        EXPECT_EQ(std::make_pair(Tools::lineAndRectIntersect(r.a, r.b, rect), Tools::lineAndRectIntersect(r.b, r.a, rect)),
+                  std::make_pair(r.meets, r.meets)) << r.a.x() << "," << r.a.y() << " " << r.b.x() << "," << r.b.y();
 }
 
 TEST(ToolsImage, JudgeByEndingLargeFontPiecesAndGrayConversion) {

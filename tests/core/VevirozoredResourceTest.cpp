@@ -31,16 +31,14 @@ public:
         m_config.m_strSecretKey = QString::fromLatin1(m_key.toBase64());
         m_config.m_strChannel = QUuid::createUuid().toString(QUuid::WithoutBraces);
         m_config.m_strReferer = "https://site.test";
-    }
-    bool Start() {
-        if (!m_server.Start()) return false;
+        m_bStarted = m_server.Start();
         m_config.m_strPassportUrl = m_config.m_strApiUrl = m_server.Origin();
-        return true;
     }
     const QList<FAKE_HTTP_REQUEST>& Requests() const { return m_server.Requests(); }
 
     VEVIROZORED_CONFIG m_config;
     QByteArray m_key;
+    bool m_bStarted = false;
     int m_nRejected = 0;
     // Replies; a test changes them as it goes.
     QByteArray m_loginReply = kLogin;
@@ -96,7 +94,7 @@ private:
 
 class VevirozoredResourceTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(m_dir.isValid() && m_cloud.Start()); }
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid() && m_cloud.m_bStarted); }
     std::unique_ptr<CVevirozoredResource> Client(const VEVIROZORED_CONFIG& config) {
         auto client = std::make_unique<CVevirozoredResource>(m_dir.path(), config);
         client->SetClock([this] { return m_now; });
@@ -112,7 +110,7 @@ protected:
 
 }  // namespace
 
-TEST_F(VevirozoredResourceTest, LoginRefreshAndBalanceEachTakeOneSignedRoundTrip) {
+TEST_F(VevirozoredResourceTest, LoginRefreshAndBalanceEachTakeOneSignedRoundTripFailedRefusedAndUnansweredOnesKeepTheStateAndWriteOneRecordEach) {
     auto client = Client();
     client->LoginByPhone("13800138000");
     ASSERT_EQ(m_cloud.Requests().size(), 1);
@@ -137,56 +135,7 @@ TEST_F(VevirozoredResourceTest, LoginRefreshAndBalanceEachTakeOneSignedRoundTrip
     EXPECT_EQ(m_cloud.Requests()[1].path, "/v1/cloudapi/apps/public/app1/refresh");
     EXPECT_EQ(m_cloud.Requests()[2].query, "appId=app1&channel=" + m_cloud.m_config.m_strChannel);
     EXPECT_EQ(m_cloud.m_nRejected, 0);
-}
 
-TEST_F(VevirozoredResourceTest, HistoryOfPhonesIsSavedLoadedAndUsedToLogInInvalidPhonesSendNothing) {
-    // Unreadable settings leave the history empty, and with no phone nothing is sent.
-    for (const char* content : {"", "[1,2]", "{\"historyPhone\": 5}", "\xFF\xFE garbage"}) {
-        ASSERT_TRUE(touch(m_dir.filePath("vevirozoredResource.json"), content));
-        auto client = Client();
-        EXPECT_TRUE(client->GetHistoryPhones().isEmpty()) << content;
-        EXPECT_EQ(client->GetToken(), "") << content;
-    }
-    auto client = Client();
-    ASSERT_TRUE(QFile::remove(client->GetSettingsFilePath()));
-    // Ten and twelve digits, unknown prefixes, white space, other scripts' digits, a query injection.
-    for (const char* phone : {"", "1380013800", "138001380001", "12800138000", "14200138000", "15400138000", "16100138000",
-                              "17900138000", "19400138000", "13800138000\n", " 13800138000", "１３８００１３８０００", "13800138000&x=1"}) {
-        EXPECT_FALSE(CVevirozoredResource::IsValidPhone(QString::fromUtf8(phone))) << phone;
-        client->LoginByPhone(QString::fromUtf8(phone));
-        client->AddHistoryPhone(QString::fromUtf8(phone));
-    }
-    for (const char* phone : {"13000000000", "14900000000", "15300000000", "16200000000", "17800000000", "18900000000", "19900000000"})
-        EXPECT_TRUE(CVevirozoredResource::IsValidPhone(phone)) << phone;
-    EXPECT_TRUE(m_cloud.Requests().isEmpty());
-    EXPECT_TRUE(client->GetHistoryPhones().isEmpty());
-    EXPECT_FALSE(QFileInfo::exists(client->GetSettingsFilePath()));
-
-    QStringList added;
-    for (int i = 0; i < 11; ++i) {
-        added.prepend(QString("1380000%1").arg(i, 4, 10, QChar('0')));
-        client->AddHistoryPhone(added.first());
-    }
-    client->AddHistoryPhone(added[5]);  // moves to the front, the oldest drops out
-    added.move(5, 0);
-    EXPECT_EQ(client->GetHistoryPhones(), added.mid(0, 10));
-    ASSERT_TRUE(QFile::remove(client->GetSettingsFilePath()));
-    client->AddHistoryPhone(added[0]);  // already first: nothing is written
-    EXPECT_FALSE(QFileInfo::exists(client->GetSettingsFilePath()));
-
-    ASSERT_TRUE(touch(client->GetSettingsFilePath(), R"({"historyPhone":"15912345678;;13800138000"})"));
-    auto reloaded = Client();
-    EXPECT_EQ(reloaded->GetHistoryPhones(), (QStringList{"15912345678", "13800138000"}));
-    EXPECT_EQ(reloaded->GetToken(), "t1");  // logs in with the first history entry
-    ASSERT_EQ(m_cloud.Requests().size(), 1);
-    EXPECT_TRUE(m_cloud.Requests()[0].query.startsWith("phone=15912345678&"));
-    reloaded->AddHistoryPhone("13900000000");
-    EXPECT_EQ(QJsonDocument::fromJson(readText(reloaded->GetSettingsFilePath()).toUtf8()).object().value("historyPhone").toString(),
-              "13900000000;15912345678;13800138000");
-}
-
-TEST_F(VevirozoredResourceTest, FailedRefusedAndUnansweredRepliesKeepTheStateAndWriteOneRecordEach) {
-    auto client = Client();
     CVtLogCapture capture;
     for (const char* reply : {R"({"Data":{}})", "not json"}) {
         m_cloud.m_loginReply = reply;
@@ -242,6 +191,52 @@ TEST_F(VevirozoredResourceTest, FailedRefusedAndUnansweredRepliesKeepTheStateAnd
     EXPECT_EQ(capture.Count("[VevirozoredResource]vu账户流量余额网络请求超时!"), 1);
     client->LoginByPhone("13800138000");
     EXPECT_EQ(capture.Count("[VevirozoredResource]vu账户token网络请求超时!"), 1);
+}
+
+TEST_F(VevirozoredResourceTest, HistoryOfPhonesIsSavedLoadedAndUsedToLogInInvalidPhonesSendNothing) {
+    // Unreadable settings leave the history empty, and with no phone nothing is sent.
+    for (const char* content : {"", "[1,2]", "{\"historyPhone\": 5}", "\xFF\xFE garbage"}) {
+        ASSERT_TRUE(touch(m_dir.filePath("vevirozoredResource.json"), content));
+        auto client = Client();
+        EXPECT_TRUE(client->GetHistoryPhones().isEmpty()) << content;
+        EXPECT_EQ(client->GetToken(), "") << content;
+    }
+    auto client = Client();
+    ASSERT_TRUE(QFile::remove(client->GetSettingsFilePath()));
+    // Ten and twelve digits, unknown prefixes, white space, other scripts' digits, a query injection.
+    for (const char* phone : {"", "1380013800", "138001380001", "12800138000", "14200138000", "15400138000", "16100138000",
+                              "17900138000", "19400138000", "13800138000\n", " 13800138000", "１３８００１３８０００", "13800138000&x=1"}) {
+        EXPECT_FALSE(CVevirozoredResource::IsValidPhone(QString::fromUtf8(phone))) << phone;
+        client->LoginByPhone(QString::fromUtf8(phone));
+        client->AddHistoryPhone(QString::fromUtf8(phone));
+    }
+    for (const char* phone : {"13000000000", "14900000000", "15300000000", "16200000000", "17800000000", "18900000000", "19900000000"})
+        EXPECT_TRUE(CVevirozoredResource::IsValidPhone(phone)) << phone;
+    EXPECT_TRUE(m_cloud.Requests().isEmpty());
+    EXPECT_TRUE(client->GetHistoryPhones().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(client->GetSettingsFilePath()));
+
+    QStringList added;
+    for (int i = 0; i < 11; ++i) {
+        added.prepend(QString("1380000%1").arg(i, 4, 10, QChar('0')));
+        client->AddHistoryPhone(added.first());
+    }
+    client->AddHistoryPhone(added[5]);  // moves to the front, the oldest drops out
+    added.move(5, 0);
+    EXPECT_EQ(client->GetHistoryPhones(), added.mid(0, 10));
+    ASSERT_TRUE(QFile::remove(client->GetSettingsFilePath()));
+    client->AddHistoryPhone(added[0]);  // already first: nothing is written
+    EXPECT_FALSE(QFileInfo::exists(client->GetSettingsFilePath()));
+
+    ASSERT_TRUE(touch(client->GetSettingsFilePath(), R"({"historyPhone":"15912345678;;13800138000"})"));
+    auto reloaded = Client();
+    EXPECT_EQ(reloaded->GetHistoryPhones(), (QStringList{"15912345678", "13800138000"}));
+    EXPECT_EQ(reloaded->GetToken(), "t1");  // logs in with the first history entry
+    ASSERT_EQ(m_cloud.Requests().size(), 1);
+    EXPECT_TRUE(m_cloud.Requests()[0].query.startsWith("phone=15912345678&"));
+    reloaded->AddHistoryPhone("13900000000");
+    EXPECT_EQ(QJsonDocument::fromJson(readText(reloaded->GetSettingsFilePath()).toUtf8()).object().value("historyPhone").toString(),
+              "13900000000;15912345678;13800138000");
 }
 
 TEST(VevirozoredConfig, ProfileFileAndEnvironmentWithTheEnvironmentWinning) {

@@ -109,7 +109,7 @@ TEST_F(CoreApplication, FileFormatListsAreKeptApart) {
     m_app->SetSupportFileFormat({}, false);
 }
 
-TEST_F(CoreApplication, CadControlNeedsEveryFileAndARegistrationInsideTheProduct) {
+TEST_F(CoreApplication, CadControlNeedsEveryFileAndARegistrationInsideTheProductArrangeLogsKeepsTheTwentyOneYoungest) {
     m_app->SetProductDir(tempDir());
     // Each check names the first missing file in check order, and only that one: supplying the named
     // file each time walks the whole list in order.
@@ -157,9 +157,8 @@ TEST_F(CoreApplication, CadControlNeedsEveryFileAndARegistrationInsideTheProduct
         EXPECT_TRUE(row.record.empty() ? capture.Records().empty() : capture.Contains(VTLOG_LEVEL_ERROR, row.record)) << row.what;
     }
     SetVtRegistryFile("");
-}
 
-TEST_F(CoreApplication, ArrangeLogsKeepsTheTwentyOneYoungestAndEmptiesBesideTheExecutable) {
+    // Arranging the logs keeps the 21 youngest run directories and removes the older ones.
     m_platform.exe = tempDir() + "bin/app";
     m_app->SetProductDir(tempDir());
     const QDateTime now = QDateTime::currentDateTime();
@@ -187,7 +186,7 @@ TEST_F(CoreApplication, ArrangeLogsKeepsTheTwentyOneYoungestAndEmptiesBesideTheE
     // Beside the executable only empty log directories go (the prefix is case-sensitive).
     ASSERT_TRUE(QDir(m_dir.path()).mkpath("bin/VtCoreLogEmpty") && QDir(m_dir.path()).mkpath("bin/vtcorelogLower"));
     ASSERT_TRUE(touch(m_dir.filePath("bin/VtCoreLogFull/VtCore.log")));
-    CVtLogCapture capture;
+    capture.Clear();
     m_app->ArrangeLogs();
     EXPECT_FALSE(QFileInfo::exists(m_dir.filePath("bin/VtCoreLogEmpty")));
     EXPECT_TRUE(QFileInfo(m_dir.filePath("bin/VtCoreLogFull/VtCore.log")).exists());
