@@ -54,7 +54,7 @@ TEST(TextConvert, RoundTripsExactBytesWithoutByteOrderMarksWithZeroBytesAndNothi
     EXPECT_TRUE(ConvertCharArrayToQString(nullptr, "UTF-8").isEmpty());
 }
 
-TEST(TextConvert, GuessPrefersUtf8ThenGb18030) {
+TEST(TextConvert, GuessPrefersUtf8ThenGb18030UuidsAreWellFormedAndUniqueAcrossThreads) {
     EXPECT_EQ(GuessStdStringTextCodecName("plain ascii"), QByteArray("UTF-8"));
     EXPECT_EQ(GuessStdStringTextCodecName("中文路径 测试"), QByteArray("UTF-8"));
     EXPECT_EQ(GuessQByteArrayTextCodecName(ConvertQStringToQByteArray(QString::fromUtf8("中文路径 测试"), "GB18030")), QByteArray("GB18030"));
@@ -67,9 +67,7 @@ TEST(TextConvert, GuessPrefersUtf8ThenGb18030) {
     EXPECT_NE(name, QByteArray("UTF-8"));
     EXPECT_NE(name, QByteArray("GB18030"));
     EXPECT_FALSE(ConvertStdStringToQString(latin, name.constData()).isEmpty());
-}
 
-TEST(TextConvert, UuidsAreWellFormedAndUniqueAcrossThreads) {
     static const QRegularExpression form(QStringLiteral("^[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}$"));
     std::mutex mutex;
     std::set<std::string> seen;

@@ -92,116 +92,28 @@ private:
     QSet<QString> m_nonces;
 };
 
-class VevirozoredResourceTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(m_dir.isValid() && m_cloud.m_bStarted); }
-    std::unique_ptr<CVevirozoredResource> Client(const VEVIROZORED_CONFIG& config) {
-        auto client = std::make_unique<CVevirozoredResource>(m_dir.path(), config);
-        client->SetClock([this] { return m_now; });
-        client->SetRequestTimeout(2000);
-        return client;
-    }
-    std::unique_ptr<CVevirozoredResource> Client() { return Client(m_cloud.m_config); }
-
-    QTemporaryDir m_dir;
-    FakeCloud m_cloud;
-    long long m_now = kT0;
-};
-
 }  // namespace
 
-TEST_F(VevirozoredResourceTest, LoginRefreshAndBalanceEachTakeOneSignedRoundTripFailedRefusedAndUnansweredOnesKeepTheStateAndWriteOneRecordEach) {
-    auto client = Client();
-    client->LoginByPhone("13800138000");
-    ASSERT_EQ(m_cloud.Requests().size(), 1);
-    EXPECT_EQ(m_cloud.Requests()[0].method, "GET");
-    EXPECT_EQ(m_cloud.Requests()[0].query, "phone=13800138000&channel=" + m_cloud.m_config.m_strChannel);
-    m_now = kT0 + 28 * kMinute - 1;
-    EXPECT_EQ(client->GetToken(), "t1");
-    EXPECT_EQ(m_cloud.Requests().size(), 1);  // no request while the token is young
-
-    // At 28 minutes the token is refreshed once; a token asked for during the refresh (re-entered
-    // from its wait) is the previous one and starts no second refresh.
-    m_now = kT0 + 28 * kMinute;
-    QString during;
-    m_cloud.m_onRefresh = [&] { during = client->GetToken(); };
-    EXPECT_EQ(client->GetToken(), "t2");
-    EXPECT_EQ(during, "t1");
-    m_cloud.m_onRefresh = nullptr;
-    m_now = kT0 + 56 * kMinute - 1;
-    EXPECT_EQ(client->GetToken(), "t2");  // the refreshed token counts from its own time
-    EXPECT_EQ(client->GetTrafficBalance(), 750);
-    ASSERT_EQ(m_cloud.Requests().size(), 3);  // the login, one refresh, the balance
-    EXPECT_EQ(m_cloud.Requests()[1].path, "/v1/cloudapi/apps/public/app1/refresh");
-    EXPECT_EQ(m_cloud.Requests()[2].query, "appId=app1&channel=" + m_cloud.m_config.m_strChannel);
-    EXPECT_EQ(m_cloud.m_nRejected, 0);
-
-    CVtLogCapture capture;
-    for (const char* reply : {R"({"Data":{}})", "not json"}) {
-        m_cloud.m_loginReply = reply;
-        client->LoginByPhone("13800138000");
-        EXPECT_EQ(capture.Count(std::string("[VevirozoredResource]vu账户token请求失败:") + reply), 1);
-    }
-    m_cloud.m_loginReply = kLogin;
-    client->LoginByPhone("13800138000");
-    m_now = kT0 + 30 * kMinute;
-    for (const char* reply : {R"({"data":{"tokens":[]}})", R"({"data":{}})", "[]", "garbage"}) {
-        m_cloud.m_refreshReply = reply;
-        capture.Clear();
-        EXPECT_EQ(client->GetToken(), "t1") << reply;  // the old token stays
-        EXPECT_EQ(capture.Count("[VevirozoredResource]vu账户token更新失败:"), 1) << reply;
-    }
-    const struct Case { const char* reply; long long expected; } balances[] = {
-        {R"({"data":{"dataPack":{"currentUsage":250}}})", -1},             // no "traffic"
-        {R"({"data":{"dataPack":{"currentUsage":1,"traffic":{}}}})", -1},  // empty "traffic"
-        {R"({"data":{}})", -1},
-        {"", -1},
-        {R"({"data":{"dataPack":{"traffic":{"quota":5}}}})", 5},  // no usage: 0
-        {R"({"data":{"dataPack":{"currentUsage":9000000000,"traffic":{"quota":10000000000}}}})", 1000000000},
-        {R"({"data":{"dataPack":{"currentUsage":1e300,"traffic":{"quota":7}}}})", 7},  // absurd usage reads as 0
+TEST(VevirozoredResource, PhoneHistoryRoundTripsAndFailedRefusedOrUnansweredRepliesAgainstOneSigningCloud) {
+    QTemporaryDir dir;
+    FakeCloud cloud;
+    ASSERT_TRUE(dir.isValid() && cloud.m_bStarted);
+    long long now = kT0;
+    const auto Client = [&](const VEVIROZORED_CONFIG& config) {
+        auto client = std::make_unique<CVevirozoredResource>(dir.path(), config);
+        client->SetClock([&] { return now; });
+        client->SetRequestTimeout(2000);
+        return client;
     };
-    for (const Case& c : balances) {
-        m_cloud.m_trafficReply = c.reply;
-        capture.Clear();
-        EXPECT_EQ(client->GetTrafficBalance(), c.expected) << c.reply;
-        EXPECT_EQ(capture.Count("[VevirozoredResource]vu账户流量余额请求失败:"), c.expected == -1 ? 1 : 0) << c.reply;
-    }
-    EXPECT_EQ(m_cloud.m_nRejected, 0);
 
-    // A wrong secret is refused by the server: each request fails on its own signature.
-    VEVIROZORED_CONFIG wrong = m_cloud.m_config;
-    QByteArray key = m_cloud.m_key;
-    key[0] = static_cast<char>(key[0] ^ 1);
-    wrong.m_strSecretKey = QString::fromLatin1(key.toBase64());
-    auto stranger = Client(wrong);
-    capture.Clear();
-    stranger->LoginByPhone("13800138000");
-    EXPECT_EQ(m_cloud.m_nRejected, 1);
-    EXPECT_EQ(capture.Count(VTLOG_LEVEL_INFO, "[VevirozoredResource]vu账户token请求失败:{\"code\":401"), 1);
-    EXPECT_EQ(stranger->GetTrafficBalance(), -1);
-    EXPECT_EQ(m_cloud.m_nRejected, 3);  // a second login attempt, then the balance
-
-    // Unanswered requests time out, the token stays, and each writes its record.
-    client->SetRequestTimeout(150);
-    m_cloud.m_bSilent = true;
-    capture.Clear();
-    EXPECT_EQ(client->GetToken(), "t1");
-    EXPECT_EQ(capture.Count("[VevirozoredResource]vu账户token更新网络请求超时!"), 1);
-    EXPECT_EQ(client->GetTrafficBalance(), -1);
-    EXPECT_EQ(capture.Count("[VevirozoredResource]vu账户流量余额网络请求超时!"), 1);
-    client->LoginByPhone("13800138000");
-    EXPECT_EQ(capture.Count("[VevirozoredResource]vu账户token网络请求超时!"), 1);
-}
-
-TEST_F(VevirozoredResourceTest, HistoryOfPhonesIsSavedLoadedAndUsedToLogInInvalidPhonesSendNothing) {
     // Unreadable settings leave the history empty, and with no phone nothing is sent.
     for (const char* content : {"", "[1,2]", "{\"historyPhone\": 5}", "\xFF\xFE garbage"}) {
-        ASSERT_TRUE(touch(m_dir.filePath("vevirozoredResource.json"), content));
-        auto client = Client();
+        ASSERT_TRUE(touch(dir.filePath("vevirozoredResource.json"), content));
+        auto client = Client(cloud.m_config);
         EXPECT_TRUE(client->GetHistoryPhones().isEmpty()) << content;
         EXPECT_EQ(client->GetToken(), "") << content;
     }
-    auto client = Client();
+    auto client = Client(cloud.m_config);
     ASSERT_TRUE(QFile::remove(client->GetSettingsFilePath()));
     // Ten and twelve digits, unknown prefixes, white space, other scripts' digits, a query injection.
     for (const char* phone : {"", "1380013800", "138001380001", "12800138000", "14200138000", "15400138000", "16100138000",
@@ -212,7 +124,7 @@ TEST_F(VevirozoredResourceTest, HistoryOfPhonesIsSavedLoadedAndUsedToLogInInvali
     }
     for (const char* phone : {"13000000000", "14900000000", "15300000000", "16200000000", "17800000000", "18900000000", "19900000000"})
         EXPECT_TRUE(CVevirozoredResource::IsValidPhone(phone)) << phone;
-    EXPECT_TRUE(m_cloud.Requests().isEmpty());
+    EXPECT_TRUE(cloud.Requests().isEmpty());
     EXPECT_TRUE(client->GetHistoryPhones().isEmpty());
     EXPECT_FALSE(QFileInfo::exists(client->GetSettingsFilePath()));
 
@@ -229,14 +141,96 @@ TEST_F(VevirozoredResourceTest, HistoryOfPhonesIsSavedLoadedAndUsedToLogInInvali
     EXPECT_FALSE(QFileInfo::exists(client->GetSettingsFilePath()));
 
     ASSERT_TRUE(touch(client->GetSettingsFilePath(), R"({"historyPhone":"15912345678;;13800138000"})"));
-    auto reloaded = Client();
+    auto reloaded = Client(cloud.m_config);
     EXPECT_EQ(reloaded->GetHistoryPhones(), (QStringList{"15912345678", "13800138000"}));
     EXPECT_EQ(reloaded->GetToken(), "t1");  // logs in with the first history entry
-    ASSERT_EQ(m_cloud.Requests().size(), 1);
-    EXPECT_TRUE(m_cloud.Requests()[0].query.startsWith("phone=15912345678&"));
+    ASSERT_EQ(cloud.Requests().size(), 1);
+    EXPECT_TRUE(cloud.Requests()[0].query.startsWith("phone=15912345678&"));
     reloaded->AddHistoryPhone("13900000000");
     EXPECT_EQ(QJsonDocument::fromJson(readText(reloaded->GetSettingsFilePath()).toUtf8()).object().value("historyPhone").toString(),
               "13900000000;15912345678;13800138000");
+
+    // One round trip for the login, one for the refresh, one for the balance.
+    client->LoginByPhone("13800138000");
+    ASSERT_EQ(cloud.Requests().size(), 2);
+    EXPECT_EQ(cloud.Requests()[1].method, "GET");
+    EXPECT_EQ(cloud.Requests()[1].query, "phone=13800138000&channel=" + cloud.m_config.m_strChannel);
+    now = kT0 + 28 * kMinute - 1;
+    EXPECT_EQ(client->GetToken(), "t1");
+    EXPECT_EQ(cloud.Requests().size(), 2);  // no request while the token is young
+
+    // At 28 minutes the token is refreshed once; a token asked for during the refresh (re-entered
+    // from its wait) is the previous one and starts no second refresh.
+    now = kT0 + 28 * kMinute;
+    QString during;
+    cloud.m_onRefresh = [&] { during = client->GetToken(); };
+    EXPECT_EQ(client->GetToken(), "t2");
+    EXPECT_EQ(during, "t1");
+    cloud.m_onRefresh = nullptr;
+    now = kT0 + 56 * kMinute - 1;
+    EXPECT_EQ(client->GetToken(), "t2");  // the refreshed token counts from its own time
+    EXPECT_EQ(client->GetTrafficBalance(), 750);
+    ASSERT_EQ(cloud.Requests().size(), 4);
+    EXPECT_EQ(cloud.Requests()[2].path, "/v1/cloudapi/apps/public/app1/refresh");
+    EXPECT_EQ(cloud.Requests()[3].query, "appId=app1&channel=" + cloud.m_config.m_strChannel);
+    EXPECT_EQ(cloud.m_nRejected, 0);
+
+    CVtLogCapture capture;
+    for (const char* reply : {R"({"Data":{}})", "not json"}) {
+        cloud.m_loginReply = reply;
+        client->LoginByPhone("13800138000");
+        EXPECT_EQ(capture.Count(std::string("[VevirozoredResource]vu账户token请求失败:") + reply), 1);
+    }
+    cloud.m_loginReply = kLogin;
+    client->LoginByPhone("13800138000");
+    now = kT0 + 30 * kMinute;
+    for (const char* reply : {R"({"data":{"tokens":[]}})", R"({"data":{}})", "[]", "garbage"}) {
+        cloud.m_refreshReply = reply;
+        capture.Clear();
+        EXPECT_EQ(client->GetToken(), "t1") << reply;  // the old token stays
+        EXPECT_EQ(capture.Count("[VevirozoredResource]vu账户token更新失败:"), 1) << reply;
+    }
+    const struct Case { const char* reply; long long expected; } balances[] = {
+        {R"({"data":{"dataPack":{"currentUsage":250}}})", -1},             // no "traffic"
+        {R"({"data":{"dataPack":{"currentUsage":1,"traffic":{}}}})", -1},  // empty "traffic"
+        {R"({"data":{}})", -1},
+        {"", -1},
+        {R"({"data":{"dataPack":{"traffic":{"quota":5}}}})", 5},  // no usage: 0
+        {R"({"data":{"dataPack":{"currentUsage":9000000000,"traffic":{"quota":10000000000}}}})", 1000000000},
+        {R"({"data":{"dataPack":{"currentUsage":1e300,"traffic":{"quota":7}}}})", 7},  // absurd usage reads as 0
+    };
+    for (const Case& c : balances) {
+        cloud.m_trafficReply = c.reply;
+        capture.Clear();
+        EXPECT_EQ(client->GetTrafficBalance(), c.expected) << c.reply;
+        EXPECT_EQ(capture.Count("[VevirozoredResource]vu账户流量余额请求失败:"), c.expected == -1 ? 1 : 0) << c.reply;
+    }
+    EXPECT_EQ(cloud.m_nRejected, 0);
+
+    // A wrong secret is refused by the server: each request fails on its own signature.
+    VEVIROZORED_CONFIG wrong = cloud.m_config;
+    QByteArray key = cloud.m_key;
+    key[0] = static_cast<char>(key[0] ^ 1);
+    wrong.m_strSecretKey = QString::fromLatin1(key.toBase64());
+    auto stranger = Client(wrong);
+    capture.Clear();
+    stranger->LoginByPhone("13800138000");
+    EXPECT_EQ(cloud.m_nRejected, 1);
+    EXPECT_EQ(capture.Count(VTLOG_LEVEL_INFO, "[VevirozoredResource]vu账户token请求失败:{\"code\":401"), 1);
+    EXPECT_EQ(stranger->GetTrafficBalance(), -1);
+    EXPECT_EQ(cloud.m_nRejected, 3);  // a second login attempt, then the balance
+
+    // Unanswered requests time out, the token stays, and each writes its record.
+    client->SetRequestTimeout(150);
+    cloud.m_bSilent = true;
+    capture.Clear();
+    EXPECT_EQ(client->GetToken(), "t1");
+    EXPECT_EQ(capture.Count("[VevirozoredResource]vu账户token更新网络请求超时!"), 1);
+    EXPECT_EQ(client->GetTrafficBalance(), -1);
+    EXPECT_EQ(capture.Count("[VevirozoredResource]vu账户流量余额网络请求超时!"), 1);
+    client->LoginByPhone("13800138000");
+    EXPECT_EQ(capture.Count("[VevirozoredResource]vu账户token网络请求超时!"), 1);
+
 }
 
 TEST(VevirozoredConfig, ProfileFileAndEnvironmentWithTheEnvironmentWinning) {

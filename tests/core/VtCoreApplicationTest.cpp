@@ -40,7 +40,7 @@ protected:
 
 }  // namespace
 
-TEST_F(CoreApplication, DirectoryTreeFollowsTheExecutablePathMemoryFiguresTheProcessCounters) {
+TEST_F(CoreApplication, DirectoryTreeFollowsTheExecutablePathMemoryFiguresTheProcessCountersFileFormatListsAreKeptApart) {
     const struct Row { const char* exe; const char* executeDir; const char* productDir; } rows[] = {
         {"C:/P/Bin/Releasex64/App.exe", "C:/P/Bin/Releasex64/", "C:/P/"},
         {"C:\\P\\Bin\\Releasex64\\App.exe", "C:/P/Bin/Releasex64/", "C:/P/"},          // Windows separators
@@ -81,9 +81,7 @@ TEST_F(CoreApplication, DirectoryTreeFollowsTheExecutablePathMemoryFiguresThePro
     const std::string id = m_app->GetCpuID();  // the processor signature: eight upper-case hex digits
     EXPECT_EQ(id.size(), 8u);
     EXPECT_EQ(id.find_first_not_of("0123456789ABCDEF"), std::string::npos) << id;
-}
 
-TEST_F(CoreApplication, FileFormatListsAreKeptApart) {
     m_app->SetSupportFileFormat({}, true);
     m_app->SetSupportFileFormat({}, false);
     // Only patterns with a star-dot (anywhere) are kept, each once.
@@ -193,4 +191,3 @@ TEST_F(CoreApplication, CadControlNeedsEveryFileAndARegistrationInsideTheProduct
     EXPECT_TRUE(QFileInfo(m_dir.filePath("bin/vtcorelogLower")).isDir());
     EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_WARN, "警告：退出时，删除可执行目录下VtCoreLogFull失败"));
 }
-
