@@ -15,8 +15,7 @@ std::set<std::string> names(const std::vector<XPath>& entries) {
 }
 
 // Stops at the n-th file it sees.
-class StopAfter : public XDir::DirVisitor {
-public:
+struct StopAfter : XDir::DirVisitor {
     explicit StopAfter(int n) : m_nLeft(n) {}
     bool VisitFile(const XPath&) override { return --m_nLeft == 0; }
     int m_nLeft;
