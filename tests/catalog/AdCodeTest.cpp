@@ -28,8 +28,7 @@ TEST(AdCode, ParsesLevelsAndParts) {
 TEST(AdCode, ClearingAndReparsing) {
     tagAdCode code("310115000000");
     code.ClearData();
-    EXPECT_TRUE(code.level == 0 && code.province.empty() && code.city.empty() && code.county.empty());
-    EXPECT_EQ(code.code, "310115000000");
+    EXPECT_TRUE(code.level == 0 && code.province.empty() && code.city.empty() && code.county.empty() && code.code == "310115000000");
     EXPECT_TRUE(code.Parse());
     EXPECT_EQ(std::make_pair(code.level, code.Join()), std::make_pair(3, std::string("310115")));
     code.Clear();
@@ -44,6 +43,5 @@ TEST(AdCode, ClearingAndReparsing) {
     tagAdCode reused("110000");
     reused.code = "440300";
     reused.Parse();  // a municipality from the earlier parse must not survive
-    EXPECT_FALSE(reused.IsMunicipality());
-    EXPECT_TRUE(reused.municipality.empty());
+    EXPECT_TRUE(!reused.IsMunicipality() && reused.municipality.empty());
 }

@@ -1,7 +1,5 @@
 #include "catalog/CustomMapManager.h"
-#include "catalog/CustomMapTraits_p.h"
 #include "core/TextConvert.h"
-#include "core/Tools.h"
 #include "CatalogTest.h"
 
 #include <QFileInfo>
@@ -119,7 +117,7 @@ TEST_F(CustomMapManagerTest, LoadTakesOnlyWholeTypedItemsOfItsOwnVersion) {
     }
 }
 
-TEST_F(CustomMapManagerTest, SaveFailsWithoutAPlaceForTheFile) {
+TEST_F(CustomMapManagerTest, SaveNeedsAPlaceForTheFileAndNewKeysSkipUsedOnesUpToTheLimit) {
     for (const QString& path : {QString(), m_dir.filePath("missing/MyMap.bin"), m_dir.path()}) {
         CCustomMapManager manager(path);
         manager.insert(1, Online(1, "x"));
@@ -127,9 +125,8 @@ TEST_F(CustomMapManagerTest, SaveFailsWithoutAPlaceForTheFile) {
         manager.clear();
     }
     EXPECT_TRUE(QFileInfo(m_dir.path()).isDir());  // a directory in the catalogue's place is left
-}
 
-TEST_F(CustomMapManagerTest, NewKeysSkipUsedOnesUpToTheLimit) {
+    EXPECT_TRUE(CCustomMapManager::DefaultFilePath().endsWith("/Data/MyMap.bin"));
     CCustomMapManager manager(QString{});
     for (int key : {0, 1, 2}) manager.insert(key, Online(key, "k"));
     EXPECT_EQ(manager.CreateNewKey(), 3);
@@ -142,23 +139,4 @@ TEST_F(CustomMapManagerTest, NewKeysSkipUsedOnesUpToTheLimit) {
     manager.insert(9997, Online(1, "x"));
     EXPECT_EQ(manager.CreateNewKey(), -1);
     manager.clear();
-}
-
-TEST(CustomMapManagerSeam, CatalogueAnswersComeFromTheManager) {
-    EXPECT_TRUE(CCustomMapManager::DefaultFilePath().endsWith("/Data/MyMap.bin"));
-    SetCustomMapTraitsProvider(nullptr);  // the manager's answers
-    CCustomMapManager* manager = CCustomMapManager::Instance();
-    const QList<int> before = manager->keys();
-    CCustomMapInfo dem(1), gcj(2), bd(3);
-    dem.SetIsDem(true), gcj.SetIsWGS84(false), gcj.SetIsOffset(true), bd.SetIsBD09(true);
-    const std::pair<int, CCustomMapObj> maps[] = {{9990, CCustomMapObj(dem)}, {9991, CCustomMapObj(gcj)},
-                                                  {9992, CCustomMapObj(bd)}, {9993, CCustomMapObj(COfflineMapInfo())}};
-    for (const auto& [key, map] : maps) manager->insert(key, map);
-    EXPECT_TRUE(Tools::isDem(601, 9990));
-    for (int key : {9991, 9993, 9994, -1}) EXPECT_FALSE(Tools::isDem(601, key)) << key;  // 9994 is absent
-    EXPECT_EQ(std::make_tuple(Tools::getOffsetType(601, 9991), Tools::getOffsetType(607, 9992), Tools::getOffsetType(602, 9990),
-                              Tools::getOffsetType(606, 9993)),
-              std::make_tuple(COORD_OFFSET_GCJ02, COORD_OFFSET_BD09, Tools::getOffsetType(602, -1), Tools::getOffsetType(606, -1)));
-    for (const auto& entry : maps) manager->remove(entry.first);
-    EXPECT_EQ(manager->keys(), before);
 }

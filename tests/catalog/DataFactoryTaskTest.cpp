@@ -79,7 +79,6 @@ TEST_F(DataFactoryTaskTest, FreshDatabaseKeepsEveryColumnAndAlterTaskRewritesExp
     DownloadTask loaded = load(id);
     EXPECT_TRUE(loaded == expected);
     EXPECT_EQ(unequalled(loaded), unequalled(task));
-    EXPECT_TRUE(!loaded.bIsGoogleOffset && loaded.rangepoints.isEmpty());
     EXPECT_EQ(stored("size", id).toString(), "2314.69 MB");
 
     ASSERT_TRUE(DataFactory::saveProgress(id, "12/40"));
@@ -116,11 +115,26 @@ TEST_F(DataFactoryTaskTest, FreshDatabaseKeepsEveryColumnAndAlterTaskRewritesExp
               std::make_tuple(117.0, 0.123457, 116.3, 0.0));
 }
 
-TEST_F(DataFactoryTaskTest, ThreadCountsAndLevelsAsStored) {
-    DownloadTask task = sampleTask("offset");
+// Single-column operations on rows; quotes and hostile texts are only data.
+TEST_F(DataFactoryTaskTest, RowOperationsStoreTheirValuesAsData) {
+    const QString hostile = "x' OR '1'='1", dropper = "a'); drop table task; --";
+    DownloadTask task = sampleTask("it's");
     task.threadcount = 1008, task.levelExportList.clear();
-    const int id = add(task);
-    // Above a thousand means offset tiles. The first row is the added task's own count.
+    const int id = add(task), dropped = add(sampleTask(dropper));
+    for (const QString& name : {QString("it's"), dropper}) EXPECT_TRUE(DataFactory::existTask(name)) << name.toStdString();
+    for (const QString& name : {hostile, QString("it"), QString("%")}) EXPECT_FALSE(DataFactory::existTask(name)) << name.toStdString();
+    ASSERT_TRUE(DataFactory::saveProgress(id, hostile) && DataFactory::saveUpExportPath(id, "C:/it's/'here'") &&
+                DataFactory::updateupExportPath(dropped, dropper));
+    EXPECT_EQ(std::make_tuple(DataFactory::getProgress(id), load(id).upExportPath, load(dropped).upExportPath),
+              std::make_tuple(hostile, QString("C:/it's/'here'"), dropper));
+    DownloadTask quotedExport = load(id);
+    quotedExport.strExportSavePath = "D:/'; delete from task; --", quotedExport.strTitleCutom = "'{z}'", quotedExport.createTm = "'";
+    ASSERT_TRUE(DataFactory::alterTask(quotedExport));
+    const DownloadTask altered = load(id);
+    EXPECT_EQ(std::make_tuple(DataFactory::getTaskList().size(), altered.name, altered.strExportSavePath, altered.strTitleCutom, altered.createTm),
+              std::make_tuple(2, QString("it's"), QString("D:/'; delete from task; --"), QString("'{z}'"), QString("'")));
+
+    // Above a thousand threads means offset tiles. The first row is the added task's own count.
     const std::tuple<int, int, bool> threadCases[] = {{1008, 8, true}, {1000, 1000, false}, {1001, 1, true}, {0, 0, false}};
     for (const auto& [count, threads, offset] : threadCases) {
         ASSERT_TRUE(count == 1008 || DataFactory::alterTaskThread(id, count));
@@ -131,36 +145,13 @@ TEST_F(DataFactoryTaskTest, ThreadCountsAndLevelsAsStored) {
     // Levels are parsed and sorted; an empty export list is a copy of them.
     const std::pair<const char*, QList<int>> levelCases[] = {{",5,,3", {3, 5}}, {"12,3,7", {3, 7, 12}}, {"", {}}};
     for (const auto& [text, levels] : levelCases) {
-        ASSERT_TRUE(RawDb(dbPath()).exec(QString("update task set level = ? where id = %1").arg(id), {QString(text)}));
+        ASSERT_TRUE(RawDb(dbPath()).exec(QString("update task set level = ?, levelExportList = '' where id = %1").arg(id), {QString(text)}));
         const DownloadTask loaded = load(id);
         EXPECT_EQ(std::make_pair(loaded.level, loaded.levelExportList), std::make_pair(levels, levels)) << text;
     }
     ASSERT_TRUE(DataFactory::alterTaskLevel(id, {9, 2, 5}));
-    EXPECT_EQ(stored("level", id).toString(), "9,2,5");
-    EXPECT_EQ(load(id).level, QList<int>({2, 5, 9}));
-}
+    EXPECT_EQ(std::make_pair(stored("level", id).toString(), load(id).level), std::make_pair(QString("9,2,5"), QList<int>({2, 5, 9})));
 
-TEST_F(DataFactoryTaskTest, QuotesAndHostileTextsAreOnlyData) {
-    const QString hostile = "x' OR '1'='1", dropper = "a'); drop table task; --";
-    const int quoted = add(sampleTask("it's")), dropped = add(sampleTask(dropper));
-    for (const QString& name : {QString("it's"), dropper}) EXPECT_TRUE(DataFactory::existTask(name)) << name.toStdString();
-    for (const QString& name : {hostile, QString("it"), QString("%")}) EXPECT_FALSE(DataFactory::existTask(name)) << name.toStdString();
-
-    ASSERT_TRUE(DataFactory::saveProgress(quoted, hostile) && DataFactory::saveUpExportPath(quoted, "C:/it's/'here'") &&
-                DataFactory::updateupExportPath(dropped, dropper));
-    EXPECT_EQ(std::make_tuple(DataFactory::getProgress(quoted), load(quoted).upExportPath, load(dropped).upExportPath),
-              std::make_tuple(hostile, QString("C:/it's/'here'"), dropper));
-    DownloadTask quotedExport = load(quoted);
-    quotedExport.strExportSavePath = "D:/'; delete from task; --", quotedExport.strTitleCutom = "'{z}'", quotedExport.createTm = "'";
-    ASSERT_TRUE(DataFactory::alterTask(quotedExport));
-    const QList<DownloadTask> tasks = DataFactory::getTaskList();
-    ASSERT_EQ(tasks.size(), 2);
-    EXPECT_EQ(std::make_tuple(tasks[0].name, tasks[0].strExportSavePath, tasks[0].strTitleCutom, tasks[0].createTm, tasks[1].name),
-              std::make_tuple(QString("it's"), QString("D:/'; delete from task; --"), QString("'{z}'"), QString("'"), dropper));
-}
-
-TEST_F(DataFactoryTaskTest, StateCountPolygonAndNoviceOperations) {
-    const int id = add(sampleTask("states"));
     bool ok = false;
     EXPECT_EQ(DataFactory::getTaskState(id, &ok), TASK_STATE_ENDED);
     EXPECT_FALSE(ok);  // a row was found: the flag is left as it was
@@ -175,7 +166,7 @@ TEST_F(DataFactoryTaskTest, StateCountPolygonAndNoviceOperations) {
     const DownloadTask loaded = load(id);
     EXPECT_EQ(std::make_tuple(loaded.savedState, loaded.count, loaded.rangepoints, stored("bIsNovice", id).toInt()),
               std::make_tuple(int(TASK_STATE_COMPLETED), 5000000000LL, QList<QPolygonF>({square(5, 5), square(1, 2)}), 1));
-    ASSERT_TRUE(DataFactory::deleteTask(id));
+    ASSERT_TRUE(DataFactory::deleteTask(id) && DataFactory::deleteTask(dropped));
     EXPECT_TRUE(DataFactory::getTaskList().isEmpty());
 
     // The novice table: adding is not offered, the rest works on rows the application made.
@@ -193,9 +184,8 @@ TEST_F(DataFactoryTaskTest, StateCountPolygonAndNoviceOperations) {
     EXPECT_EQ(raw.value("select count || rangepoints from novicetask where id = 7").toString(), "99blob");
     ASSERT_TRUE(DataFactory::deleteNoviceTask(7));
     ok = false;
-    EXPECT_EQ(DataFactory::getNoviceTaskState(7, &ok), TASK_STATE_NONE);
-    EXPECT_TRUE(ok);
-    EXPECT_EQ(DataFactory::getNoviceProgress(7), QString());
+    EXPECT_EQ(std::make_tuple(DataFactory::getNoviceTaskState(7, &ok), ok, DataFactory::getNoviceProgress(7)),
+              std::make_tuple(TASK_STATE_NONE, true, QString()));
 }
 
 TEST_F(DataFactoryTaskTest, OlderDatabasesAreUpgradedAndKeepTheirRows) {

@@ -69,12 +69,11 @@ TEST(MapResourceObjectModule, RegistersLooksUpAndVisitsByName) {
         EXPECT_TRUE(module.RegisterMapResource(object));  // a2 replaces a1 under the same name
     EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_DEBUG, "[CMapResourceObjectModule::RegisterMapResource] 注册地图资源，MapType: 11"));
 
-    EXPECT_EQ(module.GetMapResourceByName("alpha"), &a2);
-    EXPECT_EQ(module.GetMapResourceByName("delta"), nullptr);
-    EXPECT_EQ(module.GetMapResource(11), &a2);  // "alpha" sorts before "beta"
-    EXPECT_EQ(module.GetMapResource(10), nullptr);
-    EXPECT_EQ(module.GetCustomMapResource(13), &custom);
-    EXPECT_EQ(module.GetCustomMapResource(11), nullptr);
+    // By name; by type the first name in order ("alpha" before "beta"); custom only when it is one.
+    EXPECT_EQ(std::vector<IMapResourceObject*>({module.GetMapResourceByName("alpha"), module.GetMapResourceByName("delta"),
+                                                module.GetMapResource(11), module.GetMapResource(10), module.GetCustomMapResource(13),
+                                                module.GetCustomMapResource(11)}),
+              std::vector<IMapResourceObject*>({&a2, nullptr, &a2, nullptr, &custom, nullptr}));
     EXPECT_EQ(module.GetAllMapType(), (std::vector<int>{11, 11, 13, 12}));
     Collector visitor;
     module.Accept(visitor);
@@ -83,15 +82,13 @@ TEST(MapResourceObjectModule, RegistersLooksUpAndVisitsByName) {
     module.UnregisterMapResource(nullptr);
     module.UnregisterMapResource(&a1);  // the entry named "alpha" goes, whichever object holds it
     module.UnregisterMapResource(&beta);
-    EXPECT_EQ(module.GetMapResource(11), nullptr);
-    EXPECT_EQ(module.GetAllMapType(), (std::vector<int>{13, 12}));
+    EXPECT_EQ(std::make_pair(module.GetMapResource(11), module.GetAllMapType()), std::make_pair(static_cast<IMapResourceObject*>(nullptr), std::vector<int>{13, 12}));
 }
 
 TEST(MapResourceObjectModule, SingletonOwnsAPluginModuleAndAnswersTheSupportedRange) {
     IMapResourceObjectModule* module = GetOrCreateMapResourceObjectModule();
-    ASSERT_NE(module, nullptr);
+    ASSERT_TRUE(module != nullptr && module->GetPluginModule() != nullptr);
     EXPECT_EQ(module, GetOrCreateMapResourceObjectModule());
-    EXPECT_NE(module->GetPluginModule(), nullptr);
 
     FakeResource limited("limited", 77001, 3, 9);
     module->RegisterMapResource(&limited);

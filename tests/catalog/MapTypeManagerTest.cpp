@@ -13,14 +13,15 @@ namespace {
 CMapTypeManager& Mgr() { return *CMapTypeManager::getInstance(); }
 MAP_IMGE_TYPE Kind(int k) { return static_cast<MAP_IMGE_TYPE>(k); }
 
+// The siblings of the kinds {electronic, satellite, DEM, terrain}.
+std::vector<int> Siblings(int id, bool bigFont) {
+    std::vector<int> result;
+    for (int k = 1; k <= 4; ++k) result.push_back(Mgr().GetDstMaptype(id, Kind(k), bigFont));
+    return result;
+}
+
 // Ids the catalogue does not list: neighbours of listed ids and the extremes.
 const int kUnlistedIds[] = {0, -1, 10, 13, 48, 99, 600, 603, 1000, 1604, 2000, 4095, 99999, INT_MIN, INT_MAX};
-
-std::vector<int> ListedIds() {
-    const std::vector<int> all = Mgr().GetAllMapType();
-    const std::set<int> unique(all.begin(), all.end());
-    return std::vector<int>(unique.begin(), unique.end());
-}
 
 }  // namespace
 
@@ -53,20 +54,16 @@ TEST(MapTypeManager, SampleRowsMatchTheCatalogue) {
     for (const Row& row : kRows) {
         SCOPED_TRACE(row.id);
         const int id = row.id;
-        const QString name = QString::fromUtf8(row.name);
-        EXPECT_EQ(std::make_tuple(Mgr().SymbolizeMapTypeEx(id), Mgr().getMapTypeToString(id), Mgr().SymbolizeMapTypeWithCategory(id)),
-                  std::make_tuple(name, name, QString::fromUtf8(row.category)));
-        EXPECT_EQ(QTextCodec::codecForName("GB18030")->toUnicode(QByteArray::fromStdString(MapTypeToString(id))),
-                  row.shortName ? QString::fromUtf8(row.shortName) : name);
+        const QString name = QString::fromUtf8(row.name), shortName = row.shortName ? QString::fromUtf8(row.shortName) : name;
+        EXPECT_EQ(std::make_tuple(Mgr().SymbolizeMapTypeEx(id), Mgr().getMapTypeToString(id), Mgr().SymbolizeMapTypeWithCategory(id),
+                                  QTextCodec::codecForName("GB18030")->toUnicode(QByteArray::fromStdString(MapTypeToString(id)))),
+                  std::make_tuple(name, name, QString::fromUtf8(row.category), shortName));
         int minLevel = 0, maxLevel = 0;
         Tools::GetDownloadMinAndMaxLevel(id, 0, minLevel, maxLevel);
         EXPECT_EQ(std::make_tuple(int(Mgr().getMaptypeImgetype(id)), Mgr().getLabeltypeByImgetype(id), Tools::getLabelByMapType(id),
                                   int(Mgr().getOffsetType(id)), int(Tools::getOffsetType(id, -1)), minLevel, maxLevel),
                   std::make_tuple(row.image, row.labelLayer, row.labelLayer, row.offset, row.offset, row.downloadMin, row.downloadMax));
-        for (int k = 1; k <= 4; ++k) {
-            EXPECT_EQ(Mgr().GetDstMaptype(id, Kind(k), false), row.siblings[k - 1]) << "kind " << k;
-            EXPECT_EQ(Mgr().GetDstMaptype(id, Kind(k), true), row.bigFontSiblings[k - 1]) << "big font, kind " << k;
-        }
+        EXPECT_EQ(std::make_pair(Siblings(id, false), Siblings(id, true)), std::make_pair(row.siblings, row.bigFontSiblings));
     }
 }
 
@@ -97,7 +94,8 @@ TEST(MapTypeManager, PredicatesByCountAndSampleIds) {
         {"map and mixture", [](int id) { return Tools::isHaveMapAndMixMap(id); }, 3, {111, 121, 131}, {120}},
         {"big image", [](int id) { return Mgr().getImgeIsBigByMaptype(id) && Tools::getMapTypeIsBigFont(id); }, 2, {12, 14}, {11}},
     };
-    const std::vector<int> listed = ListedIds();
+    const std::vector<int> all = Mgr().GetAllMapType();
+    const std::set<int> listed(all.begin(), all.end());
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.flag);
         size_t count = 0;
@@ -125,20 +123,15 @@ TEST(MapTypeManager, ListedIdsAreConsistentAndUnlistedOnesNeutral) {
         SCOPED_TRACE(id);
         EXPECT_EQ(count, (id == 1 || id == 6 || id == 406) ? 2 : 1);
         EXPECT_NE(FindMapTypeRow(id), nullptr);
-        // The tiling model follows the WGS84 and Baidu predicates; Baidu's invalid tile size wins over GaoDe's.
-        EXPECT_EQ(Mgr().GetMapTypeTileModel(id),
-                  Tools::isWGS(id) ? TILE_MODEL_GEOGRAPHIC : (Tools::isBaidu(id) ? TILE_MODEL_BAIDU : TILE_MODEL_MERCATOR));
-        EXPECT_EQ(Mgr().getMaptypeInvalidImgeSize(id), Tools::isBaidu(id) ? 210 : (Mgr().isGaoDe(id) ? 176 : 0));
         EXPECT_FALSE(Tools::isLabel(id) && Tools::isHaveLabel(id));
         // Label layers are label types (the building overlay 325 is a vector layer); only the custom label types
         // name a label layer without having one: themselves.
         const int label = Tools::getLabelByMapType(id);
         EXPECT_TRUE(Tools::isHaveLabel(id) ? label == 325 || Tools::isLabel(label) : label == 0 || label == id) << label;
-        for (int k = 1; k <= 4; ++k)
-            for (bool bigFont : {false, true}) {
-                const int sibling = Mgr().GetDstMaptype(id, Kind(k), bigFont);
-                EXPECT_TRUE(sibling == -1 || FindMapTypeRow(sibling) != nullptr) << sibling;
-            }
+        for (bool bigFont : {false, true}) {
+            for (int sibling : Siblings(id, bigFont)) EXPECT_TRUE(sibling == -1 || FindMapTypeRow(sibling) != nullptr) << sibling;
+            for (int k : {-1, 0, 5}) EXPECT_EQ(Mgr().GetDstMaptype(id, Kind(k), bigFont), -1) << k;  // no such kind
+        }
         // A satellite sibling is its own satellite sibling; elevation is geographic.
         const int satellite = Mgr().GetDstMaptype(id, MAP_IMGE_SATELLITE, false);
         EXPECT_TRUE(satellite == -1 || Mgr().GetDstMaptype(satellite, MAP_IMGE_SATELLITE, false) == satellite);
@@ -158,28 +151,30 @@ TEST(MapTypeManager, ListedIdsAreConsistentAndUnlistedOnesNeutral) {
         Mgr().GetMinAndMaxLevel(id, levels[0], levels[1]);
         Tools::GetDownloadMinAndMaxLevel(id, 0, levels[2], levels[3]);
         EXPECT_EQ(std::vector<int>(levels, levels + 4), (std::vector<int>{1, 21, 1, 21}));
-        for (int k = -1; k <= 5; ++k)
-            for (bool bigFont : {false, true}) EXPECT_EQ(Mgr().GetDstMaptype(id, Kind(k), bigFont), -1) << k;
+        EXPECT_EQ(std::make_pair(Siblings(id, false), Siblings(id, true)), std::make_pair(std::vector<int>(4, -1), std::vector<int>(4, -1)));
     }
 }
 
-TEST(MapTypeManager, ViewLevelsAndCombinedNames) {
-    const std::tuple<int, int, int, const char*> cases[] = {
-        {105, 17, 20, "矢量.全国矢量"},          // vector
-        {1501, 17, 20, "矢量.百度建筑"},         // vector and Baidu
-        {7, 1, 19, "卫星.高程DEM"},              // elevation
-        {911, 1, 15, "高程.全球12.5米NASA高程"},  // elevation of the backup official service
-        {601, 1, 21, "自定义WGS84地图"},         // custom: no custom map selected, so not elevation; no category
-        {1640, 1, 21, "标签"},                  // backup official but not elevation; no name
-        {850, 1, 21, "卫星.ZoomEarth实时地球"},
-        {50, 1, 21, ""},                       // neither name nor category
+// View levels, combined names, tiling models and missing-tile sizes.
+TEST(MapTypeManager, ViewLevelsNamesAndTiling) {
+    const std::tuple<int, int, int, const char*, E_TILE_MODEL, int> cases[] = {
+        {105, 17, 20, "矢量.全国矢量", TILE_MODEL_MERCATOR, 0},             // vector
+        {1501, 17, 20, "矢量.百度建筑", TILE_MODEL_BAIDU, 210},             // vector, Baidu and GaoDe: Baidu's size
+        {7, 1, 19, "卫星.高程DEM", TILE_MODEL_GEOGRAPHIC, 0},               // elevation
+        {911, 1, 15, "高程.全球12.5米NASA高程", TILE_MODEL_GEOGRAPHIC, 0},  // elevation of the backup official service
+        {601, 1, 21, "自定义WGS84地图", TILE_MODEL_GEOGRAPHIC, 0},  // custom: no custom map selected, so not elevation; no category
+        {1640, 1, 21, "标签", TILE_MODEL_GEOGRAPHIC, 0},            // backup official but not elevation; no name
+        {102, 1, 21, "卫星.高德卫星", TILE_MODEL_MERCATOR, 176},    // GaoDe
+        {44, 1, 21, "卫星.百度卫星", TILE_MODEL_BAIDU, 210},
+        {50, 1, 21, "", TILE_MODEL_MERCATOR, 0},                   // neither name nor category
     };
-    for (const auto& [id, minLevel, maxLevel, combined] : cases) {
+    for (const auto& [id, minLevel, maxLevel, combined, model, invalidSize] : cases) {
         int levels[2] = {-5, -5};
         Mgr().GetMinAndMaxLevel(id, levels[0], levels[1]);
         QString out = QStringLiteral("stale");
         Mgr().enumMapTypeToString(id, out);
-        EXPECT_EQ(std::make_tuple(levels[0], levels[1], out), std::make_tuple(minLevel, maxLevel, QString::fromUtf8(combined))) << id;
+        EXPECT_EQ(std::make_tuple(levels[0], levels[1], out, Mgr().GetMapTypeTileModel(id), Mgr().getMaptypeInvalidImgeSize(id)),
+                  std::make_tuple(minLevel, maxLevel, QString::fromUtf8(combined), model, invalidSize)) << id;
     }
     EXPECT_EQ(std::make_pair(Mgr().GetDstMaptype(1703, MAP_IMGE_DEM, true), Mgr().GetDstMaptype(1703, MAP_IMGE_TERRAIN, true)),
               std::make_pair(-1, 1703));

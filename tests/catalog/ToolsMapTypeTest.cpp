@@ -1,3 +1,4 @@
+#include "catalog/CustomMapManager.h"
 #include "catalog/CustomMapTraits_p.h"
 #include "catalog/MapTypeManager.h"
 #include "core/Tools.h"
@@ -10,18 +11,6 @@ namespace {
 using MapSettingsTest = SettingsDirTest;
 const char* const kConfig = "config.ini";
 const char* const kVersion = "mapver.dll";
-
-// Key 1: an elevation map; 2: a GCJ-02 map; 3: a BD-09 map; 4: both flags (offset wins); others absent.
-int g_lookups = 0;
-CUSTOM_MAP_TRAITS FakeCustomMaps(int key) {
-    ++g_lookups;
-    CUSTOM_MAP_TRAITS traits;
-    traits.bFound = key >= 1 && key <= 4;
-    traits.bDem = key == 1;
-    traits.bOffset = key == 2 || key == 4;
-    traits.bBD09 = key == 3 || key == 4;
-    return traits;
-}
 
 }  // namespace
 
@@ -87,21 +76,34 @@ TEST(ToolsMapType, DataSourceAndLanguageCodes) {
     for (const char* code : {"NL", "zh-CN", "", " en"}) EXPECT_EQ(Tools::langStr2Enum(code), MAP_LANG_LOCAL) << code;
 }
 
+// The custom map stored under the key, as the manager holds it, refines the offset and elevation of the custom types.
 TEST(ToolsMapType, CustomMapRefinesTheOffsetOfCustomTypes) {
-    SetCustomMapTraitsProvider(&FakeCustomMaps);
+    CCustomMapManager* manager = CCustomMapManager::Instance();
+    const QList<int> before = manager->keys();
+    // 9991: elevation; 9992: GCJ-02; 9993: BD-09; 9994: both flags as stored (offset wins); 9995: offline; others absent.
+    const std::pair<int, QJsonObject> maps[] = {
+        {9991, {{"type", "online"}, {"DemMap", true}}}, {9992, {{"type", "online"}, {"WGS84", false}, {"Offset", true}}},
+        {9993, {{"type", "online"}, {"BD09", true}}}, {9994, {{"type", "online"}, {"Offset", true}, {"BD09", true}}},
+        {9995, {{"type", "offline"}, {"DemMap", true}, {"Offset", true}}}};
+    for (const auto& [key, object] : maps) manager->insert(key, CCustomMapObj(object));
     const std::tuple<int, int, int> offsets[] = {  // map type, custom key, offset
-        {601, 2, 1}, {602, 2, 1}, {606, 2, 1}, {607, 2, 1},  // GCJ-02 custom map
-        {601, 3, 2}, {607, 3, 2},                            // BD-09 custom map
-        {602, 4, 1},                                         // offset is tested first
-        {601, 1, 0}, {601, 42, 0}, {601, -1, 0},             // no datum flag, absent, none: the catalogue
-        {1, 2, 0},   {44, 2, 2},   {102, 3, 1}, {60, 3, 3}, {99999, 2, 3},  // other types ignore the key
+        {601, 9992, 1}, {602, 9992, 1}, {606, 9992, 1}, {607, 9992, 1},  // GCJ-02 custom map
+        {601, 9993, 2}, {607, 9993, 2},                                  // BD-09 custom map
+        {602, 9994, 1},                                                  // offset is tested first
+        {601, 9991, 0}, {601, 9995, 0}, {601, 42, 0}, {601, -1, 0},      // no datum flag, offline, absent, none: the catalogue
+        {1, 9992, 0},   {44, 9992, 2},  {102, 9993, 1}, {60, 9993, 3}, {99999, 9992, 3},  // other types ignore the key
     };
     for (const auto& [mapType, key, offset] : offsets) EXPECT_EQ(Tools::getOffsetType(mapType, key), offset) << mapType << " key " << key;
-    // Only the custom WGS84 type asks the custom map whether it is elevation, and never for key -1.
-    const std::tuple<int, int, bool> dem[] = {{601, 1, true}, {7, 2, true}, {601, 2, false}, {601, 42, false}, {602, 1, false}, {606, 1, false}};
+    // Only the custom WGS84 type asks the custom map whether it is elevation.
+    const std::tuple<int, int, bool> dem[] = {{601, 9991, true}, {7, 9992, true}, {601, 9992, false}, {601, 9995, false},
+                                              {601, 42, false}, {602, 9991, false}, {606, 9991, false}};
     for (const auto& [mapType, key, expected] : dem) EXPECT_EQ(Tools::isDem(mapType, key), expected) << mapType << " key " << key;
-    g_lookups = 0;
-    EXPECT_FALSE(Tools::isDem(601, -1));
-    EXPECT_EQ(g_lookups, 0);
-    SetCustomMapTraitsProvider(nullptr);  // the manager's answers again for later tests
+    for (const auto& entry : maps) manager->remove(entry.first);
+    EXPECT_EQ(manager->keys(), before);
+
+    // The key -1 names no custom map: it never reaches a provider, even one that finds every key.
+    SetCustomMapTraitsProvider([](int) { return CUSTOM_MAP_TRAITS{true, true, true, true}; });
+    EXPECT_EQ(std::make_pair(Tools::isDem(601, -1), Tools::getOffsetType(601, -1)), std::make_pair(false, COORD_OFFSET_NONE));
+    EXPECT_EQ(Tools::getOffsetType(601, 5), COORD_OFFSET_GCJ02);  // while any other key does
+    SetCustomMapTraitsProvider(nullptr);
 }
