@@ -123,6 +123,9 @@ TEST(MapTypeManager, ListedIdsAreConsistentAndUnlistedOnesNeutral) {
         SCOPED_TRACE(id);
         EXPECT_EQ(count, (id == 1 || id == 6 || id == 406) ? 2 : 1);
         EXPECT_NE(FindMapTypeRow(id), nullptr);
+        int minLevel = 0, maxLevel = 0;  // download levels and image kinds within their ranges
+        Tools::GetDownloadMinAndMaxLevel(id, 0, minLevel, maxLevel);
+        EXPECT_TRUE(1 <= minLevel && minLevel <= maxLevel && maxLevel <= 23 && Mgr().getMaptypeImgetype(id) <= MAP_IMGE_TERRAIN);
         EXPECT_FALSE(Tools::isLabel(id) && Tools::isHaveLabel(id));
         // Label layers are label types (the building overlay 325 is a vector layer); only the custom label types
         // name a label layer without having one: themselves.
