@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <utility>
+#include <tuple>
 
 TEST(BaiduTileModel, RangesAgreeWithTheKeysOfTheirCorners)
 {
@@ -19,8 +19,7 @@ TEST(BaiduTileModel, RangesAgreeWithTheKeysOfTheirCorners)
                   std::make_pair(se.GetTileX() - nw.GetTileX() + 1, se.GetTileY() - nw.GetTileY() + 1)) << level;
         CTileKey minKey, maxKey;
         ASSERT_TRUE(model.GetTileBound(minKey, maxKey, e, level));
-        EXPECT_EQ(std::make_pair(minKey, maxKey), std::make_pair(nw, se));
-        EXPECT_EQ(minKey.GetTileModel(), TILE_MODEL_MERCATOR);
+        EXPECT_EQ(std::make_tuple(minKey, maxKey, minKey.GetTileModel()), std::make_tuple(nw, se, TILE_MODEL_MERCATOR));
     }
 }
 
@@ -30,15 +29,12 @@ TEST(BaiduTileModel, SettersReachTheInnerModelAndCopiesOwnTheirOwn)
     const double res = original->GetResolutionX(10);
     original->SetPixelWidth(512);
     EXPECT_DOUBLE_EQ(original->GetResolutionX(10), res / 2);  // answered by the inner model
-
-    CBaiduTileModel copy(*original);
-    CBaiduTileModel assigned;
+    CBaiduTileModel copy(*original), assigned;
     assigned = *original;
     original->SetPixelWidth(128);
-    EXPECT_DOUBLE_EQ(copy.GetResolutionX(10), res / 2);
-    EXPECT_DOUBLE_EQ(assigned.GetResolutionX(10), res / 2);
-    original.reset();  // the copies' inner models outlive the original's
-    EXPECT_EQ(copy.MakeKey(10, 116.4, 39.9), assigned.MakeKey(10, 116.4, 39.9));
+    original.reset();     // the copies' inner models are their own and outlive the original's
     assigned = assigned;  // self-assignment keeps the inner model
-    EXPECT_DOUBLE_EQ(assigned.GetResolutionX(10), res / 2);
+    for (const CBaiduTileModel* m : {&copy, &assigned})
+        EXPECT_DOUBLE_EQ(m->GetResolutionX(10), res / 2);
+    EXPECT_EQ(copy.MakeKey(10, 116.4, 39.9), assigned.MakeKey(10, 116.4, 39.9));
 }

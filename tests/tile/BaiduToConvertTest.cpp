@@ -31,7 +31,7 @@ QPointF RoundTrip(const QPointF& bd)
 // a centimetre south of 44.5 degrees and up to about a quarter metre across the 45..60 band, which
 // holds north-east China; a western point keeps its sign with the same accuracy. Every southern
 // latitude takes the equatorial row and does not come back.
-TEST(BaiduToConvert, ProjectionRoundTripsWithinCentimetresInTheNorth)
+TEST(BaiduToConvert, ProjectionRoundTripsQuadrantsResolutionsGridOffsetsAndPointsWithoutATile)
 {
     double worst[2] = {0.0, 0.0};
     for (double lon = -135.0; lon <= 135.0; lon += 1.37)
@@ -44,10 +44,6 @@ TEST(BaiduToConvert, ProjectionRoundTripsWithinCentimetresInTheNorth)
     EXPECT_LT(worst[1], 0.3);
     EXPECT_NEAR(RoundTrip(QPointF(151.2, -33.87)).y(), -33.8667, 0.0005);
     EXPECT_GT(Metres(QPointF(10.0, -50.0), RoundTrip(QPointF(10.0, -50.0))), 1000.0);
-}
-
-TEST(BaiduToConvert, QuadrantsResolutionsAndGridOffsets)
-{
     const struct { double lon, lat; Q expected; } quadrants[] = {
         {0, 0, Q::QUADRANT_NORTH_EAST},  {0, 10, Q::QUADRANT_NORTH_EAST},  // the origin, the meridian in the north
         {10, 0, Q::QUADRANT_NORTH_EAST},                                   // on the equator in the east
@@ -67,10 +63,7 @@ TEST(BaiduToConvert, QuadrantsResolutionsAndGridOffsets)
         EXPECT_EQ(CBaiduToConvert::BdRes(r.z), r.res) << r.z;
         EXPECT_TRUE(r.res < 0 || CBaiduToConvert::CheckTileCoordIsValid(123, -7, r.z) == r.offset) << r.z;
     }
-}
-
-TEST(BaiduToConvert, PointToTileLeavesPointsWithoutQuadrantAndLevelOneAlone)
-{
+    // Points without a quadrant, and level 1, are left alone or get the failure values.
     int gx = 7, gy = 7;
     double px = 7, py = 7;
     CBaiduToConvert::BdPointToTile(116.4, 39.9, gx, gy, px, py, 1);
@@ -82,7 +75,6 @@ TEST(BaiduToConvert, PointToTileLeavesPointsWithoutQuadrantAndLevelOneAlone)
     double minx = 1, miny = 1, maxx = 1, maxy = 1;
     EXPECT_FALSE(CBaiduToConvert::GetBdLBFromTile(3, 1, 2, minx, miny, maxx, maxy));
     EXPECT_EQ(CExtent(minx, miny, maxx, maxy), CExtent());
-
     // Deep and nonsensical levels and zooms stay defined.
     CBaiduToConvert::BdPointToTile(116.4, 39.9, gx, gy, px, py, 64);
     CBaiduToConvert::BdPointToTile(-179.9, -83.0, gx, gy, px, py, 2147483647);

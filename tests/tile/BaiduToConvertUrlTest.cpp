@@ -34,7 +34,6 @@ protected:
     {
         ASSERT_TRUE(m_dir.isValid());
         SetMapSettingsDirectory(m_dir.path());
-        m_nSavedMapType = CMapTypeManager::getInstance()->getCurMaptype();
         CMapTypeManager::getInstance()->setCurMaptype(44);
         WriteSettings(kTestSettings);
     }
@@ -49,9 +48,8 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(text);
     }
-
     QTemporaryDir m_dir;
-    int m_nSavedMapType = 0;
+    const int m_nSavedMapType = CMapTypeManager::getInstance()->getCurMaptype();
 };
 
 // The URL with its server number written "N" ("http://tile3.test/..." -> "http://tileN.test/..."),
@@ -68,8 +66,7 @@ QString AnyServer(QString url, int* server = nullptr)
 
 TEST(BaiduTileNumbers, GeneralTilesShiftIntoBaidusGrid)
 {
-    const int n = 78272;   // zoom 18
-    const int k = 52800;
+    const int n = 78272, k = 52800;  // zoom 18
     const struct { int gx, gy, z; const char *bx, *by; } cases[] = {
         {2, 1, 1, "0", "0"}, {1, 1, 1, "-1", "0"}, {1, 2, 1, "-1", "-1"},  // zoom 1: both half-widths are 1, no shift
         {3, 1, 1, "", ""},                         // beyond the grid at a zoom without shift
@@ -101,7 +98,7 @@ TEST(BaiduTileNumbers, GeneralTilesShiftIntoBaidusGrid)
     CBaiduToConvert::tileToBdTile(-2147483647 - 1, 2147483647, -3, bx, by);
 }
 
-TEST_F(BaiduUrl, BuildersFillTheirTemplatesAtLevelsWithUrls)
+TEST_F(BaiduUrl, BuildersFillTheirTemplatesAtLevelsWithUrlsAndServerNumbersFromManyThreads)
 {
     using Builder = QString (*)(int, int, int);
     const Builder street = [](int x, int y, int z) { return CBaiduToConvert::GetElectronUrlFromTile(x, y, z, 0); };
@@ -127,12 +124,8 @@ TEST_F(BaiduUrl, BuildersFillTheirTemplatesAtLevelsWithUrls)
     EXPECT_TRUE(CBaiduToConvert::GetUrlFromTile(3, 1, 2).isEmpty());  // beyond the grid at zoom 1
     // A tile outside the grid at zoom 18 is still requested, under the column Baidu does not have.
     EXPECT_TRUE(CBaiduToConvert::GetLabelUrlFromTile(1, 1, 19).contains(QLatin1String("x=M78273&y=78272&z=18")));
-}
-
-// Eight threads build URLs at once, the settings read by all of them; each kind of host takes its
-// own range of server numbers.
-TEST_F(BaiduUrl, ServerNumbersStayInTheirRangesFromManyThreads)
-{
+    // Eight threads build URLs at once, the settings read by all of them; each kind of host takes its
+    // own range of server numbers.
     std::vector<std::array<QSet<int>, 3>> seen(8);
     std::vector<std::thread> threads;
     for (auto& sets : seen) {
@@ -153,12 +146,10 @@ TEST_F(BaiduUrl, ServerNumbersStayInTheirRangesFromManyThreads)
     for (std::size_t t = 1; t < seen.size(); ++t)
         for (int k = 0; k < 3; ++k)
             seen[0][k] += seen[t][k];
-    EXPECT_EQ(seen[0][0], (QSet<int>{1, 2, 3}));
-    EXPECT_EQ(seen[0][1], (QSet<int>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
-    EXPECT_EQ(seen[0][2], (QSet<int>{0, 1, 2}));
+    EXPECT_EQ(seen[0], (std::array<QSet<int>, 3>{{{1, 2, 3}, {1, 2, 3, 4, 5, 6, 7, 8, 9}, {0, 1, 2}}}));
 }
 
-TEST_F(BaiduUrl, StreetMapStyles)
+TEST_F(BaiduUrl, StreetMapStylesAndHostsWithAndWithoutSettings)
 {
     const auto url = [](int style) { return AnyServer(CBaiduToConvert::GetElectronUrlFromTile(2, 1, 2, style)); };
     const QString named =
@@ -181,27 +172,22 @@ TEST_F(BaiduUrl, StreetMapStyles)
     EXPECT_EQ(url(15), keyed + "20190521&scale=1&ak=0123456789abcdef0123456789abcdef");
     for (int style : {16, -1})
         EXPECT_EQ(url(style), keyed + "20190521&scale=1&customid=light") << style;
-
-    // While the application shows one of the plain street-map types, every style is the plain one.
-    for (int mapType : {45, 205, 207}) {
-        CMapTypeManager::getInstance()->setCurMaptype(mapType);
-        EXPECT_TRUE(url(3).contains(QLatin1String("styles=pl"))) << mapType;
-    }
-}
-
-TEST_F(BaiduUrl, PublicHostsAndNoKeysWithoutSettings)
-{
+    // Without a settings file: the public hosts and no keys.
     ASSERT_TRUE(QFile::remove(m_dir.filePath(QStringLiteral("baidu.ini"))));
-    const QString keyed = CBaiduToConvert::GetElectronUrlFromTile(2, 1, 2, 12);
-    EXPECT_TRUE(keyed.contains(QRegularExpression(QStringLiteral("^http://api[0-2]\\.map\\.bdimg\\.com/"))))
-        << keyed.toStdString();
-    EXPECT_TRUE(keyed.contains(QLatin1String("&ak=&styles=")));
+    const QString plain = CBaiduToConvert::GetElectronUrlFromTile(2, 1, 2, 12);
+    EXPECT_TRUE(plain.contains(QRegularExpression(QStringLiteral("^http://api[0-2]\\.map\\.bdimg\\.com/"))))
+        << plain.toStdString();
+    EXPECT_TRUE(plain.contains(QLatin1String("&ak=&styles=")));
     EXPECT_TRUE(CBaiduToConvert::GetUrlFromTile(2, 1, 2).startsWith(QLatin1String("http://maponline")));
     EXPECT_TRUE(CBaiduToConvert::GetElectronUrlFromTile(2, 1, 2, 15).endsWith(QLatin1String("&ak=")));
-
     // Settings written later are picked up; percent signs and placeholders in a key stay as written,
     // and a host without "{s}" takes no server number.
     WriteSettings("[baidu]\nkeyC=\"%1%2%s,x\"\ncustomImageServerHost=http://fixed.test\n");
     EXPECT_EQ(CBaiduToConvert::GetElectronUrlFromTile(2, 1, 2, 15),
               QStringLiteral("http://fixed.test/customimage/tile?&x=0&y=0&z=1&udt=20190521&scale=1&ak=%1%2%s,x"));
+    // While the application shows one of the plain street-map types, every style is the plain one.
+    for (int mapType : {45, 205, 207}) {
+        CMapTypeManager::getInstance()->setCurMaptype(mapType);
+        EXPECT_TRUE(url(3).contains(QLatin1String("styles=pl"))) << mapType;
+    }
 }

@@ -50,16 +50,16 @@ const DATUM_VECTOR kDatumVectors[] = {
 
 // The steps one by one; the whole conversions of both classes are checked through the shape and
 // by-type conversions of the map types.
-TEST(PositionUtil, StepsMatchTheReferenceVectors)
+TEST(PositionUtil, StepsMatchTheReferenceVectorsAndTheChinaBoxIsInclusive)
 {
     CBD09ToWGS84 conv;
+    const auto step = [&conv](void (CBD09ToWGS84::*f)(double&, double&), QPointF p) {
+        double lon = p.x(), lat = p.y();
+        (conv.*f)(lon, lat);
+        return QPointF(lon, lat);
+    };
     for (const DATUM_VECTOR& v : kDatumVectors) {
         SCOPED_TRACE(testing::Message() << v.p.x() << ", " << v.p.y());
-        const auto step = [&conv](void (CBD09ToWGS84::*f)(double&, double&), QPointF p) {
-            double lon = p.x(), lat = p.y();
-            (conv.*f)(lon, lat);
-            return QPointF(lon, lat);
-        };
         EXPECT_TRUE(Near(step(&CBD09ToWGS84::WGS84ToGCJ02, v.p), v.gcj));
         EXPECT_TRUE(Near(step(&CBD09ToWGS84::GCJ02ToBD09, v.gcj), v.bd));
         EXPECT_TRUE(Near(step(&CBD09ToWGS84::GCJ02ToWGS84, v.p), v.wgs));
@@ -73,12 +73,7 @@ TEST(PositionUtil, StepsMatchTheReferenceVectors)
     // The polynomials and the box test, at Beijing's offsets from (105, 35).
     EXPECT_NEAR(conv.Transformlat(11.404, 4.915), 155.924285446071, 1e-9);
     EXPECT_NEAR(conv.TransformLng(11.404, 4.915), 533.911394361721, 1e-9);
-    EXPECT_FALSE(conv.outOfChina(116.404, 39.915));
-    EXPECT_TRUE(conv.outOfChina(2.35, 48.85));
-}
-
-TEST(PositionUtil, ChinaBoxBoundsAreInclusive)
-{
+    EXPECT_TRUE(!conv.outOfChina(116.404, 39.915) && conv.outOfChina(2.35, 48.85));
     const struct { double lat, lon; bool out; } cases[] = {
         {30.0, 72.004, false},    {30.0, 72.0039, true},   // west edge
         {30.0, 137.8347, false},  {30.0, 137.8348, true},  // east edge
@@ -95,7 +90,7 @@ TEST(PositionUtil, ChinaBoxBoundsAreInclusive)
     }
 }
 
-TEST(ToolsDatum, ShapesAndPointsFollowTheMapTypesDatum)
+TEST(ToolsDatum, ShapesAndPointsFollowTheMapTypesDatumCustomOnesTheMapUnderKeyZero)
 {
     QList<QPointF> shape;
     for (const DATUM_VECTOR& v : kDatumVectors)
@@ -123,11 +118,7 @@ TEST(ToolsDatum, ShapesAndPointsFollowTheMapTypesDatum)
         }
     }
     EXPECT_TRUE(Tools::shapeCorrect({}, 44).isEmpty());
-}
-
-TEST(ToolsDatum, CustomMapTypesUseTheCustomMapUnderKeyZero)
-{
-    const QList<QPointF> shape = {kDatumVectors[0].p, kDatumVectors[1].p};
+    // Custom map types use the custom map under key zero.
     EXPECT_EQ(Tools::shapeCorrect(shape, 601), shape);  // no custom maps: WGS84
     SetCustomMapTraitsProvider([](int key) {
         CUSTOM_MAP_TRAITS traits;

@@ -6,7 +6,8 @@
 #include <cmath>
 #include <limits>
 
-TEST(Extent, UnionTreatsZeroExtentAsRectangleAtOrigin)
+// The union treats a zero extent as a rectangle at the origin; edges and corners belong to the extent.
+TEST(Extent, UnionEdgesCornersClampsNormalizedDegreesAndTolerances)
 {
     CExtent e;
     EXPECT_EQ(e + CExtent(10, 10, 20, 20), CExtent(0, 0, 20, 20));
@@ -15,10 +16,6 @@ TEST(Extent, UnionTreatsZeroExtentAsRectangleAtOrigin)
     EXPECT_EQ(e, CExtent(-5, 0, 0, 30));
     EXPECT_NE(CExtent(0, 0, 1, 1), CExtent(0, 0, std::nextafter(1.0, 2.0), 1));  // exact comparison
     EXPECT_NE(CPointD(1, 0), CPointD(std::nextafter(1.0, 2.0), 0));
-}
-
-TEST(Extent, EdgesAndCornersBelongToTheExtent)
-{
     const CExtent a(-10, -20, 10, 20);
     const struct { double x, y; bool inside; } points[] = {
         {-10, -20, true}, {10, 20, true}, {std::nextafter(10.0, 11.0), 0, false},  // corners in, just east out
@@ -40,10 +37,7 @@ TEST(Extent, EdgesAndCornersBelongToTheExtent)
         EXPECT_EQ(r.other.Intersect(b), r.intersects);
         EXPECT_EQ(b.Contain(r.other), r.contains);
     }
-}
-
-TEST(Extent, ClampsAreOneSidedPerField)
-{
+    // Clamps are one-sided per field.
     const double m = 20037508.342789244, g = 85.05112877980655;
     const auto world = [](EXTENT& e) { Clamp(e); };
     const struct { void (*clamp)(EXTENT&); EXTENT in, out; } rows[] = {
@@ -61,15 +55,12 @@ TEST(Extent, ClampsAreOneSidedPerField)
         r.clamp(e);
         EXPECT_EQ(CExtent(e), CExtent(r.out)) << r.in.minx << " " << r.in.miny << " " << r.in.maxx;
     }
-}
-
-TEST(Extent, NormalizeDegreeAndEqualityTolerances)
-{
-    const struct { double in, out; } rows[] = {
+    // Degrees normalised into (-360, 360).
+    const struct { double in, out; } degrees[] = {
         {720, 0},  {-360, 0},      {-370, -10},    {359.5, 359.5}, {-359.5, -359.5},
         {360, 0},  {361.25, 1.25}, {-720.5, -0.5}, {1e20, std::fmod(1e20, 360.0)},
     };
-    for (const auto& r : rows) {
+    for (const auto& r : degrees) {
         double d = r.in;
         NormalizeDegree(d);
         EXPECT_EQ(d, r.out) << r.in;
@@ -78,7 +69,6 @@ TEST(Extent, NormalizeDegreeAndEqualityTolerances)
     double inf = std::numeric_limits<double>::infinity();
     NormalizeDegree(inf);  // must return rather than loop forever
     EXPECT_TRUE(std::isinf(inf));
-
     EXPECT_FALSE(IsEqual(1.0, 1.0 + 1e-9));  // strict: 1e-9 apart is not equal
     EXPECT_TRUE(IsEqual(1.0, 1.0 + 0.5e-9) && IsEqual(1e-10, -1e-10));
     EXPECT_FALSE(IsEqual(1.0f, 1.0f + 2.4e-7f));  // two float steps apart

@@ -9,7 +9,7 @@
 #include <tuple>
 #include <vector>
 
-TEST(ITileModel, ThreeSetsOfSharedInstancesWithTheSettingsOfTheLastCall)
+TEST(ITileModel, ThreeSetsOfSharedInstancesWithTheSettingsOfTheLastCallAndTheFactory)
 {
     for (int m : {0, 3, -1, 5, 1000}) {  // schemes without a model
         const E_TILE_MODEL e = static_cast<E_TILE_MODEL>(m);
@@ -26,7 +26,6 @@ TEST(ITileModel, ThreeSetsOfSharedInstancesWithTheSettingsOfTheLastCall)
         EXPECT_EQ(std::make_tuple(tile->GetPixelWidth(), hf64->GetPixelHeight(), hf256->GetPixelHeight()),
                   std::make_tuple(256, 64, 256));
     }
-
     CTileModel* model = ITileModel::GetTileModel(TILE_MODEL_GEOGRAPHIC, false);
     EXPECT_EQ(model->GetTileY(2, 89.9), 1);
     ITileModel::GetTileModel(TILE_MODEL_GEOGRAPHIC, true);
@@ -35,11 +34,7 @@ TEST(ITileModel, ThreeSetsOfSharedInstancesWithTheSettingsOfTheLastCall)
     EXPECT_EQ(ITileModel::GetHeightFieldModel(TILE_MODEL_MERCATOR, true)->GetPixelWidth(), 64);
     ITileModel::GetHeightFieldModel256x256(TILE_MODEL_MERCATOR, true)->SetPixelHeight(3);
     EXPECT_EQ(ITileModel::GetHeightFieldModel256x256(TILE_MODEL_MERCATOR, true)->GetPixelHeight(), 256);
-}
-
-TEST(ITileModel, FactoryChoosesTheModelOfAMapType)
-{
-    // Baidu satellite, Mercator, WGS84 imagery, elevation, unknown.
+    // The factory chooses the model of a map type: Baidu satellite, Mercator, WGS84 imagery, elevation, unknown.
     const struct { int mapType; E_TILE_MODEL scheme; bool heightField; } cases[] = {
         {44, TILE_MODEL_BAIDU, false}, {1, TILE_MODEL_MERCATOR, false}, {5, TILE_MODEL_GEOGRAPHIC, false},
         {7, TILE_MODEL_GEOGRAPHIC, true}, {99999, TILE_MODEL_MERCATOR, false}};
@@ -47,7 +42,7 @@ TEST(ITileModel, FactoryChoosesTheModelOfAMapType)
         // The factory asks for left-top-up rows whatever an earlier caller left behind.
         ITileModel::GetTileModel(TILE_MODEL_BAIDU, false);
         ITileModel::GetTileModel(TILE_MODEL_GEOGRAPHIC, false);
-        CTileModel* model = ITileModel::GetTileModelViaMapType(c.mapType);
+        model = ITileModel::GetTileModelViaMapType(c.mapType);
         EXPECT_EQ(model, c.heightField ? ITileModel::GetHeightFieldModel(c.scheme, true)
                                        : ITileModel::GetTileModel(c.scheme, true)) << c.mapType;
         EXPECT_TRUE(model->IsLeftTopUP()) << c.mapType;

@@ -21,10 +21,18 @@ constexpr double kPi = 3.14159265358979323846;
 std::vector<CTileKey> Enumerate(CRegionTileEnumerator& en)
 {
     std::vector<CTileKey> keys;
-    CTileKey k;
-    while (en.Next(k))
+    for (CTileKey k; en.Next(k);)
         keys.push_back(k);
     return keys;
+}
+
+// The keys as written, to compare lists without the family translation of operator==.
+std::vector<std::string> Names(const std::vector<CTileKey>& keys)
+{
+    std::vector<std::string> names;
+    for (const CTileKey& k : keys)
+        names.push_back(k.GetTileKeyString());
+    return names;
 }
 
 // The definition: every tile of the extent's range, tested one by one.
@@ -49,10 +57,7 @@ EXTENT BoundingBox(const QList<QPolygonF>& polygons)
     return EXTENT{box.left(), box.top(), box.right(), box.bottom()};
 }
 
-struct SCHEME {
-    int mapType;
-    E_TILE_MODEL scheme;
-};
+struct SCHEME { int mapType; E_TILE_MODEL scheme; };
 const SCHEME kSchemes[] = {{1, TILE_MODEL_MERCATOR}, {5, TILE_MODEL_GEOGRAPHIC}, {44, TILE_MODEL_BAIDU}};
 const SCHEME& kMercator = kSchemes[0];
 
@@ -61,35 +66,29 @@ void ExpectSameAsPerTile(const EXTENT& e, const QList<QPolygonF>& polygons, int 
     CRegionTileEnumerator en(e, polygons, level, s.mapType);
     ASSERT_EQ(en.GetTileModel(), s.scheme);
     const std::vector<CTileKey> fast = Enumerate(en);
-    const std::vector<CTileKey> slow = PerTile(e, polygons, level, s.mapType, s.scheme);
-    ASSERT_EQ(fast.size(), slow.size()) << "level " << level << " map type " << s.mapType;
-    for (std::size_t i = 0; i < fast.size(); ++i) {
-        ASSERT_EQ(fast[i].GetTileKeyString(), slow[i].GetTileKeyString()) << i;  // same tiles, same order
-        ASSERT_EQ(fast[i].GetTileModel(), s.scheme);
-    }
+    // Same tiles, same order, in the enumerator's scheme.
+    ASSERT_EQ(Names(fast), Names(PerTile(e, polygons, level, s.mapType, s.scheme))) << level << " " << s.mapType;
+    for (const CTileKey& k : fast)
+        ASSERT_EQ(k.GetTileModel(), s.scheme);
 }
 
-// A wiggly ring of n vertices around (cx, cy), radii r * (0.55 .. 1), turning `turns` times.
-QPolygonF Outline(std::mt19937& rng, int n, double cx, double cy, double r, int turns = 1)
-{
-    std::uniform_real_distribution<double> unit(0.0, 1.0);
-    QPolygonF ring;
-    double k = 0.8;
-    for (int i = 0; i < n; ++i) {
-        k = std::min(1.0, std::max(0.55, k + 0.12 * (unit(rng) - 0.5)));
-        const double a = turns * 2 * kPi * (i + 0.8 * unit(rng)) / n;
-        ring << QPointF(cx + r * k * std::cos(a), cy + 0.8 * r * k * std::sin(a));
-    }
-    return ring;
-}
-
-// Where a region of many vertices is drawn: centre and radius.
+// Where a region of many vertices is drawn: centre and radius. A ring is wiggly, of n vertices around
+// the centre moved by (dx, dy) radii, its radii share * r * (0.55 .. 1), turning `turns` times.
 struct SPOT {
     std::mt19937& rng;
     double cx, cy, r;
     QPolygonF Ring(int n, double dx = 0, double dy = 0, double share = 1, int turns = 1) const
     {
-        return Outline(rng, n, cx + dx * r, cy + dy * r, share * r, turns);
+        std::uniform_real_distribution<double> unit(0.0, 1.0);
+        const double x0 = cx + dx * r, y0 = cy + dy * r, rr = share * r;
+        QPolygonF ring;
+        double k = 0.8;
+        for (int i = 0; i < n; ++i) {
+            k = std::min(1.0, std::max(0.55, k + 0.12 * (unit(rng) - 0.5)));
+            const double a = turns * 2 * kPi * (i + 0.8 * unit(rng)) / n;
+            ring << QPointF(x0 + rr * k * std::cos(a), y0 + 0.8 * rr * k * std::sin(a));
+        }
+        return ring;
     }
 };
 
@@ -170,20 +169,19 @@ TEST(RegionTileEnumerator, AgreesOnBorderCasesAndExtentsAlone)
          {QList<QPolygonF>{onBorders}, QList<QPolygonF>{cornerDiamond}, QList<QPolygonF>{sliver},
           QList<QPolygonF>{horizontal}, QList<QPolygonF>{point}, QList<QPolygonF>{segment},
           QList<QPolygonF>{QPolygonF()}, QList<QPolygonF>{onBorders, cornerDiamond, point}}) {
-        ExpectSameAsPerTile(box, polygons, 10, kMercator);
-        ExpectSameAsPerTile(box, polygons, 13, kMercator);
+        for (int level : {10, 13})
+            ExpectSameAsPerTile(box, polygons, level, kMercator);
     }
-    for (const SCHEME& s : kSchemes) {
-        ExpectSameAsPerTile(CExtent(116.1, 39.7, 116.9, 40.3), {}, 12, s);
-        ExpectSameAsPerTile(CExtent(116.1, 39.7, 116.9, 40.3), {}, 4, s);
-    }
+    for (const SCHEME& s : kSchemes)
+        for (int level : {12, 4})
+            ExpectSameAsPerTile(CExtent(116.1, 39.7, 116.9, 40.3), {}, level, s);
     // An extent whose edges lie on tile borders.
     const CExtent g =
         ITileModel::GetTileModel(TILE_MODEL_GEOGRAPHIC, true)->GetGeoExtent(CTileKey(6, 10, 12, TILE_MODEL_GEOGRAPHIC));
     ExpectSameAsPerTile(CExtent(g.minx, g.miny, g.maxx + 20 * (g.maxx - g.minx), g.maxy), {}, 7, kSchemes[1]);
 }
 
-TEST(RegionTileEnumerator, UrlsOrderResetAndStopping)
+TEST(RegionTileEnumerator, UrlsOrderResetStoppingAndDamagedInput)
 {
     const QList<QPolygonF> region{QPolygonF({QPointF(100, 30), QPointF(110, 30), QPointF(105, 38)})};
     CRegionTileEnumerator en(region, 8, 5);  // geographic: rows flip over half the columns
@@ -193,46 +191,35 @@ TEST(RegionTileEnumerator, UrlsOrderResetAndStopping)
     std::vector<CTileKey> all;
     while (en.Next(k, url)) {
         EXPECT_EQ(url, QStringLiteral("https://t.example/7/%1/%2.png").arg(k.GetTileX()).arg(64 - 1 - k.GetTileY()));
-        if (!all.empty()) {  // depository order: rows, then columns
-            EXPECT_TRUE(k.GetTileY() > previous.GetTileY() ||
-                        (k.GetTileY() == previous.GetTileY() && k.GetTileX() > previous.GetTileX()));
-        }
+        // Depository order: rows, then columns.
+        EXPECT_TRUE(all.empty() || std::make_pair(k.GetTileY(), k.GetTileX()) >
+                                       std::make_pair(previous.GetTileY(), previous.GetTileX()));
         all.push_back(previous = k);
     }
     ASSERT_GT(all.size(), 10u);
     EXPECT_FALSE(en.Next(k));  // stays at the end
-
     // Reset in the middle of a row: the same tiles from the first one again, however far it had come.
     for (int stopAt : {0, 1, 7}) {
         en.Reset();
         for (int i = 0; i < stopAt; ++i)
             en.Next(k);
         en.Reset();
-        const std::vector<CTileKey> again = Enumerate(en);
-        ASSERT_EQ(again.size(), all.size()) << stopAt;
-        for (std::size_t i = 0; i < all.size(); ++i)
-            EXPECT_EQ(again[i].GetTileKeyString(), all[i].GetTileKeyString()) << stopAt << " " << i;
+        EXPECT_EQ(Names(Enumerate(en)), Names(all)) << stopAt;
     }
     en.Reset();
     int seen = 0;
     EXPECT_EQ(en.ForEach([&seen](const CTileKey&, const QString&) { return ++seen < 5; }), 5);
     EXPECT_EQ(en.ForEach([](const CTileKey&, const QString& u) { return !u.isEmpty(); }),
               static_cast<long long>(all.size()) - 5);
-}
-
-TEST(RegionTileEnumerator, DamagedInputEnumeratesNothingOrFallsBackToThePerTileTest)
-{
-    const QList<QPolygonF> region{QPolygonF({QPointF(100, 30), QPointF(110, 30), QPointF(105, 38)})};
-    CTileKey k;
+    // Damaged input enumerates nothing or falls back to the per-tile test.
     for (int level : {0, -4, 32, 1000}) {
-        CRegionTileEnumerator en(region, level, 1);
-        EXPECT_FALSE(en.Next(k)) << level;
+        CRegionTileEnumerator bad(region, level, 1);
+        EXPECT_FALSE(bad.Next(k)) << level;
     }
     CRegionTileEnumerator noPoints(QList<QPolygonF>{QPolygonF()}, 10, 1);
     EXPECT_FALSE(noPoints.Next(k));
     CRegionTileEnumerator nanExtent(CExtent(NAN, 0, 1, 1), {}, 10, 1);
     EXPECT_FALSE(nanExtent.Next(k));
-
     // Polygons with non-finite points meet nothing; far points are points like any other (this
     // triangle holds the region), tile by tile and in runs alike.
     const QPolygonF notFinite({QPointF(101, 31), QPointF(NAN, 32), QPointF(INFINITY, 33)});
@@ -246,13 +233,12 @@ TEST(RegionTileEnumerator, DamagedInputEnumeratesNothingOrFallsBackToThePerTileT
 TEST(RegionTileEnumerator, ARaisedStopFlagEndsTheEnumeration)
 {
     std::mt19937 rng(7);
-    const QList<QPolygonF> region{Outline(rng, 2000, 105, 35, 8)};
+    const QList<QPolygonF> region{SPOT{rng, 105, 35, 8}.Ring(2000)};
     std::atomic<bool> stop{false};
     CRegionTileEnumerator en(region, 12, 1);
     en.SetStopFlag(&stop);
     const long long all = CRegionTileEnumerator(region, 12, 1).Count();
     ASSERT_GT(all, 1000);
-
     // Raised between two tiles: the next one is not given.
     int seen = 0;
     EXPECT_EQ(en.ForEach([&](const CTileKey&, const QString&) {
@@ -263,14 +249,12 @@ TEST(RegionTileEnumerator, ARaisedStopFlagEndsTheEnumeration)
     CTileKey k;
     EXPECT_FALSE(en.Next(k));
     EXPECT_EQ(en.Count(), 0);
-
     // Lowered and reset: the whole region again, counted by runs as by tiles.
     stop = false;
     en.Reset();
     EXPECT_FALSE(en.WasStopped());
     EXPECT_EQ(en.Count(), all);
     EXPECT_FALSE(en.WasStopped());
-
     // Raised from another thread while the enumerator is deep in a level far too large to finish.
     CRegionTileEnumerator deep(region, 26, 1);
     deep.SetStopFlag(&stop);

@@ -14,7 +14,7 @@ const CTileKey kMax = M(5, 14, 25);
 
 }  // namespace
 
-TEST(TileBound, ValidityAndOrder)
+TEST(TileBound, ValidityOrderRangesPyramidsGrowthAndCenter)
 {
     EXPECT_FALSE(CTileBound().IsValid());  // default keys are one-based level 0: invalid
     EXPECT_TRUE(CTileBound(kMin, kMin).IsValid());
@@ -24,7 +24,6 @@ TEST(TileBound, ValidityAndOrder)
     CTileBound cleared(kMin, kMax);
     cleared.Clear();
     EXPECT_EQ(cleared, CTileBound());
-
     // Lexicographic on min, then max; each pair: first < second, through every operator.
     const CTileBound a(kMin, kMax), smallerMax(kMin, M(5, 14, 24)), largerMin(M(5, 11, 0), M(5, 11, 1));
     for (const auto& p : {std::make_pair(smallerMax, a), std::make_pair(a, largerMin)}) {
@@ -34,11 +33,7 @@ TEST(TileBound, ValidityAndOrder)
     }
     EXPECT_TRUE(!(a < a) && a <= a && a >= a && !(a > a));
     EXPECT_EQ(a, CTileBound(One(6, 11, 21), One(6, 15, 26)));
-}
-
-TEST(TileBound, RangesAndPyramids)
-{
-    const CTileBound b(kMin, kMax);
+    // Ranges and pyramids.
     const struct { CTileKey key; bool inRange, inPyramid; } cases[] = {
         {M(5, 10, 20), true, true}, {M(5, 14, 25), true, true}, {One(6, 11, 21), true, true},  // corners, one-based
         {M(5, 15, 25), false, false}, {M(5, 12, 19), false, false},  // one column east, one row north
@@ -47,13 +42,9 @@ TEST(TileBound, RangesAndPyramids)
         {CTileKey(), false, false},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(b.InRange(c.key), c.inRange) << c.key.GetTileKeyString();
-        EXPECT_EQ(b.InPyramidRange(c.key), c.inPyramid) << c.key.GetTileKeyString();
+        EXPECT_EQ(a.InRange(c.key), c.inRange) << c.key.GetTileKeyString();
+        EXPECT_EQ(a.InPyramidRange(c.key), c.inPyramid) << c.key.GetTileKeyString();
     }
-}
-
-TEST(TileBound, GrowNormalizeAndCenter)
-{
     CTileBound b(kMin, kMax);
     b.AddTile(M(6, 41, 39));  // one level deeper: its parent (5, 20, 19)
     EXPECT_EQ(b, CTileBound(M(5, 10, 19), M(5, 20, 25)));
@@ -64,12 +55,10 @@ TEST(TileBound, GrowNormalizeAndCenter)
     CTileBound e(kMin, kMin);
     e.Expand(CTileBound(M(5, 3, 30), M(5, 4, 31)));
     EXPECT_EQ(e, CTileBound(M(5, 3, 20), M(5, 10, 31)));
-
     CTileBound n(M(7, 40, 80), One(6, 15, 26));
     n.Normalize();  // max becomes zero-based (5, 14, 25); min climbs to level 5: (5, 10, 20)
     EXPECT_EQ(n.GetMaxTile().GetTileModel(), TILE_MODEL_MERCATOR);
     EXPECT_EQ(n, CTileBound(kMin, kMax));
-
     EXPECT_EQ(CTileBound(kMin, kMax).GetCenter(), M(5, 12, 22));
     // A one-based bound: centred in zero-based numbers and handed back one-based.
     const CTileKey c = CTileBound(One(6, 11, 21), One(6, 15, 26)).GetCenter();

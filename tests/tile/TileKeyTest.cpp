@@ -22,7 +22,7 @@ void ExpectKey(const CTileKey& k, const CTileKey& want)
 
 }  // namespace
 
-TEST(TileKey, FamiliesCompareAfterTranslationInLevelColumnRowOrder)
+TEST(TileKey, ValidityFamilyChangesAndComparisonAfterTranslationInLevelColumnRowOrder)
 {
     const struct { CTileKey a, b; bool equal; } pairs[] = {
         {K(1, 1, 1, kMapId), K(0, 0, 0), true}, {K(0, 0, 0, kGeo), K(1, 1, 1, kMapId), true},
@@ -49,10 +49,6 @@ TEST(TileKey, FamiliesCompareAfterTranslationInLevelColumnRowOrder)
     }
     const CTileKey k(5, 6, 7, TILE_MODEL_MERCATOR);
     EXPECT_TRUE(k == k && k <= k && !(k < k) && !(k > k));
-}
-
-TEST(TileKey, ValidityAndFamilyChanges)
-{
     const struct { CTileKey k; bool valid; } rows[] = {
         {CTileKey(TILE_MODEL_MERCATOR), false}, {CTileKey(), false},  // one-based with zeros
         {CTileKey(1, 1, 1), true},              {K(0, 0, 0), true},
@@ -66,7 +62,6 @@ TEST(TileKey, ValidityAndFamilyChanges)
     const CTileKey fromModel = TILE_MODEL_MERCATOR;
     ExpectKey(fromModel, K(-1, -1, -1));
     static_assert(!std::is_convertible<int, CTileKey>::value, "a number is not a key");
-
     // Changed one after the other; within a family only the scheme changes.
     CTileKey c(5, 10, 20, TILE_MODEL_MAPID);
     for (const CTileKey& want : {K(4, 9, 19), K(4, 9, 19, kGeo), K(5, 10, 20, kMapId), K(5, 10, 20, kModel3)}) {
@@ -75,7 +70,7 @@ TEST(TileKey, ValidityAndFamilyChanges)
     }
 }
 
-TEST(TileKey, AncestorsAndQuadrantsWithinThem)
+TEST(TileKey, AncestorsQuadrantsMapIdsAndChildren)
 {
     // An ancestor is the key's parent taken again and again, stopping at the target or at level 0.
     std::mt19937 rng(20240611);
@@ -96,7 +91,6 @@ TEST(TileKey, AncestorsAndQuadrantsWithinThem)
     }
     ExpectKey(K(5, 9, 9).CreateAncientTileKey(7), K(5, 9, 9));
     ExpectKey(K(INT_MAX, INT_MAX, 3).CreateAncientTileKey(0), K(0, 0, 0));  // a hostile level costs no time
-
     const struct { CTileKey k; const char* code; } codes[] = {
         {K(2, 3, 1), "013"}, {K(0, 0, 0), "0"}, {K(1, 1, 1, kMapId), "0"},
         {K(3, 4, 4, kMapId), "033"},  // zero-based (2, 3, 3): quadrant 3 inside (1, 1, 1), itself quadrant 3
@@ -118,16 +112,12 @@ TEST(TileKey, AncestorsAndQuadrantsWithinThem)
     EXPECT_FALSE(K(3, 5, 6).GetAnicientQuardCoordinate(qx, qy, sx, sy, 3));
     EXPECT_FALSE(K(0, 0, 0).GetAnicientQuardCoordinate(qx, qy, sx, sy, -2));
     EXPECT_EQ(std::make_pair(qx, sx), std::make_pair(-7, -7));
-}
-
-TEST(TileKey, MapIdsAndChildrenOfEveryTileOfTheFirstLevels)
-{
+    // Map IDs and children.
     EXPECT_EQ(K(3, 4, 5, kModel3).ToMapID(), -1);
     EXPECT_EQ(CTileKey(TILE_MODEL_GEOGRAPHIC).ToMapID(), -1);
     CTileKey odd(1, 1, 1, kModel3);
     odd.FromMapID(5, 9);
     ExpectKey(odd, K(9, 1, 1, kModel3));  // only the level
-
     // Every tile of the first levels (IDs counted row by row from 1, so a full last column keeps its
     // column), both families, both directions; and the last tile of deep levels. Both children of
     // each tile return to it; with the quadrant indexes this fixes the children's numbers.
@@ -160,8 +150,10 @@ TEST(TileKey, MapIdsAndChildrenOfEveryTileOfTheFirstLevels)
     }
 }
 
-TEST(TileKey, ClampToLevelAndInverseRows)
+TEST(TileKey, ClampToLevelAndInverseRowsAndHostileNumbersSaturate)
 {
+    const auto changed = [](CTileKey k, E_TILE_MODEL m) { return k.ChangeTileModel(m), k; };
+    const auto clamped = [](CTileKey k) { return k.ClampToLevel(), k; };
     const struct { const char* what; CTileKey in, clamped, inverse; } rows[] = {
         {"mercator", K(3, -5, 100), K(3, 0, 7), K(3, -5, -93)},
         {"geographic", K(3, 100, 100, kGeo), K(3, 7, 3, kGeo), K(3, 100, -97, kGeo)},
@@ -174,20 +166,13 @@ TEST(TileKey, ClampToLevelAndInverseRows)
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);
-        CTileKey c = r.in;
-        c.ClampToLevel();
-        ExpectKey(c, r.clamped);
+        ExpectKey(clamped(r.in), r.clamped);
         ExpectKey(r.in.GetInverseYTile(), r.inverse);
         ExpectKey(r.inverse.GetInverseYTile(), r.in);  // inverting twice gives the key back
     }
-}
-
-TEST(TileKey, HostileNumbersSaturateInsteadOfWrapping)
-{
+    // Hostile numbers saturate instead of wrapping.
     const CTileKey a(INT_MAX, INT_MAX, INT_MAX, TILE_MODEL_MERCATOR), b(INT_MIN, INT_MIN, INT_MIN, TILE_MODEL_MAPID);
     const CTileKey c(INT_MAX, INT_MIN, INT_MAX, TILE_MODEL_MAPID), d(INT_MIN, INT_MAX, INT_MIN, TILE_MODEL_GEOGRAPHIC);
-    const auto changed = [](CTileKey k, E_TILE_MODEL m) { return k.ChangeTileModel(m), k; };
-    const auto clamped = [](CTileKey k) { return k.ClampToLevel(), k; };
     const auto fromId = [](E_TILE_MODEL m, long long id, int level) {
         CTileKey k(0, 0, 0, m);
         k.FromMapID(id, level);
@@ -196,7 +181,7 @@ TEST(TileKey, HostileNumbersSaturateInsteadOfWrapping)
     const int half = INT_MAX / 2;
     // Every number that leaves the 32-bit range stops at its limit (UBSan also sees no overflow); above
     // the root a parent is the invalid one-based key.
-    const struct { const char* what; CTileKey got, want; } rows[] = {
+    const struct { const char* what; CTileKey got, want; } saturated[] = {
         {"right of the last column", a.GetRightSibling(), a},
         {"left of the first column", b.GetLeftSibling(), b},
         {"above the first row", d.GetUpSibling(), d},
@@ -215,7 +200,7 @@ TEST(TileKey, HostileNumbersSaturateInsteadOfWrapping)
         {"largest id, deepest level", fromId(TILE_MODEL_MERCATOR, LLONG_MAX, INT_MAX), K(INT_MAX, INT_MAX, 1)},
         {"smallest id, one-based", fromId(kMapId, LLONG_MIN, INT_MIN), K(INT_MIN, INT_MIN, 1, kMapId)},
     };
-    for (const auto& r : rows) {
+    for (const auto& r : saturated) {
         SCOPED_TRACE(r.what);
         ExpectKey(r.got, r.want);
     }

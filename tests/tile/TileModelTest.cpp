@@ -14,9 +14,16 @@ const double kMaxLat = 85.05112877980655;
 
 CTileKey M(int level, int x, int y) { return CTileKey(level, x, y, TILE_MODEL_MERCATOR); }
 
+// A scheme whose columns are shifted: composites must follow the overridden primitive.
+struct CShiftedColumns : CTileModel {
+    explicit CShiftedColumns(int shift) : m_nShift(shift) {}
+    int GetTileX(int level, double x) const override { return CTileModel::GetTileX(level, x) + m_nShift; }
+    int m_nShift;
+};
+
 }  // namespace
 
-TEST(TileModel, TileCountsPerLevel)
+TEST(TileModel, TileCountsExtentsAndTheLocalPixel)
 {
     const CTileModel m;
     const struct { int level, nx, ny; } rows[] = {{-3, 1, 1}, {0, 1, 1}, {1, 2, 1}, {3, 8, 4}, {30, 1 << 30, 1 << 29}};
@@ -28,14 +35,47 @@ TEST(TileModel, TileCountsPerLevel)
         EXPECT_DOUBLE_EQ(m.GetResolutionY(r.level) * 256 * r.ny, 180.0) << r.level;
     }
     EXPECT_EQ(m.GetNumberTileX(40), INT_MAX);  // saturated, not wrapped
-    EXPECT_EQ(m.GetTileCount(3), 32);
-    EXPECT_EQ(m.GetTileCount(30), INT_MAX);
+    EXPECT_EQ(std::make_pair(m.GetTileCount(3), m.GetTileCount(30)), std::make_pair(32, INT_MAX));
+    // Extents of keys of either family.
+    const CExtent g = m.GetGeoExtent(CTileKey(2, 3, 1, TILE_MODEL_GEOGRAPHIC));
+    EXPECT_EQ(g, CExtent(90, -90, 180, 0));
+    EXPECT_EQ(m.GetGeoExtent(CTileKey(3, 4, 2, TILE_MODEL_MAPID)), g);
+    EXPECT_EQ(m.GetGeoExtent(CTileKey(0, 0, 0, TILE_MODEL_GEOGRAPHIC)), CExtent(-180, -90, 180, 90));
+    EXPECT_EQ(m.GetPixelExtent(CTileKey(3, 4, 2, TILE_MODEL_MAPID)), CExtent(768, 256, 1024, 512));
+    // The same tile measured in the pixels of the next level.
+    EXPECT_EQ(m.GetPixelExtent(CTileKey(2, 3, 1, TILE_MODEL_GEOGRAPHIC), 3), CExtent(1536, 512, 2048, 1024));
+    EXPECT_EQ(m.ComputeTileExtend(CTileKey(2, 0, 0, TILE_MODEL_GEOGRAPHIC), CTileKey(2, 1, 1, TILE_MODEL_GEOGRAPHIC)),
+              CExtent(-180, -90, 0, 90));
+    // An extent grows to whole tiles; an edge on a border does not pull in the next tile.
+    EXPECT_EQ(m.ExpandExtendAlignTile(CExtent(-100, 10, 0, 20), 2), CExtent(-180, 0, 0, 90));
+    int px = 0, py = 0;
+    m.GetPixelCoordinate(px, py, CTileKey(3, 4, 2, TILE_MODEL_MAPID));
+    EXPECT_EQ(std::make_pair(px, py), std::make_pair(768, 256));
+    // The northern edge is pixel row 0 with left-top-up.
+    EXPECT_EQ(std::make_pair(m.GetPixelY(3, 90.0), m.GetPixelY(3, -90.0)), std::make_pair(0.0, 4 * 256.0));
+    // The local pixel is clamped into the tile, the upper bound (256) included, whatever the input;
+    // MakeKey and the pixel go through the overridden primitive.
+    EXPECT_TRUE(m.CalculateLocalPixelCoordinate(px, py, 1, -90.0, 45.0) && px == 128 && py == 64);
+    const CShiftedColumns west(-1), east(1);
+    EXPECT_TRUE(west.CalculateLocalPixelCoordinate(px, py, 2, 10.0, 45.0) && px == 256) << px;
+    EXPECT_TRUE(east.CalculateLocalPixelCoordinate(px, py, 2, 10.0, 45.0) && px == 0) << px;
+    EXPECT_EQ(west.MakeKey(2, 10.0, 45.0).GetTileX(), 1);
+    EXPECT_EQ(east.MakeKey(2, 170.0, 45.0).GetTileX(), 3);
+    // Non-finite and huge inputs give valid keys and clamped pixels, and no undefined behaviour.
+    for (double v : {std::nan(""), double(INFINITY), double(-INFINITY), 1e300, -1e300}) {
+        (void)m.GetTileX(5, v), (void)m.GetTileY(5, v), (void)m.IsCrossTileX(5, v), (void)m.IsCrossTileY(5, v);
+        EXPECT_TRUE(m.MakeKey(5, v, v).IsValid());
+        m.CalculateLocalPixelCoordinate(px, py, 5, v, v);
+        EXPECT_TRUE(px >= 0 && px <= 256) << px;
+        int r = 0, c = 0, rc = 0, cc = 0;
+        m.GetRowColInfo(r, c, rc, cc, CExtent(v, v, v, v), 5);
+    }
 }
 
 // Tiles, in-tile pixels and row edges of the usual slippy-map numbering, worked out independently.
-TEST(MercatorTileModel, KeysPixelsAndEdgesAtReferencePoints)
+TEST(MercatorTileModel, KeysPixelsEdgesRowTieBreaksPolesAndTheMercatorLimit)
 {
-    const CMercatorTileModel m;
+    CMercatorTileModel m;
     const struct { int z; double lon, lat; int x, y, px, py; double north, south; } rows[] = {
         {12, 116.391, 39.907, 3372, 1552, 69, 10, 39.909736234537, 39.842286020743},  // Beijing
         {1, -0.1, 0.1, 0, 0, 255, 255, kMaxLat, 0.0},  // just north-west of the origin
@@ -60,14 +100,60 @@ TEST(MercatorTileModel, KeysPixelsAndEdgesAtReferencePoints)
     }
     double mx = 0, my = 0, ux = 0, uy = 0, x = 0, y = 0;
     m.ProjectGeoToMeter(mx, my, 116.391, 39.907);
-    EXPECT_NEAR(mx, 12956586.852919903, 1e-6);
-    EXPECT_NEAR(my, 4852436.961991247, 1e-6);
     m.ConvertGeoToMercatorUnit(ux, uy, 116.391, 39.907);  // the same in units of the half circumference
     m.ConvertMercatorToGeoUnit(x, y, ux, uy);
+    EXPECT_NEAR(mx, 12956586.852919903, 1e-6);
+    EXPECT_NEAR(my, 4852436.961991247, 1e-6);
     EXPECT_TRUE(std::abs(ux * 20037508.342789244 - mx) < 1e-6 && std::abs(uy * 20037508.342789244 - my) < 1e-6);
     EXPECT_TRUE(std::abs(x - 116.391) < 1e-9 && std::abs(y - 39.907) < 1e-9);
     EXPECT_NEAR(m.ConvertMercatorToLatitude(m.ConvertLatitudeToMercator(39.907)), uy, 1e-12);
     EXPECT_DOUBLE_EQ(m.GetResolutionX(0), 156543.03392804097);
+    const int z = 10, row = 300;
+    // Pixel row of the border between rows 299 and 300 is 300 * 256; step north of it by d pixels.
+    const auto latBefore = [&](double d) { return m.GetLatitudeViaPixelY(z, row * 256.0 - d); };
+    const struct { double precision, pixelsBefore; int expectedRow; } ties[] = {
+        {0.001, 0.0005, row},  // within the precision: already the next row
+        {0.001, 0.01, row - 1},
+        {0.02, 0.01, row},     // a coarser precision takes it
+        {0.02, 0.05, row - 1},
+    };
+    for (const auto& r : ties) {
+        m.SetDefualtYPrecision(r.precision);
+        EXPECT_EQ(m.GetTileY(z, latBefore(r.pixelsBefore)), r.expectedRow) << r.precision << " " << r.pixelsBefore;
+        // The border test keeps the fixed 0.001 whatever the precision.
+        EXPECT_EQ(m.IsCrossTileY(z, latBefore(r.pixelsBefore)), r.pixelsBefore <= 0.001);
+    }
+    m.SetDefualtYPrecision(0.001);
+    EXPECT_FALSE(m.IsCrossTileY(z, latBefore(100.0)));
+    EXPECT_TRUE(m.IsCrossTileY(z, latBefore(-0.5)));  // half a pixel past the border
+    // The poles and the Mercator limit.
+    for (int z : {0, 1, 22, 30}) {
+        const int last = (1 << z) - 1;
+        SCOPED_TRACE(z);
+        m.SetLeftTopUP(true);
+        // Exactly at the poles: the first or the last row, never an infinite value as integer.
+        EXPECT_EQ(std::make_pair(m.GetTileY(z, 90.0), m.GetTileY(z, -90.0)), std::make_pair(0, last));
+        EXPECT_FALSE(m.IsCrossTileY(z, 90.0));
+        EXPECT_EQ(m.MakeKey(z, 0.0, 89.0).GetTileY(), 0);
+        EXPECT_EQ(m.MakeKey(z, 0.0, -kMaxLat).GetTileY(), last);
+        int px = -1, py = -1;
+        EXPECT_TRUE(m.CalculateLocalPixelCoordinate(px, py, z, 0.0, 90.0));
+        EXPECT_TRUE(py >= 0 && py <= 256) << py;
+        m.SetLeftTopUP(false);
+        EXPECT_EQ(m.GetTileY(z, 90.0), last);
+        EXPECT_EQ(m.MakeKey(z, 0.0, -89.0).GetTileY(), 0);
+        // Ranges clamp the extent to the Mercator rectangle before computing rows.
+        int r = -1, c = -1, rc = -1, cc = -1;
+        EXPECT_TRUE(m.GetRowColInfo(r, c, rc, cc, CExtent(-180, -90, 180, 90), z));
+        EXPECT_EQ(std::make_tuple(r, c, rc, cc), std::make_tuple(0, 0, 1 << z, 1 << z));
+    }
+    m.SetLeftTopUP(true);
+    // Beyond the limit but short of the pole: a row outside the level.
+    EXPECT_TRUE(m.GetTileY(3, 89.0) < 0 && m.GetTileY(3, -89.0) > 7);
+    EXPECT_TRUE(std::isinf(m.ConvertLatitudeToMercatorUnit(-90.0)));
+    EXPECT_NEAR(m.ConvertLatitudeToMercatorUnit(kMaxLat), 1.0, 1e-12);
+    EXPECT_NEAR(m.ConvertMercatorToLatitudeUnit(-1.0), -kMaxLat, 1e-9);
+    EXPECT_NEAR(m.GetLatitudeViaY(5, 32), -kMaxLat, 1e-9);
 }
 
 // Random points at every level, both row directions of the geographic model and the Mercator
@@ -112,7 +198,7 @@ TEST(TileModel, KeysHoldTheirPointsAndConversionsRoundTrip)
     }
 }
 
-TEST(TileModel, BordersBelongToTheEasternAndSouthernTile)
+TEST(TileModel, BordersBelongToTheEasternAndSouthernTileAndRangesDoNotPullInTilesBeyond)
 {
     // The western edge of column x belongs to column x; so does the northern edge of row y.
     const CTileModel geo;
@@ -160,14 +246,11 @@ TEST(TileModel, BordersBelongToTheEasternAndSouthernTile)
         m.SetLeftTopUP(r.leftTopUp);
         EXPECT_EQ(m.GetTileY(r.level, r.lat), r.row) << r.leftTopUp << " " << r.level << " " << r.lat;
     }
-}
-
-TEST(TileModel, RangesDoNotPullInTilesBeyondBorderEdges)
-{
+    // Ranges do not pull in tiles beyond edges on borders.
     CTileModel up, down;
     down.SetLeftTopUP(false);
     const CMercatorTileModel merc;
-    const struct { const CTileModel* m; EXTENT e; int level; int startRow, startCol, rowCount, colCount; } rows[] = {
+    const struct { const CTileModel* m; EXTENT e; int level; int startRow, startCol, rowCount, colCount; } ranges[] = {
         {&up, {0, 0, 180, 90}, 1, 0, 1, 1, 1},         // north-east quarter
         {&up, {-180, -90, 180, 90}, 3, 0, 0, 4, 8},    // whole world
         {&up, {-500, -100, 500, 100}, 3, 0, 0, 4, 8},  // beyond the world is clamped
@@ -181,7 +264,7 @@ TEST(TileModel, RangesDoNotPullInTilesBeyondBorderEdges)
         {&merc, {10, 0, 20, 80}, 1, 0, 1, 1, 1},       // southern edge on the equator
         {&merc, {10, -80, 20, 0}, 1, 1, 1, 1, 1},      // northern edge on the equator
     };
-    for (const auto& r : rows) {
+    for (const auto& r : ranges) {
         SCOPED_TRACE(testing::Message() << r.m->GetTileModel() << " " << r.e.minx << " " << r.e.miny << " " << r.e.maxx
                                         << " L" << r.level);
         int startRow = -9, startCol = -9, rowCount = -9, colCount = -9;
@@ -198,116 +281,4 @@ TEST(TileModel, RangesDoNotPullInTilesBeyondBorderEdges)
     const CExtent grown = merc.ExpandExtendAlignTile(CExtent(116.3, 39.8, 116.5, 40.0), 10);
     EXPECT_EQ(grown, merc.GetGeoExtent(merc.MakeKey(10, 116.3, 40.0)) +
                          merc.GetGeoExtent(merc.MakeKey(10, 116.5, 39.8)));
-}
-
-TEST(TileModel, ExtentsOfKeysOfEitherFamily)
-{
-    const CTileModel m;
-    const CExtent g = m.GetGeoExtent(CTileKey(2, 3, 1, TILE_MODEL_GEOGRAPHIC));
-    EXPECT_EQ(g, CExtent(90, -90, 180, 0));
-    EXPECT_EQ(m.GetGeoExtent(CTileKey(3, 4, 2, TILE_MODEL_MAPID)), g);
-    EXPECT_EQ(m.GetGeoExtent(CTileKey(0, 0, 0, TILE_MODEL_GEOGRAPHIC)), CExtent(-180, -90, 180, 90));
-    EXPECT_EQ(m.GetPixelExtent(CTileKey(3, 4, 2, TILE_MODEL_MAPID)), CExtent(768, 256, 1024, 512));
-    // The same tile measured in the pixels of the next level.
-    EXPECT_EQ(m.GetPixelExtent(CTileKey(2, 3, 1, TILE_MODEL_GEOGRAPHIC), 3), CExtent(1536, 512, 2048, 1024));
-    EXPECT_EQ(m.ComputeTileExtend(CTileKey(2, 0, 0, TILE_MODEL_GEOGRAPHIC), CTileKey(2, 1, 1, TILE_MODEL_GEOGRAPHIC)),
-              CExtent(-180, -90, 0, 90));
-    // An extent grows to whole tiles; an edge on a border does not pull in the next tile.
-    EXPECT_EQ(m.ExpandExtendAlignTile(CExtent(-100, 10, 0, 20), 2), CExtent(-180, 0, 0, 90));
-    int px = 0, py = 0;
-    m.GetPixelCoordinate(px, py, CTileKey(3, 4, 2, TILE_MODEL_MAPID));
-    EXPECT_EQ(std::make_pair(px, py), std::make_pair(768, 256));
-    EXPECT_EQ(m.GetPixelY(3, 90.0), 0.0);  // the northern edge is pixel row 0 with left-top-up
-    EXPECT_EQ(m.GetPixelY(3, -90.0), 4 * 256.0);
-}
-
-TEST(MercatorTileModel, RowTieBreakPrecision)
-{
-    CMercatorTileModel m;
-    const int z = 10, row = 300;
-    // Pixel row of the border between rows 299 and 300 is 300 * 256; step north of it by d pixels.
-    const auto latBefore = [&](double d) { return m.GetLatitudeViaPixelY(z, row * 256.0 - d); };
-    const struct { double precision, pixelsBefore; int expectedRow; } rows[] = {
-        {0.001, 0.0005, row},  // within the precision: already the next row
-        {0.001, 0.01, row - 1},
-        {0.02, 0.01, row},     // a coarser precision takes it
-        {0.02, 0.05, row - 1},
-    };
-    for (const auto& r : rows) {
-        m.SetDefualtYPrecision(r.precision);
-        EXPECT_EQ(m.GetTileY(z, latBefore(r.pixelsBefore)), r.expectedRow) << r.precision << " " << r.pixelsBefore;
-        // The border test keeps the fixed 0.001 whatever the precision.
-        EXPECT_EQ(m.IsCrossTileY(z, latBefore(r.pixelsBefore)), r.pixelsBefore <= 0.001);
-    }
-    m.SetDefualtYPrecision(0.001);
-    EXPECT_FALSE(m.IsCrossTileY(z, latBefore(100.0)));
-    EXPECT_TRUE(m.IsCrossTileY(z, latBefore(-0.5)));  // half a pixel past the border
-}
-
-TEST(MercatorTileModel, PolesAndTheMercatorLimit)
-{
-    CMercatorTileModel m;
-    for (int z : {0, 1, 22, 30}) {
-        const int last = (1 << z) - 1;
-        SCOPED_TRACE(z);
-        m.SetLeftTopUP(true);
-        // Exactly at the poles: the first or the last row, never an infinite value as integer.
-        EXPECT_EQ(std::make_pair(m.GetTileY(z, 90.0), m.GetTileY(z, -90.0)), std::make_pair(0, last));
-        EXPECT_FALSE(m.IsCrossTileY(z, 90.0));
-        EXPECT_EQ(m.MakeKey(z, 0.0, 89.0).GetTileY(), 0);
-        EXPECT_EQ(m.MakeKey(z, 0.0, -kMaxLat).GetTileY(), last);
-        int px = -1, py = -1;
-        EXPECT_TRUE(m.CalculateLocalPixelCoordinate(px, py, z, 0.0, 90.0));
-        EXPECT_TRUE(py >= 0 && py <= 256) << py;
-        m.SetLeftTopUP(false);
-        EXPECT_EQ(m.GetTileY(z, 90.0), last);
-        EXPECT_EQ(m.MakeKey(z, 0.0, -89.0).GetTileY(), 0);
-        // Ranges clamp the extent to the Mercator rectangle before computing rows.
-        int r = -1, c = -1, rc = -1, cc = -1;
-        EXPECT_TRUE(m.GetRowColInfo(r, c, rc, cc, CExtent(-180, -90, 180, 90), z));
-        EXPECT_EQ(std::make_tuple(r, c, rc, cc), std::make_tuple(0, 0, 1 << z, 1 << z));
-    }
-    m.SetLeftTopUP(true);
-    // Beyond the limit but short of the pole: a row outside the level.
-    EXPECT_TRUE(m.GetTileY(3, 89.0) < 0 && m.GetTileY(3, -89.0) > 7);
-    EXPECT_TRUE(std::isinf(m.ConvertLatitudeToMercatorUnit(-90.0)));
-    EXPECT_NEAR(m.ConvertLatitudeToMercatorUnit(kMaxLat), 1.0, 1e-12);
-    EXPECT_NEAR(m.ConvertMercatorToLatitudeUnit(-1.0), -kMaxLat, 1e-9);
-    EXPECT_NEAR(m.GetLatitudeViaY(5, 32), -kMaxLat, 1e-9);
-}
-
-namespace {
-// A scheme whose columns are shifted: composites must follow the overridden primitive.
-struct CShiftedColumns : CTileModel {
-    explicit CShiftedColumns(int shift) : m_nShift(shift) {}
-    int GetTileX(int level, double x) const override { return CTileModel::GetTileX(level, x) + m_nShift; }
-    int m_nShift;
-};
-}  // namespace
-
-// The local pixel is clamped into the tile, the upper bound (256) included; MakeKey and the pixel
-// go through the overridden primitive.
-TEST(TileModel, LocalPixelIsClampedIntoTheTileWithUpperBoundIncluded)
-{
-    int px = -1, py = -1;
-    EXPECT_TRUE(CTileModel().CalculateLocalPixelCoordinate(px, py, 1, -90.0, 45.0) && px == 128 && py == 64);
-    const CShiftedColumns west(-1), east(1);
-    EXPECT_TRUE(west.CalculateLocalPixelCoordinate(px, py, 2, 10.0, 45.0) && px == 256) << px;
-    EXPECT_TRUE(east.CalculateLocalPixelCoordinate(px, py, 2, 10.0, 45.0) && px == 0) << px;
-    EXPECT_EQ(west.MakeKey(2, 10.0, 45.0).GetTileX(), 1);
-    EXPECT_EQ(east.MakeKey(2, 170.0, 45.0).GetTileX(), 3);
-}
-
-TEST(TileModel, NonFiniteInputsGiveNoUndefinedBehaviour)
-{
-    const CTileModel m;
-    for (double v : {std::nan(""), double(INFINITY), double(-INFINITY), 1e300, -1e300}) {
-        (void)m.GetTileX(5, v), (void)m.GetTileY(5, v), (void)m.IsCrossTileX(5, v), (void)m.IsCrossTileY(5, v);
-        EXPECT_TRUE(m.MakeKey(5, v, v).IsValid());
-        int px = 0, py = 0;
-        m.CalculateLocalPixelCoordinate(px, py, 5, v, v);
-        EXPECT_TRUE(px >= 0 && px <= 256) << px;
-        int r = 0, c = 0, rc = 0, cc = 0;
-        m.GetRowColInfo(r, c, rc, cc, CExtent(v, v, v, v), 5);
-    }
 }

@@ -8,32 +8,24 @@
 
 #include <cmath>
 
-TEST(TileRange, InTileRangeTranslatesTheKeyIntoMinsFamily)
+// In a range the key is translated into min's family; extents become one-based bounds.
+TEST(TileRange, RangesExtentsAndPolygons)
 {
-    const CTileKey min(4, 3, 3, TILE_MODEL_MAPID);
-    const CTileKey max(6, 9, 9, TILE_MODEL_MAPID);
-    for (int level = 1; level <= 7; ++level) {
-        for (int x = 0; x <= 10; ++x) {
-            // Zero-based (L, x, y) is inside exactly when one-based (L + 1, x + 1, y + 1) is.
-            const bool expected = 4 <= level + 1 && level + 1 <= 6 && 3 <= x + 1 && x + 1 <= 9;
-            EXPECT_EQ(InTileRange(CTileKey(level, x, 5, TILE_MODEL_MERCATOR), min, max), expected) << level << " " << x;
-        }
-    }
-    const CTileKey k(5, 5, 5, TILE_MODEL_MAPID);
-    EXPECT_FALSE(InTileRange(CTileKey(), min, max) || InTileRange(k, CTileKey(), max) ||
-                 InTileRange(k, min, CTileKey(TILE_MODEL_MERCATOR)) ||
-                 InTileRange(CTileKey(5, 5, 5, static_cast<E_TILE_MODEL>(3)), min, max));
-}
-
-TEST(TileRange, ExtentsBecomeOneBasedBounds)
-{
+    const CTileKey lo(4, 3, 3, TILE_MODEL_MAPID), hi(6, 9, 9, TILE_MODEL_MAPID), mid(5, 5, 5, TILE_MODEL_MAPID);
+    // Zero-based (L, x, 5) is inside when one-based (L + 1, x + 1, 6) is: at levels 3..5, columns 2..8.
+    const struct { int level, x; bool in; } keys[] = {{2, 5, false}, {3, 5, true}, {5, 5, true}, {6, 5, false},
+                                                     {4, 1, false}, {4, 2, true}, {4, 8, true}, {4, 9, false}};
+    for (const auto& r : keys)
+        EXPECT_EQ(InTileRange(CTileKey(r.level, r.x, 5, TILE_MODEL_MERCATOR), lo, hi), r.in) << r.level << " " << r.x;
+    EXPECT_FALSE(InTileRange(CTileKey(), lo, hi) || InTileRange(mid, CTileKey(), hi) ||
+                 InTileRange(mid, lo, CTileKey(TILE_MODEL_MERCATOR)) ||
+                 InTileRange(CTileKey(5, 5, 5, static_cast<E_TILE_MODEL>(3)), lo, hi));
     // Without a model the keys are left alone.
     const CTileKey sentinel(9, 9, 9, TILE_MODEL_GEOGRAPHIC);
     CTileKey min = sentinel, max = sentinel;
     EXPECT_FALSE(ConvertToTileBouding(min, max, CExtent(0, 0, 1, 1), 5, TILE_MODEL_MAPID));
     EXPECT_FALSE(ConvertToTileBouding(min, max, CExtent(0, 0, 1, 1), 5, static_cast<E_TILE_MODEL>(3)));
     EXPECT_EQ(min.GetTileKeyString() + max.GetTileKeyString(), "9_9_99_9_9");
-
     // The map type chooses the scheme: 1 Mercator, 5 WGS84, 44 Baidu, 7 elevation. Each agrees with its
     // model one level up, in one-based numbers.
     const CExtent e(116.0, 39.5, 117.0, 40.5);
@@ -51,10 +43,7 @@ TEST(TileRange, ExtentsBecomeOneBasedBounds)
         EXPECT_EQ(min, CTileKey(11, col, row, t.scheme));
         EXPECT_EQ(max, CTileKey(11, col + cols - 1, row + rows - 1, t.scheme));
     }
-}
-
-TEST(TileRange, PolygonTests)
-{
+    // Polygon tests.
     // Level 2 Mercator tile (2, 1) spans longitude -90..0 and latitude 0..66.51.
     const CTileKey k(2, 1, 1, TILE_MODEL_MERCATOR);
     const CExtent g = ITileModel::GetTileModel(TILE_MODEL_MERCATOR, true)->GetGeoExtent(k);
@@ -107,7 +96,6 @@ TEST(TileRange, CountsAndDistances)
     EXPECT_EQ(CalculateTileNumber(CTileKey(1, -2147483647 - 1, 0), CTileKey(1, 2147483647, 0)), 0);
     EXPECT_EQ(CalculateTileMDistance(CTileKey(3, 1, 9), CTileKey(3, 4, 5)), 7);
     EXPECT_EQ(CalculateTileMDistance(CTileKey(3, -2147483647 - 1, 0), CTileKey(3, 2147483647, 0)), 4294967295LL);
-
     // The Manhattan distance on b's level from the tile under a's centre (by the slippy-map formulas:
     // (6, 15, 19) one level down, (7, 30, 38) two down), plus one, times 2^(|d| + 2) across d levels.
     const struct { CTileKey a, b; long long distance; } rows[] = {

@@ -22,7 +22,7 @@ double Metres(const QPointF& a, const QPointF& b)
 // BD-09 -> the application's WGS84 frame by tile interpolation, against the same mapping in closed
 // form: the application lays Baidu zoom z over general level z + 1 tile for tile, so Baidu metres
 // / 2^26 are the frame's normalised Mercator units. Back again within the tables' fit error.
-TEST(ToolsBaidu, TileInterpolationAgreesWithTheClosedFormAndRoundTrips)
+TEST(ToolsBaidu, TileInterpolationAgreesWithTheClosedFormRoundTripsClampsAndViews)
 {
     std::mt19937 rng(11);
     std::uniform_real_distribution<double> lon(73.5, 134.5), lat(18.2, 53.5);
@@ -42,7 +42,6 @@ TEST(ToolsBaidu, TileInterpolationAgreesWithTheClosedFormAndRoundTrips)
     }
     EXPECT_LT(worstFrame, 0.001);
     EXPECT_LT(worstBack, 0.3);  // the projection tables' fit error; the interpolation adds millimetres
-
     EXTENT e{100.0, 20.0, 110.0, 30.0};
     Tools::wgs84ToBdExtent(e);
     EXPECT_EQ(QPointF(e.minx, e.miny), Tools::wgs84ToBd09ByPos(QPointF(100, 20), 20));
@@ -52,10 +51,7 @@ TEST(ToolsBaidu, TileInterpolationAgreesWithTheClosedFormAndRoundTrips)
     EXPECT_EQ(CBaiduToConvert::BdToWGS84Points(pts, 20, 44),
               (QList<QPointF>{CBaiduToConvert::BdToWGS84PointF(pts[0], 20, 44),
                               CBaiduToConvert::BdToWGS84PointF(pts[1], 20, 44)}));
-}
-
-TEST(ToolsBaidu, HemispheresClampsAndFailureValues)
-{
+    // Hemispheres mirror; clamps and failure values.
     for (const QPointF& p : {QPointF(70.3, 25.1), QPointF(0.2, 0.3), QPointF(150.0, 60.0)}) {
         const QPointF ne = Tools::wgs84ToBd09ByPos(p, 20);
         EXPECT_EQ(Tools::wgs84ToBd09ByPos(QPointF(-p.x(), p.y()), 20), QPointF(-ne.x(), ne.y()));
@@ -71,12 +67,8 @@ TEST(ToolsBaidu, HemispheresClampsAndFailureValues)
     for (int level : {-3, 0, 1, 2, 21, 40})
         Tools::bdToWGS84ByPoint(-10.0, 0.0, level), Tools::wgs84ToBd09ByPos(QPointF(-10.0, 0.0), level);
     Tools::bdToWGS84ByPoint(NAN, NAN, 20), Tools::wgs84ToBd09ByPos(QPointF(NAN, INFINITY), 20);
-}
-
-// The view position of a point, at the current level, gives the same BD-09 as the interpolation of
-// that level whatever the view's scale and offset.
-TEST(ToolsBaidu, ViewPositionsInterpolateAtTheCurrentLevel)
-{
+    // The view position of a point, at the current level, gives the same BD-09 as the interpolation of
+    // that level whatever the view's scale and offset.
     const int saved = Whole::m_nCurLevel;
     Whole::m_nCurLevel = 15;
     const double tileUnits = std::ldexp(1.0, -14);  // one tile of level 15 in normalised units

@@ -14,15 +14,6 @@ constexpr int kMercatorType = 1;  // Web Mercator branch
 constexpr int kWgsType = 5;       // geographic branch
 constexpr double kMaxLat = 85.05112877980655;
 
-// The usual quadkey of a zero-based tile, with 0..3 spelled q r t s after the root letter.
-QString UsualQuadCode(long long x, long long y, int zoom)
-{
-    QString code = QStringLiteral("t");
-    for (int i = zoom; i > 0; --i)
-        code += QLatin1Char("qrts"[((x >> (i - 1)) & 1) + 2 * ((y >> (i - 1)) & 1)]);
-    return code;
-}
-
 // First row and column (one-based), then the row and column counts of a range.
 using Range = std::tuple<int, int, int, int>;
 
@@ -35,7 +26,7 @@ Range RangeOf(const CExtent& e, int level, bool inDegrees, int mapType)
 
 }  // namespace
 
-TEST(ToolsMapId, UnitsAndMetresRoundTrip)
+TEST(ToolsMapId, UnitsMetresReasonableExtentsAndViewTransforms)
 {
     for (const QPointF& p : {QPointF(116.391, 39.907), QPointF(-179.5, -79.9), QPointF(12.5, 0.0)}) {
         double x = p.x(), y = p.y(), X = 0, Y = 0, lo = 0, la = 0, mx = 0, my = 0;
@@ -54,9 +45,29 @@ TEST(ToolsMapId, UnitsAndMetresRoundTrip)
     EXPECT_NEAR(Tools::getProjectX(v, false), 10018754.171394622, 1e-6);
     EXPECT_NEAR(Tools::getProjectY(y, false), 20037508.342789244, 20.0);  // a single-precision tangent
     EXPECT_EQ(std::make_pair(v, std::round(y * 1e9)), std::make_pair(90.0, std::round(kMaxLat * 1e9)));
+    // Extents made reasonable, and the view transforms.
+    EXTENT e{-200, -100, 200, 100}, m = e;
+    Tools::setExtentReasonble(e, kWgsType);
+    Tools::setExtentReasonble(m, kMercatorType);
+    EXPECT_EQ(CExtent(e), CExtent(-180, -90, 180, 90));
+    EXPECT_NEAR(m.maxy, 85.0511287798066, 1e-12);
+    EXPECT_EQ(CExtent(m), CExtent(-180, -m.maxy, 180, m.maxy));
+    const CExtent world(-0.25, -0.125, 0.25, 0.125);
+    const double scale = 2048.0;  // 1024 x 512 pixels
+    for (const QPoint& px : {QPoint(0, 0), QPoint(1024, 512), QPoint(100, 37)}) {
+        const POINTD w = Tools::client2World(world, scale, px);
+        EXPECT_LT(QLineF(Tools::World2ClientF(world, scale, 512, QPointF(w.x, w.y)), px).length(), 1e-9);
+    }
+    CExtent c = world;
+    Tools::world2Client(world, scale, c);
+    EXPECT_EQ(c, CExtent(0, 0, 1024, 512));
+    // Degrees on a Mercator map go through normalised units; on a WGS map they are used as given.
+    EXPECT_EQ(Tools::getClientCoord(world, scale, 512, QPointF(45.0, 0.0), kMercatorType), QPointF(768.0, 256.0));
+    EXPECT_EQ(Tools::getClientCoord(CExtent(-180, -90, 180, 90), 1.0, 180, QPointF(45.0, 0.0), kWgsType),
+              QPointF(225.0, 90.0));
 }
 
-TEST(ToolsMapId, IdsCountsAndSizesPerLevel)
+TEST(ToolsMapId, IdsCountsSizesAndIndexRangesPerLevel)
 {
     const struct { int level, row, col; long long id; } ids[] = {
         {1, 1, 1, 1}, {3, 2, 3, 7}, {3, 2, 4, 8},  // the root; a last column leaves remainder 0
@@ -90,11 +101,39 @@ TEST(ToolsMapId, IdsCountsAndSizesPerLevel)
         EXPECT_EQ(std::make_tuple(Tools::getSingleMapWidthWGS(c.level), Tools::getSingleMapHeightWGS(c.level), w, h),
                   std::make_tuple(360.0 * c.width, 360.0 * c.width, 360.0 * c.width, 180.0 * c.width)) << c.level;
     }
+    // Counts, index ranges and levels of an extent.
+    CExtent e(73.5, 18.0, 135.0, 53.5);  // China
+    for (int mapType : {kMercatorType, kWgsType}) {
+        SCOPED_TRACE(mapType);
+        EXPECT_EQ(Tools::getAllMapCount(0, e.minx, e.miny, e.maxx, e.maxy, true, mapType), 0);
+        long long expectedFirst = 0;
+        for (int level = 1; level <= 12; ++level) {
+            long long first = -1, count = -1;
+            int rowCount = 0, colCount = 0;
+            Tools::getMapIndexRange(e, level, first, count, rowCount, colCount, mapType);
+            EXPECT_EQ(std::make_pair(first, count), std::make_pair(expectedFirst, 1LL * rowCount * colCount));
+            EXPECT_EQ(Tools::getAllMapCount(level, e.minx, e.miny, e.maxx, e.maxy, true, mapType), first + count);
+            // The first and last tile of the level belong to it.
+            EXPECT_EQ(Tools::getLevelByIndex(first, e, mapType, 12, true), level);
+            EXPECT_EQ(Tools::getLevelByIndex(first + count - 1, e, mapType, 12, true), level);
+            expectedFirst = first + count;
+        }
+        EXPECT_EQ(Tools::getLevelByIndex(expectedFirst, e, mapType, 12, true), -1);
+        EXPECT_EQ(Tools::getLevelByIndex(0, e, mapType, 0, true), -1);
+        EXPECT_GT(Tools::getAllMapCount(1000, -180, -90, 180, 90, true, mapType), 0);  // no overflow
+    }
 }
 
-// Codes, IDs and extents of random tiles agree with each other and with the usual quadkeys.
-TEST(ToolsMapId, QuadCodesIdsAndExtentsAgree)
+// Codes, IDs and extents of random tiles agree with each other; codes are the usual quadkeys
+// with 0..3 spelled q r t s after the root letter.
+TEST(ToolsMapId, QuadCodesIdsExtentsAndIdListsRowByRowWithHugeListsRefused)
 {
+    // The root; column bits 10 and row bits 01; 0101 and 1010; alternating bits at the deepest level.
+    const struct { int level, row, col; QString code; } codes[] = {
+        {1, 1, 1, "t"}, {3, 2, 3, "trt"}, {5, 11, 6, "ttrtr"},
+        {31, 0x2AAAAAAB, 0x15555556, "t" + QString("tr").repeated(15)}};
+    for (const auto& c : codes)
+        EXPECT_EQ(Tools::getCodeByIndex(c.row, c.col, c.level), c.code) << c.level;
     std::mt19937_64 rng(17);
     for (int i = 0; i < 3000; ++i) {
         const int level = 1 + static_cast<int>(rng() % 31);
@@ -103,7 +142,6 @@ TEST(ToolsMapId, QuadCodesIdsAndExtentsAgree)
         const long long id = Tools::getMapID(level, r, c);
         const QString code = Tools::getCodeByIndex(r, c, level);
         SCOPED_TRACE(testing::Message() << level << " " << r << " " << c);
-        ASSERT_EQ(code, UsualQuadCode(c - 1, r - 1, level - 1));
         ASSERT_EQ(Tools::getMapIdByCode(code), id);
         ASSERT_EQ(Tools::getCodeByMapID(id, level), code);
         if (level > 20)
@@ -135,9 +173,37 @@ TEST(ToolsMapId, QuadCodesIdsAndExtentsAgree)
     double minx = 9, miny = 9, maxx = 9, maxy = 9;
     Tools::getExtent(QString(64, QLatin1Char('q')), minx, miny, maxx, maxy, true);
     EXPECT_EQ(CExtent(minx, miny, maxx, maxy), CExtent(0, 0, 0, 0));
+    // ID lists, row by row; huge lists refused.
+    QList<long long> ids = {42};  // lists are appended to
+    Tools::getMapIDArray(-180, -90, 180, 90, 3, ids, kWgsType);
+    EXPECT_EQ(ids, (QList<long long>{42, 1, 2, 3, 4, 5, 6, 7, 8}));
+    // Mercator: a 3-wide, 1-high block gains ceil((3 - 1) / 2) = 1 row above it; the last row stays.
+    ids.clear();
+    const double s = Tools::getSingleMapWidth(4);  // 8 x 8 tiles
+    Tools::getMapIDArrayMEC(-0.5 + 2.1 * s, 0.5 - 4.9 * s, -0.5 + 4.9 * s, 0.5 - 4.1 * s, 4, ids, kMercatorType);
+    EXPECT_EQ(ids, (QList<long long>{Tools::getMapID(4, 4, 3), Tools::getMapID(4, 4, 4), Tools::getMapID(4, 4, 5),
+                                     Tools::getMapID(4, 5, 3), Tools::getMapID(4, 5, 4), Tools::getMapID(4, 5, 5)}));
+    // A tall block (8 x 1) at the west edge gains ceil(7 / 2) = 4 columns before column 1, unclamped.
+    ids.clear();
+    Tools::getMapIDArray(-0.5, -0.5, -0.5 + 0.5 * s, 0.5, 4, ids, kMercatorType);
+    EXPECT_EQ(ids.size(), 8 * 5);
+    EXPECT_EQ(std::make_pair(ids.front(), ids.back()),
+              std::make_pair(Tools::getMapID(4, 1, -3), Tools::getMapID(4, 8, 1)));
+    CVtLogCapture capture;
+    ids.clear();
+    Tools::getMapIDArray(-180, -90, 180, 90, 20, ids, kWgsType);
+    Tools::getMapIDArrayMEC(-0.5, -0.5, 0.5, 0.5, 20, ids, kMercatorType);
+    EXPECT_TRUE(ids.isEmpty());
+    EXPECT_EQ(capture.Count(VTLOG_LEVEL_ERROR, "[Tools::getMapIDArray"), 2);
+    // Long lists are made while memory allows: 4097 x 4096 IDs at WGS level 14 (128 MB).
+    const double w = Tools::getSingleMapWidthWGS(14);
+    Tools::getMapIDArrayWGS(-180, -90, w * 4096.5 - 180, 90, 14, ids);
+    ASSERT_EQ(ids.size(), 4096 * 4097);
+    EXPECT_EQ(std::make_pair(ids.front(), ids.back()), std::make_pair(1LL, Tools::getMapID(14, 4096, 4097)));
+    EXPECT_EQ(capture.Count(VTLOG_LEVEL_ERROR, "[Tools::getMapIDArray"), 2);
 }
 
-TEST(ToolsMapId, RangesAtTheBordersAndOfDamagedExtents)
+TEST(ToolsMapId, RangesAtTheBordersOfDamagedExtentsAndBaseLevels)
 {
     const struct { CExtent e; int level; bool inDegrees; int mapType; Range range; } cases[] = {
         {{-180, -90, 180, 90}, 2, true, kMercatorType, {1, 1, 2, 2}},        // whole world
@@ -163,67 +229,7 @@ TEST(ToolsMapId, RangesAtTheBordersAndOfDamagedExtents)
     int row = 0, col = 0;
     Tools::getRowColWGS(nan, inf, 5, row, col);
     EXPECT_EQ(std::make_pair(row, col), std::make_pair(1, 1));
-}
-
-TEST(ToolsMapId, CountsIndexRangesAndLevels)
-{
-    CExtent e(73.5, 18.0, 135.0, 53.5);  // China
-    for (int mapType : {kMercatorType, kWgsType}) {
-        SCOPED_TRACE(mapType);
-        EXPECT_EQ(Tools::getAllMapCount(0, e.minx, e.miny, e.maxx, e.maxy, true, mapType), 0);
-        long long expectedFirst = 0;
-        for (int level = 1; level <= 12; ++level) {
-            long long first = -1, count = -1;
-            int rowCount = 0, colCount = 0;
-            Tools::getMapIndexRange(e, level, first, count, rowCount, colCount, mapType);
-            EXPECT_EQ(std::make_pair(first, count), std::make_pair(expectedFirst, 1LL * rowCount * colCount));
-            EXPECT_EQ(Tools::getAllMapCount(level, e.minx, e.miny, e.maxx, e.maxy, true, mapType), first + count);
-            // The first and last tile of the level belong to it.
-            EXPECT_EQ(Tools::getLevelByIndex(first, e, mapType, 12, true), level);
-            EXPECT_EQ(Tools::getLevelByIndex(first + count - 1, e, mapType, 12, true), level);
-            expectedFirst = first + count;
-        }
-        EXPECT_EQ(Tools::getLevelByIndex(expectedFirst, e, mapType, 12, true), -1);
-        EXPECT_EQ(Tools::getLevelByIndex(0, e, mapType, 0, true), -1);
-        EXPECT_GT(Tools::getAllMapCount(1000, -180, -90, 180, 90, true, mapType), 0);  // no overflow
-    }
-}
-
-TEST(ToolsMapId, IdListsRowByRowAndHugeListsRefused)
-{
-    QList<long long> ids = {42};  // lists are appended to
-    Tools::getMapIDArray(-180, -90, 180, 90, 3, ids, kWgsType);
-    EXPECT_EQ(ids, (QList<long long>{42, 1, 2, 3, 4, 5, 6, 7, 8}));
-
-    // Mercator: a 3-wide, 1-high block gains ceil((3 - 1) / 2) = 1 row above it; the last row stays.
-    ids.clear();
-    const double s = Tools::getSingleMapWidth(4);  // 8 x 8 tiles
-    Tools::getMapIDArrayMEC(-0.5 + 2.1 * s, 0.5 - 4.9 * s, -0.5 + 4.9 * s, 0.5 - 4.1 * s, 4, ids, kMercatorType);
-    EXPECT_EQ(ids, (QList<long long>{Tools::getMapID(4, 4, 3), Tools::getMapID(4, 4, 4), Tools::getMapID(4, 4, 5),
-                                     Tools::getMapID(4, 5, 3), Tools::getMapID(4, 5, 4), Tools::getMapID(4, 5, 5)}));
-    // A tall block (8 x 1) at the west edge gains ceil(7 / 2) = 4 columns before column 1, unclamped.
-    ids.clear();
-    Tools::getMapIDArray(-0.5, -0.5, -0.5 + 0.5 * s, 0.5, 4, ids, kMercatorType);
-    EXPECT_EQ(ids.size(), 8 * 5);
-    EXPECT_EQ(std::make_pair(ids.front(), ids.back()),
-              std::make_pair(Tools::getMapID(4, 1, -3), Tools::getMapID(4, 8, 1)));
-
-    CVtLogCapture capture;
-    ids.clear();
-    Tools::getMapIDArray(-180, -90, 180, 90, 20, ids, kWgsType);
-    Tools::getMapIDArrayMEC(-0.5, -0.5, 0.5, 0.5, 20, ids, kMercatorType);
-    EXPECT_TRUE(ids.isEmpty());
-    EXPECT_EQ(capture.Count(VTLOG_LEVEL_ERROR, "[Tools::getMapIDArray"), 2);
-    // Long lists are made while memory allows: 4097 x 4096 IDs at WGS level 14 (128 MB).
-    const double w = Tools::getSingleMapWidthWGS(14);
-    Tools::getMapIDArrayWGS(-180, -90, w * 4096.5 - 180, 90, 14, ids);
-    ASSERT_EQ(ids.size(), 4096 * 4097);
-    EXPECT_EQ(std::make_pair(ids.front(), ids.back()), std::make_pair(1LL, Tools::getMapID(14, 4096, 4097)));
-    EXPECT_EQ(capture.Count(VTLOG_LEVEL_ERROR, "[Tools::getMapIDArray"), 2);
-}
-
-TEST(ToolsMapId, BaseLevelsAndLevelsFromResolutions)
-{
+    // Base levels and levels from resolutions.
     const struct { double minx, miny, maxx, maxy; bool inDegrees; int mapType, level; } bases[] = {
         {-100, 0, 100, 1, true, kMercatorType, 1},   // 200 / 360 > 0.5
         {0, 0, 100, 0, true, kMercatorType, 2},      // 100 degrees, flat
@@ -250,31 +256,7 @@ TEST(ToolsMapId, BaseLevelsAndLevelsFromResolutions)
     }
 }
 
-TEST(ToolsMapId, ReasonableExtentsAndViewTransforms)
-{
-    EXTENT e{-200, -100, 200, 100}, m = e;
-    Tools::setExtentReasonble(e, kWgsType);
-    Tools::setExtentReasonble(m, kMercatorType);
-    EXPECT_EQ(CExtent(e), CExtent(-180, -90, 180, 90));
-    EXPECT_NEAR(m.maxy, 85.0511287798066, 1e-12);
-    EXPECT_EQ(CExtent(m), CExtent(-180, -m.maxy, 180, m.maxy));
-
-    const CExtent world(-0.25, -0.125, 0.25, 0.125);
-    const double scale = 2048.0;  // 1024 x 512 pixels
-    for (const QPoint& px : {QPoint(0, 0), QPoint(1024, 512), QPoint(100, 37)}) {
-        const POINTD w = Tools::client2World(world, scale, px);
-        EXPECT_LT(QLineF(Tools::World2ClientF(world, scale, 512, QPointF(w.x, w.y)), px).length(), 1e-9);
-    }
-    CExtent c = world;
-    Tools::world2Client(world, scale, c);
-    EXPECT_EQ(c, CExtent(0, 0, 1024, 512));
-    // Degrees on a Mercator map go through normalised units; on a WGS map they are used as given.
-    EXPECT_EQ(Tools::getClientCoord(world, scale, 512, QPointF(45.0, 0.0), kMercatorType), QPointF(768.0, 256.0));
-    EXPECT_EQ(Tools::getClientCoord(CExtent(-180, -90, 180, 90), 1.0, 180, QPointF(45.0, 0.0), kWgsType),
-              QPointF(225.0, 90.0));
-}
-
-TEST(ToolsMapId, DegreeText)
+TEST(ToolsMapId, DegreeTextAndRingsAroundACentre)
 {
     const struct { double deg; bool lon; const char* text; } prints[] = {
         {116.5, true, "116°30′00.00″E"},  {-33.25, false, "33°15′00.00″S"}, {-200.0, true, "180°00′00.00″W"},
@@ -301,10 +283,7 @@ TEST(ToolsMapId, DegreeText)
     EXPECT_EQ(std::make_tuple(d, m, std::round(sec * 1e6)), std::make_tuple(-33, -15, -45e6));
     Tools::dMSToDegree(33, 15, 45.0, "S", back);
     EXPECT_NEAR(back, -33.2625, 1e-12);
-}
-
-TEST(ToolsMapId, RingsAroundACentre)
-{
+    // Rings around a centre.
     const QList<QPointF> ring = Tools::translateRadToWGS84(QPointF(10, 20), 2.0, 2);
     ASSERT_EQ(ring.size(), 4);
     const QPointF expected[] = {QPointF(12, 20), QPointF(10, 22), QPointF(8, 20), QPointF(10, 18)};
