@@ -70,8 +70,7 @@ TEST(BaiduTileNumbers, GeneralTilesShiftIntoBaidusGrid)
     const struct { int gx, gy, z; const char *bx, *by; } cases[] = {
         {2, 1, 1, "0", "0"}, {1, 1, 1, "-1", "0"}, {1, 2, 1, "-1", "-1"},  // zoom 1: both half-widths are 1, no shift
         {3, 1, 1, "", ""},                         // beyond the grid at a zoom without shift
-        {131073, 131072, 18, "0", "0"},            // first column east of the meridian / row north of the equator
-        {131072, 131073, 18, "-1", "-1"},
+        {131073, 131072, 18, "0", "0"}, {131072, 131073, 18, "-1", "-1"},  // either side of the meridian and equator
         {k + 1, k + 1, 18, "-78272", "78271"},     // the grid's north-west tile
         {2 * n + k, 2 * n + k, 18, "78271", "-78272"},  // and its south-east tile
         {k, k, 18, "M78273", "78272"},             // west and north of the grid: a tile the service lacks

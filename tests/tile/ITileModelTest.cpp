@@ -56,7 +56,7 @@ TEST(ITileModel, ConcurrentFirstUseYieldsOneInstancePerSet)
     std::vector<std::thread> threads;
     std::vector<CTileModel*> seen(kThreads * 3, nullptr);
     std::atomic<int> wrongKeys{0};
-    for (int t = 0; t < kThreads; ++t) {
+    for (int t = 0; t < kThreads; ++t)
         threads.emplace_back([&, t] {
             for (int i = 0; i < 2000; ++i) {
                 seen[t * 3] = ITileModel::GetHeightFieldModel256x256(TILE_MODEL_MERCATOR, true);
@@ -66,7 +66,6 @@ TEST(ITileModel, ConcurrentFirstUseYieldsOneInstancePerSet)
                 wrongKeys += seen[t * 3]->MakeKey(8, lon, 10.0) != seen[t * 3 + 2]->MakeKey(8, lon, 10.0);
             }
         });
-    }
     for (std::thread& th : threads)
         th.join();
     for (int t = 1; t < kThreads * 3; ++t)

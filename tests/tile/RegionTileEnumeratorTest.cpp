@@ -168,10 +168,9 @@ TEST(RegionTileEnumerator, AgreesOnBorderCasesAndExtentsAlone)
     for (const QList<QPolygonF>& polygons :
          {QList<QPolygonF>{onBorders}, QList<QPolygonF>{cornerDiamond}, QList<QPolygonF>{sliver},
           QList<QPolygonF>{horizontal}, QList<QPolygonF>{point}, QList<QPolygonF>{segment},
-          QList<QPolygonF>{QPolygonF()}, QList<QPolygonF>{onBorders, cornerDiamond, point}}) {
+          QList<QPolygonF>{QPolygonF()}, QList<QPolygonF>{onBorders, cornerDiamond, point}})
         for (int level : {10, 13})
             ExpectSameAsPerTile(box, polygons, level, kMercator);
-    }
     for (const SCHEME& s : kSchemes)
         for (int level : {12, 4})
             ExpectSameAsPerTile(CExtent(116.1, 39.7, 116.9, 40.3), {}, level, s);
@@ -241,10 +240,7 @@ TEST(RegionTileEnumerator, ARaisedStopFlagEndsTheEnumeration)
     ASSERT_GT(all, 1000);
     // Raised between two tiles: the next one is not given.
     int seen = 0;
-    EXPECT_EQ(en.ForEach([&](const CTileKey&, const QString&) {
-        if (++seen == 100) stop = true;
-        return true;
-    }), 100);
+    EXPECT_EQ(en.ForEach([&](const CTileKey&, const QString&) { return (stop = ++seen == 100), true; }), 100);
     EXPECT_TRUE(en.WasStopped());
     CTileKey k;
     EXPECT_FALSE(en.Next(k));

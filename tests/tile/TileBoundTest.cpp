@@ -41,10 +41,9 @@ TEST(TileBound, ValidityOrderRangesPyramidsGrowthAndCenter)
         {M(6, 30, 51), false, false}, {M(4, 6, 11), false, false},   // a child of a tile outside, shallower
         {CTileKey(), false, false},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(a.InRange(c.key), c.inRange) << c.key.GetTileKeyString();
-        EXPECT_EQ(a.InPyramidRange(c.key), c.inPyramid) << c.key.GetTileKeyString();
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(std::make_pair(a.InRange(c.key), a.InPyramidRange(c.key)), std::make_pair(c.inRange, c.inPyramid))
+            << c.key.GetTileKeyString();
     CTileBound b(kMin, kMax);
     b.AddTile(M(6, 41, 39));  // one level deeper: its parent (5, 20, 19)
     EXPECT_EQ(b, CTileBound(M(5, 10, 19), M(5, 20, 25)));
@@ -62,8 +61,7 @@ TEST(TileBound, ValidityOrderRangesPyramidsGrowthAndCenter)
     EXPECT_EQ(CTileBound(kMin, kMax).GetCenter(), M(5, 12, 22));
     // A one-based bound: centred in zero-based numbers and handed back one-based.
     const CTileKey c = CTileBound(One(6, 11, 21), One(6, 15, 26)).GetCenter();
-    EXPECT_EQ(c.GetTileModel(), TILE_MODEL_MAPID);
-    EXPECT_EQ(c, M(5, 12, 22));
+    EXPECT_EQ(std::make_pair(c, c.GetTileModel()), std::make_pair(M(5, 12, 22), TILE_MODEL_MAPID));
     const CTileKey far = M(5, 2147483647, 2147483647);
     EXPECT_EQ(CTileBound(far, far).GetCenter(), far);  // extreme keys do not overflow
 }

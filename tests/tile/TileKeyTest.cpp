@@ -20,6 +20,14 @@ void ExpectKey(const CTileKey& k, const CTileKey& want)
     EXPECT_EQ(k.GetTileModel(), want.GetTileModel());
 }
 
+// The key of scheme m that FromMapID makes of the ID at the level.
+CTileKey FromId(E_TILE_MODEL m, long long id, int level)
+{
+    CTileKey k(0, 0, 0, m);
+    k.FromMapID(id, level);
+    return k;
+}
+
 }  // namespace
 
 TEST(TileKey, ValidityFamilyChangesAndComparisonAfterTranslationInLevelColumnRowOrder)
@@ -33,8 +41,7 @@ TEST(TileKey, ValidityFamilyChangesAndComparisonAfterTranslationInLevelColumnRow
     };
     for (const auto& r : pairs) {
         EXPECT_EQ(r.a == r.b, r.equal) << r.a.GetTileKeyString() << " vs " << r.b.GetTileKeyString();
-        EXPECT_EQ(r.a != r.b, !r.equal);
-        EXPECT_EQ(r.a.IsSameTile(r.b), r.equal);
+        EXPECT_EQ(std::make_pair(r.a != r.b, r.a.IsSameTile(r.b)), std::make_pair(!r.equal, r.equal));
     }
     // Each row: a < b.
     const std::pair<CTileKey, CTileKey> ordered[] = {
@@ -59,8 +66,7 @@ TEST(TileKey, ValidityFamilyChangesAndComparisonAfterTranslationInLevelColumnRow
     for (const auto& r : rows)
         EXPECT_EQ(r.k.IsValid(), r.valid) << r.k.GetTileKeyString() << " model " << r.k.GetTileModel();
     // A scheme converts implicitly to its all -1 key; a bare number never converts to a level.
-    const CTileKey fromModel = TILE_MODEL_MERCATOR;
-    ExpectKey(fromModel, K(-1, -1, -1));
+    ExpectKey(TILE_MODEL_MERCATOR, K(-1, -1, -1));
     static_assert(!std::is_convertible<int, CTileKey>::value, "a number is not a key");
     // Changed one after the other; within a family only the scheme changes.
     CTileKey c(5, 10, 20, TILE_MODEL_MAPID);
@@ -130,9 +136,7 @@ TEST(TileKey, AncestorsQuadrantsMapIdsAndChildren)
                 for (int x = 0; x < n; ++x) {
                     const CTileKey t(level, x + base, y + base, m);
                     ASSERT_EQ(t.ToMapID(), ++expected) << t.GetTileKeyString();
-                    CTileKey back(0, 0, 0, m);
-                    back.FromMapID(expected, level);
-                    ASSERT_EQ(back.GetTileKeyString(), t.GetTileKeyString());
+                    ASSERT_EQ(FromId(m, expected, level).GetTileKeyString(), t.GetTileKeyString());
                     const CTileKey lt = t.CreateChildTileKeyLTCornor(), rb = t.CreateChildTileKeyRBCornor();
                     ASSERT_TRUE(lt.CreateParentTileKey() == t && rb.CreateParentTileKey() == t);
                     ASSERT_TRUE(lt.GetParentQuardIndex() == 0 && rb.GetParentQuardIndex() == 3);
@@ -143,9 +147,7 @@ TEST(TileKey, AncestorsQuadrantsMapIdsAndChildren)
             const int last = (1 << level) - 1;
             const CTileKey t(level + base, last + base, last + base, m);
             ASSERT_EQ(t.ToMapID(), (1LL << level) * (1LL << level));
-            CTileKey back(0, 0, 0, m);
-            back.FromMapID(t.ToMapID(), level + base);
-            EXPECT_EQ(back.GetTileKeyString(), t.GetTileKeyString());
+            EXPECT_EQ(FromId(m, t.ToMapID(), level + base).GetTileKeyString(), t.GetTileKeyString());
         }
     }
 }
@@ -173,11 +175,6 @@ TEST(TileKey, ClampToLevelAndInverseRowsAndHostileNumbersSaturate)
     // Hostile numbers saturate instead of wrapping.
     const CTileKey a(INT_MAX, INT_MAX, INT_MAX, TILE_MODEL_MERCATOR), b(INT_MIN, INT_MIN, INT_MIN, TILE_MODEL_MAPID);
     const CTileKey c(INT_MAX, INT_MIN, INT_MAX, TILE_MODEL_MAPID), d(INT_MIN, INT_MAX, INT_MIN, TILE_MODEL_GEOGRAPHIC);
-    const auto fromId = [](E_TILE_MODEL m, long long id, int level) {
-        CTileKey k(0, 0, 0, m);
-        k.FromMapID(id, level);
-        return k;
-    };
     const int half = INT_MAX / 2;
     // Every number that leaves the 32-bit range stops at its limit (UBSan also sees no overflow); above
     // the root a parent is the invalid one-based key.
@@ -197,8 +194,8 @@ TEST(TileKey, ClampToLevelAndInverseRowsAndHostileNumbersSaturate)
         {"inverse row at 2^62 rows", a.GetInverseYTile(), a},
         {"clamped deep", clamped(a), a},
         {"clamped shallow", clamped(d), K(INT_MIN, 0, 0, kGeo)},
-        {"largest id, deepest level", fromId(TILE_MODEL_MERCATOR, LLONG_MAX, INT_MAX), K(INT_MAX, INT_MAX, 1)},
-        {"smallest id, one-based", fromId(kMapId, LLONG_MIN, INT_MIN), K(INT_MIN, INT_MIN, 1, kMapId)},
+        {"largest id, deepest level", FromId(TILE_MODEL_MERCATOR, LLONG_MAX, INT_MAX), K(INT_MAX, INT_MAX, 1)},
+        {"smallest id, one-based", FromId(kMapId, LLONG_MIN, INT_MIN), K(INT_MIN, INT_MIN, 1, kMapId)},
     };
     for (const auto& r : saturated) {
         SCOPED_TRACE(r.what);

@@ -219,13 +219,12 @@ TEST(ToolsMapId, RangesAtTheBordersOfDamagedExtentsAndBaseLevels)
     for (const auto& c : cases)
         EXPECT_EQ(RangeOf(c.e, c.level, c.inDegrees, c.mapType), c.range) << c.e.minx << " " << c.e.miny;
     const double nan = std::nan(""), inf = INFINITY;
-    for (int mapType : {kMercatorType, kWgsType}) {
+    for (int mapType : {kMercatorType, kWgsType})
         for (const CExtent& e :
              {CExtent(nan, nan, nan, nan), CExtent(-inf, -inf, inf, inf), CExtent(inf, inf, -inf, -inf)}) {
             const Range r = RangeOf(e, 5, true, mapType);
             EXPECT_TRUE(std::get<0>(r) >= 1 && std::get<0>(r) <= 16 && std::get<3>(r) >= 1 && std::get<3>(r) <= 16);
         }
-    }
     int row = 0, col = 0;
     Tools::getRowColWGS(nan, inf, 5, row, col);
     EXPECT_EQ(std::make_pair(row, col), std::make_pair(1, 1));
