@@ -240,7 +240,7 @@ TEST(RegionTileEnumerator, ARaisedStopFlagEndsTheEnumeration)
     ASSERT_GT(all, 1000);
     // Raised between two tiles: the next one is not given.
     int seen = 0;
-    EXPECT_EQ(en.ForEach([&](const CTileKey&, const QString&) { return (stop = ++seen == 100), true; }), 100);
+    EXPECT_EQ(en.ForEach([&](const CTileKey&, const QString&) { stop = ++seen == 100; return true; }), 100);
     EXPECT_TRUE(en.WasStopped());
     CTileKey k;
     EXPECT_FALSE(en.Next(k));

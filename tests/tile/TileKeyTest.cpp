@@ -58,9 +58,8 @@ TEST(TileKey, ValidityFamilyChangesAndComparisonAfterTranslationInLevelColumnRow
     EXPECT_TRUE(k == k && k <= k && !(k < k) && !(k > k));
     const struct { CTileKey k; bool valid; } rows[] = {
         {CTileKey(TILE_MODEL_MERCATOR), false}, {CTileKey(), false},  // one-based with zeros
-        {CTileKey(1, 1, 1), true},              {K(0, 0, 0), true},
-        {K(0, 0, 0, kBaidu), true},             {K(0, 0, -1, kGeo), false},
-        {K(1, 1, 1, kModel3), false},           {K(1, 1, 1, static_cast<E_TILE_MODEL>(5)), false},
+        {CTileKey(1, 1, 1), true}, {K(0, 0, 0), true}, {K(0, 0, 0, kBaidu), true}, {K(0, 0, -1, kGeo), false},
+        {K(1, 1, 1, kModel3), false}, {K(1, 1, 1, static_cast<E_TILE_MODEL>(5)), false},
         {K(1, 1, 1, static_cast<E_TILE_MODEL>(-1)), false},
     };
     for (const auto& r : rows)
