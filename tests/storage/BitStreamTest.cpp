@@ -32,8 +32,7 @@ TEST(BitStream, LayoutFollowsByteAndBitOrder) {
     };
     for (const auto& r : rows) {
         CBitStream s(r.byteOrder, r.bitOrder);
-        ASSERT_TRUE(r.write(s));
-        EXPECT_EQ(Written(s), r.expected) << "orders " << r.byteOrder << r.bitOrder << ", " << r.expected.size();
+        EXPECT_TRUE(r.write(s) && Written(s) == r.expected) << "orders " << r.byteOrder << r.bitOrder << ", " << r.expected.size();
     }
 }
 
@@ -45,8 +44,7 @@ TEST(BitStream, AttachedBufferBoundsReadsAndWrites) {
     EXPECT_FALSE(w.WriteUInt8(1));  // the whole buffer already counts as written
     w.Reset();
     ASSERT_TRUE(w.WriteUInt32(0xA1B2C3D4));
-    EXPECT_FALSE(w.WriteUInt8(1, 1) || w.WriteBytes(buf, 1));
-    EXPECT_TRUE(w.GetWriteBitCount() == 32 && buf[0] == 0xD4);
+    EXPECT_TRUE(!w.WriteUInt8(1, 1) && !w.WriteBytes(buf, 1) && w.GetWriteBitCount() == 32 && buf[0] == 0xD4);
 
     unsigned char three[3] = {1, 2, 3}, two[2];
     CBitStream s(1, 1);
@@ -55,13 +53,11 @@ TEST(BitStream, AttachedBufferBoundsReadsAndWrites) {
     uint16_t h = 0;
     uint8_t bit = 0;
     EXPECT_FALSE(s.ReadUInt32(v));
-    ASSERT_TRUE(s.ReadUInt16(h));
-    EXPECT_EQ(h, 0x0201);
+    ASSERT_TRUE(s.ReadUInt16(h) && h == 0x0201);
     EXPECT_FALSE(s.ReadBytes(two, 2) || s.ReadBytes(nullptr, 1) || s.ReadBytes(two, -1));
     EXPECT_TRUE(s.GetReadBitCount() == 16 && s.ReadBytes(two, 0));
     s.SetReadPos(23);
-    EXPECT_TRUE(s.ReadUInt8(bit, 1));
-    EXPECT_FALSE(s.ReadUInt8(bit, 1));
+    EXPECT_TRUE(s.ReadUInt8(bit, 1) && !s.ReadUInt8(bit, 1));
     s.Attach(three, 3);  // reading starts over
     EXPECT_TRUE(s.ReadUInt8(bit) && bit == 1);
 
@@ -72,8 +68,7 @@ TEST(BitStream, AttachedBufferBoundsReadsAndWrites) {
     CBitStream wide(1, 1);
     EXPECT_FALSE(wide.WriteUInt8(1, 9) || wide.WriteUInt16(1, 17) || wide.WriteUInt32(1, 33) ||
                  wide.WriteUInt64(1, 65) || wide.WriteBool(true, 9) || wide.ReadUInt8(bit, 9));
-    EXPECT_EQ(wide.GetWriteBitCount() + wide.GetReadBitCount(), 0);
-    EXPECT_FALSE(wide.WriteBytes(nullptr, 1) || wide.WriteBytes(buf, -1));
+    EXPECT_TRUE(wide.GetWriteBitCount() + wide.GetReadBitCount() == 0 && !wide.WriteBytes(nullptr, 1) && !wide.WriteBytes(buf, -1));
     CBinarySerializer ser(1, 1);
     EXPECT_FALSE(ser.SerializeBytes(nullptr, 1) || ser.SerializeBytes(buf, -1));
 }
@@ -109,13 +104,11 @@ TEST(BitStream, FieldSequencesRoundTripInEveryOrder) {
             ASSERT_TRUE(r.ReadUInt64(u64, bits) && r.ReadUInt16(u16, 1 + i % 16) && r.ReadUInt32(u32, 1 + i % 32));
             EXPECT_EQ(u64, bits == 64 ? v : v & ((1ull << bits) - 1));
             EXPECT_TRUE(u16 == (v & ((1u << (1 + i % 16)) - 1)) && u32 == (v & ((1ull << (1 + i % 32)) - 1)));
-            ASSERT_TRUE(r.ReadBool(flag, 1 + i % 8));
-            EXPECT_EQ(flag, i % 3 == 0);
+            ASSERT_TRUE(r.ReadBool(flag, 1 + i % 8) && flag == (i % 3 == 0));
             if (i % 5 != 0) continue;
             unsigned char back[3];
             double d = 0;
-            ASSERT_TRUE(r.SerializeBytes(back, 3) && r.ReadDouble(d));
-            EXPECT_TRUE(std::memcmp(back, raw, 3) == 0 && d == i + 0.25);
+            ASSERT_TRUE(r.SerializeBytes(back, 3) && r.ReadDouble(d) && std::memcmp(back, raw, 3) == 0 && d == i + 0.25);
         }
         EXPECT_TRUE(r.GetReadBitCount() == w.GetWriteBitCount() && r.GetReadByteCount() == w.GetWriteByteCount());
     }

@@ -14,8 +14,7 @@ TEST(Cache, CopiesFollowOwnershipAndCompareByBytes) {
     CCache assigned;
     assigned = borrower;
     EXPECT_TRUE(CCache(borrower).GetData() == kBytes && assigned.GetData() == kBytes && !assigned.IsOwner());
-    EXPECT_FALSE(CCache(kBytes, 0, true).IsValid());
-    EXPECT_EQ(CCache(nullptr, 7, true).GetLength(), 7);  // the length stays without data
+    EXPECT_TRUE(!CCache(kBytes, 0, true).IsValid() && CCache(nullptr, 7, true).GetLength() == 7);  // the length stays without data
     CCache owner(kBytes, 5, true);
     CCache copy(owner);
     ASSERT_TRUE(owner.GetData() != kBytes && copy.GetData() != owner.GetData());
@@ -23,8 +22,7 @@ TEST(Cache, CopiesFollowOwnershipAndCompareByBytes) {
     CCache target(kBytes, 3, true);
     target = copy;
     target = target;
-    ASSERT_TRUE(target.IsOwner() && target.GetLength() == 5);
-    EXPECT_EQ(std::memcmp(target.GetData(), kBytes, 5), 0);
+    ASSERT_TRUE(target.IsOwner() && target.GetLength() == 5 && std::memcmp(target.GetData(), kBytes, 5) == 0);
 
     CCache handed;
     handed.Attach(new unsigned char[4]{9, 8, 7, 6}, 4);

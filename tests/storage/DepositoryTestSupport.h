@@ -102,15 +102,10 @@ inline bool WriteTile(CIdxFileDepository& dep, long long slot, Bytes tile, bool 
 // A depository in a fresh temporary directory.
 struct TempDepository {
     QTemporaryDir dir;
-    std::string idx;
-    std::string dat;
+    std::string idx = dir.path().toStdString() + "/task/tiles.idx", dat = dir.path().toStdString() + "/task/tiles.dat";
     CIdxFileDepository dep;
 
-    TempDepository() {
-        idx = dir.path().toStdString() + "/task/tiles.idx";
-        dat = dir.path().toStdString() + "/task/tiles.dat";
-        dep.SetIndexFile(idx);
-    }
+    TempDepository() { dep.SetIndexFile(idx); }
     // Creates the files for `levels` of the Mercator world and opens them for writing.
     bool CreateOpen(QList<int> levels, ENUM_BLOCK_STATE state = BLOCK_WAITING) {
         return dep.Create(MakeTask(levels), false, nullptr, state) && dep.Open(false);

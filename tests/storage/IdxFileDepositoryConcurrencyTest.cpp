@@ -19,22 +19,6 @@ using namespace vt_depository_test;
 
 namespace {
 
-// Runs `writers` writer threads and `readers` reader threads; readers loop while `writing` holds,
-// which turns false when the last writer ends.
-template <typename Write, typename Read>
-void WriteWhileReading(int writers, int readers, Write write, Read read) {
-    std::atomic<int> left{writers};
-    std::atomic<bool> writing{true};
-    RunThreads(writers + readers, [&](int i) {
-        if (i >= writers) {
-            for (uint32_t n = 0; writing; ++n) read(i - writers, n);
-        } else {
-            write(i);
-            if (--left == 0) writing = false;
-        }
-    });
-}
-
 // True when a read of `slot` in the caller's buffer form gave nothing or a complete tile.
 bool IntactOrNothing(CIdxFileDepository& dep, long long slot, Bytes& buf) {
     const int n = dep.ReadBuffer(slot, buf.data(), static_cast<int>(buf.size()));
@@ -69,31 +53,13 @@ TEST(IdxFileDepositoryConcurrency, WritersReadersAndStateChangesKeepEveryTileInt
     }
     ASSERT_TRUE(std::count(western.begin(), western.end(), 205) && std::count(western.begin(), western.end(), 410));
     std::atomic<long long> torn{0}, bytesWritten{0};
-    std::atomic<int> failed{0};
+    std::atomic<int> failed{0}, writing{kWriters};
     std::vector<uint32_t> last(static_cast<size_t>(slotTotal) + 1, 0);  // single-writer slots only
-    WriteWhileReading(
-        kWriters, 4,
-        [&](int w) {
-            std::mt19937 rng(100 + w);
-            for (int i = 0; i < 3000; ++i) {
-                const uint32_t seq = static_cast<uint32_t>(w) * 1000000u + static_cast<uint32_t>(i) + 1;
-                long long slot = crossing[(i / 4) % 2];
-                while (i % 4 != 0 && (slot == 205 || slot == 410 || slot % kWriters != w)) {
-                    slot = western[rng() % western.size()];
-                }
-                const Bytes tile = MakeTile(slot, seq, 20 + static_cast<int>(rng() % 3000));
-                if (!WriteTile(t.dep, slot, tile, i % 50 == 0)) {
-                    ++failed;
-                    continue;
-                }
-                bytesWritten += static_cast<long long>(tile.size());
-                if (i % 4 != 0) last[size_t(slot)] = seq;
-            }
-        },
-        [&](int r, uint32_t n) {
+    RunThreads(kWriters + 4, [&](int w) {
+        for (uint32_t n = 0, r = static_cast<uint32_t>(w - kWriters); w >= kWriters && writing > 0; ++n) {
             Bytes buf(4096);
             uint32_t seq = 0;
-            const long long slot = 1 + static_cast<long long>((n * 2654435761u + static_cast<uint32_t>(r)) % slotTotal);
+            const long long slot = 1 + static_cast<long long>((n * 2654435761u + r) % slotTotal);
             if (r == 3) {
                 failed += t.dep.SetIndexStatusViaExtent(east, n % 2 ? BLOCK_DAMAGED : BLOCK_WAITING, true, false) ? 0 : 1;
             } else {
@@ -101,9 +67,23 @@ TEST(IdxFileDepositoryConcurrency, WritersReadersAndStateChangesKeepEveryTileInt
                          : r == 1 ? IntactOrNothing(t.dep, slot, buf)
                                   : IntactOrNoData(t.dep, slot, seq)) ? 0 : 1;
             }
-        });
-    EXPECT_EQ(failed, 0);
-    EXPECT_EQ(torn, 0);
+        }
+        std::mt19937 rng(100 + w);
+        for (int i = 0; w < kWriters && i < 3000; ++i) {
+            const uint32_t seq = static_cast<uint32_t>(w) * 1000000u + static_cast<uint32_t>(i) + 1;
+            long long slot = crossing[(i / 4) % 2];
+            while (i % 4 != 0 && (slot == 205 || slot == 410 || slot % kWriters != w)) slot = western[rng() % western.size()];
+            const Bytes tile = MakeTile(slot, seq, 20 + static_cast<int>(rng() % 3000));
+            if (!WriteTile(t.dep, slot, tile, i % 50 == 0)) {
+                ++failed;
+                continue;
+            }
+            bytesWritten += static_cast<long long>(tile.size());
+            if (i % 4 != 0) last[size_t(slot)] = seq;
+        }
+        if (w < kWriters) --writing;
+    });
+    EXPECT_TRUE(failed == 0 && torn == 0) << failed << " failed, " << torn << " torn";
     ASSERT_TRUE(t.dep.Close());
     EXPECT_EQ(static_cast<long long>(ReadFile(t.dat).size()), 100 + bytesWritten.load());
 
@@ -161,84 +141,17 @@ TEST(IdxFileDepositoryConcurrency, CloseWhileWritingAndReading) {
     for (long long slot = 1; slot <= slotTotal; ++slot) ASSERT_TRUE(IntactOrNoData(t.dep, slot, seq)) << slot;
 }
 
-// Two objects in this process and two child processes write the same files at the same time,
-// each its own slots with tiles of varied sizes: no writer's bytes land on another's, and a
-// stale record of the end left by an earlier writer that was killed does not matter.
-TEST(IdxFileDepositoryConcurrency, WritersInSeveralObjectsAndProcessesNeverOverwriteEachOthersTiles) {
-    constexpr int kWriters = 4;  // 0, 1: objects here; 2, 3: child processes
-    TempDepository t;
-    ASSERT_TRUE(t.CreateOpen({1, 2, 3, 4, 5}));
-    const long long slotTotal = t.dep.GetMaxIndex();
-    constexpr uint32_t kPasses = 6;
-    auto tileOf = [](long long slot, uint32_t pass) {
-        return MakeTile(slot, pass, 100 + static_cast<int>((slot * 37 + pass * 4099) % 20000));
-    };
-    // Writer w rewrites its slots kPasses times with two threads, once the go byte arrives.
-    auto writeShare = [&](CIdxFileDepository& dep, int w) {
-        std::atomic<bool> ok{true};
-        std::vector<std::thread> threads;
-        for (int th = 0; th < 2; ++th) {
-            threads.emplace_back([&, th] {
-                for (uint32_t pass = 1; pass <= kPasses; ++pass) {
-                    for (long long slot = 1 + w + kWriters * th; slot <= slotTotal; slot += 2 * kWriters) {
-                        if (!WriteTile(dep, slot, tileOf(slot, pass), false)) ok = false;
-                    }
-                }
-            });
-        }
-        for (std::thread& th : threads) th.join();
-        return ok.load();
-    };
-    int go[2];
-    ASSERT_EQ(::pipe(go), 0);
-    std::vector<pid_t> children;
-    for (int w = 2; w < kWriters; ++w) {
-        const pid_t pid = ::fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            ::close(go[1]);
-            CIdxFileDepository dep;
-            dep.SetIndexFile(t.idx);
-            char c = 0;
-            if (!dep.Open(false) || ::read(go[0], &c, 1) != 1) ::_exit(2);
-            ::_exit(writeShare(dep, w) && dep.Close() ? 0 : 3);
-        }
-        children.push_back(pid);
-    }
-    ::close(go[0]);
-    CIdxFileDepository other;
-    other.SetIndexFile(t.idx);
-    ASSERT_TRUE(other.Open(false));
-    ASSERT_EQ(::write(go[1], "gg", 2), 2);
-    ::close(go[1]);
-    std::thread second([&] { EXPECT_TRUE(writeShare(other, 1)); });
-    EXPECT_TRUE(writeShare(t.dep, 0));
-    second.join();
-    for (const pid_t pid : children) {
-        int status = 0;
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    }
-    for (CIdxFileDepository* reader : {&t.dep, &other}) {
-        for (long long slot = 1; slot <= slotTotal; ++slot) {
-            Bytes back;
-            ASSERT_TRUE(ReadTile(*reader, slot, back) == QUERY_OK && back == tileOf(slot, kPasses)) << slot;
-        }
-    }
-}
-
-struct Completed {
-    long long slot;
-    uint32_t seq;
-};
-
 // Each record is written whole in one atomic pipe write, so a read gives a whole record or none.
+struct Completed { long long slot; uint32_t seq; };
 bool ReadRecord(int fd, Completed& r) { return ::read(fd, &r, sizeof r) == static_cast<ssize_t>(sizeof r); }
 
 // A child process writes tiles with flush and reports each completed write; it is killed with
 // SIGKILL after a random number of writes, several times. After each kill the depository opens,
-// every slot with data holds a complete tile, and no reported write is lost.
-TEST(IdxFileDepositoryCrash, KilledWriterLeavesOnlyCompleteTiles) {
+// every slot with data holds a complete tile, and no reported write is lost. Then two objects in
+// this process and two child processes write the same files at the same time, each its own slots
+// with tiles of varied sizes: no writer's bytes land on another's, and the stale record of the end
+// left by the killed writers does not matter.
+TEST(IdxFileDepositoryConcurrency, KilledWritersAndWritersInSeveralProcessesKeepEveryTile) {
     TempDepository t;
     ASSERT_TRUE(t.CreateOpen({1, 2, 3, 4, 5}));
     const long long slotTotal = t.dep.GetMaxIndex();
@@ -287,14 +200,63 @@ TEST(IdxFileDepositoryCrash, KilledWriterLeavesOnlyCompleteTiles) {
         ASSERT_TRUE(dep.Open(false));
         for (long long slot = 1; slot <= slotTotal; ++slot) {
             uint32_t seq = 0;
-            const auto it = reported.find(slot);
             ASSERT_TRUE(IntactOrNoData(dep, slot, seq)) << "slot " << slot;
             // No reported write is lost, and the next round may only move forward from here.
-            if (it != reported.end()) {
-                ASSERT_GE(seq, it->second) << "lost slot " << slot;
-            }
-            if (seq != 0) reported[slot] = seq;
+            ASSERT_GE(seq, reported[slot]) << "lost slot " << slot;
+            reported[slot] = seq;
         }
+    }
+
+    constexpr int kWriters = 4;  // 0, 1: objects here; 2, 3: child processes
+    constexpr uint32_t kPasses = 6;
+    auto tileOf = [](long long slot, uint32_t pass) {
+        return MakeTile(slot, pass, 100 + static_cast<int>((slot * 37 + pass * 4099) % 20000));
+    };
+    // Writer w rewrites its slots kPasses times with two threads, once the go byte arrives.
+    auto writeShare = [&](CIdxFileDepository& dep, int w) {
+        std::atomic<bool> ok{true};
+        RunThreads(2, [&](int th) {
+            for (uint32_t pass = 1; pass <= kPasses; ++pass) {
+                for (long long slot = 1 + w + kWriters * th; slot <= slotTotal; slot += 2 * kWriters) {
+                    if (!WriteTile(dep, slot, tileOf(slot, pass), false)) ok = false;
+                }
+            }
+        });
+        return ok.load();
+    };
+    int go[2];
+    ASSERT_EQ(::pipe(go), 0);
+    std::vector<pid_t> children;
+    for (int w = 2; w < kWriters; ++w) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ::close(go[1]);
+            CIdxFileDepository dep;
+            dep.SetIndexFile(t.idx);
+            char c = 0;
+            if (!dep.Open(false) || ::read(go[0], &c, 1) != 1) ::_exit(2);
+            ::_exit(writeShare(dep, w) && dep.Close() ? 0 : 3);
+        }
+        children.push_back(pid);
+    }
+    ::close(go[0]);
+    CIdxFileDepository other;
+    other.SetIndexFile(t.idx);
+    ASSERT_TRUE(other.Open(false) && t.dep.Open(false));
+    ASSERT_EQ(::write(go[1], "gg", 2), 2);
+    ::close(go[1]);
+    std::thread second([&] { EXPECT_TRUE(writeShare(other, 1)); });
+    EXPECT_TRUE(writeShare(t.dep, 0));
+    second.join();
+    for (const pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    Bytes back;
+    for (CIdxFileDepository* reader : {&t.dep, &other}) {
+        for (long long slot = 1; slot <= slotTotal; ++slot) ASSERT_TRUE(ReadTile(*reader, slot, back) == QUERY_OK && back == tileOf(slot, kPasses)) << slot;
     }
 }
 

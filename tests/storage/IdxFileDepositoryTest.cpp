@@ -24,8 +24,7 @@ using namespace vt_depository_test;
 
 namespace {
 
-class CProgressLog : public CIdxFileDepository::CCreateProgressCallback {
-public:
+struct CProgressLog : CIdxFileDepository::CCreateProgressCallback {
     void OnStart(long long total) override { starts.push_back(total); }
     void OnProgress(long long done) override { progress.push_back(done); }
     std::vector<long long> starts, progress;
@@ -39,14 +38,11 @@ void ExpectStates(CIdxFileDepository& dep, long long first, long long last, ENUM
 // Levels 2 and 4 selected over the whole Mercator world: 1 + 4 + 16 + 64 slots.
 TEST(IdxFileDepository, CreatedFilesMatchTheLayout) {
     TempDepository t;
-    ASSERT_TRUE(t.dep.Create(MakeTask({4, 2}), false, nullptr, BLOCK_EMPTY));
-    EXPECT_FALSE(t.dep.IsOpen());
+    ASSERT_TRUE(t.dep.Create(MakeTask({4, 2}), false, nullptr, BLOCK_EMPTY) && !t.dep.IsOpen());
     // What of the task goes where in the header: map type, levels in list order, theme, mix, extent.
     const Bytes dat = ReadFile(t.dat);
-    ASSERT_EQ(dat.size(), 100u);
-    EXPECT_TRUE(ReadLE<int32_t>(dat, 8) == kMercatorMapType && ReadLE<int32_t>(dat, 61) == 12 && dat[67] == 3);
-    EXPECT_EQ(Bytes(dat.begin() + 12, dat.begin() + 17), (Bytes{2, 4, 2, 1, 38}));
-    EXPECT_EQ(ReadLE<double>(dat, 92), kMercatorWorld.maxy);
+    ASSERT_TRUE(dat.size() == 100u && ReadLE<int32_t>(dat, 8) == kMercatorMapType && ReadLE<int32_t>(dat, 61) == 12 && dat[67] == 3);
+    EXPECT_TRUE(Bytes(dat.begin() + 12, dat.begin() + 17) == (Bytes{2, 4, 2, 1, 38}) && ReadLE<double>(dat, 92) == kMercatorWorld.maxy);
     const Bytes idx = ReadFile(t.idx);
     ASSERT_EQ(idx.size(), 85u * 20u);
     const CDatIndexConvert conv(TILE_MODEL_MERCATOR, kMercatorWorld);
@@ -58,8 +54,7 @@ TEST(IdxFileDepository, CreatedFilesMatchTheLayout) {
         ASSERT_EQ(ReadLE<int32_t>(idx, at + 16), 0);
     }
 
-    ASSERT_TRUE(t.dep.Open(false));
-    EXPECT_TRUE(t.dep.GetMaxIndex() == 85 && t.dep.GetValidTileCount() == 4 + 64);
+    ASSERT_TRUE(t.dep.Open(false) && t.dep.GetMaxIndex() == 85 && t.dep.GetValidTileCount() == 4 + 64);
     const STRUCT_DOWNLOAD_TASK info = t.dep.GetDatFileInfo();
     EXPECT_TRUE(info.version == 204 && info.name == "tiles" && info.path.toStdString() == t.idx);
     EXPECT_TRUE(info.level == (QList<int>{4, 2}) && info.MapItemType == 12 && info.bIsGoogleOffset);
@@ -70,15 +65,13 @@ TEST(IdxFileDepository, CreatedFilesMatchTheLayout) {
     // depository starts from a fresh header.
     t.dep.SetBatchVersion(9);
     t.dep.Close();
-    EXPECT_FALSE(t.dep.Create(MakeTask({3}), false, nullptr, BLOCK_WAITING));
-    EXPECT_EQ(ReadFile(t.idx), idx);
+    EXPECT_TRUE(!t.dep.Create(MakeTask({3}), false, nullptr, BLOCK_WAITING) && ReadFile(t.idx) == idx);
     ASSERT_TRUE(t.dep.Create(MakeTask({3}), true, nullptr, BLOCK_WAITING));
     EXPECT_TRUE(ReadFile(t.idx).size() == 21u * 20u && ReadLE<uint16_t>(ReadFile(t.dat), 55) == 0);
     ASSERT_TRUE(t.dep.Open(false));
     EXPECT_FALSE(t.dep.Create(MakeTask({3}), true, nullptr, BLOCK_WAITING) || t.dep.Delete());
     t.dep.Close();
-    EXPECT_TRUE(t.dep.Delete());
-    EXPECT_FALSE(t.dep.Delete());  // nothing left to remove
+    EXPECT_TRUE(t.dep.Delete() && !t.dep.Delete());  // then nothing is left to remove
 }
 
 // Any level is taken; only an index larger than the file system can hold is refused. A deepest level
@@ -101,12 +94,10 @@ TEST(IdxFileDepository, CreateTakesAnyLevelThatFitsTheDisk) {
         CProgressLog progress;
         ASSERT_EQ(t.dep.Create(MakeTask(levels, extent), false, &progress, BLOCK_WAITING), created);
         if (!created) {
-            EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(t.idx)));
-            EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_ERROR, "[CIdxFileDepository::Create]"));
+            EXPECT_TRUE(!QFileInfo::exists(QString::fromStdString(t.idx)) && capture.Contains(VTLOG_LEVEL_ERROR, "[CIdxFileDepository::Create]"));
             continue;
         }
-        ASSERT_TRUE(t.dep.Open(false));
-        EXPECT_EQ(t.dep.GetDatFileInfo().level, levels);
+        ASSERT_TRUE(t.dep.Open(false) && t.dep.GetDatFileInfo().level == levels);
         const CDatIndexConvert conv(kMercatorMapType, extent);
         const long long total = conv.GetTileNumberUtilLevel(levels.back()), batches = conv.GetTileNumber(levels.back()) / 64000;
         EXPECT_TRUE(t.dep.GetMaxIndex() == total && static_cast<long long>(ReadFile(t.idx).size()) == total * 20);
@@ -123,8 +114,7 @@ TEST(IdxFileDepository, CreateTakesAnyLevelThatFitsTheDisk) {
         }
         const Bytes tile = MakeTile(total, 1, 64);
         Bytes back;
-        ASSERT_TRUE(WriteTile(t.dep, total, tile));
-        EXPECT_TRUE(ReadTile(t.dep, total, back) == QUERY_OK && back == tile);
+        EXPECT_TRUE(WriteTile(t.dep, total, tile) && ReadTile(t.dep, total, back) == QUERY_OK && back == tile);
     }
 }
 
@@ -147,8 +137,7 @@ TEST(IdxFileDepository, WritesAppendAndRefusalsNameTheirReason) {
     EXPECT_FALSE(WriteTile(t.dep, 2, tile) || t.dep.SetFileIndexStatus(2, BLOCK_EMPTY, false));
     EXPECT_TRUE(logged(VTLOG_LEVEL_ERROR, "WriteBuffer时fwrite错误1，操作文件失败！") &&
                 logged(VTLOG_LEVEL_ERROR, "设置Dat索引状态失败，原因是fwrite文件写入失败"));
-    EXPECT_TRUE(ReadFile(t.dat).size() == 100u && t.dep.GetFileIndexStatus(2) == BLOCK_WAITING);
-    EXPECT_TRUE(t.dep.Open(false));  // already open: no-op
+    EXPECT_TRUE(ReadFile(t.dat).size() == 100u && t.dep.GetFileIndexStatus(2) == BLOCK_WAITING && t.dep.Open(false));  // open: no-op
     t.dep.Close();
 
     ASSERT_TRUE(t.dep.Open(false));
@@ -159,21 +148,18 @@ TEST(IdxFileDepository, WritesAppendAndRefusalsNameTheirReason) {
     EXPECT_FALSE(t.dep.WriteBuffer(1, nullptr, 40, false) || t.dep.WriteBuffer(1, tile.data(), 0, false));
     EXPECT_EQ(capture.Count(VTLOG_LEVEL_ERROR, "缓存写入文件失败，原因是缓存为空或长度为0"), 2);
     EXPECT_FALSE(t.dep.WriteBufferViaTile(CTileKey(9, 0, 0, TILE_MODEL_MERCATOR), tile.data(), 40, false));
-    EXPECT_EQ(ReadTile(t.dep, 0, back), QUERY_DATA_ERROR);
-    EXPECT_EQ(ReadTile(t.dep, 2, back), QUERY_NO_DATA);
+    EXPECT_TRUE(ReadTile(t.dep, 0, back) == QUERY_DATA_ERROR && ReadTile(t.dep, 2, back) == QUERY_NO_DATA);
     EXPECT_TRUE(logged(VTLOG_LEVEL_DEBUG, "CIdxFileDepository::ReadBuffer错误，索引小于1") &&
                 logged(VTLOG_LEVEL_DEBUG, "CIdxFileDepository::ReadBuffer，没有存数据") && back.empty());
     EXPECT_TRUE(t.dep.GetFileIndexOffset(0) == -1 && t.dep.GetBufferLength(0) == 0);
 
     const Bytes second = MakeTile(7, 2, 500);
     ASSERT_TRUE(WriteTile(t.dep, 7, MakeTile(7, 1, 300)) && WriteTile(t.dep, 7, second));
-    EXPECT_EQ(ReadFile(t.dat).size(), 100u + 40u + 300u + 500u);
-    EXPECT_TRUE(t.dep.GetFileIndexOffset(7) == 440 && t.dep.GetBufferLength(7) == 500);
+    EXPECT_TRUE(ReadFile(t.dat).size() == 100u + 40u + 300u + 500u && t.dep.GetFileIndexOffset(7) == 440 && t.dep.GetBufferLength(7) == 500);
     EXPECT_TRUE(t.dep.GetFileIndexStatus(7) == BLOCK_HAS_DATA && t.dep.IsFileIndexHavData(7));
     E_QUERY_RESULT result = QUERY_UNKNOWN;
     const CCache cache = t.dep.ReadBuffer(result, 7);
-    ASSERT_TRUE(result == QUERY_OK && cache.GetLength() == 500 && cache.IsOwner());
-    EXPECT_EQ(Bytes(cache.GetData(), cache.GetData() + 500), second);
+    ASSERT_TRUE(result == QUERY_OK && cache.GetLength() == 500 && cache.IsOwner() && Bytes(cache.GetData(), cache.GetData() + 500) == second);
     Bytes small(499);
     EXPECT_EQ(t.dep.ReadBuffer(7, small.data(), 499), -1);  // too small for the tile
     EXPECT_TRUE(t.dep.ReadBufferLimit(7, small.data(), 16) == 16 && t.dep.ReadBufferLimit(7, small.data(), 1) == 1);
@@ -184,8 +170,7 @@ TEST(IdxFileDepository, WritesAppendAndRefusalsNameTheirReason) {
     Bytes third = MakeTile(9, 3, 64);
     back.resize(64);
     ASSERT_TRUE(t.dep.WriteBufferViaTile(key, third.data(), 64, false));
-    EXPECT_TRUE(t.dep.ReadBuffer(9, back.data(), 64) == 64 && back == third);
-    EXPECT_EQ(t.dep.GetIndex(key.GetLevel(), key.ToMapID()), 9);
+    EXPECT_TRUE(t.dep.ReadBuffer(9, back.data(), 64) == 64 && back == third && t.dep.GetIndex(key.GetLevel(), key.ToMapID()) == 9);
     ASSERT_TRUE(t.dep.SetFileIndexStatusViaMapIndex(key.GetLevel(), key.ToMapID(), BLOCK_DAMAGED, true));
     EXPECT_TRUE(t.dep.GetFileIndexStatus(9) == BLOCK_DAMAGED && t.dep.GetBufferLength(9) == 64);  // length kept
     EXPECT_TRUE(ReadTile(t.dep, 9, back) == QUERY_NO_DATA && back.empty());
@@ -194,10 +179,8 @@ TEST(IdxFileDepository, WritesAppendAndRefusalsNameTheirReason) {
     for (int length : {262345, 262346, 1}) {
         ASSERT_TRUE(WriteTile(t.dep, 2, Bytes(static_cast<size_t>(length), 0x5C), false));
         const bool fits = length <= 262345;
-        EXPECT_EQ(ReadTile(t.dep, 2, back), fits ? QUERY_OK : QUERY_ERROR) << length;
-        EXPECT_EQ(back.size(), fits ? static_cast<size_t>(length) : 0u) << length;
+        EXPECT_TRUE(ReadTile(t.dep, 2, back) == (fits ? QUERY_OK : QUERY_ERROR) && back.size() == (fits ? size_t(length) : 0u)) << length;
     }
-    EXPECT_TRUE(logged(VTLOG_LEVEL_DEBUG, "CIdxFileDepository::ReadBuffer错误，长度超限"));
 }
 
 // A write that fails part-way names the step that failed: the tile bytes, the slot's offset or
@@ -243,14 +226,11 @@ TEST(IdxFileDepository, LevelsStatesAndHeaderChangesPersist) {
     TempDepository t;
     ASSERT_TRUE(t.CreateOpen({2}, BLOCK_EMPTY));
     const Bytes tile = MakeTile(3, 1, 80);
-    ASSERT_TRUE(WriteTile(t.dep, 3, tile));
-    EXPECT_FALSE(t.dep.ExpandLevelTo(23, nullptr) || t.dep.ExpandLevelTo(0, nullptr));
+    ASSERT_TRUE(WriteTile(t.dep, 3, tile) && !t.dep.ExpandLevelTo(23, nullptr) && !t.dep.ExpandLevelTo(0, nullptr));
     const Bytes before = ReadFile(t.idx);
-    EXPECT_TRUE(t.dep.ExpandLevelTo(2, nullptr));  // already selected: nothing changes
-    EXPECT_EQ(ReadFile(t.idx), before);
+    EXPECT_TRUE(t.dep.ExpandLevelTo(2, nullptr) && ReadFile(t.idx) == before);  // already selected: nothing changes
     CProgressLog progress;
-    ASSERT_TRUE(t.dep.ExpandLevelTo(4, &progress));
-    EXPECT_TRUE(t.dep.GetMaxIndex() == 85 && t.dep.GetLevelList() == (std::vector<int>{2, 4}));
+    ASSERT_TRUE(t.dep.ExpandLevelTo(4, &progress) && t.dep.GetMaxIndex() == 85 && t.dep.GetLevelList() == (std::vector<int>{2, 4}));
     EXPECT_TRUE(ReadFile(t.idx).size() == 85u * 20u && progress.starts == (std::vector<long long>{80, 80}));
     ExpectStates(t.dep, 6, 21, BLOCK_SKIPPED_LEVEL);
     ExpectStates(t.dep, 22, 85, BLOCK_WAITING);
@@ -263,12 +243,11 @@ TEST(IdxFileDepository, LevelsStatesAndHeaderChangesPersist) {
     EXPECT_FALSE(t.dep.UpdateDATHeader());  // closed
     ASSERT_TRUE(t.dep.Open(false));
     Bytes back;
-    EXPECT_TRUE(t.dep.GetLevelList() == (std::vector<int>{2, 3, 4}) && t.dep.GetMaxIndex() == 85);
-    EXPECT_TRUE(ReadTile(t.dep, 3, back) == QUERY_OK && back == tile);
+    EXPECT_TRUE(t.dep.GetLevelList() == (std::vector<int>{2, 3, 4}) && t.dep.GetMaxIndex() == 85 && ReadTile(t.dep, 3, back) == QUERY_OK && back == tile);
 
-    ASSERT_TRUE(WriteTile(t.dep, 30, MakeTile(30, 1, 40), false));
-    EXPECT_FALSE(t.dep.SetIndexStatusViaLevel(5, BLOCK_WAITING, false));  // deeper than the index
-    ASSERT_TRUE(t.dep.SetIndexStatusViaLevel(3, BLOCK_EMPTY, true));
+    // Level 5 is deeper than the index.
+    ASSERT_TRUE(WriteTile(t.dep, 30, MakeTile(30, 1, 40), false) && !t.dep.SetIndexStatusViaLevel(5, BLOCK_WAITING, false) &&
+                t.dep.SetIndexStatusViaLevel(3, BLOCK_EMPTY, true));
     ExpectStates(t.dep, 6, 21, BLOCK_EMPTY);
     EXPECT_TRUE(t.dep.GetFileIndexStatus(22) == BLOCK_WAITING && t.dep.GetBufferLength(30) == 40);
     // North-east quarter of the world: inside tiles are marked, the rest left alone, then the reverse.
@@ -285,8 +264,7 @@ TEST(IdxFileDepository, LevelsStatesAndHeaderChangesPersist) {
             ASSERT_EQ(t.dep.GetFileIndexStatus(s), inside(s) ? BLOCK_DAMAGED : in ? before : BLOCK_SKIPPED_LEVEL) << s;
         }
     }
-    EXPECT_EQ(marked, 4 + 16);
-    EXPECT_EQ(t.dep.GetFileIndexStatus(1), BLOCK_SKIPPED_LEVEL);  // level 1 is not selected
+    EXPECT_TRUE(marked == 4 + 16 && t.dep.GetFileIndexStatus(1) == BLOCK_SKIPPED_LEVEL);  // level 1 is not selected
 
     t.dep.SetBatchVersion(77);
     STRUCT_DOWNLOAD_TASK task = t.dep.GetDatFileInfo();
@@ -294,19 +272,16 @@ TEST(IdxFileDepository, LevelsStatesAndHeaderChangesPersist) {
     task.extent = EXTENT{0, 0, 90, 45};
     task.bIsGoogleOffset = false;
     task.level = {2, 24};  // any level is kept
-    ASSERT_TRUE(t.dep.UpdateDatFileInfo(task));
-    EXPECT_TRUE(t.dep.GetIndexConverter().GetTileModel() == TILE_MODEL_GEOGRAPHIC && t.dep.GetMapType() == 5);
+    ASSERT_TRUE(t.dep.UpdateDatFileInfo(task) && t.dep.GetIndexConverter().GetTileModel() == TILE_MODEL_GEOGRAPHIC && t.dep.GetMapType() == 5);
     t.dep.Close();
     const STRUCT_DOWNLOAD_TASK info = CIdxFileDepository::ReadDatFileInfo(t.dat);
     EXPECT_TRUE(info.maptype == 5 && info.extent.maxx == 90 && !info.bIsGoogleOffset && info.MapItemType == 12);
     EXPECT_TRUE(info.level == (QList<int>{2, 24}) && info.name == "tiles" && info.path.toStdString() == t.dat);
     EXPECT_EQ(info.count, 0);  // not in the header: a default task otherwise
-    ASSERT_TRUE(t.dep.Open(true));
-    EXPECT_EQ(t.dep.BatchVersion(), 77);
+    EXPECT_TRUE(t.dep.Open(true) && t.dep.BatchVersion() == 77);
 }
 
-class CCollector : public CIdxFileDepository::IDatFileReadVisitor, public CIdxFileDepository::IDatIndexStatusVisitor {
-public:
+struct CCollector : CIdxFileDepository::IDatFileReadVisitor, CIdxFileDepository::IDatIndexStatusVisitor {
     bool OnReadData(CIdxFileDepository*, int level, long long mapID, const unsigned char* data, int length) override {
         seen.push_back({level, mapID});
         bytes.emplace_back(data, data + length);
@@ -328,7 +303,7 @@ public:
     std::map<long long, std::tuple<ENUM_BLOCK_STATE, int, long long, int>> bySlot;
 };
 
-TEST(IdxFileDepository, WalksVisitSelectedLevelsInIndexOrder) {
+TEST(IdxFileDepository, WalksInIndexOrderAndRepairOfAShiftedJpeg) {
     TempDepository t;
     ASSERT_TRUE(t.CreateOpen({2, 3}));
     // Tiles in slots 1 (skipped level 1), 3, 5 and 10, written out of order.
@@ -339,8 +314,7 @@ TEST(IdxFileDepository, WalksVisitSelectedLevelsInIndexOrder) {
         ASSERT_TRUE(WriteTile(t.dep, s, tiles[s], false));
     }
     CCollector all, first, nw, preview, status;
-    ASSERT_TRUE(t.dep.Travel(all));
-    ASSERT_EQ(all.seen.size(), 3u);  // level 1 is not in the level list
+    ASSERT_TRUE(t.dep.Travel(all) && all.seen.size() == 3u);  // level 1 is not in the level list
     CDatIndexConvert& conv = t.dep.GetIndexConverter();
     const long long order[] = {3, 5, 10};
     for (size_t i = 0; i < 3; ++i) {
@@ -353,22 +327,41 @@ TEST(IdxFileDepository, WalksVisitSelectedLevelsInIndexOrder) {
 
     // Only the tiles inside the extent: of the written ones, the north-west quarter holds slot 10
     // (level 3, column 0, row 1); slots 3 and 5 are level 2's eastern tiles.
-    ASSERT_TRUE(t.dep.Travel(EXTENT{-179.0, 1.0, -1.0, 84.0}, nw));
-    ASSERT_EQ(nw.seen.size(), 1u);
-    EXPECT_EQ(nw.bytes[0], tiles[10]);
+    EXPECT_TRUE(t.dep.Travel(EXTENT{-179.0, 1.0, -1.0, 84.0}, nw) && nw.seen.size() == 1u && nw.bytes[0] == tiles[10]);
 
     // Previews of every tile of the level list, zeroed where there is no data; whole tiles only
     // where the preview asks (odd seq: slots 10, 1).
-    ASSERT_TRUE(t.dep.TravelData(12, preview));
-    ASSERT_EQ(preview.heads.size(), 4u + 16u);
+    ASSERT_TRUE(t.dep.TravelData(12, preview) && preview.heads.size() == 4u + 16u && preview.seen.size() == 1u);
     EXPECT_EQ(std::count(preview.heads.begin(), preview.heads.end(), Bytes(12, 0)), 17);
-    ASSERT_EQ(preview.seen.size(), 1u);
-    EXPECT_EQ(preview.bytes[0], tiles[10]);
-    EXPECT_FALSE(t.dep.TravelData(0, preview));
+    EXPECT_TRUE(preview.bytes[0] == tiles[10] && !t.dep.TravelData(0, preview));
 
-    ASSERT_TRUE(t.dep.TravelStatus(status));
-    EXPECT_TRUE(status.bySlot.size() == 4u + 16u && std::get<0>(status.bySlot[4]) == BLOCK_WAITING);
+    EXPECT_TRUE(t.dep.TravelStatus(status) && status.bySlot.size() == 4u + 16u && std::get<0>(status.bySlot[4]) == BLOCK_WAITING);
     EXPECT_EQ(status.bySlot[10], std::make_tuple(BLOCK_HAS_DATA, 3, conv.ConvertToTileKey(10).ToMapID(), int(tiles[10].size())));
+
+    // Repair: the slot points 3 bytes before a JPEG but carries the JPEG's length.
+    QImage image(16, 16, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPG");
+    const Bytes jpeg(buffer.data().begin(), buffer.data().end());
+    Bytes shifted{1, 2, 3};
+    shifted.insert(shifted.end(), jpeg.begin(), jpeg.end());
+    ASSERT_TRUE(WriteTile(t.dep, 2, shifted));
+    t.dep.Close();
+    Bytes idx = ReadFile(t.idx), back;
+    WriteLE<int32_t>(idx, 2 * 20 - 4, static_cast<int32_t>(jpeg.size()));
+    WriteFile(t.idx, idx);
+    ASSERT_TRUE(t.dep.Open(false));
+    EXPECT_TRUE(t.dep.RepairTDT190ER(2, 3, static_cast<int>(jpeg.size())) && ReadTile(t.dep, 2, back) == QUERY_OK && back == jpeg);
+
+    // Not a JPEG, a JPEG without its end marker (decodable all the same), no data at all.
+    const Bytes cut(jpeg.begin(), jpeg.end() - 2);
+    ASSERT_TRUE(WriteTile(t.dep, 3, MakeTile(3, 1, 200)) && WriteTile(t.dep, 1, cut));
+    EXPECT_FALSE(t.dep.RepairTDT190ER(3, 0, 200) || t.dep.RepairTDT190ER(1, 0, static_cast<int>(cut.size())) ||
+                 t.dep.RepairTDT190ER(4, 0, 10));
+    for (long long slot : {1, 3, 4}) EXPECT_EQ(t.dep.GetFileIndexStatus(slot), BLOCK_DAMAGED) << slot;
+    EXPECT_FALSE(t.dep.RepairTDT190ER(0, 0, 10));
 }
 
 TEST(IdxFileDepository, IndexPathIsNormalisedAndTheDataFileSitsBesideIt) {
@@ -394,41 +387,8 @@ TEST(IdxFileDepository, IndexPathIsNormalisedAndTheDataFileSitsBesideIt) {
     const std::string utf8 = dir.path().toStdString() + "/任务/瓦片.idx";
     dep.SetIndexFile(VtGB(utf8));
     ASSERT_TRUE(dep.Create(MakeTask({1}), false, nullptr, BLOCK_WAITING));
-    EXPECT_TRUE(QFileInfo(QString::fromUtf8(utf8.c_str())).isFile());
-    ASSERT_TRUE(dep.Open(false));
-    EXPECT_EQ(dep.GetDatFileInfo().name, QString::fromUtf8("瓦片"));
+    EXPECT_TRUE(QFileInfo(QString::fromUtf8(utf8.c_str())).isFile() && dep.Open(false) && dep.GetDatFileInfo().name == QString::fromUtf8("瓦片"));
     EXPECT_FALSE(dep.IsOutOfDiskSpace());  // far more than 1 MiB free where this builds
-}
-
-TEST(IdxFileDepository, RepairMovesAShiftedJpegOrMarksTheSlotDamaged) {
-    TempDepository t;
-    ASSERT_TRUE(t.CreateOpen({2}));
-    QImage image(16, 16, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
-    QByteArray encoded;
-    QBuffer buffer(&encoded);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPG");
-    const Bytes jpeg(encoded.begin(), encoded.end());
-    // The slot points 3 bytes before the JPEG but carries the JPEG's length.
-    Bytes shifted{1, 2, 3};
-    shifted.insert(shifted.end(), jpeg.begin(), jpeg.end());
-    ASSERT_TRUE(WriteTile(t.dep, 2, shifted));
-    t.dep.Close();
-    Bytes idx = ReadFile(t.idx), back;
-    WriteLE<int32_t>(idx, 2 * 20 - 4, static_cast<int32_t>(jpeg.size()));
-    WriteFile(t.idx, idx);
-    ASSERT_TRUE(t.dep.Open(false));
-    EXPECT_TRUE(t.dep.RepairTDT190ER(2, 3, static_cast<int>(jpeg.size())));
-    EXPECT_TRUE(ReadTile(t.dep, 2, back) == QUERY_OK && back == jpeg);
-
-    // Not a JPEG, a JPEG without its end marker (decodable all the same), no data at all.
-    const Bytes cut(jpeg.begin(), jpeg.end() - 2);
-    ASSERT_TRUE(WriteTile(t.dep, 3, MakeTile(3, 1, 200)) && WriteTile(t.dep, 1, cut));
-    EXPECT_FALSE(t.dep.RepairTDT190ER(3, 0, 200) || t.dep.RepairTDT190ER(1, 0, static_cast<int>(cut.size())) ||
-                 t.dep.RepairTDT190ER(4, 0, 10));
-    for (long long slot : {1, 3, 4}) EXPECT_EQ(t.dep.GetFileIndexStatus(slot), BLOCK_DAMAGED) << slot;
-    EXPECT_FALSE(t.dep.RepairTDT190ER(0, 0, 10));
 }
 
 }  // namespace
