@@ -21,7 +21,7 @@ TSAN_LABEL ?= core|storage
 # bearer plug-ins, and the hand-over between that thread and the caller happens inside Qt and GLib,
 # which are not instrumented, so every run reports races in their internals. The client itself
 # runs on the caller's thread.
-TSAN_EXCLUDE ?= VevirozoredResourceTest
+TSAN_EXCLUDE ?= ^VevirozoredResource\.
 JOBS       ?= $(shell nproc)
 GENERATOR  ?= Ninja
 CTEST_ARGS ?= --output-on-failure -j$(JOBS)
