@@ -322,6 +322,15 @@ TEST(Serve, TilesStatesTileJsonHostileRequestsDamageAndWritesWhileServing) {
         return QJsonDocument::fromJson(after.Get("/d/tiles.json").body).object().value("maxzoom").toInt() == 13 &&
                after.Get("/broken/tiles.json").status == 200;
     }));
+    // Another program cuts a served index and puts it back: its tiles are missing meanwhile, and
+    // the server stays up.
+    QFile cutIndex(dir.filePath("cut.idx"));
+    ASSERT_TRUE(cutIndex.open(QIODevice::ReadWrite));
+    const QByteArray whole = cutIndex.readAll();
+    ASSERT_TRUE(cutIndex.resize(0));
+    EXPECT_EQ(after.Get(TilePath("cut", tiles.lastKey())).status, 404);
+    ASSERT_TRUE(cutIndex.seek(0) && cutIndex.write(whole) == whole.size() && cutIndex.flush());
+    EXPECT_EQ(after.Get(TilePath("cut", tiles.lastKey())).status, 200);
     EXPECT_TRUE(server.Terminate()) << server.Errors().constData();
 }
 
