@@ -40,14 +40,15 @@ void OnBusError(int sig, siginfo_t* info, void* context) {
         siglongjmp(*resume, 1);
     }
     // Not a read of ours: whatever was there before decides.
+    const bool fault = info != nullptr && info->si_code > 0;  // not sent with kill or raise
     if ((g_previous.sa_flags & SA_SIGINFO) != 0 && g_previous.sa_sigaction != nullptr) {
         g_previous.sa_sigaction(sig, info, context);
-    } else if (g_previous.sa_handler == SIG_IGN) {
-        return;
-    } else if (g_previous.sa_handler != SIG_DFL && (g_previous.sa_flags & SA_SIGINFO) == 0) {
+    } else if ((g_previous.sa_flags & SA_SIGINFO) == 0 && g_previous.sa_handler != SIG_DFL &&
+               g_previous.sa_handler != SIG_IGN) {
         g_previous.sa_handler(sig);
-    } else {
-        // The default: die of the signal, as without this handler.
+    } else if (g_previous.sa_handler != SIG_IGN || fault) {
+        // The default, also for an ignored fault (returning would fault again): die of the
+        // signal, as without this handler.
         ::signal(sig, SIG_DFL);
         ::raise(sig);
     }
