@@ -99,6 +99,12 @@ inline bool WriteTile(CIdxFileDepository& dep, long long slot, Bytes tile, bool 
     return dep.WriteBuffer(slot, tile.data(), static_cast<int>(tile.size()), flush);
 }
 
+// Points dep at the index file `idx` (and its data file beside it) and opens it.
+inline bool OpenAt(CIdxFileDepository& dep, const std::string& idx, bool readOnly = false) {
+    dep.SetIndexFile(idx);
+    return dep.Open(readOnly);
+}
+
 // A depository in a fresh temporary directory.
 struct TempDepository {
     QTemporaryDir dir;

@@ -169,8 +169,7 @@ TEST(IdxFileDepositoryConcurrency, KilledWritersAndWritersInSeveralProcessesKeep
             // Child: no test framework from here on, and no clean shutdown at the end.
             ::close(fds[0]);
             CIdxFileDepository dep;
-            dep.SetIndexFile(t.idx);
-            if (!dep.Open(false)) ::_exit(2);
+            if (!OpenAt(dep, t.idx)) ::_exit(2);
             std::mt19937 crng(static_cast<unsigned>(round) * 7919u + 1u);
             for (uint32_t i = 1; i < 1000000; ++i) {
                 const long long slot = 1 + static_cast<long long>(crng() % static_cast<unsigned>(slotTotal));
@@ -196,8 +195,7 @@ TEST(IdxFileDepositoryConcurrency, KilledWritersAndWritersInSeveralProcessesKeep
         ::close(fds[0]);
 
         CIdxFileDepository dep;
-        dep.SetIndexFile(t.idx);
-        ASSERT_TRUE(dep.Open(false));
+        ASSERT_TRUE(OpenAt(dep, t.idx));
         for (long long slot = 1; slot <= slotTotal; ++slot) {
             uint32_t seq = 0;
             ASSERT_TRUE(IntactOrNoData(dep, slot, seq)) << "slot " << slot;
@@ -233,17 +231,15 @@ TEST(IdxFileDepositoryConcurrency, KilledWritersAndWritersInSeveralProcessesKeep
         if (pid == 0) {
             ::close(go[1]);
             CIdxFileDepository dep;
-            dep.SetIndexFile(t.idx);
             char c = 0;
-            if (!dep.Open(false) || ::read(go[0], &c, 1) != 1) ::_exit(2);
+            if (!OpenAt(dep, t.idx) || ::read(go[0], &c, 1) != 1) ::_exit(2);
             ::_exit(writeShare(dep, w) && dep.Close() ? 0 : 3);
         }
         children.push_back(pid);
     }
     ::close(go[0]);
     CIdxFileDepository other;
-    other.SetIndexFile(t.idx);
-    ASSERT_TRUE(other.Open(false) && t.dep.Open(false));
+    ASSERT_TRUE(OpenAt(other, t.idx) && t.dep.Open(false));
     ASSERT_EQ(::write(go[1], "gg", 2), 2);
     ::close(go[1]);
     std::thread second([&] { EXPECT_TRUE(writeShare(other, 1)); });

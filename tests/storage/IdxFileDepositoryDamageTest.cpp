@@ -136,8 +136,7 @@ TEST(IdxFileDepositoryDamage, AnIndexCutWhileOpenReadsAsEmptySlotsUntilItIsResto
     t.dep.FlushIdxFile();
     const Bytes whole = ReadFile(t.idx);
     CIdxFileDepository reader;
-    reader.SetIndexFile(t.idx);
-    ASSERT_TRUE(reader.Open(true));
+    ASSERT_TRUE(OpenAt(reader, t.idx, true));
     std::atomic<int> wrong{0}, empty{0};
     for (long long cut : {0LL, 20LL, 4096LL * 5, 20LL * 700, 20LL * (total - 1)}) {
         SCOPED_TRACE(cut);

@@ -204,8 +204,7 @@ TEST(IdxFileDepository, FailedWritesNameTheFailingStep) {
             ::signal(SIGXFSZ, SIG_IGN);  // the limit then fails the write instead of killing
             const rlimit r{static_cast<rlim_t>(limit), static_cast<rlim_t>(limit)};
             CIdxFileDepository dep;
-            dep.SetIndexFile(t.idx);
-            if (::setrlimit(RLIMIT_FSIZE, &r) != 0 || !dep.Open(false)) ::_exit(9);
+            if (::setrlimit(RLIMIT_FSIZE, &r) != 0 || !OpenAt(dep, t.idx)) ::_exit(9);
             CVtLogCapture capture;
             int found = WriteTile(dep, 85, MakeTile(85, 1, 40)) ? 0 : 8;
             for (int step = 1; step <= 3; ++step) {
