@@ -149,7 +149,6 @@ bool SameExtent(const EXTENT& a, const EXTENT& b) {
            std::fabs(a.maxx - b.maxx) < 1e-9 && std::fabs(a.maxy - b.maxy) < 1e-9;
 }
 
-
 // An index cut short (a download stopped while the index was filled, or a damaged copy) ends before
 // its last slots, which then read as empty slots without a map ID: tiles written into them would be
 // found by nobody that checks the ID. Writes those slots whole, the cut slot included: map ID, state
