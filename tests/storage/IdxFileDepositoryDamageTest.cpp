@@ -1,5 +1,3 @@
-#include "storage/IdxFileDepository.h"
-
 #include "DepositoryTestSupport.h"
 
 #include "core/log/VtLog.h"
@@ -11,7 +9,6 @@
 #include <climits>
 #include <cstdio>
 #include <functional>
-#include <thread>
 
 #include <unistd.h>
 

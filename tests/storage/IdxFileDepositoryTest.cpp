@@ -1,5 +1,3 @@
-#include "storage/IdxFileDepository.h"
-
 #include "DepositoryTestSupport.h"
 
 #include "core/log/VtLog.h"
@@ -12,7 +10,6 @@
 
 #include <algorithm>
 #include <map>
-#include <string>
 #include <tuple>
 
 #include <signal.h>

@@ -7,9 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <tuple>
-#include <vector>
 
 using vt_depository_test::Bytes;
 using vt_depository_test::ReadLE;
