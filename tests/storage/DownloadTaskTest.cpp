@@ -21,7 +21,6 @@ TEST(DownloadTask, ComparesOnlyTheStoredFields) {
         {"exportExtent", [](auto& t) { t.exportExtent.minx = -1; }, false},
         {"levelExportList", [](auto& t) { t.levelExportList << 1; }, false},
         {"colour alpha", [](auto& t) { t.nBackGroundColor[3] = 0; }, false},
-        {"first flag of a group", [](auto& t) { t.auxFlag2 = !t.auxFlag2; }, false},
         {"last flag of a group", [](auto& t) { t.auxFlag3 = !t.auxFlag3; }, false},
         {"seven data", [](auto& t) { t.dSevenData[6] = 1e-300; }, false},
         {"seven data NaN", [](auto& t) { t.dSevenData[0] = std::nan(""); }, false},
