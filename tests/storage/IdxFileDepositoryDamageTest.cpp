@@ -55,9 +55,7 @@ TEST(IdxFileDepositoryDamage, EveryDamageGivesItsFailureAndRecord) {
         {"99-byte data file", [](Bytes&, Bytes& d) { d.resize(99); }, 3, QUERY_UNKNOWN, kShort, 0, 0, {}},
         {"wrong file code", [](Bytes&, Bytes& d) { d[0] ^= 0xFF; }, 3, QUERY_UNKNOWN, kInvalid, 0, 0, {}},
         {"41 levels announced", DataByte(12, 41), 3, QUERY_UNKNOWN, kInvalid, 0, 0, {}},
-        // Levels 1, 2, 3 are bytes 13, 14, 15: any level a valid header lists is taken.
-        {"level 0 first", DataByte(13, 0), 3, QUERY_OK, nullptr, BLOCK_HAS_DATA, 16, {0, 2, 3}},
-        {"level 24 last", DataByte(15, 24), 3, QUERY_OK, nullptr, BLOCK_HAS_DATA, 16, {1, 2, 24}},
+        // Level 2 is byte 14: any level a valid header lists is taken.
         {"level 200 between", DataByte(14, 200), 3, QUERY_OK, nullptr, BLOCK_HAS_DATA, 16, {1, 200, 3}},
         // Slot 4's tile of 500 bytes is the last in the data file.
         {"offset past the end", SetSlot(3, 10, 400, true), 3, QUERY_DATA_ERROR, kUnread, BLOCK_HAS_DATA, -1, kLevels},
