@@ -1,7 +1,5 @@
 #include "storage/DatIndexConvert.h"
 
-#include "tile/TileModel.h"
-
 #include <gtest/gtest.h>
 
 #include <utility>
