@@ -30,10 +30,9 @@ bool IntactOrNoData(CIdxFileDepository& dep, long long slot, uint32_t& seq) {
     return result == QUERY_OK ? IsIntactTile(tile, slot, seq) : result == QUERY_NO_DATA;
 }
 
-// Close while eight threads write and read: reads give whole tiles, Close waits for the calls
-// under way, later calls fail cleanly, and the files reopen with every slot holding a complete
-// tile. Every fourth call goes to slot 205, whose offset and length cross a page of the index
-// (the file system writes them in two pieces).
+// Close while eight threads write and read: reads give whole tiles, Close waits for the calls under
+// way, later calls fail cleanly, and every slot reopens complete. Every fourth call goes to slot 205,
+// whose offset and length cross a page of the index (the file system writes them in two pieces).
 TEST(IdxFileDepositoryConcurrency, CloseWhileWritingAndReading) {
     TempDepository t;
     ASSERT_TRUE(t.CreateOpen({1, 2, 3, 4, 5}));

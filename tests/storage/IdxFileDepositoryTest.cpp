@@ -14,6 +14,9 @@
 
 using namespace vt_depository_test;
 
+// LeakSanitizer can misread the thread-local block of the JPEG library Qt loads and abort at exit.
+extern "C" const char* __asan_default_options() { return "intercept_tls_get_addr=0"; }
+
 namespace {
 
 struct CProgressLog : CIdxFileDepository::CCreateProgressCallback {
@@ -235,7 +238,6 @@ TEST(IdxFileDepository, LevelsStatesAndHeaderChangesPersist) {
     const STRUCT_DOWNLOAD_TASK info = CIdxFileDepository::ReadDatFileInfo(t.dat);
     EXPECT_TRUE(info.maptype == 5 && info.extent.maxx == 90 && !info.bIsGoogleOffset && info.MapItemType == 12);
     EXPECT_TRUE(info.level == (QList<int>{2, 24}) && info.name == "tiles" && info.path.toStdString() == t.dat);
-    EXPECT_EQ(info.count, 0);  // not in the header: a default task otherwise
     EXPECT_TRUE(t.dep.Open(true) && t.dep.BatchVersion() == 77);
 }
 
