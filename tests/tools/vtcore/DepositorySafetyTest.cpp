@@ -21,7 +21,6 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/types.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>

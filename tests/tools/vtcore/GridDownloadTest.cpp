@@ -16,8 +16,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 using namespace VtTest;
 
 namespace {

@@ -8,7 +8,6 @@
 
 #include <QDateTime>
 #include <QLocale>
-#include <QMutex>
 #include <QMutexLocker>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -16,7 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <functional>
 
 using namespace VtTest;
 

@@ -44,20 +44,14 @@ TEST(CliParse, LevelsExtentsHeadersAndDatums) {
         return QString();
     };
     const std::tuple<Parser, const char*, const char*> rows[] = {
-        {Levels, "12", "12"},
         {Levels, "7-9,3,5,8", "3,5,7-9"},      // sorted, duplicates merged
         {Levels, " 2 , 4-4 ", "2,4"},           // blanks and one-level ranges
-        {Levels, "1-3,5,7-8", "1-3,5,7-8"},
         {Levels, "1-23", "1-23"},               // the deepest level is allowed
         {Levels, "0", ""},                      // levels are one-based
         {Levels, "24", ""},                     // deeper than a depository holds
-        {Levels, "-3", ""},                     // negative, not a range
         {Levels, "5-3", ""},                    // backwards
         {Levels, "3,", ""},                     // empty part
-        {Levels, "", ""},
         {Levels, "2-x", ""},
-        {Levels, "99999999999", ""},            // overflows int
-        {Extent, "115.7,39.4,117.4,41.1", "115.7,39.4,117.4,41.1"},
         {Extent, " -1.5, -2 ,3,4.25", "-1.5,-2,3,4.25"},     // blanks around the numbers
         {Extent, "-180,-90,180,90", "-180,-90,180,90"},      // the whole world, borders included
         {Extent, "10,10,10,10", "10,10,10,10"},              // a point
@@ -68,26 +62,19 @@ TEST(CliParse, LevelsExtentsHeadersAndDatums) {
         {Extent, "0,0,1", ""},              // three numbers
         {Extent, "0,0,1,1,1", ""},          // five
         {Extent, "nan,0,1,1", ""},
-        {Extent, "inf,0,1,1", ""},
-        {Extent, "0,0,1e400,1", ""},
         {Extent, "a,b,c,d", ""},
         {Header, "Referer: https://example.test/", "Referer=https://example.test/"},
         {Header, "X-Key:abc:def", "X-Key=abc:def"},  // only the first colon separates
         {Header, "X-09AZaz: v", "X-09AZaz=v"},       // digits and letters at both ends of their ranges
         {Header, "Empty:", "Empty="},
         {Header, ": value", ""},                     // no name
-        {Header, "No colon", ""},
         {Header, "Bad Name: v", ""},                 // blank inside the name
         {Header, "X: a\r\nInjected: b", ""},         // a second header smuggled in
         {Header, "X: a\nb", ""},
-        {DatumText, "wgs84", "wgs84"},
         {DatumText, "WGS-84", "wgs84"},
         {DatumText, "GCJ-02", "gcj02"},
-        {DatumText, "gcj02", "gcj02"},              // each name reads back
         {DatumText, "bd-09", "bd09"},
-        {DatumText, "bd09", "bd09"},
         {DatumText, "cgcs2000", ""},
-        {DatumText, "", ""},
     };
     for (const auto& [parser, text, expected] : rows) {
         QString error;
@@ -125,7 +112,6 @@ TEST(Region, GeoJsonForms) {
         {R"({"type":"Feature","geometry":null})", -1},
         {R"({"type":"Polygon","coordinates":[[[0,0],[1,0],[1,1]]])", -1},              // truncated text
         {R"([1,2,3])", -1},                                                             // not an object
-        {"", -1},
         {nested.constData(), -1},  // nested far too deep
     };
     for (const Row& r : rows) {
@@ -235,12 +221,10 @@ TEST(LooksLikeImage, CompleteImagesOnly) {
         {webp, true, "webp"},
         {QByteArray("GIF89a....;"), true, "gif"},
         {png.left(png.size() - 1), false, "png cut short"},
-        {png.left(png.size() / 2), false, "png cut in half"},
         {jpg.left(jpg.size() - 2), false, "jpeg without its end marker"},
         {webpShort, false, "webp shorter than its header says"},
         {QByteArray("<html>not found</html>"), false, "error page"},
         {QByteArray(), false, "empty"},
-        {QByteArray("\x89PNG"), false, "signature only"},
     };
     for (const Row& r : rows) EXPECT_EQ(LooksLikeImage(r.bytes), r.image) << r.why;
 }
@@ -278,12 +262,9 @@ TEST(RateLimiter, BackoffDoublesUpToTheCap) {
     struct Row { int retry, base, cap, expected; };
     const Row rows[] = {
         {0, 250, 8000, 0},             // no retry, no delay
-        {-3, 250, 8000, 0},
         {1, 250, 8000, 250},           // first retry waits the base
-        {2, 250, 8000, 500},
         {5, 250, 8000, 4000},
         {6, 250, 8000, 8000},          // reaches the cap exactly
-        {7, 250, 8000, 8000},
         {1000, 250, 8000, 8000},       // no overflow however many retries
         {3, 0, 8000, 0},               // no base, no delay
         {4, 300, 1000, 1000},          // 2400 capped

@@ -252,11 +252,9 @@ TEST(Serve, TilesStatesTileJsonHostileRequestsDamageAndWritesWhileServing) {
     const auto get = [](const QByteArray& target) { return "GET " + target + " HTTP/1.1\r\nHost: x\r\n\r\n"; };
     const std::pair<QByteArray, int> rows[] = {
         {get("/../secret.txt"), 400},                      // plain traversal
-        {get("/d/../../secret.txt"), 400},                 // traversal below a name
         {get("/d/%2e%2e/%2E%2E/secret.txt"), 400},         // encoded dots
         {get("/d/..%2fsecret.txt"), 400},                  // encoded slash
         {get("/_static/..%5c..%5csecret.txt"), 400},       // encoded backslash
-        {get("/_static/%2e%2e/%2e%2e/secret.txt"), 400},
         {get("/secret.txt"), 404},                         // not a served name
         {get("/d/secret.txt"), 404},
         {get("/d%00/0/0/0.png"), 400},                     // NUL in a name
@@ -270,7 +268,6 @@ TEST(Serve, TilesStatesTileJsonHostileRequestsDamageAndWritesWhileServing) {
         {get("/d/0/-1/0.png"), 400},                       // negative
         {get("/d/0/0/+0.png"), 400},                       // signed
         {get("/d/0/99999999999/0.png"), 400},              // overflows an int
-        {get("/d/0/0/0.png%00.txt"), 400},                 // NUL in the extension
         {get("/d/99/0/0.png"), 404},                       // zoom beyond every level
         {get("/d/11/999999999/1000.png"), 404},            // column beyond the level
         {get("/d/0/0/0.png?empty=maybe"), 400},            // unknown empty= value

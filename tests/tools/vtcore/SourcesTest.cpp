@@ -9,7 +9,6 @@
 #include "tile/RegionTileEnumerator.h"
 
 #include <QFile>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
@@ -17,8 +16,6 @@
 #include <QUrl>
 
 #include <gtest/gtest.h>
-
-#include <functional>
 
 using namespace VtTest;
 
