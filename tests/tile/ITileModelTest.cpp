@@ -4,10 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
 #include <tuple>
-#include <vector>
 
 TEST(ITileModel, ThreeSetsOfSharedInstancesWithTheSettingsOfTheLastCallAndTheFactory)
 {
@@ -48,27 +45,4 @@ TEST(ITileModel, ThreeSetsOfSharedInstancesWithTheSettingsOfTheLastCallAndTheFac
         EXPECT_TRUE(model->IsLeftTopUP()) << c.mapType;
         EXPECT_EQ(ITileModel::ConvertMapTypeToTileModel(c.mapType), c.scheme) << c.mapType;
     }
-}
-
-TEST(ITileModel, ConcurrentFirstUseYieldsOneInstancePerSet)
-{
-    constexpr int kThreads = 16;
-    std::vector<std::thread> threads;
-    std::vector<CTileModel*> seen(kThreads * 3, nullptr);
-    std::atomic<int> wrongKeys{0};
-    for (int t = 0; t < kThreads; ++t)
-        threads.emplace_back([&, t] {
-            for (int i = 0; i < 2000; ++i) {
-                seen[t * 3] = ITileModel::GetHeightFieldModel256x256(TILE_MODEL_MERCATOR, true);
-                seen[t * 3 + 1] = ITileModel::GetHeightFieldModel(TILE_MODEL_GEOGRAPHIC, true);
-                seen[t * 3 + 2] = ITileModel::GetTileModel(TILE_MODEL_MERCATOR, true);
-                const double lon = -179.0 + (i % 358);
-                wrongKeys += seen[t * 3]->MakeKey(8, lon, 10.0) != seen[t * 3 + 2]->MakeKey(8, lon, 10.0);
-            }
-        });
-    for (std::thread& th : threads)
-        th.join();
-    for (int t = 1; t < kThreads * 3; ++t)
-        EXPECT_EQ(seen[t], seen[t % 3]);
-    EXPECT_EQ(wrongKeys.load(), 0);
 }
