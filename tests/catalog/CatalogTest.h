@@ -9,11 +9,8 @@
 #include <QFile>
 #include <QJsonObject>
 #include <QSettings>
-#include <QMutex>
-#include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
-#include <QVariant>
 
 #include <gtest/gtest.h>
 

@@ -98,22 +98,16 @@ TEST_F(CustomMapManagerTest, LoadTakesOnlyWholeTypedItemsOfItsOwnVersion) {
     EXPECT_EQ(CCustomMapManager::MaxTheme, 8);
     manager.clear();
 
-    // Other versions and layouts, truncated, flipped or garbage bytes: nothing new comes in.
+    // Other versions and layouts, truncated or garbage bytes: nothing new comes in.
     const QByteArray good = Binary(Root(items, 3));
     QList<QByteArray> damaged = {Binary(Root(items, 9, "1.0.1")), Binary(Root(items, 9, "")), Binary(Root(QJsonObject(), 9)),
                                  Binary(Root(items, 9, 1)), QByteArray(4096, '\xFF'), "{\"version\":\"1.0.0\",\"items\":[]}"};
     for (int n : {0, 1, 4, 8, 12, good.size() / 2, good.size() - 1}) damaged.append(good.left(n));
-    QByteArray flipped = good;
-    for (int i = 8; i < flipped.size(); i += 7) flipped[i] = static_cast<char>(flipped[i] ^ 0x5A);
-    damaged.append(flipped);
     for (const QByteArray& bytes : damaged) {
         CCustomMapManager::MaxTheme = 4;
         manager.insert(1, CCustomMapObj(QJsonObject{{"type", "offline"}}));
         manager.LoadBytes(bytes);
-        // Either the document is rejected whole, or (a flip that kept it valid) only whole items come in.
-        EXPECT_TRUE(manager.contains(1));
-        EXPECT_TRUE(&bytes == &damaged.last() || (manager.size() == 1 && CCustomMapManager::MaxTheme == 4));
-        for (auto it = manager.constBegin(); it != manager.constEnd(); ++it) EXPECT_FALSE(it.value().IsEmpty());
+        EXPECT_TRUE(manager.keys() == QList<int>{1} && CCustomMapManager::MaxTheme == 4);
     }
 }
 

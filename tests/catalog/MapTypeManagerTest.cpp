@@ -33,20 +33,13 @@ TEST(MapTypeManager, SampleRowsMatchTheCatalogue) {
     const std::vector<int> none = {-1, -1, -1, -1};
     const Row kRows[] = {
         {1, "高清影像(墨卡托)", "卫星", nullptr, 2, 4, 0, 1, 21, {-1, 1, -1, -1}, {12, 11, -1, -1}},  // Google
-        {4, "高清影像(墨卡托)", "标签", nullptr, 2, 0, 0, 2, 21, {-1, 1, -1, -1}, none},  // its label layer
         {7, "高程DEM", "卫星", nullptr, 3, 1640, 0, 4, 20, {-1, -1, 7, -1}, none},       // elevation
-        {11, "高清影像(GCJ02)(大字体)", "卫星", nullptr, 2, 14, 1, 1, 21, {2, 1, -1, -1}, {12, 11, -1, -1}},
         {12, "电子地图(大字体)", "电子", "电子地图(GCJ02)(大字体)", 1, 0, 1, 1, 21, {2, 1, -1, -1}, {12, 11, -1, -1}},
         {14, "", "标签", "高清影像(GCJ02)(大字体)", 2, 0, 1, 1, 21, none, none},      // no name, a short one
-        {21, "必应卫星", "卫星", nullptr, 2, 23, 0, 1, 21, {22, 21, -1, -1}, none},  // Bing
         {44, "百度卫星", "卫星", nullptr, 2, 46, 2, 1, 21, {45, 44, -1, -1}, {145, 144, -1, -1}},  // BD-09
         {47, "百度自定义", "", nullptr, 1, 0, 2, 1, 21, {47, -1, -1, -1}, none},     // no category
         {50, "", "", "", 0, 0, 0, 1, 21, none, none},                                // an empty row
-        {201, "天地图电子", "电子", nullptr, 1, 402, 0, 2, 21, {201, 101, -1, 301}, none},  // Tianditu
-        {501, "地表地形图", "混合", nullptr, 0, 0, 0, 1, 21, none, none},
         {601, "自定义WGS84地图", "", "", 0, 606, 0, 2, 23, none, none},                // custom
-        {850, "ZoomEarth实时地球", "卫星", "", 2, 0, 0, 1, 21, {12, 850, -1, -1}, none},
-        {912, "全球30米NASA高程", "高程", "", 3, 1640, 0, 2, 15, {-1, -1, 7, -1}, none},
         {1702, "电子地图代理服务器", "电子", "", 1, 1802, 1, 1, 21, {1702, 1701, -1, 1703}, {1702, 1701, -1, 1703}},
         {1802, "", "标签", "", 1, 0, 1, 1, 21, {121, 111, -1, 131}, none},          // backup official label
         {2072, "全球海图", "海图", "", 1, 403, 3, 2, 18, none, none},
@@ -161,15 +154,12 @@ TEST(MapTypeManager, ListedIdsAreConsistentAndUnlistedOnesNeutral) {
 // View levels, combined names, tiling models and missing-tile sizes.
 TEST(MapTypeManager, ViewLevelsNamesAndTiling) {
     const std::tuple<int, int, int, const char*, E_TILE_MODEL, int> cases[] = {
-        {105, 17, 20, "矢量.全国矢量", TILE_MODEL_MERCATOR, 0},             // vector
         {1501, 17, 20, "矢量.百度建筑", TILE_MODEL_BAIDU, 210},             // vector, Baidu and GaoDe: Baidu's size
         {7, 1, 19, "卫星.高程DEM", TILE_MODEL_GEOGRAPHIC, 0},               // elevation
         {911, 1, 15, "高程.全球12.5米NASA高程", TILE_MODEL_GEOGRAPHIC, 0},  // elevation of the backup official service
         {601, 1, 21, "自定义WGS84地图", TILE_MODEL_GEOGRAPHIC, 0},  // custom: no custom map selected, so not elevation; no category
         {1640, 1, 21, "标签", TILE_MODEL_GEOGRAPHIC, 0},            // backup official but not elevation; no name
         {102, 1, 21, "卫星.高德卫星", TILE_MODEL_MERCATOR, 176},    // GaoDe
-        {44, 1, 21, "卫星.百度卫星", TILE_MODEL_BAIDU, 210},
-        {50, 1, 21, "", TILE_MODEL_MERCATOR, 0},                   // neither name nor category
     };
     for (const auto& [id, minLevel, maxLevel, combined, model, invalidSize] : cases) {
         int levels[2] = {-5, -5};
