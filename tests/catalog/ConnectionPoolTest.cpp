@@ -52,35 +52,7 @@ bool runsSelectOne(QSqlDatabase db) {
 
 }  // namespace
 
-TEST_F(ConnectionPoolTest, ConnectionsAreTestedReopenedAndReusedUnderTheirNames) {
-    QSqlDatabase first = ConnectionPool::openConnection();
-    ASSERT_TRUE(first.isOpen());
-    EXPECT_EQ(std::make_pair(first.connectionName(), first.databaseName()), std::make_pair(QString("Connection-1"), Whole::m_markDb));
-    EXPECT_EQ(logged("Test connection on borrow"), 0);  // a new connection is not tested
-    first.close();  // "SELECT 1" now fails on it: it is tested and reopened before it is handed out again
-    ConnectionPool::closeConnection(first);
-    QSqlDatabase one = ConnectionPool::openConnection();
-    EXPECT_EQ(one.connectionName(), "Connection-1");
-    EXPECT_TRUE(runsSelectOne(one));
-    EXPECT_EQ(logged("Test connection on borrow, execute: SELECT 1 , for Connection-1"), 1);
-
-    ConnectionPool::closeConnection(QSqlDatabase::addDatabase("QSQLITE", "Foreign"));  // never handed out: no change
-    QSqlDatabase::removeDatabase("Foreign");
-    QSqlDatabase two = ConnectionPool::openConnection();
-    EXPECT_EQ(two.connectionName(), "Connection-2");  // the idle list stayed empty
-    ConnectionPool::closeConnection(one);
-    ConnectionPool::closeConnection(one);  // second give-back of the same name
-    QSqlDatabase reused = ConnectionPool::openConnection(), fresh = ConnectionPool::openConnection();
-    EXPECT_EQ(std::make_pair(reused.connectionName(), fresh.connectionName()), std::make_pair(QString("Connection-1"), QString("Connection-3")));
-
-    // Release removes the connections and restarts the numbering.
-    first = one = two = reused = fresh = QSqlDatabase();
-    ConnectionPool::release();
-    for (const char* name : {"Connection-1", "Connection-2", "Connection-3"}) EXPECT_FALSE(QSqlDatabase::contains(name)) << name;
-    EXPECT_EQ(ConnectionPool::openConnection().connectionName(), "Connection-1");
-}
-
-TEST_F(ConnectionPoolTest, UnopenableDatabaseGivesInvalidConnectionAndFreesItsNumber) {
+TEST_F(ConnectionPoolTest, UnopenableDatabaseFreesItsNumberAndGiveBacksAreTestedOnBorrow) {
     Whole::m_markDb = m_dir.filePath("missing-folder/mark.db");
     // The second borrow fetches the failed connection, still registered under its name, and fails to reopen it.
     for (int borrow = 1; borrow <= 2; ++borrow) {
@@ -90,7 +62,21 @@ TEST_F(ConnectionPoolTest, UnopenableDatabaseGivesInvalidConnectionAndFreesItsNu
     // Its number is not skipped: once the folder exists the same name opens.
     ASSERT_TRUE(QDir(m_dir.path()).mkdir("missing-folder"));
     QSqlDatabase db = ConnectionPool::openConnection();
-    EXPECT_EQ(std::make_pair(db.connectionName(), db.isOpen()), std::make_pair(QString("Connection-1"), true));
+    EXPECT_EQ(std::make_tuple(db.connectionName(), db.databaseName(), db.isOpen()), std::make_tuple(QString("Connection-1"), Whole::m_markDb, true));
+
+    // Given back closed and twice, it is reopened and handed out once; a connection the pool never made changes nothing.
+    db.close();
+    ConnectionPool::closeConnection(db);
+    ConnectionPool::closeConnection(db);
+    ConnectionPool::closeConnection(QSqlDatabase::addDatabase("QSQLITE", "Foreign"));
+    QSqlDatabase::removeDatabase("Foreign");
+    QSqlDatabase reused = ConnectionPool::openConnection(), fresh = ConnectionPool::openConnection();
+    EXPECT_EQ(std::make_pair(reused.connectionName(), fresh.connectionName()), std::make_pair(QString("Connection-1"), QString("Connection-2")));
+    EXPECT_TRUE(runsSelectOne(reused));
+    // Release removes the connections.
+    db = reused = fresh = QSqlDatabase();
+    ConnectionPool::release();
+    EXPECT_FALSE(QSqlDatabase::contains("Connection-1") || QSqlDatabase::contains("Connection-2"));
 }
 
 TEST_F(ConnectionPoolTest, TenConnectionsAtMostAndAWaitingBorrowerGetsOneGivenBack) {
