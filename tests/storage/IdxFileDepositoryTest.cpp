@@ -12,6 +12,11 @@
 #include <map>
 #include <tuple>
 
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace vt_depository_test;
 
 // LeakSanitizer can misread the thread-local block of the JPEG library Qt loads and abort at exit.
@@ -178,6 +183,34 @@ TEST(IdxFileDepository, WritesAppendAndRefusalsNameTheirReason) {
         ASSERT_TRUE(WriteTile(t.dep, 2, Bytes(static_cast<size_t>(length), 0x5C), false));
         const bool fits = length <= 262345;
         EXPECT_TRUE(ReadTile(t.dep, 2, back) == (fits ? QUERY_OK : QUERY_ERROR) && back.size() == (fits ? size_t(length) : 0u)) << length;
+    }
+}
+
+// A write that fails part-way (a full disk) names the step that failed: the tile bytes, the slot's
+// offset or its length. Each row runs in a child whose file-size limit cuts the write at that step;
+// slot 85's offset lies at bytes 1688 to 1695 of the index, its length at 1696 to 1699. The child's
+// exit code is the N of the "fwrite错误N" logged, 0 a write that succeeds, 8 a failure unnamed.
+TEST(IdxFileDepository, FailedWritesNameTheFailingStep) {
+    TempDepository t;
+    ASSERT_TRUE(t.CreateOpen({1, 2, 3, 4}));  // 85 slots: an index of 1700 bytes, data of 100
+    t.dep.Close();
+    for (const auto& [limit, expected] : {std::pair{120, 1}, {1692, 2}, {1696, 3}, {1700, 0}}) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::signal(SIGXFSZ, SIG_IGN);  // the limit then fails the write instead of killing
+            const rlimit r{rlim_t(limit), rlim_t(limit)};
+            CIdxFileDepository dep;
+            if (::setrlimit(RLIMIT_FSIZE, &r) != 0 || !OpenAt(dep, t.idx)) ::_exit(9);
+            CVtLogCapture capture;
+            int found = WriteTile(dep, 85, MakeTile(85, 1, 40)) ? 0 : 8;
+            for (int step = 1; step <= 3; ++step)
+                if (capture.Contains(VTLOG_LEVEL_ERROR, ("WriteBuffer时fwrite错误" + std::to_string(step) + "，操作文件失败！").c_str()))
+                    found = found == 8 ? step : 7;
+            ::_exit(found);
+        }
+        int status = 0;
+        ASSERT_TRUE(pid > 0 && ::waitpid(pid, &status, 0) == pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == expected) << limit << ": " << WEXITSTATUS(status);
     }
 }
 
