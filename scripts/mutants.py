@@ -4,8 +4,9 @@
 A fixed, seeded sample of mutations (a flipped comparison, a shifted bound, a dropped statement,
 && swapped with ||, a changed constant) is spread evenly over the folders tile, storage, catalog,
 core and tools. Each mutant is applied on its own to a private copy of the source tree, built
-incrementally and run against the test program of its folder (vt_<folder>_tests) with
---gtest_fail_fast: a failing, crashing or hanging program kills the mutant. Mutants that do not
+incrementally and run against every test program of its folder (vt_<folder>_tests and the
+folder's other vt_<folder>_*_tests) with --gtest_fail_fast: a failing, crashing or hanging program
+kills the mutant. Mutants that do not
 build, or that leave the object file unchanged (code the build never compiles), are not counted
 and give way to the next candidate so the sample keeps its size. The same seed over the same
 sources always yields the same sample; a results file lets a later run compare.
@@ -495,8 +496,7 @@ def main():
                 compile_db[os.path.realpath(os.path.join(e["directory"], e["file"]))] = os.path.join(e["directory"], out)
 
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
-    test_dir = os.path.join(build, "tests")
-    targets = {d: f"vt_{d}_tests" for d in folders}
+    targets = programs_of(build, folders)
     results = {"seed": args.seed, "count": args.count, "commit": subprocess.run(
         ["git", "rev-parse", "HEAD"], cwd=ROOT, capture_output=True, text=True).stdout.strip(),
         "mutants": []}
@@ -530,17 +530,21 @@ def main():
     try:
         for d in folders:
             # The folder's program, clean: it must pass, and its time sets the timeout.
-            rc, _ = run(["cmake", "--build", build, "-j", str(args.jobs), "--target", targets[d]], build_root,
-                        7200, log=log)
+            names = " ".join(os.path.basename(p) for p in targets[d])
+            rc, _ = run(["cmake", "--build", build, "-j", str(args.jobs), "--target"]
+                        + [os.path.basename(p) for p in targets[d]], build_root, 7200, log=log)
             if rc != 0:
-                print(f"mutants: the clean build of {targets[d]} failed, see {log_path}")
+                print(f"mutants: the clean build of {names} failed, see {log_path}")
                 return 2
-            rc, secs = run([os.path.join(test_dir, targets[d])], test_dir, 1800, env=env, log=log)
-            if rc != 0:
-                print(f"mutants: {targets[d]} fails without mutants (exit {rc}), see {log_path}")
-                return 2
+            secs = 0.0
+            for program in targets[d]:
+                rc, took = run([program], os.path.dirname(program), 1800, env=env, log=log)
+                if rc != 0:
+                    print(f"mutants: {program} fails without mutants (exit {rc}), see {log_path}")
+                    return 2
+                secs = max(secs, took)
             timeout = args.timeout or 3 * secs + 30
-            print(f"== {d}: {targets[d]} clean run {secs:.1f} s, timeout {timeout:.0f} s", flush=True)
+            print(f"== {d}: {names} clean run {secs:.1f} s, timeout {timeout:.0f} s", flush=True)
             accepted = 0
             for site in ordered[d]:
                 if accepted >= quota[d]:
@@ -550,7 +554,7 @@ def main():
                     outcome = earlier[site["id"]]["outcome"]
                 else:
                     outcome = try_mutant(site, src, build, build_root, compile_db, clean_objects, targets[d],
-                                         test_dir, timeout, env, args.jobs, log)
+                                         timeout, env, args.jobs, log)
                 secs = time.monotonic() - t0
                 results["mutants"].append(dict(site, folder=d, outcome=outcome, seconds=round(secs, 1)))
                 save()
@@ -575,7 +579,15 @@ def main():
     return 0
 
 
-def try_mutant(site, src, build, build_root, compile_db, clean_objects, target, test_dir, timeout, env, jobs, log):
+def programs_of(build, folders):
+    """Every test program of each folder, as paths in the build tree, its main program first."""
+    out = subprocess.run(["ninja", "-C", build, "-t", "targets", "all"], capture_output=True, text=True).stdout
+    found = re.findall(r"^(\S*/(vt_([a-z]+)(?:_[a-z]+)?_tests)): ", out, re.M)
+    return {d: sorted((os.path.join(build, path) for path, _, folder in found if folder == d),
+                      key=lambda p: (os.path.basename(p) != f"vt_{d}_tests", p)) for d in folders}
+
+
+def try_mutant(site, src, build, build_root, compile_db, clean_objects, programs, timeout, env, jobs, log):
     """Applies one mutant to the copy, builds, runs the tests and restores the file (always)."""
     path = os.path.join(src, site["file"])
     obj = object_of(src, compile_db, site["file"])
@@ -589,13 +601,17 @@ def try_mutant(site, src, build, build_root, compile_db, clean_objects, target, 
     try:
         with open(path, "wb") as f:
             f.write(mutated.encode("utf-8", "surrogateescape"))
-        rc, _ = run(["cmake", "--build", build, "-j", str(jobs), "--target", target], build_root, 900, log=log)
+        rc, _ = run(["cmake", "--build", build, "-j", str(jobs), "--target"]
+                    + [os.path.basename(p) for p in programs], build_root, 900, log=log)
         if rc != 0:
             return "build-failed"
         if obj and file_hash(obj) == clean_objects[site["file"]]:
             return "unchanged"
-        rc, _ = run([os.path.join(test_dir, target), "--gtest_fail_fast"], test_dir, timeout, env=env, log=log)
-        return "survived" if rc == 0 else "killed"
+        for program in programs:
+            rc, _ = run([program, "--gtest_fail_fast"], os.path.dirname(program), timeout, env=env, log=log)
+            if rc != 0:
+                return "killed"
+        return "survived"
     finally:
         with open(path, "wb") as f:
             f.write(original)
