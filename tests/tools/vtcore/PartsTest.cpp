@@ -171,6 +171,14 @@ TEST(Region, DatumConversionsRoundTripInChinaAndLeaveOtherPlacesAlone) {
         }
     const QPointF paris(2.35, 48.85);
     EXPECT_EQ(ConvertPoint(paris, Datum::Wgs84, Datum::Gcj02), paris);
+    // A converted extent holds every shifted point of the original, not only its shifted corners.
+    Region r;
+    r.extent = EXTENT{115.7, 39.4, 117.4, 41.1};
+    const EXTENT g = ConvertRegion(r, Datum::Wgs84, Datum::Gcj02).extent;
+    for (int i = 0; i < 51 * 51; ++i) {
+        const QPointF q = ConvertPoint(QPointF(115.7 + 1.7 * (i % 51) / 50, 39.4 + 1.7 * (i / 51) / 50), Datum::Wgs84, Datum::Gcj02);
+        EXPECT_TRUE(q.x() >= g.minx - 1e-6 && q.x() <= g.maxx + 1e-6 && q.y() >= g.miny - 1e-6 && q.y() <= g.maxy + 1e-6) << i;
+    }
 }
 
 TEST(GridTile, IsA256PngTellingNeighboursApart) {
