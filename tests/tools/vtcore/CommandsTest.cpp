@@ -3,7 +3,6 @@
 #include "VtcoreTestSupport.h"
 
 #include "storage/DatIndexConvert.h"
-#include "tile/PositionUtil.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -61,21 +60,6 @@ TEST(Commands, PlanJsonAgreesWithTheDepositoryIndex) {
     const QJsonObject l = PlanJson({"--extent", "0,0,45,45", "--levels", "3"}).value("levels").toArray()[0].toObject();
     for (const char* edge : {"minCol", "maxCol"}) EXPECT_EQ(l.value(edge).toInt(), 2) << edge;
     for (const char* edge : {"minRow", "maxRow"}) EXPECT_EQ(l.value(edge).toInt(), 1) << edge;
-}
-
-TEST(Commands, PlanShiftsAWgs84RegionIntoAnOffsetMapsDatum) {
-    auto west = [](const char* mapType, const char* datum) {
-        return PlanJson({"--extent", "116.3,39.9,116.4,40.0", "--map-type", mapType, "--region-datum", datum, "--levels", "10"})["extent"].toArray();
-    };
-    // 121 (GCJ-02 street map): the extent moves by the GCJ-02 offset; given in GCJ-02 it stays.
-    const QPointF shifted = PositionUtil::shifting(QPointF(116.3, 39.9));
-    EXPECT_NEAR(west("121", "wgs84")[0].toDouble(), shifted.x(), 1e-6);
-    EXPECT_NEAR(west("121", "wgs84")[1].toDouble(), shifted.y(), 1e-4);
-    EXPECT_DOUBLE_EQ(west("121", "gcj02")[0].toDouble(), 116.3);
-    // 602 (no offset) keeps the WGS84 numbers.
-    EXPECT_DOUBLE_EQ(west("602", "wgs84")[0].toDouble(), 116.3);
-    // 44 (Baidu): BD-09 lies further east still.
-    EXPECT_GT(west("44", "wgs84")[0].toDouble(), shifted.x());
 }
 
 TEST(Commands, ConvertRoundTripsAndCarriesTheHeight) {

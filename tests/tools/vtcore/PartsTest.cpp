@@ -183,7 +183,6 @@ TEST(Region, DatumConversionsRoundTripInChinaAndLeaveOtherPlacesAlone) {
 
 TEST(GridTile, IsA256PngTellingNeighboursApart) {
     const QByteArray a = RenderGridTile(11, 1686, 775);
-    EXPECT_TRUE(LooksLikeImage(a));
     EXPECT_EQ(TileFormat(a), QStringLiteral("png"));
     EXPECT_EQ(QImage::fromData(a, "PNG").size(), QSize(256, 256));
     // Same tile, same bytes: the grid needs no fonts and renders identically everywhere.
