@@ -7,8 +7,7 @@ TEST(AdCode, ParsesLevelsAndParts) {
         {"110000000000", 1, true, "11", "110000", 110000},        // Beijing as a whole
         {"110100000000", 2, false, "1101", "110100", 110100},     // a city of it is not
         {"11", 1, true, "11", "110000", 110000},                  // padded to twelve digits
-        {"1", 0, false, "", "100000", 100000},                    // too short: nothing parsed
-        {"", 0, false, "", "100000", 100000},                     // empty: the whole country
+        {"1", 0, false, "", "100000", 100000},                    // too short: nothing parsed, the whole country
         {"110105", 3, false, "110105", "110105", 110105},         // a district
         {"440000", 1, false, "44", "440000", 440000},             // a province, not a municipality
         {"000001000000", 3, false, "000001", "000001", 1},        // the deepest non-zero part counts

@@ -211,26 +211,15 @@ TEST_F(DataFactoryTaskTest, OlderDatabasesAreUpgradedAndKeepTheirRows) {
 }
 
 TEST_F(DataFactoryTaskTest, DamagedOrUnopenableDatabasesFailCleanly) {
-    add(sampleTask("one")), add(sampleTask("two"));
+    add(sampleTask("one"));
     reopen();
-    const QByteArray good = readFile(dbPath());
-    ASSERT_GT(good.size(), 1024);
-    const QByteArray damaged[] = {QByteArray(8192, 'x'), good.left(good.size() / 2)};  // not a database; cut in half
-    for (int i = 0; i < 2; ++i) {
-        reopen();
-        ASSERT_TRUE(QFile::remove(dbPath()) && writeFile(dbPath(), damaged[i]));
-        // Whatever the damage, each operation returns; the first cannot be read at all.
-        const bool unreadable = i == 0;
-        EXPECT_LE(DataFactory::getTaskList().size(), unreadable ? 0 : 2) << i;
-        DownloadTask task = sampleTask("three");
-        const bool added = DataFactory::addNewTask(task, 1, nullptr), exists = DataFactory::existTask("one");
-        const QString progress = DataFactory::getProgress(1);
-        DataFactory::saveProgress(1, "x"), DataFactory::getTaskState(1);
-        EXPECT_TRUE(!unreadable || (!added && !exists && progress.isNull())) << i;
-    }
+    // A file that is not a database, in place of the one the task was added to: nothing of it is read.
+    ASSERT_TRUE(QFile::remove(dbPath()) && writeFile(dbPath(), QByteArray(8192, 'x')));
+    DownloadTask task = sampleTask("three");
+    EXPECT_TRUE(DataFactory::getTaskList().isEmpty() && DataFactory::getProgress(1).isNull());
+    EXPECT_FALSE(DataFactory::addNewTask(task, 1, nullptr) || DataFactory::existTask("one") || DataFactory::saveProgress(1, "x"));
 
     DataFactory::setApplicationDir(file("no/such/folder"));
-    DownloadTask task = sampleTask("nowhere");
     EXPECT_TRUE(DataFactory::getTaskList().isEmpty());
     EXPECT_FALSE(DataFactory::addNewTask(task, 1, nullptr) || DataFactory::alterTask(task) ||
                  DataFactory::saveProgress(1, "x") || DataFactory::deleteTask(1));

@@ -130,7 +130,6 @@ TEST_F(RemoteConfigTest, FetchesUntilAWholeListCameAndKeepsIt) {
     EXPECT_EQ(module.GetMapTypeUrls(7), (UrlList{{"", 9}, {"http://new", 2}}));
     EXPECT_EQ(module.GetMapTypeUrls(0), (UrlList{{"http://no-type", 1}}));
     EXPECT_EQ(module.GetMapTypeUrls(8), UrlList{});
-    EXPECT_EQ(module.GetMapTypeUrls(404), UrlList{});
     ASSERT_EQ(server.Requests().size(), static_cast<int>(std::size(replies)) + 2);
     EXPECT_EQ(server.Requests().last().method, "GET");
     EXPECT_EQ(server.Requests().last().path, "/updateq7/MapTypeUrlConifg.json");

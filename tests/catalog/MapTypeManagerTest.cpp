@@ -169,6 +169,4 @@ TEST(MapTypeManager, ViewLevelsNamesAndTiling) {
         EXPECT_EQ(std::make_tuple(levels[0], levels[1], out, Mgr().GetMapTypeTileModel(id), Mgr().getMaptypeInvalidImgeSize(id)),
                   std::make_tuple(minLevel, maxLevel, QString::fromUtf8(combined), model, invalidSize)) << id;
     }
-    EXPECT_EQ(std::make_pair(Mgr().GetDstMaptype(1703, MAP_IMGE_DEM, true), Mgr().GetDstMaptype(1703, MAP_IMGE_TERRAIN, true)),
-              std::make_pair(-1, 1703));
 }
