@@ -98,9 +98,9 @@ TEST(VtGeoNS, DistancesAndAreasMatchFixedReferenceValuesNextPointMovesAlongAzimu
         EXPECT_NEAR(CalculateArea(ccw), r.area, r.area * 0.005) << r.lat;
         EXPECT_NEAR(CalculateArea(cw), CalculateArea(ccw), r.area * 1e-9) << r.lat;
     }
-    // An L of three 1 km squares (concave), starting at the inner corner so that a fan triangle
-    // points the other way, and again starting with three points on one line.
-    EXPECT_NEAR(CalculateArea(FromMetres({{1000, 1000}, {1000, 2000}, {0, 2000}, {0, 0}, {2000, 0}, {2000, 1000}})), 3e6, 6e3);
+    // An L of three 1 km squares (concave), starting at the end of an arm so that fan triangles
+    // point both ways, and again starting with three points on one line.
+    EXPECT_NEAR(CalculateArea(FromMetres({{2000, 1000}, {1000, 1000}, {1000, 2000}, {0, 2000}, {0, 0}, {2000, 0}})), 3e6, 6e3);
     EXPECT_NEAR(CalculateArea(FromMetres({{0, 0}, {1000, 0}, {2000, 0}, {2000, 1000}, {0, 1000}})), 2e6, 4e3);
     EXPECT_EQ(CalculateArea(FromMetres({{0, 0}, {1, 1}})), 0.0);
     // Points on one ground line are nearly collinear in space (the surface curves by micrometres).
