@@ -19,9 +19,6 @@
 
 using namespace vt_depository_test;
 
-// LeakSanitizer can misread the thread-local block of the JPEG library Qt loads and abort at exit.
-extern "C" const char* __asan_default_options() { return "intercept_tls_get_addr=0"; }
-
 namespace {
 
 struct CProgressLog : CIdxFileDepository::CCreateProgressCallback {

@@ -19,3 +19,6 @@ extern "C" const char* __lsan_default_suppressions() {
            "leak:libqoffscreen.so\n"
            "leak:libfontconfig.so\n";
 }
+
+// LeakSanitizer can misread the thread-local block of the JPEG library Qt loads and crash at exit.
+extern "C" const char* __asan_default_options() { return "intercept_tls_get_addr=0"; }
