@@ -1,6 +1,7 @@
 #include "../CoreTest.h"
 #include "core/platform/Platform.h"
 
+#include <array>
 #include <memory>
 
 TEST(Platform, MemoryCountersFollowTouchedAndReservedMemoryCpuidIsThisMachines) {
