@@ -4,11 +4,10 @@
 A fixed, seeded sample of mutations (a flipped comparison, a shifted bound, a dropped statement,
 && swapped with ||, a changed constant) is spread evenly over the folders tile, storage, catalog,
 core and tools. Each mutant is applied on its own to a private copy of the source tree, built
-incrementally and run against every test program of its folder (vt_<folder>_tests and the
-folder's other vt_<folder>_*_tests) with --gtest_fail_fast: a failing, crashing or hanging program
-kills the mutant. Mutants that do not
-build, or that leave the object file unchanged (code the build never compiles), are not counted
-and give way to the next candidate so the sample keeps its size. The same seed over the same
+incrementally and run against every test program of its folder (vt_<folder>_tests and its other
+vt_<folder>_*_tests) with --gtest_fail_fast: a failing, crashing or hanging program kills the
+mutant. Mutants that do not build, or that leave the object file unchanged (code the build never
+compiles), are not counted and give way to the next candidate so the sample keeps its size. The same seed over the same
 sources always yields the same sample; a results file lets a later run compare.
 
 Only .cpp files are mutated: a changed header would rebuild most of the tree for every mutant.
@@ -529,7 +528,10 @@ def main():
 
     try:
         for d in folders:
-            # The folder's program, clean: it must pass, and its time sets the timeout.
+            # The folder's programs, clean: they must pass, and the slowest sets the timeout.
+            if not targets[d]:
+                print(f"mutants: no test program of {d} in {build}")
+                return 2
             names = " ".join(os.path.basename(p) for p in targets[d])
             rc, _ = run(["cmake", "--build", build, "-j", str(args.jobs), "--target"]
                         + [os.path.basename(p) for p in targets[d]], build_root, 7200, log=log)
